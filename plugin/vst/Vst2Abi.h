@@ -234,5 +234,12 @@ struct ERect {
     std::int16_t right;
 };
 
+struct VstKeyCode {
+    VstInt32 character;
+    unsigned char virt;
+    unsigned char modifier;
+};
+
+static_assert(sizeof(AEffect) == 192, "AEffect layout must match the 64-bit ABI");
 static_assert(sizeof(VstMidiEvent) == 32, "VstMidiEvent must be 32 bytes");
 static_assert(sizeof(VstEvent) == 32, "VstEvent must be 32 bytes");

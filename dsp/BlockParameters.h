@@ -1,0 +1,17 @@
+#pragma once
+// The per-chunk snapshot of the settings the kernels use. Written by the audio thread at
+// the start of every piece of a block; read only by the audio thread.
+
+#include <cstdint>
+
+struct BlockParameters {
+    std::int32_t sizeIndex = 0;     // 0..7, always clamped
+    std::int32_t fftSize = 32;      // 32 << sizeIndex
+    bool scriptBefore = false;      // run the spectral script before the levels
+    std::int32_t scriptIndex = 0;   // 0: no script
+    const float* levels = nullptr;  // the program's 2049 bin levels, read live
+    float dryGain = 0.0f;
+    float wetGain = 0.0f;
+    float inputGain = 0.0f;
+    float outputGain = 0.0f;
+};

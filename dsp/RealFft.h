@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// RealFft: real-input, radix-2, decimation-in-time FFT for one power-of-two size N
+// Each object owns its tables and scratch buffer; the plug-in makes eight
+// of them (N = 32 ... 4096) at start and keeps them for its lifetime.
+//
+// Packed spectrum (the output of forward() and the input of inverse()), N floats, for
+//     X_k = sum_{n=0}^{N-1} x_n * exp(-2*pi*i*k*n/N):
+//
+//     f[0]         = Re X_0                      (DC)
+//     f[k]         = Re X_k      for 1 <= k < N/2
+//     f[N/2]       = Re X_{N/2}                  (Nyquist)
+//     f[N/2 + k]   = -Im X_k     for 1 <= k < N/2
+//
+//   Bin k (1 <= k < N/2) is the pair (f[k], f[N/2 + k]); bins 0 and N/2 are real. The second
+//   member is the imaginary part with the sign of the exp(+2*pi*i*k*n/N) convention, i.e. the
+//   NEGATED imaginary part of X_k. Example: x_n = sin(2*pi*n/N) gives f[N/2 + 1] = N/2.
+//   For N = 1 the spectrum is f[0] = x[0]; for N = 2 it is f[0] = DC, f[1] = Nyquist.
+//
+// Scaling: neither direction scales. forward() computes X exactly as defined above;
+// inverse() computes x_n = sum over all N bins of X_k * exp(+2*pi*i*k*n/N) from the packed
+// half spectrum (bins N/2+1 ... N-1 are the conjugates of bins N/2-1 ... 1), so
+// inverse(forward(x)) = N * x. Callers divide by N themselves (the kernel folds 1/N into its
+// output gain).
+//
+// Sizes: N must be a power of two with 1 <= N <= kMaxSize (65536); the plug-in uses 32 ... 4096.
+// Any other N makes the constructor throw std::invalid_argument, so no object with a size
+// that could lead to out-of-bounds access can exist.
+//
+// Memory: all memory (bit-reversal table: N ints; cosine table: 2^(B-1) - 4 floats, none
+// when B <= 3; scratch: N floats, none when B <= 2; B = log2 N) is allocated in the
+// constructor. forward() and inverse() allocate nothing, take no lock and do not throw.
+// Arrays need no particular alignment.
+//
+// Threads: construction and destruction on the thread that initialises or destroys the
+// plug-in (host dispatcher thread). forward() and inverse() are called on the audio thread;
+// they use the object's scratch buffer, so one object must not run two transforms at the
+// same time (the two kernels share the transforms but run one after the other on the audio
+// thread).
+class RealFft {
+public:
+    static constexpr int kMaxSize = 65536;
+
+    // Builds the bit-reversal table, the cosine tables and the scratch buffer for size n.
+    // Throws std::invalid_argument unless n is a power of two with 1 <= n <= kMaxSize.
+    explicit RealFft(int n);
+
+    RealFft(const RealFft&) = delete;
+    RealFft& operator=(const RealFft&) = delete;
+    RealFft(RealFft&&) = delete;
+    RealFft& operator=(RealFft&&) = delete;
+    ~RealFft() = default;
+
+    // x[0 .. N-1] -> packed spectrum f[0 .. N-1], unscaled. x is not modified.
+    // x and f must be different, non-overlapping arrays (no in-place transform).
+    // Called on: audio thread (no allocation).
+    void forward(const float* x, float* f) noexcept;
+
+    // Packed spectrum f[0 .. N-1] -> x[0 .. N-1], unscaled: inverse(forward(x)) = N * x.
+    // f is not modified. f and x must be different, non-overlapping arrays.
+    // Called on: audio thread (no allocation).
+    void inverse(const float* f, float* x) noexcept;
+
+    // N, the transform size.
+    int size() const noexcept { return size_; }
+    // B = log2 N.
+    int bits() const noexcept { return bits_; }
+
+private:
+    // Tables first, then the size and the scratch buffer.
+    std::vector<std::int32_t> bitReverse_;  // N entries; entry j = B-bit reversal of j
+    std::vector<float> cosTable_;           // 2^(B-1) - 4 entries: level L at index 2^(L-1) - 4
+    float sqrtHalf_;                        // sqrt(2)/2 as float, 0x3f3504f3
+    std::int32_t size_;                     // N
+    std::int32_t bits_;                     // B
+    std::vector<float> scratch_;            // N floats; empty when B <= 2
+};

@@ -1,0 +1,43 @@
+#pragma once
+// What the kernels of one instance share: the eight transforms and windows (frame sizes
+// 32..4096), the block parameters of the current piece, and the spectral script runner.
+// Owned by the plug-in object; made in initialize, used on the audio thread.
+
+#include "dsp/AlignedFloats.h"
+#include "dsp/BlockParameters.h"
+#include "dsp/RealFft.h"
+
+#include <array>
+#include <memory>
+
+class SpectralScriptRunner;
+
+class SpectralEngine {
+public:
+    static constexpr int kSizeCount = 8;
+    static constexpr int kMaxFftSize = 4096;
+
+    SpectralEngine() = default;
+    SpectralEngine(const SpectralEngine&) = delete;
+    SpectralEngine& operator=(const SpectralEngine&) = delete;
+
+    // Makes the transform and window of every size, smallest first (host thread).
+    void makeTransforms();
+    void releaseTransforms();
+    bool hasTransforms() const { return transforms_[0] != nullptr; }
+
+    RealFft& transform(int sizeIndex) { return *transforms_[static_cast<std::size_t>(sizeIndex)]; }
+    const float* window(int sizeIndex) const { return windows_[static_cast<std::size_t>(sizeIndex)].data(); }
+
+    BlockParameters& block() { return block_; }
+    const BlockParameters& block() const { return block_; }
+
+    void setScriptRunner(SpectralScriptRunner* runner) { scriptRunner_ = runner; }
+    SpectralScriptRunner* scriptRunner() const { return scriptRunner_; }
+
+private:
+    std::array<std::unique_ptr<RealFft>, kSizeCount> transforms_{};
+    std::array<AlignedFloats, kSizeCount> windows_{};
+    BlockParameters block_{};
+    SpectralScriptRunner* scriptRunner_ = nullptr;
+};

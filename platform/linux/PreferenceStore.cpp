@@ -1,0 +1,237 @@
+#include "platform/PreferenceStore.h"
+
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr const char* kMakerFolder = "/Corvanne";
+constexpr const char* kFileName = "/com.corvanne.lumenfold.conf";
+constexpr std::size_t kMaxStringBytes = 255;
+
+// Closes a descriptor on every path.
+class ScopedFd {
+public:
+    explicit ScopedFd(int fd) : fd_(fd) {}
+    ~ScopedFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ScopedFd(const ScopedFd&) = delete;
+    ScopedFd& operator=(const ScopedFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string homeFolder() {
+    std::string home = environmentValue("HOME");
+    if (!home.empty()) return home;
+    passwd entry {};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr
+        && found->pw_dir != nullptr)
+        home = found->pw_dir;
+    return home;
+}
+
+std::string makerFolder() {
+    std::string config = environmentValue("XDG_CONFIG_HOME");
+    if (config.empty()) {
+        const std::string home = homeFolder();
+        if (home.empty()) return {};
+        config = home + "/.config";
+    }
+    return config + kMakerFolder;
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::string content;
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    return content;
+}
+
+std::vector<std::string> splitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        lines.push_back(content.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Lines without '=' are malformed and never match a name.
+bool lineHasName(const std::string& line, const std::string& name) {
+    return line.size() > name.size() && line.compare(0, name.size(), name) == 0
+        && line[name.size()] == '=';
+}
+
+std::optional<std::string> findValue(const std::vector<std::string>& lines, const std::string& name) {
+    for (const std::string& line : lines)
+        if (lineHasName(line, name)) return line.substr(name.size() + 1);
+    return std::nullopt;
+}
+
+bool validName(const std::string& name) {
+    return !name.empty() && name.find_first_of("=\n\r") == std::string::npos
+        && name.find('\0') == std::string::npos;
+}
+
+bool validValue(const std::string& value) {
+    return value.find_first_of("\n\r") == std::string::npos && value.find('\0') == std::string::npos;
+}
+
+std::optional<std::string> readValue(const std::string& name) {
+    if (!validName(name)) return std::nullopt;
+    const std::string folder = makerFolder();
+    if (folder.empty()) return std::nullopt;
+    // Like the maker's key in a registry, the maker's folder comes into being
+    // on a read; the product's file does not.
+    (void)makeDirectories(folder);
+    return findValue(splitLines(readWholeFile(folder + kFileName)), name);
+}
+
+// Replaces the first line of that name, drops later duplicates, and appends
+// the value when it was not there. Other lines, malformed ones included, stay
+// as they were.
+void putValue(std::vector<std::string>& lines, const std::string& name, const std::string& value) {
+    const std::string newLine = name + "=" + value;
+    bool placed = false;
+    std::vector<std::string> result;
+    for (std::string& line : lines) {
+        if (!lineHasName(line, name)) {
+            result.push_back(std::move(line));
+        } else if (!placed) {
+            result.push_back(newLine);
+            placed = true;
+        }
+    }
+    if (!placed) result.push_back(newLine);
+    lines.swap(result);
+}
+
+bool writeAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Writes into a temporary file in the same folder and renames it over the
+// target, so the file is always either the old or the new complete text.
+void replaceFile(const std::string& path, const std::string& content) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return;
+    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0)
+        ::unlink(temporary.c_str());
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string content;
+    for (const std::string& line : lines) content += line + "\n";
+    return content;
+}
+
+void writeValue(const std::string& name, const std::string& value) {
+    if (!validName(name) || !validValue(value)) return;
+    const std::string folder = makerFolder();
+    if (folder.empty() || !makeDirectories(folder)) return;
+    const std::string path = folder + kFileName;
+    // The lock covers read-modify-write, so concurrent writers keep each
+    // other's values. Closing the descriptor releases it.
+    ScopedFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock.get() < 0) return;
+    while (::flock(lock.get(), LOCK_EX) != 0)
+        if (errno != EINTR) return;
+    std::vector<std::string> lines = splitLines(readWholeFile(path));
+    putValue(lines, name, value);
+    replaceFile(path, joinLines(lines));
+}
+
+// Cuts at maxBytes without splitting a UTF-8 sequence.
+std::string cutText(std::string text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
+}  // namespace
+
+int readPreferenceInt(const std::string& name, int defaultValue) {
+    try {
+        const std::optional<std::string> text = readValue(name);
+        if (!text) return defaultValue;
+        int value = 0;
+        const char* end = text->data() + text->size();
+        const auto [stop, error] = std::from_chars(text->data(), end, value);
+        return error == std::errc() && stop == end ? value : defaultValue;
+    } catch (...) {
+        return defaultValue;
+    }
+}
+
+void writePreferenceInt(const std::string& name, int value) {
+    char buffer[16];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (error != std::errc()) return;
+    writePreferenceString(name, std::string(buffer, end));
+}
+
+std::optional<std::string> readPreferenceString(const std::string& name) {
+    try {
+        std::optional<std::string> text = readValue(name);
+        if (text) return cutText(std::move(*text), kMaxStringBytes);
+        return std::nullopt;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void writePreferenceString(const std::string& name, const std::string& value) {
+    try {
+        writeValue(name, value);
+    } catch (...) {
+        // A failed write keeps the old file; the caller keeps its own copy.
+    }
+}
+
+std::string preferenceFilePath() {
+    try {
+        const std::string folder = makerFolder();
+        return folder.empty() ? std::string() : folder + kFileName;
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,151 @@
+#include "plugin/ParameterTable.h"
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct BinNames {
+    std::array<std::array<char, 16>, kBinCount> names{};
+    BinNames()
+    {
+        for (int k = 0; k < kBinCount; ++k) {
+            std::snprintf(names[k].data(), names[k].size(), "Bin %d Level", k);
+        }
+    }
+};
+
+const BinNames& binNames()
+{
+    static const BinNames names;
+    return names;
+}
+
+constexpr std::array<ParameterInfo, kBinLevelBase> kControlRows = {{
+    {"OSC Port Offset", ParameterUnit::Indexed, 0, 100, 0},
+    {"Dry Level", ParameterUnit::MixerFaderCurve1, 0, 1, 0},
+    {"Wet Level", ParameterUnit::MixerFaderCurve1, 0, 1, 1},
+    {"FFT Size", ParameterUnit::Indexed, 0, 7, 5},
+    {"View X Axis", ParameterUnit::Indexed, 0, 1, 0},
+    {"View Y Axis", ParameterUnit::Indexed, 0, 1, 0},
+    {"View Min dB", ParameterUnit::Decibels, -180, 0, -160},
+    {"View Max dB", ParameterUnit::Decibels, -180, 0, 0},
+    {"View Min Linear", ParameterUnit::Generic, 0, 1, 0},
+    {"View Max Linear", ParameterUnit::Generic, 0, 1, 1},
+    {"View Smoothing", ParameterUnit::Milliseconds, 0, 2000, 500},
+    {"Input Gain", ParameterUnit::Decibels, -80, 36, 0},
+    {"Output Gain", ParameterUnit::Decibels, -80, 36, 0},
+    {"Script Index", ParameterUnit::Indexed, 0, 0, 0},
+    {"Script Position", ParameterUnit::Indexed, 0, 1, 0},
+    {"Scripted 1", ParameterUnit::Indexed, -100, 100, 0},
+    {"Scripted 2", ParameterUnit::Generic, 0, 1, 0},
+    {"Scripted 3", ParameterUnit::Generic, 0, 1, 0},
+    {"Scripted 4", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+}};
+
+// Shared by every instance in the process; the last instance to finish loading its
+// scripts sets it (the host thread builds instances one at a time).
+std::atomic<float> scriptIndexMaximum{0.0f};
+
+bool isIndexedLike(ParameterUnit unit)
+{
+    return unit == ParameterUnit::Indexed || unit == ParameterUnit::Beats;
+}
+
+}  // namespace
+
+bool isValidParameterId(int id) { return id >= 0 && id < kParameterCount; }
+
+ParameterInfo parameterInfo(int id)
+{
+    if (id >= kBinLevelBase) {
+        return {binNames().names[id - kBinLevelBase].data(), ParameterUnit::Generic, 0, 1, 1};
+    }
+    ParameterInfo row = kControlRows[id];
+    if (id == ParameterId::ScriptIndex) {
+        row.maxValue = scriptIndexMaximum.load(std::memory_order_relaxed);
+    }
+    return row;
+}
+
+int findParameterByName(std::string_view name)
+{
+    for (int id = 0; id < kParameterCount; ++id) {
+        if (name == parameterInfo(id).name) {
+            return id;
+        }
+    }
+    return -1;
+}
+
+float normalizedToPlain(int id, float x)
+{
+    const ParameterInfo row = parameterInfo(id);
+    if (isIndexedLike(row.unit)) {
+        return std::floor((row.maxValue - row.minValue) * x + row.minValue + 0.5f);
+    }
+    if (row.unit == ParameterUnit::Hertz) {
+        return row.minValue * std::exp(std::log(row.maxValue / row.minValue) * x);
+    }
+    return (row.maxValue - row.minValue) * x + row.minValue;
+}
+
+float plainToNormalized(int id, float v)
+{
+    const ParameterInfo row = parameterInfo(id);
+    if (row.unit == ParameterUnit::Hertz) {
+        return std::log(v / row.minValue) / std::log(row.maxValue / row.minValue);
+    }
+    if (row.maxValue == row.minValue) {
+        return row.minValue;
+    }
+    return (v - row.minValue) / (row.maxValue - row.minValue);
+}
+
+void setScriptIndexMaximum(float maximum)
+{
+    scriptIndexMaximum.store(maximum, std::memory_order_relaxed);
+}
+
+int fftSizeIndexFromValue(float value)
+{
+    if (!(value >= 0.0f)) {
+        return std::isnan(value) ? kDefaultFftSizeIndex : 0;
+    }
+    if (value >= static_cast<float>(kFftSizeCount - 1)) {
+        return kFftSizeCount - 1;
+    }
+    return static_cast<int>(value);
+}
+
+const char* unitLabel(ParameterUnit unit)
+{
+    switch (unit) {
+    case ParameterUnit::Percent: return "%";
+    case ParameterUnit::Seconds: return "seconds";
+    case ParameterUnit::Hertz: return "Hz";
+    case ParameterUnit::Cents: return "cents";
+    case ParameterUnit::Decibels: return "dB";
+    case ParameterUnit::Pan: return "L/R";
+    case ParameterUnit::BPM: return "BPM";
+    case ParameterUnit::Beats: return "beats";
+    case ParameterUnit::Milliseconds: return "ms";
+    default: return "";
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The process-wide parameter table: 32 controls followed by the 2049 bin levels.
+// Values live in the program in their own ("plain") units; hosts see 0..1.
+// The table is shared by every instance; only the maximum of "Script Index" changes
+// at run time (once the spectral scripts are known).
+
+#include "plugin/ParameterInfo.h"
+
+#include <string_view>
+
+constexpr int kParameterCount = 2081;
+constexpr int kBinLevelBase = 32;
+constexpr int kBinCount = kParameterCount - kBinLevelBase;
+
+namespace ParameterId {
+constexpr int OscPortOffset = 0;
+constexpr int DryLevel = 1;
+constexpr int WetLevel = 2;
+constexpr int FftSize = 3;
+constexpr int ViewXAxis = 4;
+constexpr int ViewYAxis = 5;
+constexpr int ViewMinDb = 6;
+constexpr int ViewMaxDb = 7;
+constexpr int ViewMinLinear = 8;
+constexpr int ViewMaxLinear = 9;
+constexpr int ViewSmoothing = 10;
+constexpr int InputGain = 11;
+constexpr int OutputGain = 12;
+constexpr int ScriptIndex = 13;
+constexpr int ScriptPosition = 14;
+constexpr int Scripted1 = 15;
+constexpr int Scripted2 = 16;
+constexpr int Scripted3 = 17;
+constexpr int Scripted4 = 18;
+}  // namespace ParameterId
+
+constexpr int kFftSizeCount = 8;
+constexpr int kDefaultFftSizeIndex = 5;
+constexpr float kGainFloorDb = -80.0f;  // "-inf": the gain is exactly zero here
+
+bool isValidParameterId(int id);
+
+// id must be valid. The maximum of "Script Index" is read as it stands now.
+ParameterInfo parameterInfo(int id);
+
+// Exact table name; -1 when no row has it.
+int findParameterByName(std::string_view name);
+
+float normalizedToPlain(int id, float normalized);
+float plainToNormalized(int id, float plain);
+
+// Called once per instance after its spectral scripts are known (host thread).
+void setScriptIndexMaximum(float maximum);
+
+// The FFT size index a stored "FFT Size" value stands for, clamped to the eight sizes:
+// stored values are kept as they are, so every user clamps here.
+int fftSizeIndexFromValue(float value);
+inline int fftSizeFromIndex(int index) { return 32 << index; }
+
+// Label shown next to a value, by unit ("dB", "ms", ...); empty for unitless rows.
+const char* unitLabel(ParameterUnit unit);

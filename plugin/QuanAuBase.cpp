@@ -1,0 +1,290 @@
+#include "plugin/QuanAuBase.h"
+
+#include "dsp/AUKernelBase.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/QuanProgram.h"
+#include "plugin/ValueFormatting.h"
+#include "plugin/vst/AEffEditor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kMaxDisplayChars = 23;
+constexpr std::size_t kMaxNameChars = 15;
+constexpr std::size_t kMaxProgramNameChars = 31;
+
+CFArray* makeList(std::initializer_list<const char*> texts)
+{
+    CFArray* list = CFArray::create();
+    for (const char* text : texts) {
+        CFString* string = CFString::create(text);
+        list->append(string);
+        string->release();
+    }
+    return list;
+}
+
+// Made once per process on first use and never freed; callers get their own reference.
+CFArray* sharedValueStrings(int id)
+{
+    static CFArray* const fftSizes = makeList({"32", "64", "128", "256", "512", "1024", "2048", "4096"});
+    static CFArray* const axes = makeList({"Log", "Linear"});
+    static CFArray* const positions = makeList({"After", "Before"});
+    switch (id) {
+    case ParameterId::FftSize: return fftSizes;
+    case ParameterId::ViewXAxis:
+    case ParameterId::ViewYAxis: return axes;
+    case ParameterId::ScriptPosition: return positions;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+QuanAuBase::QuanAuBase(AudioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
+    : AudioEffectX(audioMaster, numPrograms, numParams)
+{
+}
+
+QuanAuBase::~QuanAuBase() = default;
+
+void QuanAuBase::makeKernels(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        kernels_.emplace_back(createKernel());
+    }
+}
+
+void QuanAuBase::setParameter(VstInt32 id, float normalized)
+{
+    if (!isValidParameterId(id) || !std::isfinite(normalized)) {
+        return;
+    }
+    const float plain = normalizedToPlain(id, normalized);
+    currentProgram().setParameter(id, plain);
+    if (editor_) {
+        editor_->parameterChanged(id, plain);
+    }
+    applyChangeEffects(id, plain);
+}
+
+float QuanAuBase::getParameter(VstInt32 id)
+{
+    if (!isValidParameterId(id)) {
+        return 0.0f;
+    }
+    return plainToNormalized(id, currentProgram().getParameter(id));
+}
+
+float QuanAuBase::plainValue(int id) const { return currentProgram().getParameter(id); }
+
+void QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
+{
+    if (!isValidParameterId(id)) {
+        return;
+    }
+    const float normalized = plainToNormalized(id, plainValue);
+    setParameter(id, normalized);
+    if (automate) {
+        callHost(audioMasterAutomate, id, 0, nullptr, normalized);
+    }
+}
+
+void QuanAuBase::applyChangeEffects(int id, float)
+{
+    if (id == ParameterId::FftSize) {
+        updateLatency();
+    }
+}
+
+void QuanAuBase::updateLatency()
+{
+    const int delay = fftSizeFromIndex(fftSizeIndexFromValue(plainValue(ParameterId::FftSize)));
+    if (delay != cEffect_.initialDelay) {
+        setInitialDelay(delay);
+        ioChanged();
+    }
+}
+
+void QuanAuBase::getParameterName(VstInt32 id, char* text)
+{
+    copyText(text, isValidParameterId(id) ? parameterInfo(id).name : "", kMaxNameChars);
+}
+
+void QuanAuBase::getParameterLabel(VstInt32 id, char* text)
+{
+    copyText(text, isValidParameterId(id) ? unitLabel(parameterInfo(id).unit) : "", kMaxDisplayChars);
+}
+
+void QuanAuBase::getParameterDisplay(VstInt32 id, char* text)
+{
+    copyText(text, isValidParameterId(id) ? displayText(id) : std::string(), kMaxDisplayChars);
+}
+
+std::string QuanAuBase::displayText(int id)
+{
+    const float value = plainValue(id);
+    const ParameterUnit unit = parameterInfo(id).unit;
+    if (unit == ParameterUnit::Indexed) {
+        return indexedDisplayText(id, value);
+    }
+    if (unit == ParameterUnit::Boolean) {
+        return value == 0.0f ? "Off" : "On";
+    }
+    CFStringHolder special(specialText(id, value));
+    if (special.get()) {
+        return special.get()->text();
+    }
+    return formatParameterNumber(value);
+}
+
+std::string QuanAuBase::indexedDisplayText(int id, float value)
+{
+    CFArrayHolder list;
+    if (getParameterValueStrings(kScopeGlobal, id, list.out()) == kNoErr && list.get()) {
+        // Stored values may lie outside the list: those show as plain numbers.
+        const bool inList = std::isfinite(value) && value >= 0.0f && value < static_cast<float>(list.get()->count());
+        if (inList) {
+            const std::string& entry = list.get()->at(static_cast<int>(value))->text();
+            return entry.size() <= kMaxDisplayChars ? entry : std::string();
+        }
+    } else {
+        CFStringHolder special(specialText(id, value));
+        if (special.get()) {
+            return special.get()->text();
+        }
+    }
+    return formatTruncatedInteger(value).substr(0, 7);
+}
+
+CFString* QuanAuBase::specialText(int id, float value)
+{
+    ParameterStringFromValue query{id, &value, nullptr};
+    if (getProperty(kPropertyParameterStringFromValue, kScopeGlobal, 0, &query) != kNoErr) {
+        return nullptr;
+    }
+    return query.outString;
+}
+
+OSStatus QuanAuBase::getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings)
+{
+    if (scope != kScopeGlobal) {
+        return kErrInvalidParameter;
+    }
+    if (outStrings == nullptr) {
+        return kNoErr;
+    }
+    CFArray* list = sharedValueStrings(id);
+    if (list == nullptr) {
+        return kErrInvalidParameter;
+    }
+    list->retain();
+    *outStrings = list;
+    return kNoErr;
+}
+
+OSStatus QuanAuBase::getProperty(std::uint32_t propertyId, std::uint32_t, std::uint32_t, void* data)
+{
+    if (propertyId == kPropertyInstanceInterface) {
+        if (data) {
+            *static_cast<DisplayBlock**>(data) = displayBlock();
+        }
+        return kNoErr;
+    }
+    if (propertyId != kPropertyParameterStringFromValue) {
+        return kErrInvalidProperty;
+    }
+    auto* query = static_cast<ParameterStringFromValue*>(data);
+    if (query == nullptr) {
+        return kErrInvalidParameter;
+    }
+    const int id = query->parameterId;
+    const float value = query->value ? *query->value : (isValidParameterId(id) ? plainValue(id) : 0.0f);
+    query->outString = nullptr;
+    switch (id) {
+    case ParameterId::OscPortOffset:
+    case ParameterId::ViewSmoothing:
+        if (value == 0.0f) {
+            query->outString = CFString::create("Off");
+        }
+        return kNoErr;
+    case ParameterId::InputGain:
+    case ParameterId::OutputGain:
+        if (value == kGainFloorDb) {
+            query->outString = CFString::create("-inf");
+        }
+        return kNoErr;
+    default: return kErrInvalidParameter;
+    }
+}
+
+OSStatus QuanAuBase::getPropertyInfo(std::uint32_t propertyId, std::uint32_t, std::uint32_t, std::uint32_t* outSize,
+                                     bool* outWritable)
+{
+    std::uint32_t size = 0;
+    if (propertyId == kPropertyParameterStringFromValue) {
+        size = 12;
+    } else if (propertyId == kPropertyInstanceInterface) {
+        size = 4;
+    } else {
+        return kErrInvalidProperty;
+    }
+    if (outSize) {
+        *outSize = size;
+    }
+    if (outWritable) {
+        *outWritable = false;
+    }
+    return kNoErr;
+}
+
+OSStatus QuanAuBase::setProperty(std::uint32_t, std::uint32_t, std::uint32_t, const void*, std::uint32_t)
+{
+    return kErrInvalidProperty;
+}
+
+OSStatus QuanAuBase::addPropertyListener(std::uint32_t propertyId, PropertyListenerProc callback, void* userData)
+{
+    propertyListeners_.push_back({propertyId, callback, userData});
+    return kNoErr;
+}
+
+OSStatus QuanAuBase::removePropertyListener(std::uint32_t propertyId, PropertyListenerProc callback)
+{
+    std::erase_if(propertyListeners_, [&](const PropertyListener& listener) {
+        return listener.propertyId == propertyId && listener.callback == callback;
+    });
+    return kNoErr;
+}
+
+void QuanAuBase::setProgramName(const char* name) { currentProgram().setName(name); }
+
+void QuanAuBase::getProgramName(char* name)
+{
+    copyText(name, currentProgram().getName(), kMaxProgramNameChars);
+}
+
+bool QuanAuBase::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
+{
+    if (index < 0 || index >= numPrograms_) {
+        return false;
+    }
+    copyText(text, programs_[static_cast<std::size_t>(index)]->getName(), kMaxProgramNameChars);
+    return true;
+}
+
+VstInt32 QuanAuBase::getChunk(void** data, bool)
+{
+    *data = currentProgram().getData();
+    return static_cast<VstInt32>(currentProgram().getSize());
+}
+
+VstInt32 QuanAuBase::setChunk(void* data, VstInt32 byteSize, bool)
+{
+    currentProgram().loadFromChunk(data, byteSize < 0 ? 0 : static_cast<std::size_t>(byteSize));
+    updateLatency();
+    return 1;
+}

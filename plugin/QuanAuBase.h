@@ -1,0 +1,88 @@
+#pragma once
+// The parameter, program and kernel model on top of the host binding: plain values in
+// the current program, the host's 0..1 view of them, their texts, the value-string and
+// property queries the editor uses, and one kernel per output channel.
+
+#include "plugin/CFArray.h"
+#include "plugin/StatusCodes.h"
+#include "plugin/vst/AudioEffectX.h"
+
+#include <memory>
+#include <vector>
+
+class AUKernelBase;
+class QuanProgram;
+struct DisplayBlock;
+
+// The data of the string-from-value property.
+struct ParameterStringFromValue {
+    std::int32_t parameterId;
+    const float* value;  // null: use the current value
+    CFString* outString; // one reference for the caller, or null when no special text applies
+};
+
+using PropertyListenerProc = void (*)(void* userData, void* unit, std::uint32_t propertyId, std::uint32_t scope,
+                                      std::uint32_t element);
+
+class QuanAuBase : public AudioEffectX {
+public:
+    QuanAuBase(AudioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
+    ~QuanAuBase() override;
+
+    // Host parameter calls, on any thread. Ids outside the table and non-finite values
+    // are ignored; getParameter of such an id is 0.
+    void setParameter(VstInt32 id, float normalized) override;
+    float getParameter(VstInt32 id) override;
+    void getParameterName(VstInt32 id, char* text) override;
+    void getParameterLabel(VstInt32 id, char* text) override;
+    void getParameterDisplay(VstInt32 id, char* text) override;
+
+    // Converts a plain value, stores it like a host change and, when automate is set,
+    // reports it to the host as automation.
+    void setParameterFromPlain(int id, float plainValue, bool automate);
+    float plainValue(int id) const;
+
+    VstInt32 getProgram() override { return curProgram_; }
+    void setProgramName(const char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
+    virtual AUKernelBase* createKernel() = 0;
+    virtual OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings);
+    virtual OSStatus getProperty(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element, void* data);
+    virtual OSStatus getPropertyInfo(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element,
+                                     std::uint32_t* outSize, bool* outWritable);
+    virtual OSStatus setProperty(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element,
+                                 const void* data, std::uint32_t size);
+    virtual OSStatus addPropertyListener(std::uint32_t propertyId, PropertyListenerProc callback, void* userData);
+    virtual OSStatus removePropertyListener(std::uint32_t propertyId, PropertyListenerProc callback);
+    virtual DisplayBlock* displayBlock() = 0;
+
+    QuanProgram& currentProgram() { return *programs_[static_cast<std::size_t>(curProgram_)]; }
+    const QuanProgram& currentProgram() const { return *programs_[static_cast<std::size_t>(curProgram_)]; }
+
+protected:
+    // What a stored change sets off besides the editor (port, latency, display block,
+    // OSC notification). Called on the thread that changed the value.
+    virtual void applyChangeEffects(int id, float plainValue);
+    // Latency follows "FFT Size": tells the host when it changed.
+    void updateLatency();
+    void makeKernels(int count);
+
+    std::vector<std::unique_ptr<QuanProgram>> programs_;
+    std::vector<std::unique_ptr<AUKernelBase>> kernels_;
+
+private:
+    struct PropertyListener {
+        std::uint32_t propertyId;
+        PropertyListenerProc callback;
+        void* userData;
+    };
+    std::string displayText(int id);
+    std::string indexedDisplayText(int id, float value);
+    CFString* specialText(int id, float value);
+
+    std::vector<PropertyListener> propertyListeners_;
+};

@@ -1,0 +1,273 @@
+#include "plugin/QuanTessamire.h"
+
+#include "dsp/CHalvardKernel.h"
+#include "dsp/ScopedDenormalFlush.h"
+#include "osc/OSCHelper.h"
+#include "platform/PreferenceStore.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/QuanProgramQNlfv1.h"
+#include "plugin/vst/AEffEditor.h"
+#include "scripting/LuaMIDIHelper.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kChannelCount = 2;
+constexpr int kDefaultOscBasePort = 7000;
+std::atomic<int> sharedOscBasePort{kDefaultOscBasePort};
+
+float decibelsToGain(float decibels)
+{
+    return decibels == kGainFloorDb ? 0.0f : std::pow(10.0f, 0.05f * decibels);
+}
+
+int scriptIndexFromValue(float value)
+{
+    // Out-of-range stored values select no script; the runner checks the upper end.
+    if (!(value >= 0.0f) || value > 1.0e6f) {
+        return 0;
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audioMaster, 1, kParameterCount)
+{
+    programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
+    programs_.back()->setName("Defaults");
+
+    luaHelper_ = std::make_unique<QN::LuaMIDIHelper>(&messageQueue_);
+    oscHelper_ = std::make_unique<QN::OSCHelper>(luaHelper_.get());
+    luaHelper_->setOSCHelper(oscHelper_.get());
+
+    setUpDisplayBlock();
+    luaHelper_->createState();
+    completeScriptList();
+    factoryPreset_.fillDefaults();
+
+    canProcessReplacing();
+    programsAreChunks();
+    canMono();
+    setNumInputs(kChannelCount);
+    setNumOutputs(kChannelCount);
+    setUniqueID(fourCharCode('Q', 'N', 'l', 'f'));
+
+    for (int id = 0; id < kParameterCount; ++id) {
+        currentProgram().setParameter(id, factoryPreset_.values[static_cast<std::size_t>(id)]);
+    }
+    currentProgram().setName(std::strlen(factoryPreset_.name) <= 31 ? factoryPreset_.name : "");
+
+    setInitialDelay(fftSizeFromIndex(kDefaultFftSizeIndex));
+    makeKernels(kChannelCount);
+    initialize();
+
+    setEditor(new AEffEditor(this));
+    cEffect_.flags |= effFlagsHasEditor;
+}
+
+QuanTessamire::~QuanTessamire()
+{
+    for (CFString* name : scriptDisplayNames_) {
+        name->release();
+    }
+    scriptDisplayNames_.clear();
+    engine_.releaseTransforms();
+    oscHelper_.reset();
+    luaHelper_.reset();
+    programs_.clear();
+    kernels_.clear();
+}
+
+void QuanTessamire::setUpDisplayBlock()
+{
+    for (int id = ParameterId::ViewXAxis; id <= ParameterId::ViewSmoothing; ++id) {
+        applyChangeEffects(id, parameterInfo(id).defaultValue);
+    }
+    displayBlock_.fftSizeIndex.store(kDefaultFftSizeIndex, std::memory_order_relaxed);
+}
+
+void QuanTessamire::completeScriptList()
+{
+    // Spectral scripts register while the scripts run; with none, "Script Index" keeps
+    // its single "(none)" text and a maximum of 0.
+}
+
+void QuanTessamire::initialize()
+{
+    engine_.block() = BlockParameters{};
+    sharedOscBasePort.store(platform::readPreferenceInt("OSC Base Port", kDefaultOscBasePort),
+                            std::memory_order_relaxed);
+    oscHelper_->Start();
+    engine_.makeTransforms();
+}
+
+void QuanTessamire::cleanup() { oscHelper_->Stop(); }
+
+int QuanTessamire::oscBasePort() { return sharedOscBasePort.load(std::memory_order_relaxed); }
+
+AUKernelBase* QuanTessamire::createKernel()
+{
+    return new CHalvardKernel(engine_, static_cast<int>(kernels_.size()));
+}
+
+void QuanTessamire::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    if (inputs == nullptr || outputs == nullptr || sampleFrames < 0) {
+        return;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (inputs[c] == nullptr || outputs[c] == nullptr) {
+            return;
+        }
+    }
+    ScopedDenormalFlush flushDenormals;
+    blockInputs_ = inputs;
+    blockOutputs_ = outputs;
+    QN::renderBlockWithMessages(messageQueue_, sampleFrames, *this, *luaHelper_);
+    updateMeters(sampleFrames);
+}
+
+void QuanTessamire::renderChunk(int offset, int frames)
+{
+    takeBlockParameters();
+    for (std::size_t c = 0; c < kernels_.size(); ++c) {
+        kernels_[c]->process(blockInputs_[c] + offset, blockOutputs_[c] + offset, frames);
+    }
+}
+
+void QuanTessamire::takeBlockParameters()
+{
+    const QuanProgram& program = currentProgram();
+    BlockParameters& block = engine_.block();
+    block.sizeIndex = fftSizeIndexFromValue(program.getParameter(ParameterId::FftSize));
+    block.fftSize = fftSizeFromIndex(block.sizeIndex);
+    block.scriptBefore = program.getParameter(ParameterId::ScriptPosition) != 0.0f;
+    block.scriptIndex = scriptIndexFromValue(program.getParameter(ParameterId::ScriptIndex));
+    block.levels = static_cast<const QuanProgramQNlfv1&>(program).binLevels();
+    const float dry = program.getParameter(ParameterId::DryLevel);
+    const float wet = program.getParameter(ParameterId::WetLevel);
+    block.dryGain = dry * dry * dry;
+    block.wetGain = wet * wet * wet;
+    block.inputGain = decibelsToGain(program.getParameter(ParameterId::InputGain));
+    block.outputGain = decibelsToGain(program.getParameter(ParameterId::OutputGain));
+}
+
+void QuanTessamire::updateMeters(int frames)
+{
+    const float c = std::exp(-static_cast<float>(frames) / (0.03f * sampleRate_));
+    for (std::size_t i = 0; i < kernels_.size() && i < 2; ++i) {
+        const auto& kernel = static_cast<const CHalvardKernel&>(*kernels_[i]);
+        const float inPeak = kernel.inputPeak();
+        const float outPeak = kernel.outputPeak();
+        auto& inMeter = displayBlock_.inputMeter[i];
+        auto& outMeter = displayBlock_.outputMeter[i];
+        inMeter.store((inMeter.load(std::memory_order_relaxed) - inPeak) * c + inPeak, std::memory_order_relaxed);
+        outMeter.store((outMeter.load(std::memory_order_relaxed) - outPeak) * c + outPeak, std::memory_order_relaxed);
+        displayBlock_.analysisSpectrum[i].store(kernel.analysisSpectrum(), std::memory_order_release);
+        displayBlock_.workingSpectrum[i].store(kernel.workingSpectrum(), std::memory_order_release);
+    }
+    displayBlock_.fftSizeIndex.store(engine_.block().sizeIndex, std::memory_order_relaxed);
+}
+
+VstInt32 QuanTessamire::processEvents(VstEvents* events) { return messageQueue_.Write(events); }
+
+void QuanTessamire::resume()
+{
+    if ((cEffect_.flags & effFlagsIsSynth) || canDo("receiveVstMidiEvent") == 1) {
+        wantEvents(1);
+    }
+}
+
+void QuanTessamire::setSampleRate(float sampleRate)
+{
+    // A rate of zero, a negative or a non-finite one would poison the meter smoothing.
+    if (std::isfinite(sampleRate) && sampleRate > 0.0f) {
+        AudioEffect::setSampleRate(sampleRate);
+    }
+}
+
+void QuanTessamire::setProgram(VstInt32 program)
+{
+    if (program < 0 || program >= numPrograms_) {
+        return;
+    }
+    curProgram_ = program;
+    applyPortOffset(plainValue(ParameterId::OscPortOffset));
+    updateLatency();
+}
+
+bool QuanTessamire::getEffectName(char* name)
+{
+    std::strcpy(name, "Lumenfold");
+    return true;
+}
+
+bool QuanTessamire::getVendorString(char* text)
+{
+    std::strcpy(text, "Corvanne");
+    return true;
+}
+
+bool QuanTessamire::getProductString(char* text)
+{
+    std::strcpy(text, "Lumenfold");
+    return true;
+}
+
+VstInt32 QuanTessamire::canDo(const char* text)
+{
+    return std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1 : 0;
+}
+
+OSStatus QuanTessamire::getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings)
+{
+    if (scope != kScopeGlobal || id != ParameterId::ScriptIndex) {
+        return QuanAuBase::getParameterValueStrings(scope, id, outStrings);
+    }
+    if (outStrings == nullptr) {
+        return kNoErr;
+    }
+    CFArray* list = CFArray::create();
+    if (scriptDisplayNames_.empty()) {
+        CFString* none = CFString::create("(none)");
+        list->append(none);
+        none->release();
+    }
+    for (CFString* name : scriptDisplayNames_) {
+        list->append(name);
+    }
+    *outStrings = list;
+    return kNoErr;
+}
+
+void QuanTessamire::applyPortOffset(float offset)
+{
+    if (offset != 0.0f && std::isfinite(offset)) {
+        oscHelper_->Listen(oscBasePort() + static_cast<int>(offset));
+    } else {
+        oscHelper_->StopListening();
+    }
+}
+
+void QuanTessamire::applyChangeEffects(int id, float plainValue)
+{
+    switch (id) {
+    case ParameterId::OscPortOffset: applyPortOffset(plainValue); break;
+    case ParameterId::FftSize: updateLatency(); break;
+    case ParameterId::ViewXAxis: displayBlock_.frequencyAxisLog.store(plainValue == 0.0f); break;
+    case ParameterId::ViewYAxis: displayBlock_.levelAxisLog.store(plainValue == 0.0f); break;
+    case ParameterId::ViewMinDb: displayBlock_.viewMinDb.store(plainValue); break;
+    case ParameterId::ViewMaxDb: displayBlock_.viewMaxDb.store(plainValue); break;
+    case ParameterId::ViewMinLinear: displayBlock_.viewMinLinear.store(plainValue); break;
+    case ParameterId::ViewMaxLinear: displayBlock_.viewMaxLinear.store(plainValue); break;
+    case ParameterId::ViewSmoothing: displayBlock_.viewSmoothing.store(plainValue); break;
+    default: break;
+    }
+    if (oscHelper_) {
+        oscHelper_->parameterChanged(id, plainValue);
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The plug-in object: owns everything of one instance (program, kernels, transforms and
+// windows, MIDI queue, scripting and OSC helpers, display block, editor) and builds and
+// tears them down in a fixed order.
+
+#include "dsp/SpectralEngine.h"
+#include "plugin/DisplayBlock.h"
+#include "plugin/FactoryPreset.h"
+#include "plugin/QuanAuBase.h"
+#include "scripting/BlockRenderer.h"
+#include "scripting/MessageQueue.h"
+
+#include <memory>
+#include <vector>
+
+namespace QN {
+class LuaMIDIHelper;
+class OSCHelper;
+}  // namespace QN
+
+class QuanTessamire : public QuanAuBase, private QN::ChunkRenderer {
+public:
+    static constexpr int kVendorVersion = 65538;
+
+    explicit QuanTessamire(AudioMasterCallback audioMaster);
+    ~QuanTessamire() override;
+
+    // Host binding.
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    void resume() override;
+    void setSampleRate(float sampleRate) override;
+    void setProgram(VstInt32 program) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return versionNumber(); }
+    VstInt32 canDo(const char* text) override;
+
+    // Model.
+    AUKernelBase* createKernel() override;
+    OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings) override;
+    DisplayBlock* displayBlock() override { return &displayBlock_; }
+
+    virtual void initialize();
+    virtual void cleanup();
+    virtual int versionNumber() const { return kVendorVersion; }
+
+    // The "OSC Base Port" preference, shared by every instance (the last one read wins).
+    static int oscBasePort();
+
+protected:
+    void applyChangeEffects(int id, float plainValue) override;
+
+private:
+    void renderChunk(int offset, int frames) override;
+    void takeBlockParameters();
+    void updateMeters(int frames);
+    void setUpDisplayBlock();
+    void completeScriptList();
+    void applyPortOffset(float offset);
+
+    float** blockInputs_ = nullptr;
+    float** blockOutputs_ = nullptr;
+    QN::MessageQueue messageQueue_;
+    std::unique_ptr<QN::LuaMIDIHelper> luaHelper_;
+    std::unique_ptr<QN::OSCHelper> oscHelper_;
+    SpectralEngine engine_;
+    DisplayBlock displayBlock_;
+    FactoryPreset factoryPreset_;
+    std::vector<CFString*> scriptDisplayNames_;
+};

@@ -1,0 +1,51 @@
+#include "plugin/ValueFormatting.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+std::string formatFixed(double value, int decimals)
+{
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        return "Huge!";
+    }
+    return std::string(buffer, result.ptr);
+}
+
+std::string formatParameterNumber(float value)
+{
+    if (std::isnan(value)) {
+        return "nan";
+    }
+    const float magnitude = std::fabs(value);
+    int decimals = 0;
+    if (magnitude < 10.0f) {
+        decimals = 3;
+    } else if (magnitude < 100.0f) {
+        decimals = 2;
+    } else if (magnitude < 1000.0f) {
+        decimals = 1;
+    }
+    std::string text = std::isinf(value) ? std::string("inf") : formatFixed(magnitude, decimals);
+    return value < 0.0f ? "-" + text : text;
+}
+
+std::string formatTruncatedInteger(float value)
+{
+    long long integer = 0;
+    if (std::isfinite(value)) {
+        const double clamped = std::fmax(-2147483648.0, std::fmin(2147483647.0, value));
+        integer = static_cast<long long>(clamped);
+    }
+    return std::to_string(integer);
+}
+
+void copyText(char* destination, const std::string& text, std::size_t maxChars)
+{
+    const std::size_t length = text.size() < maxChars ? text.size() : maxChars;
+    std::memcpy(destination, text.data(), length);
+    destination[length] = '\0';
+}

@@ -1,0 +1,62 @@
+#include "scripting/MessageQueue.h"
+
+#include "plugin/vst/Vst2Abi.h"
+
+#include <cstdio>
+
+namespace QN {
+
+namespace {
+constexpr std::int32_t nextSlot(std::int32_t position)
+{
+    return (position + 1) % MessageQueue::kSlotCount;
+}
+}  // namespace
+
+int MessageQueue::Write(const VstEvents* events)
+{
+    if (events == nullptr) {
+        return 1;
+    }
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = events->events[i];
+        if (event == nullptr || event->type != kVstMidiType) {
+            continue;
+        }
+        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        writeMidi(static_cast<std::uint8_t>(midi->midiData[0]), static_cast<std::uint8_t>(midi->midiData[1]),
+                  static_cast<std::uint8_t>(midi->midiData[2]), midi->deltaFrames);
+    }
+    return 1;
+}
+
+bool MessageQueue::writeMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int32_t deltaFrames)
+{
+    const std::int32_t write = writePos_.load(std::memory_order_relaxed);
+    if (write == readPos_.load(std::memory_order_acquire)) {
+        std::fputs("MessageQueue::Write() overflow\n", stderr);
+        return false;
+    }
+    MidiEventRecord& record = slots_[static_cast<std::size_t>(write)];
+    record.kind = 0;
+    record.status = status & 0xF0;
+    record.channel = status & 0x0F;
+    record.data1 = data1 & 0x7F;
+    record.data2 = data2 & 0x7F;
+    record.deltaFrames = deltaFrames;
+    writePos_.store(nextSlot(write), std::memory_order_release);
+    return true;
+}
+
+bool MessageQueue::take(MidiEventRecord& record)
+{
+    const std::int32_t next = nextSlot(readPos_.load(std::memory_order_relaxed));
+    if (next == writePos_.load(std::memory_order_acquire)) {
+        return false;
+    }
+    record = slots_[static_cast<std::size_t>(next)];
+    readPos_.store(next, std::memory_order_release);
+    return true;
+}
+
+}  // namespace QN

@@ -1,0 +1,81 @@
+#include "plugin/ParameterTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+TEST(ParameterTable, HasTheControlsFollowedByOneLevelPerBin)
+{
+    EXPECT_STREQ(parameterInfo(0).name, "OSC Port Offset");
+    EXPECT_STREQ(parameterInfo(3).name, "FFT Size");
+    EXPECT_STREQ(parameterInfo(18).name, "Scripted 4");
+    for (int id = 19; id < 32; ++id) {
+        EXPECT_STREQ(parameterInfo(id).name, "Dummy");
+    }
+    EXPECT_STREQ(parameterInfo(32).name, "Bin 0 Level");
+    EXPECT_STREQ(parameterInfo(2080).name, "Bin 2048 Level");
+    EXPECT_EQ(parameterInfo(2080).defaultValue, 1.0f);
+    EXPECT_FALSE(isValidParameterId(-1));
+    EXPECT_FALSE(isValidParameterId(2081));
+}
+
+TEST(ParameterTable, FindsRowsByExactName)
+{
+    EXPECT_EQ(findParameterByName("Input Gain"), 11);
+    EXPECT_EQ(findParameterByName("Bin 100 Level"), 132);
+    EXPECT_EQ(findParameterByName("input gain"), -1);
+    EXPECT_EQ(findParameterByName(""), -1);
+}
+
+TEST(ParameterTable, IndexedValuesRoundHalvesUp)
+{
+    EXPECT_EQ(normalizedToPlain(3, 0.5f), 4.0f);  // floor(7 * 0.5 + 0.5)
+    EXPECT_EQ(normalizedToPlain(3, 0.0f), 0.0f);
+    EXPECT_EQ(normalizedToPlain(3, 1.0f), 7.0f);
+    EXPECT_EQ(normalizedToPlain(15, 0.5f), 0.0f);
+    EXPECT_EQ(normalizedToPlain(0, 0.12f), 12.0f);
+}
+
+TEST(ParameterTable, LinearRowsMapBothWays)
+{
+    EXPECT_FLOAT_EQ(normalizedToPlain(11, 0.0f), -80.0f);
+    EXPECT_FLOAT_EQ(normalizedToPlain(11, 1.0f), 36.0f);
+    EXPECT_FLOAT_EQ(plainToNormalized(11, -12.5f), (-12.5f + 80.0f) / 116.0f);
+    EXPECT_FLOAT_EQ(plainToNormalized(10, 500.0f), 0.25f);
+    for (float x : {0.0f, 0.25f, 0.5f, 1.0f}) {
+        EXPECT_FLOAT_EQ(plainToNormalized(40, normalizedToPlain(40, x)), x);
+    }
+}
+
+TEST(ParameterTable, ScriptIndexWithoutScriptsReadsZero)
+{
+    setScriptIndexMaximum(0.0f);
+    EXPECT_EQ(plainToNormalized(13, 0.0f), 0.0f);
+    EXPECT_EQ(plainToNormalized(13, 3.0f), 0.0f);
+    setScriptIndexMaximum(6.0f);
+    EXPECT_FLOAT_EQ(plainToNormalized(13, 3.0f), 0.5f);
+    EXPECT_EQ(normalizedToPlain(13, 1.0f), 6.0f);
+    setScriptIndexMaximum(0.0f);
+}
+
+TEST(ParameterTable, StoredSizeValuesAreClampedToTheEightSizes)
+{
+    EXPECT_EQ(fftSizeIndexFromValue(5.0f), 5);
+    EXPECT_EQ(fftSizeIndexFromValue(5.9f), 5);
+    EXPECT_EQ(fftSizeIndexFromValue(99.0f), 7);
+    EXPECT_EQ(fftSizeIndexFromValue(-3.0f), 0);
+    EXPECT_EQ(fftSizeIndexFromValue(std::numeric_limits<float>::quiet_NaN()), kDefaultFftSizeIndex);
+    EXPECT_EQ(fftSizeIndexFromValue(std::numeric_limits<float>::infinity()), 7);
+    EXPECT_EQ(fftSizeIndexFromValue(-std::numeric_limits<float>::infinity()), 0);
+}
+
+TEST(ParameterTable, LabelsFollowTheUnit)
+{
+    EXPECT_STREQ(unitLabel(parameterInfo(11).unit), "dB");
+    EXPECT_STREQ(unitLabel(parameterInfo(10).unit), "ms");
+    EXPECT_STREQ(unitLabel(parameterInfo(3).unit), "");
+    EXPECT_STREQ(unitLabel(parameterInfo(1).unit), "");
+    EXPECT_STREQ(unitLabel(ParameterUnit::Hertz), "Hz");
+}

@@ -1,0 +1,114 @@
+#include "plugin/vst/Vst2Abi.h"
+#include "scripting/MessageQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct EventList {
+    std::vector<VstMidiEvent> midi;
+    std::vector<VstEvent*> pointers;
+    std::vector<unsigned char> storage;
+
+    VstEvents* build()
+    {
+        storage.assign(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*), 0);
+        auto* events = reinterpret_cast<VstEvents*>(storage.data());
+        events->numEvents = static_cast<VstInt32>(pointers.size());
+        for (std::size_t i = 0; i < pointers.size(); ++i) {
+            events->events[i] = pointers[i];
+        }
+        return events;
+    }
+};
+
+VstMidiEvent midiEvent(unsigned char status, unsigned char d1, unsigned char d2, int delta)
+{
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof(VstMidiEvent);
+    event.deltaFrames = delta;
+    event.midiData[0] = static_cast<char>(status);
+    event.midiData[1] = static_cast<char>(d1);
+    event.midiData[2] = static_cast<char>(d2);
+    return event;
+}
+
+}  // namespace
+
+TEST(MessageQueue, KeepsSixtyThreeEventsAndDropsTheNextWithOneLine)
+{
+    QN::MessageQueue queue;
+    for (int i = 0; i < 63; ++i) {
+        EXPECT_TRUE(queue.writeMidi(0x90, static_cast<std::uint8_t>(i), 100, i));
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(queue.writeMidi(0x90, 99, 100, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MessageQueue::Write() overflow\n");
+
+    QN::MidiEventRecord record;
+    for (int i = 0; i < 63; ++i) {
+        ASSERT_TRUE(queue.take(record));
+        EXPECT_EQ(record.data1, i);
+    }
+    EXPECT_FALSE(queue.take(record));
+    EXPECT_TRUE(queue.writeMidi(0x80, 1, 2, 3)) << "space again once the reader moved on";
+}
+
+TEST(MessageQueue, StoresOnlyMidiEventsSplittingStatusAndMaskingData)
+{
+    EventList list;
+    VstMidiSysexEvent sysex{};
+    sysex.type = kVstSysExType;
+    sysex.byteSize = sizeof(VstMidiSysexEvent);
+    list.midi = {midiEvent(0x93, 0xFF, 0x80, 5), midiEvent(0xB0, 7, 100, 9)};
+    list.pointers = {reinterpret_cast<VstEvent*>(&sysex), reinterpret_cast<VstEvent*>(&list.midi[0]), nullptr,
+                     reinterpret_cast<VstEvent*>(&list.midi[1])};
+    QN::MessageQueue queue;
+    EXPECT_EQ(queue.Write(list.build()), 1);
+    EXPECT_EQ(queue.Write(nullptr), 1);
+
+    QN::MidiEventRecord record;
+    ASSERT_TRUE(queue.take(record));
+    EXPECT_EQ(record.kind, 0);
+    EXPECT_EQ(record.status, 0x90);
+    EXPECT_EQ(record.channel, 3);
+    EXPECT_EQ(record.data1, 0x7F);
+    EXPECT_EQ(record.data2, 0x00);
+    EXPECT_EQ(record.deltaFrames, 5);
+    ASSERT_TRUE(queue.take(record));
+    EXPECT_EQ(record.status, 0xB0);
+    EXPECT_FALSE(queue.take(record));
+}
+
+TEST(MessageQueue, WriterAndReaderOnTwoThreadsLoseAndTearNothing)
+{
+    QN::MessageQueue queue;
+    constexpr int kEvents = 20000;
+    std::thread writer([&] {
+        for (int i = 0; i < kEvents; ++i) {
+            while (!queue.writeMidi(0xB0, static_cast<std::uint8_t>(i & 0x7F), static_cast<std::uint8_t>((i >> 7) & 0x7F),
+                                    i)) {
+                std::this_thread::yield();
+            }
+        }
+    });
+    testing::internal::CaptureStderr();  // the writer backs off on overflow lines
+    int expected = 0;
+    QN::MidiEventRecord record;
+    while (expected < kEvents) {
+        if (!queue.take(record)) {
+            std::this_thread::yield();
+            continue;
+        }
+        ASSERT_EQ(record.deltaFrames, expected);
+        ASSERT_EQ(record.data1, expected & 0x7F);
+        ASSERT_EQ(record.data2, (expected >> 7) & 0x7F);
+        ++expected;
+    }
+    writer.join();
+    (void)testing::internal::GetCapturedStderr();
+}

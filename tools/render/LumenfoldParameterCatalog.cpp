@@ -1,0 +1,38 @@
+#include "tools/render/LumenfoldParameterCatalog.h"
+
+#include "plugin/ParameterTable.h"
+#include "plugin/vst/Vst2Abi.h"
+#include "tools/host/PluginInstance.h"
+
+namespace lfrender {
+namespace {
+
+constexpr VstInt32 kLumenfoldUniqueId = fourCharCode('Q', 'N', 'l', 'f');
+
+class TableCatalog : public ParameterCatalog {
+public:
+    int findByName(std::string_view name) const override { return findParameterByName(name); }
+
+    ParameterRange range(int id) const override
+    {
+        const ParameterInfo info = parameterInfo(id);
+        ParameterRange range;
+        range.minValue = info.minValue;
+        range.maxValue = info.maxValue;
+        range.isIndexed = info.unit == ParameterUnit::Indexed;
+        range.maximumKnownOnlyToPlugin = range.isIndexed && info.maxValue <= info.minValue;
+        return range;
+    }
+
+    float plainToNormalized(int id, float plain) const override { return ::plainToNormalized(id, plain); }
+};
+
+}  // namespace
+
+std::unique_ptr<ParameterCatalog> makeLumenfoldParameterCatalog(lfhost::PluginInstance& plugin)
+{
+    if (plugin.uniqueId() != kLumenfoldUniqueId || plugin.numParams() != kParameterCount) return nullptr;
+    return std::make_unique<TableCatalog>();
+}
+
+}  // namespace lfrender

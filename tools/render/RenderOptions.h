@@ -1,0 +1,32 @@
+#pragma once
+// The command line of lumenfold-render, checked but not yet acted on.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lfrender {
+
+struct RenderOptions {
+    std::string inputPath;  // empty: render the built-in demo signal
+    std::string outputPath;
+    std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
+    std::string statePath;
+    std::string saveStatePath;
+    int blockSize = 1024;
+    std::optional<float> sampleRate;
+    std::string pluginPath;  // empty: Lumenfold.so next to the executable
+    bool showHelp = false;
+};
+
+inline constexpr int kMaxBlockSize = 1 << 20;
+inline constexpr float kMinSampleRate = 1000.0f;
+inline constexpr float kMaxSampleRate = 768000.0f;
+
+// args without the program name. Throws RenderError with a one-line reason.
+[[nodiscard]] RenderOptions parseRenderOptions(const std::vector<std::string>& args);
+
+[[nodiscard]] const char* renderUsage();
+
+}  // namespace lfrender
