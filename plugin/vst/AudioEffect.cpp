@@ -3,6 +3,7 @@
 #include "plugin/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -38,9 +39,14 @@ void processDoubleReplacingTrampoline(AEffect* effect, double** inputs, double**
     objectOf(effect)->processDoubleReplacing(inputs, outputs, frames);
 }
 
+// Hosts speak 0..1 only: a value past either end is taken as that end and a non-finite
+// one is ignored, so no host can push a gain or a size out of its range.
 void setParameterTrampoline(AEffect* effect, VstInt32 index, float value)
 {
-    objectOf(effect)->setParameter(index, value);
+    if (std::isnan(value)) {
+        return;
+    }
+    objectOf(effect)->setParameter(index, std::clamp(value, 0.0f, 1.0f));
 }
 
 float getParameterTrampoline(AEffect* effect, VstInt32 index) { return objectOf(effect)->getParameter(index); }

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds the project into build/ (or $LUMENFOLD_BUILD_DIR).
+# Extra arguments go to the CMake configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}"
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" "$@"
+cmake --build "$BUILD_DIR" -j"$(nproc)"
