@@ -5,6 +5,8 @@
 
 namespace platform {
 
+// All functions may be called on any thread; none keeps state.
+
 // Value of an environment variable, empty when it is not set.
 std::string environmentValue(const char* name);
 

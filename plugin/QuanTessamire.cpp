@@ -7,7 +7,9 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/QuanProgramQNlfv1.h"
 #include "plugin/vst/AEffEditor.h"
-#include "scripting/LuaMIDIHelper.h"
+#include "dsp/SpectralScriptList.h"
+#include "plugin/HlvdLuaMIDIHelper.h"
+#include "scripting/LiveInstances.h"
 
 #include <atomic>
 #include <cmath>
@@ -40,13 +42,15 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
     programs_.back()->setName("Defaults");
 
-    luaHelper_ = std::make_unique<QN::LuaMIDIHelper>(&messageQueue_);
+    luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
+    spectralScripts_ = std::make_unique<SpectralScriptList>(*luaHelper_, *this);
+    luaHelper_->setSpectralScripts(spectralScripts_.get());
     oscHelper_ = std::make_unique<QN::OSCHelper>(luaHelper_.get());
-    luaHelper_->setOSCHelper(oscHelper_.get());
 
     setUpDisplayBlock();
-    luaHelper_->createState();
+    luaHelper_->GetLuaState();
     completeScriptList();
+    engine_.setScriptRunner(spectralScripts_.get());
     factoryPreset_.fillDefaults();
 
     canProcessReplacing();
@@ -67,10 +71,14 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
 
     setEditor(new AEffEditor(this));
     cEffect_.flags |= effFlagsHasEditor;
+    QN::LiveInstances::add(luaHelper_.get());
 }
 
 QuanTessamire::~QuanTessamire()
 {
+    QN::LiveInstances::remove(luaHelper_.get());
+    // Scripts still running on the timer or OSC threads end with an error from here on.
+    luaHelper_->requestStop();
     for (CFString* name : scriptDisplayNames_) {
         name->release();
     }
@@ -78,6 +86,7 @@ QuanTessamire::~QuanTessamire()
     engine_.releaseTransforms();
     oscHelper_.reset();
     luaHelper_.reset();
+    spectralScripts_.reset();  // the Lua functions refer to it until the state is closed
     programs_.clear();
     kernels_.clear();
 }
@@ -92,8 +101,39 @@ void QuanTessamire::setUpDisplayBlock()
 
 void QuanTessamire::completeScriptList()
 {
-    // Spectral scripts register while the scripts run; with none, "Script Index" keeps
-    // its single "(none)" text and a maximum of 0.
+    // With no spectral script, "Script Index" keeps its single "(none)" text and a
+    // maximum of 0. Names registered later get no text and do not move the maximum.
+    const std::vector<std::string> names = spectralScripts_->completeAfterStartup();
+    if (names.empty()) {
+        return;
+    }
+    setScriptIndexMaximum(static_cast<float>(names.size() - 1));
+    for (const std::string& name : names) {
+        scriptDisplayNames_.push_back(CFString::create(name));
+    }
+}
+
+float QuanTessamire::parameterValue(int id) { return isValidParameterId(id) ? plainValue(id) : 0.0f; }
+
+void QuanTessamire::setNormalizedParameter(int id, float normalized) { setParameter(id, normalized); }
+
+void QuanTessamire::automateParameter(int id, float normalized)
+{
+    if (isValidParameterId(id)) {
+        callHost(audioMasterAutomate, id, 0, nullptr, normalized);
+    }
+}
+
+void QuanTessamire::setIndicator(int id, bool flag)
+{
+    if (id >= 0 && id < 8) {
+        displayBlock_.indicators[id].store(flag ? 1 : 0, std::memory_order_relaxed);
+    }
+}
+
+bool QuanTessamire::indicator(int id)
+{
+    return id >= 0 && id < 8 && displayBlock_.indicators[id].load(std::memory_order_relaxed) != 0;
 }
 
 void QuanTessamire::initialize()

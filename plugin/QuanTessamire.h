@@ -9,16 +9,18 @@
 #include "plugin/QuanAuBase.h"
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"
+#include "scripting/PluginServices.h"
 
 #include <memory>
 #include <vector>
 
 namespace QN {
-class LuaMIDIHelper;
 class OSCHelper;
 }  // namespace QN
+class HlvdLuaMIDIHelper;
+class SpectralScriptList;
 
-class QuanTessamire : public QuanAuBase, private QN::ChunkRenderer {
+class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
 public:
     static constexpr int kVendorVersion = 65538;
 
@@ -46,6 +48,13 @@ public:
     virtual void cleanup();
     virtual int versionNumber() const { return kVendorVersion; }
 
+    // What scripts, OSC and the editor may ask of the instance (any thread).
+    float parameterValue(int id) override;
+    void setNormalizedParameter(int id, float normalized) override;
+    void automateParameter(int id, float normalized) override;
+    void setIndicator(int id, bool flag) override;
+    bool indicator(int id) override;
+
     // The "OSC Base Port" preference, shared by every instance (the last one read wins).
     static int oscBasePort();
 
@@ -63,7 +72,8 @@ private:
     float** blockInputs_ = nullptr;
     float** blockOutputs_ = nullptr;
     QN::MessageQueue messageQueue_;
-    std::unique_ptr<QN::LuaMIDIHelper> luaHelper_;
+    std::unique_ptr<SpectralScriptList> spectralScripts_;
+    std::unique_ptr<HlvdLuaMIDIHelper> luaHelper_;
     std::unique_ptr<QN::OSCHelper> oscHelper_;
     SpectralEngine engine_;
     DisplayBlock displayBlock_;

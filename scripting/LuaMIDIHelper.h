@@ -1,39 +1,113 @@
 #pragma once
-// The instance's scripting helper: owns the Lua state that MIDI and spectral scripts
-// share, and receives the queued MIDI events at their sample positions. The scripting
-// surface itself arrives with the Lua integration; until then the MIDI operations do
-// nothing, and the block splitting already calls them at the right positions.
+// The instance's scripting helper. It owns the one Lua state that MIDI scripts,
+// spectral scripts and OSC share, registers the scripting interface, runs the built-in
+// "midi.lua" (or the user's) and every user script at start, and is afterwards the
+// single way into that state: MIDI handlers (audio thread), timers (timer worker),
+// OSC requests (OSC thread) and spectral scripts (audio thread) all hold luaLock()
+// for the whole call.
 
+#include "platform/PriorityInheritanceMutex.h"
+#include "scripting/LuaHeaders.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/MidiReceiver.h"
+#include "scripting/MidiRequests.h"
+
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace platform {
+class TimerQueue;
+}
 
 namespace QN {
 
-class OSCHelper;
+class PluginServices;
+class ScriptOscBridge;
 
 class LuaMIDIHelper : public MidiReceiver {
 public:
-    explicit LuaMIDIHelper(MessageQueue* queue) : queue_(queue) {}
-    ~LuaMIDIHelper() override = default;
+    static constexpr const char* kTimerMetatable = "QN::LuaMIDIHelper::Timer";
+
+    LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue);
+    // Stops running Lua (timers, OSC), waits for timer callbacks, closes the state.
+    ~LuaMIDIHelper() override;
     LuaMIDIHelper(const LuaMIDIHelper&) = delete;
     LuaMIDIHelper& operator=(const LuaMIDIHelper&) = delete;
 
-    void setOSCHelper(OSCHelper* oscHelper) { oscHelper_ = oscHelper; }
+    // MIDI operations. Called on: the audio thread (queued events) and the OSC thread
+    // (notes). Each registered function is called under the Lua lock.
+    void NoteOn(int channel, int note, int velocity) override;
+    void NoteOff(int channel, int note, int velocity) override;
+    void ControlChange(int channel, int controller, int value) override;
+    void PitchWheel(int channel, int lsb, int msb) override;
+    void PolyPressure(int channel, int note, int pressure) override;
+    void ProgramChange(int channel, int program) override;
+    void ChannelPressure(int channel, int pressure) override;
+    virtual bool IsParameterUsed(int index);
+    virtual void SetGUIBoolValue(int id, bool flag) = 0;
+    virtual bool GetGUIBoolValue(int id) = 0;
+    // Adds the subclass's own functions to the state while it is being created.
+    virtual void RegisterLuaFunctions() {}
 
-    // Creates the Lua state and runs the built-in and user scripts (host thread).
-    virtual void createState() {}
+    // Creates the state and runs the scripts on first use (host thread, while the
+    // instance is built); afterwards returns it. Null when Lua cannot be loaded.
+    lua_State* GetLuaState();
+    platform::PriorityInheritanceMutex& luaLock() { return luaLock_; }
 
-    void NoteOn(int, int, int) override {}
-    void NoteOff(int, int, int) override {}
-    void PolyPressure(int, int, int) override {}
-    void ControlChange(int, int, int) override {}
-    void ProgramChange(int, int) override {}
-    void ChannelPressure(int, int) override {}
-    void PitchWheel(int, int, int) override {}
+    void setOSCBridge(ScriptOscBridge* bridge) { oscBridge_ = bridge; }
+    ScriptOscBridge* oscBridge() const { return oscBridge_; }
+    PluginServices* plugin() const { return plugin_; }
+    MidiRequests& requests() { return requests_; }
+    platform::TimerQueue* timerQueue() const { return timers_.get(); }
+
+    // Makes any Lua code running now or later on another thread raise an error soon, so
+    // that timer and OSC threads can end (instance destruction). Called on: host thread.
+    void requestStop() { stopRequested_.store(true, std::memory_order_release); }
+    bool stopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
+
+    // Calls the registry function ref with number arguments under the Lua lock; errors
+    // are silent.
+    void callRegisteredFunction(int ref, std::initializer_list<lua_Number> args);
+
+    // The helper a Lua state belongs to (through the state's registry).
+    static LuaMIDIHelper* fromState(lua_State* L);
+    // Looks a parameter name up in the state's name map; -1 when absent.
+    static int lookupParameterName(lua_State* L, const char* name);
+
+    // Writes "@@@ " and the text to standard output (script and registration problems).
+    static void diagnosticPrint(const char* format, const char* text);
 
 protected:
+    // The state while it is being created (for RegisterLuaFunctions) and afterwards.
+    lua_State* luaState() const { return L_; }
+
+private:
+    void createState();
+    void registerGlobalFunctions();
+    void storeRegistryEntries();
+    void setVersionGlobals();
+    void runScripts();
+    void runBuiltInScript();
+    void callList(const RefList& list, std::initializer_list<lua_Number> args);
+    void callKeyed(const KeyedRefs& map, int key, std::initializer_list<lua_Number> args);
+    void dispatchNrpn(int channel);
+    void closeState();
+
+    PluginServices* plugin_;
     MessageQueue* queue_;
-    OSCHelper* oscHelper_ = nullptr;
+    ScriptOscBridge* oscBridge_ = nullptr;
+    lua_State* L_ = nullptr;
+    bool creationAttempted_ = false;
+    platform::PriorityInheritanceMutex luaLock_;
+    MidiRequests requests_;
+    NrpnState nrpn_;
+    std::unique_ptr<platform::TimerQueue> timers_;
+    std::unordered_map<std::string, int>* parameterLookup_ = nullptr;
+    std::atomic<bool> stopRequested_{false};
 };
 
 }  // namespace QN

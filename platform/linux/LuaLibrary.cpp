@@ -13,6 +13,16 @@ namespace {
 
 constexpr const char* kLuaLibraryName = "liblua5.1.so.0";
 
+// RTLD_LOCAL keeps Lua's names out of the host's global scope, and
+// RTLD_DEEPBIND makes Lua's calls between its own functions stay inside it
+// even when the host exports functions of the same names. Sanitizer builds
+// (see platform/CMakeLists.txt) cannot use RTLD_DEEPBIND.
+#ifdef LUMENFOLD_LUA_WITHOUT_DEEPBIND
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
+#else
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND;
+#endif
+
 struct LoadOutcome {
     bool loaded = false;
     std::string error;
@@ -35,10 +45,7 @@ bool resolveAll(void* handle, LuaApi& api, std::string& error) {
 }
 
 void load() {
-    // RTLD_LOCAL keeps Lua's names out of the host's global scope, and
-    // RTLD_DEEPBIND makes Lua's calls between its own functions stay inside it
-    // even when the host exports functions of the same names.
-    void* handle = ::dlopen(kLuaLibraryName, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+    void* handle = ::dlopen(kLuaLibraryName, kOpenFlags);
     if (handle == nullptr) {
         const char* reason = ::dlerror();
         outcome.error = reason != nullptr ? reason : "cannot open liblua5.1.so.0";

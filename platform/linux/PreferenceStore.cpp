@@ -106,8 +106,8 @@ std::optional<std::string> readValue(const std::string& name) {
     if (!validName(name)) return std::nullopt;
     const std::string folder = makerFolder();
     if (folder.empty()) return std::nullopt;
-    // Like the maker's key in a registry, the maker's folder comes into being
-    // on a read; the product's file does not.
+    // The maker's folder (shared by the maker's products) comes into being on
+    // a read; the product's file only on a write.
     (void)makeDirectories(folder);
     return findValue(splitLines(readWholeFile(folder + kFileName)), name);
 }

@@ -81,7 +81,9 @@ bool TimerQueue::runDueTimer(std::unique_lock<std::mutex>& lock) {
     }
     const Clock::time_point now = Clock::now();
     if (timer->second.due > now) {
-        wake_.wait_until(lock, timer->second.due);
+        // A copy: the timer may be changed or deleted while the lock is free.
+        const Clock::time_point due = timer->second.due;
+        wake_.wait_until(lock, due);
         return false;
     }
     const Callback callback = timer->second.callback;

@@ -19,7 +19,7 @@ TEST_F(PluginTest, NamesLabelsAndTextsOfTheControls)
     EXPECT_EQ(plugin->parameterDisplay(4), "Log");
     EXPECT_EQ(plugin->parameterDisplay(6), "-160.0");
     EXPECT_EQ(plugin->parameterDisplay(10), "500.0");
-    EXPECT_EQ(plugin->parameterDisplay(13), "(none)");
+    EXPECT_EQ(plugin->parameterDisplay(13), "Off");
     EXPECT_EQ(plugin->getParameter(13), 0.0f);
 }
 

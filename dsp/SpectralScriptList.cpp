@@ -1,0 +1,97 @@
+#include "dsp/SpectralScriptList.h"
+
+#include "dsp/SpectralBinFunctions.h"
+#include "plugin/ParameterTable.h"
+#include "scripting/LuaCall.h"
+#include "scripting/LuaMIDIHelper.h"
+#include "scripting/PluginServices.h"
+
+#include <mutex>
+
+namespace {
+
+const char kSpectralListKey[] = "QN::SpectralScriptList";
+
+}  // namespace
+
+SpectralScriptList::SpectralScriptList(QN::LuaMIDIHelper& helper, QN::PluginServices& plugin)
+    : helper_(helper), plugin_(plugin)
+{
+}
+
+void SpectralScriptList::registerLuaFunctions(lua_State* L)
+{
+    lua_pushlightuserdata(L, const_cast<char*>(kSpectralListKey));
+    lua_pushlightuserdata(L, this);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    registerSpectralBinFunctions(L);
+}
+
+SpectralScriptList* SpectralScriptList::fromState(lua_State* L)
+{
+    lua_pushlightuserdata(L, const_cast<char*>(kSpectralListKey));
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    auto* list = static_cast<SpectralScriptList*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    return list;
+}
+
+bool SpectralScriptList::append(const char* name, int functionRef)
+{
+    try {
+        entries_.push_back({name, functionRef});
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::vector<std::string> SpectralScriptList::completeAfterStartup()
+{
+    std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+    std::vector<std::string> names;
+    if (entries_.empty()) {
+        return names;
+    }
+    entries_.insert(entries_.begin(), SpectralScriptEntry{"Off", 0});
+    for (const auto& entry : entries_) {
+        names.push_back(entry.name);
+    }
+    return names;
+}
+
+void SpectralScriptList::pushFrameTable(lua_State* L, int n)
+{
+    // t = { param1 = ..., param2 = ..., param3 = ..., param4 = ..., maxBin = n }
+    lua_createtable(L, 0, 5);
+    const char* const names[] = {"param1", "param2", "param3", "param4"};
+    for (int k = 0; k < 4; ++k) {
+        lua_pushnumber(L, plugin_.parameterValue(ParameterId::Scripted1 + k));
+        lua_setfield(L, -2, names[k]);
+    }
+    lua_pushnumber(L, n);
+    lua_setfield(L, -2, "maxBin");
+}
+
+void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int fftSize)
+{
+    if (scriptIndex <= 0) {
+        return;
+    }
+    std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+    if (static_cast<std::size_t>(scriptIndex) >= entries_.size()) {
+        return;
+    }
+    const int ref = entries_[static_cast<std::size_t>(scriptIndex)].functionRef;
+    lua_State* L = helper_.GetLuaState();
+    if (ref == 0 || L == nullptr || helper_.stopRequested()) {
+        return;
+    }
+    frame_ = SpectralFrameContext{spectrum, fftSize / 2};
+    const int base = lua_gettop(L);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+    pushFrameTable(L, fftSize / 2);
+    QN::protectedCall(L, 1, 0, QN::LuaErrorPolicy::Silent);
+    lua_settop(L, base);
+    frame_ = SpectralFrameContext{};
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The spectral scripts: Lua functions registered by name with addSpectralScript and
+// selected by "Script Index". The kernel runs the selected one on every frame's working
+// spectrum; while it runs, the bin functions (getBin, setBin, ...) reach that frame.
+//
+// The list is appended to by scripts (under the Lua lock, on whichever thread runs the
+// script) and read by the kernel (audio thread) under the same lock.
+
+#include "dsp/SpectralScriptRunner.h"
+#include "scripting/LuaHeaders.h"
+
+#include <string>
+#include <vector>
+
+namespace QN {
+class LuaMIDIHelper;
+class PluginServices;
+}  // namespace QN
+
+struct SpectralScriptEntry {
+    std::string name;
+    int functionRef = 0;  // Lua registry reference; 0: no function ("Off")
+};
+
+// The frame a running spectral script works on: n = N/2, the Nyquist bin.
+struct SpectralFrameContext {
+    float* spectrum = nullptr;
+    int n = 0;
+};
+
+class SpectralScriptList final : public SpectralScriptRunner {
+public:
+    SpectralScriptList(QN::LuaMIDIHelper& helper, QN::PluginServices& plugin);
+
+    // Registers addSpectralScript and the seven bin functions in the helper's state and
+    // makes the list reachable from them. Called while the state is being created.
+    void registerLuaFunctions(lua_State* L);
+
+    // Called on: the audio thread. Runs entry scriptIndex on the spectrum, if it has a
+    // function; script errors are dropped.
+    void runSpectralScript(int scriptIndex, float* spectrum, int fftSize) override;
+
+    // After the start-up scripts ran: puts "Off" first when anything registered.
+    // Returns the names as they stand then (host thread).
+    std::vector<std::string> completeAfterStartup();
+
+    // Called from Lua (under the Lua lock).
+    bool append(const char* name, int functionRef);
+    const SpectralFrameContext* currentFrame() const { return frame_.spectrum ? &frame_ : nullptr; }
+    SpectralFrameContext* currentFrame() { return frame_.spectrum ? &frame_ : nullptr; }
+    static SpectralScriptList* fromState(lua_State* L);
+
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    void pushFrameTable(lua_State* L, int n);
+
+    QN::LuaMIDIHelper& helper_;
+    QN::PluginServices& plugin_;
+    std::vector<SpectralScriptEntry> entries_;
+    SpectralFrameContext frame_;
+};

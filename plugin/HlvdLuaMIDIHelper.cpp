@@ -1,0 +1,20 @@
+#include "plugin/HlvdLuaMIDIHelper.h"
+
+#include "dsp/SpectralScriptList.h"
+#include "scripting/PluginServices.h"
+
+HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue)
+    : LuaMIDIHelper(plugin, queue)
+{
+}
+
+void HlvdLuaMIDIHelper::SetGUIBoolValue(int id, bool flag) { plugin()->setIndicator(id, flag); }
+
+bool HlvdLuaMIDIHelper::GetGUIBoolValue(int id) { return plugin()->indicator(id); }
+
+void HlvdLuaMIDIHelper::RegisterLuaFunctions()
+{
+    if (spectralScripts_ != nullptr) {
+        spectralScripts_->registerLuaFunctions(luaState());
+    }
+}
