@@ -8,6 +8,7 @@
 #include "plugin/QuanProgramQNlfv1.h"
 #include "plugin/vst/AEffEditor.h"
 #include "dsp/SpectralScriptList.h"
+#include "plugin/EditorFactory.h"
 #include "plugin/HlvdLuaMIDIHelper.h"
 #include "scripting/LiveInstances.h"
 
@@ -69,7 +70,7 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     makeKernels(kChannelCount);
     initialize();
 
-    setEditor(new AEffEditor(this));
+    setEditor(createPluginEditor(this));
     cEffect_.flags |= effFlagsHasEditor;
     QN::LiveInstances::add(luaHelper_.get());
 }

@@ -10,6 +10,7 @@ PACKAGES=(
   libx11-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev xvfb xauth libgl1-mesa-dri
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
+  liblo-tools clang libclang-rt-dev
 )
 
 missing=()
