@@ -8,7 +8,7 @@ PACKAGES=(
   liblua5.1-0-dev liboscpack-dev libpng-dev zlib1g-dev
   libfreetype-dev libftgl-dev libglew-dev libgl-dev libglu1-mesa-dev
   libx11-dev libfontconfig-dev fonts-dejavu-core
-  libsndfile1-dev xvfb xauth libgl1-mesa-dri
+  libsndfile1-dev xvfb xauth libgl1-mesa-dri libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   liblo-tools clang libclang-rt-dev
 )

@@ -3,8 +3,8 @@
 #include "platform/MessageOutput.h"
 #include "platform/PriorityInheritanceMutex.h"
 
-#include "ScopedEnvironmentVariable.h"
-#include "TemporaryFolder.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 

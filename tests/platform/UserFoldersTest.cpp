@@ -1,7 +1,7 @@
 #include "plugin/UserFolders.h"
 
-#include "ScopedEnvironmentVariable.h"
-#include "TemporaryFolder.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 class TemporaryFolder {
 public:
     TemporaryFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumenfold-platform-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "lumenfold-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~TemporaryFolder() {

@@ -1,0 +1,110 @@
+#pragma once
+// A scripting helper on a fake plug-in, with the user's script folder pointed at a
+// fresh temporary folder, for tests below the host binding.
+
+#include "dsp/SpectralScriptList.h"
+#include "plugin/ParameterTable.h"
+#include "scripting/LuaMIDIHelper.h"
+#include "scripting/PluginServices.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TemporaryFolder.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+struct FakePlugin : QN::PluginServices {
+    std::array<float, kParameterCount> values{};
+    std::array<bool, 8> indicators{};
+    std::vector<std::pair<int, float>> automation;
+
+    FakePlugin()
+    {
+        for (int id = 0; id < kParameterCount; ++id) {
+            values[static_cast<std::size_t>(id)] = parameterInfo(id).defaultValue;
+        }
+    }
+    float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
+    void setNormalizedParameter(int id, float normalized) override
+    {
+        if (isValidParameterId(id)) {
+            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
+        }
+    }
+    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
+    void setIndicator(int id, bool flag) override { indicators[static_cast<std::size_t>(id)] = flag; }
+    bool indicator(int id) override { return indicators[static_cast<std::size_t>(id)]; }
+};
+
+class TestScriptHelper final : public QN::LuaMIDIHelper {
+public:
+    TestScriptHelper(FakePlugin& plugin, QN::MessageQueue& queue)
+        : LuaMIDIHelper(&plugin, &queue), spectral_(*this, plugin)
+    {
+    }
+    void SetGUIBoolValue(int id, bool flag) override { plugin()->setIndicator(id, flag); }
+    bool GetGUIBoolValue(int id) override { return plugin()->indicator(id); }
+    void RegisterLuaFunctions() override { spectral_.registerLuaFunctions(luaState()); }
+    SpectralScriptList& spectral() { return spectral_; }
+
+private:
+    SpectralScriptList spectral_;
+};
+
+// Owns the folders, the fake plug-in and the helper. Scripts written with addScript
+// before state() run at start-up.
+class ScriptedInstance {
+public:
+    ScriptedInstance()
+        : dataHome_("XDG_DATA_HOME", folder_.path()), configHome_("XDG_CONFIG_HOME", folder_ / "config"),
+          helper_(plugin, queue_)
+    {
+        std::filesystem::create_directories(scriptsFolder());
+    }
+
+    std::string scriptsFolder() const { return folder_ / "Corvanne/Lumenfold/Scripts"; }
+    void addScript(const std::string& name, const std::string& text)
+    {
+        std::ofstream(scriptsFolder() + "/" + name) << text;
+    }
+    lua_State* state() { return helper_.GetLuaState(); }
+    TestScriptHelper& helper() { return helper_; }
+
+    // Runs a chunk under the Lua lock; returns the error text, empty on success.
+    std::string run(const std::string& code)
+    {
+        lua_State* L = state();
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+        if (luaL_loadstring(L, code.c_str()) != 0) {
+            std::string error = lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return error;
+        }
+        if (lua_pcall(L, 0, 0, 0) != 0) {
+            std::string error = lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return error;
+        }
+        return {};
+    }
+
+    double number(const std::string& global)
+    {
+        lua_State* L = state();
+        lua_getglobal(L, global.c_str());
+        const double value = lua_tonumber(L, -1);
+        lua_pop(L, 1);
+        return value;
+    }
+
+    FakePlugin plugin;
+
+private:
+    TemporaryFolder folder_;
+    ScopedEnvironmentVariable dataHome_;
+    ScopedEnvironmentVariable configHome_;
+    QN::MessageQueue queue_;
+    TestScriptHelper helper_;
+};

@@ -1,0 +1,123 @@
+// Spectral scripts as the kernel runs them: the bin functions on one packed frame.
+
+#include "ScriptedInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+constexpr int kFrameSize = 16;  // n = 8
+
+struct Frame {
+    std::vector<float> bins;
+    Frame() : bins(kFrameSize)
+    {
+        std::iota(bins.begin(), bins.end(), 1.0f);  // f[k] = k + 1
+    }
+};
+
+// Registers `body` as the only spectral script (index 1 after "Off") and runs it once.
+Frame runScript(ScriptedInstance& instance, const std::string& body)
+{
+    instance.addScript("midi.lua", "addSpectralScript('test', function(t) " + body + " end)");
+    (void)instance.state();
+    (void)instance.helper().spectral().completeAfterStartup();
+    Frame frame;
+    const int before = lua_gettop(instance.state());
+    instance.helper().spectral().runSpectralScript(1, frame.bins.data(), kFrameSize);
+    EXPECT_EQ(lua_gettop(instance.state()), before);
+    return frame;
+}
+
+}  // namespace
+
+TEST(SpectralScript, BinsArePairsExceptTheRealEnds)
+{
+    ScriptedInstance instance;
+    runScript(instance, R"(
+        r0, i0 = getBin(0); r3, i3 = getBin(3); rn, inn = getBin(t.maxBin)
+        ro, io = getBin(-1); rp, ip = getBin(t.maxBin + 1); m = getBinMagnitudeSqr(3)
+        maxBin = t.maxBin)");
+    EXPECT_EQ(instance.number("maxBin"), 8);
+    EXPECT_EQ(instance.number("r0"), 1);
+    EXPECT_EQ(instance.number("i0"), 0);
+    EXPECT_EQ(instance.number("r3"), 4);
+    EXPECT_EQ(instance.number("i3"), 12);
+    EXPECT_EQ(instance.number("rn"), 9);
+    EXPECT_EQ(instance.number("inn"), 0);
+    EXPECT_EQ(instance.number("ro") + instance.number("io") + instance.number("rp") + instance.number("ip"), 0);
+    EXPECT_EQ(instance.number("m"), 4 * 4 + 12 * 12);
+}
+
+TEST(SpectralScript, BinIndicesAcceptNumericStringsAndRoundHalvesToEven)
+{
+    ScriptedInstance instance;
+    runScript(instance, "a = getBin('3'); b = getBin(nil); c = getBin(2.5); d = getBin(3.5); e = getBin('x')");
+    EXPECT_EQ(instance.number("a"), 4);
+    EXPECT_EQ(instance.number("b"), 1);
+    EXPECT_EQ(instance.number("c"), 3);
+    EXPECT_EQ(instance.number("d"), 5);
+    EXPECT_EQ(instance.number("e"), 1);
+}
+
+TEST(SpectralScript, WritesRespectRealBinsAndIgnoreOutOfRange)
+{
+    ScriptedInstance instance;
+    const Frame frame = runScript(instance, R"(
+        setBin(0, 100, 200); multiplyBin(8, 2); setBin(2, -1, -2); zeroBin(5)
+        setBin(9, 7, 7); setBin(-1, 7, 7); copyBin(0, 6); swapBins(1, 8))");
+    EXPECT_EQ(frame.bins[0], 100.0f) << "DC keeps only its real part";
+    EXPECT_EQ(frame.bins[8], 2.0f) << "bin 1's real part swapped into Nyquist";
+    EXPECT_EQ(frame.bins[1], 18.0f) << "Nyquist doubled then swapped into bin 1";
+    EXPECT_EQ(frame.bins[9], 0.0f) << "a real bin copied into a complex one has no imaginary part";
+    EXPECT_EQ(frame.bins[2], -1.0f);
+    EXPECT_EQ(frame.bins[10], -2.0f);
+    EXPECT_EQ(frame.bins[5], 0.0f);
+    EXPECT_EQ(frame.bins[13], 0.0f);
+    EXPECT_EQ(frame.bins[6], 100.0f);
+    EXPECT_EQ(frame.bins[14], 0.0f);
+    EXPECT_EQ(frame.bins[7], 8.0f) << "untouched";
+}
+
+TEST(SpectralScript, ErrorsKeepEarlierWritesAndTheStack)
+{
+    ScriptedInstance instance;
+    const Frame frame = runScript(instance, "zeroBin(3); error('half way'); zeroBin(4)");
+    EXPECT_EQ(frame.bins[3], 0.0f);
+    EXPECT_EQ(frame.bins[4], 5.0f);
+}
+
+TEST(SpectralScript, BinFunctionsOutsideAFrameDoNothing)
+{
+    ScriptedInstance instance;
+    (void)instance.state();
+    EXPECT_EQ(instance.run("a, b = getBin(1); setBin(1, 5, 5); zeroBin(0)"), "");
+    EXPECT_EQ(instance.number("a"), 0);
+}
+
+TEST(SpectralScript, RegistrationChecksItsArguments)
+{
+    ScriptedInstance instance;
+    (void)instance.state();
+    const std::string notFunction = instance.run("addSpectralScript('x', 5)");
+    EXPECT_NE(notFunction.find("second argument to addSpectralScript() is not a function"), std::string::npos);
+    EXPECT_NE(instance.run("addSpectralScript({}, print)").find("string expected"), std::string::npos);
+    EXPECT_EQ(instance.run("addSpectralScript(12, print)"), "") << "a number is taken as its text";
+}
+
+TEST(SpectralScript, IndexOutsideTheListOrOffRunsNothing)
+{
+    ScriptedInstance instance;
+    instance.addScript("midi.lua", "n = 0; addSpectralScript('count', function() n = n + 1 end)");
+    (void)instance.state();
+    (void)instance.helper().spectral().completeAfterStartup();
+    Frame frame;
+    for (int index : {0, -1, 2, 1000}) {
+        instance.helper().spectral().runSpectralScript(index, frame.bins.data(), kFrameSize);
+    }
+    EXPECT_EQ(instance.number("n"), 0);
+    instance.helper().spectral().runSpectralScript(1, frame.bins.data(), kFrameSize);
+    EXPECT_EQ(instance.number("n"), 1);
+}
