@@ -1,0 +1,18 @@
+-- A spectral tilt on controller 74 (often a synth's brightness knob).
+-- Select "Tilt" with "Script Index". Controller 74 sets "Scripted 2": 0 leaves the
+-- spectrum flat, 127 rolls the top of the spectrum off by about 40 dB.
+
+requestCC(74, function(channel, controller, value)
+  setParameter("Scripted 2", value / 127)
+end)
+
+addSpectralScript("Tilt", function(t)
+  local amount = t.param2
+  if amount <= 0 then
+    return
+  end
+  for bin = 1, t.maxBin do
+    -- gain falls from 1 at bin 0 to 10^(-2 * amount) at the Nyquist bin
+    multiplyBin(bin, 10 ^ (-2 * amount * bin / t.maxBin))
+  end
+end)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace QN {
+
+// What the editor needs of the plug-in it shows. The view adapts the plug-in object to
+// it, which keeps the toolkit free of the host binding.
+// Called on: the host GUI thread, except where noted.
+class PluginConnection {
+public:
+    virtual ~PluginConnection() = default;
+
+    virtual int parameterCount() = 0;
+    // The current plain value in the current program. Called on: GUI or render thread.
+    virtual float plainValue(int index) = 0;
+    // Stores a plain value and reports it to the host as automation.
+    virtual void setPlainValueAutomated(int index, float plain) = 0;
+    virtual void beginEdit(int index) = 0;
+    virtual void endEdit(int index) = 0;
+    virtual void updateDisplay() = 0;
+    // The host-facing value text and unit label. Called on: the render thread.
+    virtual std::string displayText(int index) = 0;
+    virtual std::string unitLabel(int index) = 0;
+    // Called on: the render thread.
+    virtual float sampleRate() = 0;
+};
+
+}  // namespace QN

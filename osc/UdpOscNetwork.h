@@ -1,0 +1,18 @@
+#pragma once
+// The real network: POSIX UDP sockets and the system's host lookup.
+// Called on: any thread (OSC, notify, and whichever thread runs sendOSC); keeps no state.
+
+#include "osc/OscNetwork.h"
+
+namespace QN {
+
+class UdpOscNetwork : public OscNetwork {
+public:
+    std::optional<std::uint32_t> resolve(const std::string& host) override;
+    std::unique_ptr<OscDatagramChannel> open(const OscEndpoint& to, const char** error) override;
+
+    // The process-wide instance (it has no state, so sharing it is safe).
+    static UdpOscNetwork& shared();
+};
+
+}  // namespace QN

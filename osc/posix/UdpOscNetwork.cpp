@@ -1,0 +1,107 @@
+#include "osc/UdpOscNetwork.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace QN {
+
+namespace {
+
+sockaddr_in socketAddress(const OscEndpoint& endpoint)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(endpoint.address);
+    address.sin_port = htons(static_cast<std::uint16_t>(endpoint.port));
+    return address;
+}
+
+class UdpDatagramChannel : public OscDatagramChannel {
+public:
+    explicit UdpDatagramChannel(int socket) : socket_(socket) {}
+    ~UdpDatagramChannel() override { ::close(socket_); }
+    UdpDatagramChannel(const UdpDatagramChannel&) = delete;
+    UdpDatagramChannel& operator=(const UdpDatagramChannel&) = delete;
+
+    bool send(const char* data, std::size_t size) override
+    {
+        ssize_t sent = 0;
+        do {
+            sent = ::send(socket_, data, size, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        return sent == static_cast<ssize_t>(size);
+    }
+
+    std::uint32_t localAddress() const override
+    {
+        sockaddr_in local{};
+        socklen_t length = sizeof(local);
+        if (::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+            return 0;
+        }
+        return ntohl(local.sin_addr.s_addr);
+    }
+
+private:
+    int socket_;
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> UdpOscNetwork::resolve(const std::string& host)
+{
+    in_addr dotted{};
+    if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
+        return ntohl(dotted.s_addr);
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const std::uint32_t result = ntohl(address->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return result;
+}
+
+std::unique_ptr<OscDatagramChannel> UdpOscNetwork::open(const OscEndpoint& to, const char** error)
+{
+    if (to.port < 1 || to.port > 65535) {
+        *error = "invalid port";
+        return nullptr;
+    }
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        *error = "unable to create udp socket";
+        return nullptr;
+    }
+    const sockaddr_in address = socketAddress(to);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(socket);
+        *error = "unable to connect udp socket";
+        return nullptr;
+    }
+    try {
+        return std::make_unique<UdpDatagramChannel>(socket);
+    } catch (...) {
+        ::close(socket);
+        *error = "out of memory";
+        return nullptr;
+    }
+}
+
+UdpOscNetwork& UdpOscNetwork::shared()
+{
+    static UdpOscNetwork network;
+    return network;
+}
+
+}  // namespace QN

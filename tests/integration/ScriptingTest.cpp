@@ -1,0 +1,184 @@
+// MIDI scripts and spectral scripts as a host sees them: events in, parameters and
+// automation out.
+
+#include "PluginFixture.h"
+#include "UserScriptFolder.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+void sendController(lfhost::PluginInstance& plugin, int controller, int value, int delta = 0)
+{
+    plugin.sendMidi({{delta, {0xB0, static_cast<unsigned char>(controller), static_cast<unsigned char>(value)}}});
+}
+
+// Runs one block so that queued events are dispatched.
+void runBlock(lfhost::PluginInstance& plugin, int frames = 64)
+{
+    std::vector<float> in(static_cast<std::size_t>(frames)), outL(in.size()), outR(in.size());
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    plugin.processReplacing(inputs, outputs, frames);
+}
+
+bool automatedWith(const lfhost::PluginInstance& plugin, int index, float value)
+{
+    for (const auto& call : plugin.calls()) {
+        if (call.opcode == audioMasterAutomate && call.index == index && std::fabs(call.opt - value) < 1e-6f) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(PluginTest, ControllersMoveTheMappedParametersAndTheHostSeesIt)
+{
+    plugin->clearCalls();
+    sendController(*plugin, 2, 127);
+    sendController(*plugin, 15, 64);
+    sendController(*plugin, 4, 9, 10);
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getParameter(1), 1.0f);
+    EXPECT_EQ(plugin->parameterDisplay(11), "-22.00");
+    EXPECT_EQ(plugin->parameterDisplay(3), "32");
+    EXPECT_EQ(plugin->initialDelay(), 32);
+    EXPECT_TRUE(automatedWith(*plugin, 1, 1.0f));
+    EXPECT_TRUE(automatedWith(*plugin, 11, 0.5f));
+    EXPECT_TRUE(automatedWith(*plugin, 3, 0.0f));
+}
+
+TEST_F(PluginTest, ReservedControllersChangeNothing)
+{
+    const auto before = plugin->getChunk();
+    plugin->clearCalls();
+    for (int controller : {1, 7, 10, 64}) {
+        sendController(*plugin, controller, 100);
+    }
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getChunk(), before);
+    EXPECT_EQ(plugin->countCalls(audioMasterAutomate), 0);
+}
+
+TEST(Scripting, NrpnSequenceGivesTwoCalls)
+{
+    UserScriptFolder scripts;
+    scripts.add("nrpn.lua", R"(
+        calls = 0
+        requestAllNRPN(function(channel, number, value)
+            calls = calls + 1
+            setParameter(19 + 2 * (calls - 1), number / 1000)
+            setParameter(20 + 2 * (calls - 1), value / 1000)
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    plugin->sendMidi({{0, {0xB0, 99, 1}}, {0, {0xB0, 98, 2}}, {1, {0xB0, 6, 3}}, {2, {0xB0, 38, 4}}});
+    runBlock(*plugin);
+    EXPECT_FLOAT_EQ(plugin->getParameter(19), 0.130f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(20), 0.384f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(21), 0.130f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(22), 0.388f);
+    EXPECT_EQ(plugin->getParameter(23), 0.0f) << "no third call";
+}
+
+TEST(Scripting, UserSpectralScriptJoinsTheListAndInvertsTheWetSignal)
+{
+    UserScriptFolder scripts;
+    scripts.add("invert.lua", R"(
+        addSpectralScript("Invert", function(t)
+            for k = 1, t.maxBin - 1 do
+                local re, im = getBin(k)
+                setBin(k, -re, -im)
+            end
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    plugin->setParameter(13, 1.0f);
+    EXPECT_EQ(plugin->parameterDisplay(13), "Invert") << "after the six built-in scripts";
+    plugin->setParameter(13, 6.0f / 7.0f);
+    EXPECT_EQ(plugin->parameterDisplay(13), "Gate");
+    plugin->setParameter(13, 1.0f);
+
+    // A sine has nothing at DC or Nyquist, so the output is the input turned over.
+    const std::size_t length = 8192;
+    std::vector<std::vector<float>> input(2, std::vector<float>(length));
+    for (std::size_t i = 0; i < length; ++i) {
+        input[0][i] = input[1][i] = 0.5f * std::sin(0.05f * static_cast<float>(i));
+    }
+    std::vector<std::vector<float>> output(2, std::vector<float>(length));
+    for (std::size_t start = 0; start < length; start += 256) {
+        float* in[2] = {input[0].data() + start, input[1].data() + start};
+        float* out[2] = {output[0].data() + start, output[1].data() + start};
+        plugin->processReplacing(in, out, 256);
+    }
+    for (std::size_t i = 3000; i < length; i += 17) {
+        ASSERT_NEAR(output[0][i], -input[0][i - 1024], 0.01f) << i;
+    }
+}
+
+TEST(Scripting, UserMidiScriptReplacesTheBuiltInOne)
+{
+    UserScriptFolder scripts;
+    scripts.add("midi.lua", "requestAllCC(function() setParameter('Wet Level', 0.25) end)");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    EXPECT_EQ(plugin->parameterDisplay(13), "(none)") << "no built-in spectral scripts";
+    sendController(*plugin, 2, 127);
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getParameter(1), 0.0f) << "no built-in controller map";
+    EXPECT_EQ(plugin->getParameter(2), 0.25f);
+}
+
+TEST(Scripting, FailingScriptsAreReportedAndTheRestRuns)
+{
+    UserScriptFolder scripts;
+    scripts.add("a-broken.lua", "this is not lua");
+    scripts.add("b-fine.lua", "setParameter('Scripted 2', 0.75)");
+    testing::internal::CaptureStdout();
+    auto plugin = loadPlugin();
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(plugin);
+    EXPECT_NE(output.find("@@@ failed to run file: "), std::string::npos);
+    EXPECT_EQ(plugin->parameterDisplay(13), "Off") << "the built-in scripts still registered";
+}
+
+TEST(Scripting, TimersFireAndStopWhenCancelled)
+{
+    UserScriptFolder scripts;
+    scripts.add("timers.lua", R"(
+        ticks = 0
+        local periodic
+        periodic = requestPeriodicCallback(0.005, function()
+            ticks = ticks + 1
+            setParameter(19, ticks / 100)
+            if ticks == 3 then
+                cancelTimer(periodic)
+                cancelTimer(periodic)
+                requestTimedCallback(0.05, function() setParameter(20, ticks / 100) end)
+            end
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    ASSERT_TRUE(plugin->waitForCall(audioMasterAutomate, 20, 5000)) << "the one-shot fired";
+    EXPECT_FLOAT_EQ(plugin->getParameter(20), 0.03f) << "no tick after the cancel";
+    EXPECT_FLOAT_EQ(plugin->getParameter(19), 0.03f);
+}
+
+TEST(Scripting, ClosingAnInstanceStopsARunawayTimer)
+{
+    UserScriptFolder scripts;
+    scripts.add("runaway.lua", R"(
+        requestTimedCallback(0.001, function()
+            setParameter(19, 1)
+            while true do end
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    ASSERT_TRUE(plugin->waitForCall(audioMasterAutomate, 19, 5000)) << "the loop is running";
+    const auto start = std::chrono::steady_clock::now();
+    plugin.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
