@@ -1,0 +1,29 @@
+#include "osc/OscReceiveLoop.h"
+
+namespace QN {
+
+OscReceiveLoop::OscReceiveLoop(std::uint32_t address, int port, PacketListener& listener,
+                               std::function<bool()> stillWanted)
+    : listener_(listener), stillWanted_(std::move(stillWanted))
+{
+    socket_.Bind(IpEndpointName(static_cast<unsigned long>(address), port));
+    multiplexer_.AttachSocketListener(&socket_, &listener_);
+    multiplexer_.AttachPeriodicTimerListener(0, kRecheckMs, this);
+}
+
+OscReceiveLoop::~OscReceiveLoop()
+{
+    multiplexer_.DetachPeriodicTimerListener(this);
+    multiplexer_.DetachSocketListener(&socket_, &listener_);
+}
+
+void OscReceiveLoop::run() { multiplexer_.Run(); }
+
+void OscReceiveLoop::TimerExpired()
+{
+    if (!stillWanted_()) {
+        multiplexer_.Break();
+    }
+}
+
+}  // namespace QN

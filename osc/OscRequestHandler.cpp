@@ -1,0 +1,449 @@
+#include "osc/OscRequestHandler.h"
+
+#include "osc/OscLog.h"
+#include "osc/OscPacketValidator.h"
+#include "osc/OscUrl.h"
+#include "osc/ScriptPathTable.h"
+#include "osc/UpdateRegistry.h"
+#include "plugin/ParameterTable.h"
+#include "scripting/LuaMIDIHelper.h"
+#include "scripting/PluginServices.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace QN {
+
+namespace {
+
+constexpr int kVersion[3] = {1, 0, 2};
+
+using Stream = osc::ReceivedMessageArgumentStream;
+
+// The arguments every reply request carries.
+struct ReplyTo {
+    const char* url = nullptr;
+    const char* path = nullptr;
+};
+
+Stream& operator>>(Stream& args, ReplyTo& reply) { return args >> reply.url >> reply.path; }
+
+int checkedId(osc::int32 id, const char* error)
+{
+    if (!isValidParameterId(id)) {
+        throw osc::Exception(error);
+    }
+    return id;
+}
+
+// velocity x 127 truncated, low 8 bits (a float beyond any int is treated as 0).
+int midiVelocity(float velocity)
+{
+    const double scaled = static_cast<double>(velocity) * 127.0;
+    if (!std::isfinite(scaled) || std::fabs(scaled) > 1.0e15) {
+        return 0;
+    }
+    return static_cast<int>(static_cast<long long>(scaled) & 0xFF);
+}
+
+void appendResults(osc::OutboundPacketStream& packet, const LuaCallResults& results)
+{
+    for (int k = 0; k < results.count; ++k) {
+        const LuaCallResults::Value& value = results.values[k];
+        if (value.isString) {
+            packet << (results.text + value.textOffset);
+        } else {
+            packet << value.number;
+        }
+    }
+}
+
+}  // namespace
+
+// The fixed address space, in the order addresses are compared.
+const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
+    {"/ping", &OscRequestHandler::ping},
+    {"/set", &OscRequestHandler::set},
+    {"/get", &OscRequestHandler::get},
+    {"/getAll", &OscRequestHandler::getAll},
+    {"/getAllRegistered", &OscRequestHandler::getAllRegistered},
+    {"/getNumParameters", &OscRequestHandler::getNumParameters},
+    {"/isParameterUsed", &OscRequestHandler::isParameterUsed},
+    {"/getInfo", &OscRequestHandler::getInfo},
+    {"/registerUpdate", &OscRequestHandler::registerUpdate},
+    {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate},
+    {"/exec", &OscRequestHandler::exec},
+    {"/call", &OscRequestHandler::call},
+    {"/startNote", &OscRequestHandler::startNote},
+    {"/stopNote", &OscRequestHandler::stopNote},
+};
+
+OscRequestHandler::OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates,
+                                     ScriptPathTable& paths, OscNetwork& network)
+    : plugin_(plugin), lua_(lua), updates_(updates), paths_(paths), network_(network), luaRequests_(lua)
+{
+}
+
+void OscRequestHandler::ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint)
+{
+    try {
+        if (const char* error = OscPacketValidator::check(data, size > 0 ? static_cast<std::size_t>(size) : 0)) {
+            OscLog::taskError("osc::Exception", error);
+            return;
+        }
+        osc::OscPacketListener::ProcessPacket(data, size, remoteEndpoint);
+    } catch (const osc::Exception& error) {
+        OscLog::taskError("osc::Exception", error.what());
+    } catch (const std::exception& error) {
+        OscLog::taskError("std::runtime_error", error.what());
+    }
+}
+
+void OscRequestHandler::handlePacket(const char* data, std::size_t size)
+{
+    if (size > static_cast<std::size_t>(0x7FFFFFFC)) {
+        OscLog::taskError("osc::Exception", "invalid packet size");
+        return;
+    }
+    ProcessPacket(data, static_cast<int>(size), IpEndpointName());
+}
+
+void OscRequestHandler::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint)
+{
+    try {
+        dispatch(message, remoteEndpoint);
+    } catch (const osc::Exception& error) {
+        OscLog::messageError(message.AddressPattern(), error.what());
+    } catch (const std::exception& error) {
+        OscLog::messageError(message.AddressPattern(), error.what());
+    }
+}
+
+void OscRequestHandler::dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint)
+{
+    const std::string address = message.AddressPattern();
+    if (applyParameterPath(address, message) || callFunctionPath(address, message)) {
+        return;
+    }
+    for (const Route& route : kRoutes) {
+        if (address == route.address) {
+            (this->*route.handler)(message);
+            return;
+        }
+    }
+    HandleUnknownMessage(address.c_str(), message, remoteEndpoint);
+}
+
+// Unknown addresses are reported, so a peer with a typing error learns why nothing
+// happens; nothing else is done.
+void OscRequestHandler::HandleUnknownMessage(const char* address, const osc::ReceivedMessage&, const IpEndpointName&)
+{
+    OscLog::messageError(address, "unknown address");
+}
+
+bool OscRequestHandler::IsParameterUsed(int) { return true; }
+
+bool OscRequestHandler::applyParameterPath(const std::string& address, const osc::ReceivedMessage& message)
+{
+    const std::vector<ScriptPathTable::Bindings> entries = paths_.parameterEntries(address);
+    if (entries.empty()) {
+        return false;
+    }
+    std::vector<float> values(entries.front().size());
+    Stream args = message.ArgumentStream();
+    for (float& value : values) {
+        args >> value;
+    }
+    args >> osc::EndMessage;
+    for (const ScriptPathTable::Bindings& entry : entries) {
+        for (std::size_t k = 0; k < entry.size() && k < values.size(); ++k) {
+            setPlainValue(entry[k].index, values[k] * entry[k].scale + entry[k].offset);
+        }
+    }
+    return true;
+}
+
+bool OscRequestHandler::callFunctionPath(const std::string& address, const osc::ReceivedMessage& message)
+{
+    const std::vector<int> functions = paths_.functions(address);
+    if (functions.empty()) {
+        return false;
+    }
+    for (const int ref : functions) {
+        if (const char* error = luaRequests_.callRegistered(ref, message.ArgumentsBegin(), message.ArgumentsEnd())) {
+            throw osc::Exception(error);
+        }
+    }
+    return true;
+}
+
+void OscRequestHandler::ping(const osc::ReceivedMessage& message)
+{
+    ReplyTo reply;
+    message.ArgumentStream() >> reply >> osc::EndMessage;
+    const OscEndpoint to = resolveUrl(reply.url);
+    checkFits(reply.path);
+    const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
+    const std::uint32_t local = channel->localAddress();
+    char url[64];
+    std::snprintf(url, sizeof(url), "osc.udp://%u.%u.%u.%u:%d", (local >> 24) & 0xFF, (local >> 16) & 0xFF,
+                  (local >> 8) & 0xFF, local & 0xFF, listeningPort_.load(std::memory_order_relaxed));
+    char version[48];
+    std::snprintf(version, sizeof(version), "Lumenfold %d.%d.%d", kVersion[0], kVersion[1], kVersion[2]);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(reply.path) << url << version << osc::EndMessage;
+    send(*channel, packet);
+}
+
+void OscRequestHandler::set(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    float value = 0.0f;
+    message.ArgumentStream() >> id >> value >> osc::EndMessage;
+    setPlainValue(checkedId(id, "parameter id out of range in set"), value);
+}
+
+void OscRequestHandler::get(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in get");
+    const OscEndpoint to = resolveUrl(reply.url);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(reply.path) << id << (plugin_ ? plugin_->parameterValue(id) : 0.0f)
+           << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
+void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
+{
+    ReplyTo reply;
+    message.ArgumentStream() >> reply >> osc::EndMessage;
+    const OscEndpoint to = resolveUrl(reply.url);
+    checkFits(reply.path);
+    const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
+    char buffer[kMessageBufferSize];
+    for (int id = 0; id < kParameterCount; ++id) {
+        if (!IsParameterUsed(id)) {
+            continue;
+        }
+        osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+        packet << osc::BeginMessage(reply.path) << id << (plugin_ ? plugin_->parameterValue(id) : 0.0f)
+               << osc::EndMessage;
+        send(*channel, packet);
+    }
+}
+
+void OscRequestHandler::getAllRegistered(const osc::ReceivedMessage& message)
+{
+    message.ArgumentStream() >> osc::EndMessage;
+    bool allSent = true;
+    for (const UpdateRegistration& registration : updates_.all()) {
+        const float value = plugin_ ? plugin_->parameterValue(registration.index) : 0.0f;
+        allSent = sendUpdate(network_, registration.endpoint, registration.path, registration.index, value) && allSent;
+    }
+    if (!allSent) {
+        throw osc::Exception("unable to send to every registration");
+    }
+}
+
+void OscRequestHandler::getNumParameters(const osc::ReceivedMessage& message)
+{
+    ReplyTo reply;
+    message.ArgumentStream() >> reply >> osc::EndMessage;
+    const OscEndpoint to = resolveUrl(reply.url);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(reply.path) << osc::int32(kParameterCount) << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
+void OscRequestHandler::isParameterUsed(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in isParameterUsed");
+    const OscEndpoint to = resolveUrl(reply.url);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(reply.path) << id << IsParameterUsed(id) << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
+void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in getInfo");
+    if (!IsParameterUsed(id)) {
+        throw osc::Exception("parameter id is unused");
+    }
+    const OscEndpoint to = resolveUrl(reply.url);
+    const ParameterInfo row = parameterInfo(id);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(reply.path) << id << row.minValue << row.maxValue << row.defaultValue << row.name
+           << static_cast<osc::int32>(row.unit) << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
+void OscRequestHandler::registerUpdate(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in registerUpdate");
+    // A path that no notification could carry is refused now rather than failing on
+    // every later change.
+    checkFits(reply.path);
+    updates_.add(UpdateRegistration{id, resolveUrl(reply.url), reply.path});
+}
+
+void OscRequestHandler::unregisterUpdate(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in unregisterUpdate");
+    updates_.remove(UpdateRegistration{id, resolveUrl(reply.url), reply.path});
+}
+
+void OscRequestHandler::exec(const osc::ReceivedMessage& message)
+{
+    auto it = message.ArgumentsBegin();
+    if (it == message.ArgumentsEnd()) {
+        throw osc::MissingArgumentException();
+    }
+    const char* function = (it++)->AsString();
+    if (const char* error = luaRequests_.exec(function, it, message.ArgumentsEnd())) {
+        throw osc::Exception(error);
+    }
+}
+
+void OscRequestHandler::call(const osc::ReceivedMessage& message)
+{
+    auto it = message.ArgumentsBegin();
+    const char* strings[3] = {};  // function name, reply URL, reply path
+    for (const char*& text : strings) {
+        if (it == message.ArgumentsEnd()) {
+            throw osc::MissingArgumentException();
+        }
+        text = (it++)->AsString();
+    }
+    // The reply address is checked before the function runs, so a request that cannot
+    // be answered has no effect.
+    const OscEndpoint to = resolveUrl(strings[1]);
+    checkFits(strings[2]);
+    const auto results = std::make_unique<LuaCallResults>();
+    if (const char* error = luaRequests_.call(strings[0], it, message.ArgumentsEnd(), *results)) {
+        throw osc::Exception(error);
+    }
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(strings[2]);
+    appendResults(packet, *results);
+    packet << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
+void OscRequestHandler::startNote(const osc::ReceivedMessage& message)
+{
+    osc::int32 note = 0;
+    float velocity = 0.0f;
+    message.ArgumentStream() >> note >> velocity >> osc::EndMessage;
+    lua().NoteOn(1, note, midiVelocity(velocity));
+}
+
+void OscRequestHandler::stopNote(const osc::ReceivedMessage& message)
+{
+    osc::int32 note = 0;
+    float velocity = 0.0f;
+    message.ArgumentStream() >> note >> velocity >> osc::EndMessage;
+    lua().NoteOff(1, note, midiVelocity(velocity));
+}
+
+LuaMIDIHelper& OscRequestHandler::lua()
+{
+    if (lua_ == nullptr) {
+        throw osc::Exception("no Lua support from OSC");
+    }
+    return *lua_;
+}
+
+// As scripts' setParameter does: normalise, store through the host path, tell the host.
+void OscRequestHandler::setPlainValue(int id, float plain)
+{
+    const float normalized = plainToNormalized(id, plain);
+    if (!std::isfinite(normalized)) {
+        throw osc::Exception("value is not a finite number");
+    }
+    if (plugin_ != nullptr) {
+        plugin_->setNormalizedParameter(id, normalized);
+        plugin_->automateParameter(id, normalized);
+    }
+}
+
+OscEndpoint OscRequestHandler::resolveUrl(const char* url)
+{
+    const char* error = nullptr;
+    const std::optional<OscUrl> parsed = OscUrl::parse(url, &error);
+    if (!parsed) {
+        throw osc::Exception(error);
+    }
+    const std::optional<std::uint32_t> address = network_.resolve(parsed->host());
+    if (!address) {
+        throw osc::Exception("cannot resolve reply host");
+    }
+    return OscEndpoint{*address, parsed->port()};
+}
+
+std::unique_ptr<OscDatagramChannel> OscRequestHandler::openReply(const OscEndpoint& to)
+{
+    const char* error = nullptr;
+    std::unique_ptr<OscDatagramChannel> channel = network_.open(to, &error);
+    if (!channel) {
+        throw osc::Exception(error);
+    }
+    return channel;
+}
+
+void OscRequestHandler::send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet)
+{
+    if (!channel.send(packet.Data(), packet.Size())) {
+        throw osc::Exception("unable to send reply");
+    }
+}
+
+// Throws "out of buffer memory" when a message with this path and a few numbers cannot
+// be built in the reply buffer.
+void OscRequestHandler::checkFits(const char* path)
+{
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(path) << osc::int32(0) << 0.0f << osc::EndMessage;
+}
+
+bool OscRequestHandler::sendUpdate(OscNetwork& network, const OscEndpoint& to, const std::string& path, int index,
+                                   float value)
+{
+    try {
+        char buffer[kMessageBufferSize];
+        osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+        packet << osc::BeginMessage(path.c_str()) << osc::int32(index) << value << osc::EndMessage;
+        const char* error = nullptr;
+        const std::unique_ptr<OscDatagramChannel> channel = network.open(to, &error);
+        return channel && channel->send(packet.Data(), packet.Size());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace QN

@@ -1,0 +1,100 @@
+#pragma once
+// Handles every datagram the instance's OSC port receives: checks the packet, takes a
+// bundle's elements one after the other (time tags are ignored), and dispatches each
+// message by its exact address: first the addresses scripts bound to parameters, then
+// those bound to Lua functions, then the fixed address space (see docs/osc.md), and
+// finally HandleUnknownMessage. Replies go to the URL named in the request, one message
+// per datagram, from a socket of their own.
+//
+// Nothing a peer sends can end the server: a malformed packet is logged as a whole
+// ("osc::Exception in TaskMain(): ..."), a failing message as "error while parsing
+// message: <address>: <text>", and the next datagram is handled as usual.
+// Called on: OSC thread (the fuzzer and tests call it directly, without sockets).
+
+#include "osc/LuaCallResults.h"
+#include "osc/OscLuaRequests.h"
+#include "osc/OscNetwork.h"
+
+#include <oscpack/osc/OscOutboundPacketStream.h>
+#include <oscpack/osc/OscPacketListener.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace QN {
+
+class LuaMIDIHelper;
+class PluginServices;
+class ScriptPathTable;
+class UpdateRegistry;
+
+class OscRequestHandler : public osc::OscPacketListener {
+public:
+    static constexpr std::size_t kMessageBufferSize = 1024;
+
+    OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates, ScriptPathTable& paths,
+                      OscNetwork& network);
+
+    // The port "/ping" reports. Called on: OSC thread, before each receive loop.
+    void setListeningPort(int port) { listeningPort_.store(port, std::memory_order_relaxed); }
+
+    void ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint) override;
+    // The same without a sender (tests, fuzzing).
+    void handlePacket(const char* data, std::size_t size);
+
+    // Sends (index, value) to one registration; false when it cannot be built or sent.
+    // Called on: notify thread and OSC thread.
+    [[nodiscard]] static bool sendUpdate(OscNetwork& network, const OscEndpoint& to, const std::string& path,
+                                         int index, float value);
+
+protected:
+    void ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint) override;
+    virtual void HandleUnknownMessage(const char* address, const osc::ReceivedMessage& message,
+                                      const IpEndpointName& remoteEndpoint);
+    virtual bool IsParameterUsed(int index);
+
+private:
+    using Handler = void (OscRequestHandler::*)(const osc::ReceivedMessage&);
+    struct Route {
+        const char* address;
+        Handler handler;
+    };
+    static const Route kRoutes[];
+
+    void dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint);
+    bool applyParameterPath(const std::string& address, const osc::ReceivedMessage& message);
+    bool callFunctionPath(const std::string& address, const osc::ReceivedMessage& message);
+
+    void ping(const osc::ReceivedMessage& message);
+    void set(const osc::ReceivedMessage& message);
+    void get(const osc::ReceivedMessage& message);
+    void getAll(const osc::ReceivedMessage& message);
+    void getAllRegistered(const osc::ReceivedMessage& message);
+    void getNumParameters(const osc::ReceivedMessage& message);
+    void isParameterUsed(const osc::ReceivedMessage& message);
+    void getInfo(const osc::ReceivedMessage& message);
+    void registerUpdate(const osc::ReceivedMessage& message);
+    void unregisterUpdate(const osc::ReceivedMessage& message);
+    void exec(const osc::ReceivedMessage& message);
+    void call(const osc::ReceivedMessage& message);
+    void startNote(const osc::ReceivedMessage& message);
+    void stopNote(const osc::ReceivedMessage& message);
+
+    void setPlainValue(int id, float plain);
+    OscEndpoint resolveUrl(const char* url);
+    std::unique_ptr<OscDatagramChannel> openReply(const OscEndpoint& to);
+    void send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet);
+    static void checkFits(const char* path);
+    LuaMIDIHelper& lua();
+
+    PluginServices* plugin_;
+    LuaMIDIHelper* lua_;
+    UpdateRegistry& updates_;
+    ScriptPathTable& paths_;
+    OscNetwork& network_;
+    OscLuaRequests luaRequests_;
+    std::atomic<int> listeningPort_{0};
+};
+
+}  // namespace QN
