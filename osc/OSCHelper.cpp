@@ -1,36 +1,286 @@
 #include "osc/OSCHelper.h"
 
+#include "osc/OscLog.h"
+#include "osc/OscReceiveLoop.h"
+#include "osc/ScriptOscRegistration.h"
+#include "osc/UdpOscNetwork.h"
+#include "platform/PreferenceStore.h"
+#include "scripting/LuaMIDIHelper.h"
+
+#include <oscpack/osc/OscException.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
 namespace QN {
 
-OSCHelper::OSCHelper(LuaMIDIHelper* luaHelper) : luaHelper_(luaHelper) {}
+namespace {
 
-OSCHelper::~OSCHelper() { Stop(); }
+// Sets an event when it goes out of scope: a thread's "I have ended" signal.
+class SignalOnExit {
+public:
+    explicit SignalOnExit(platform::Event& event) : event_(event) {}
+    ~SignalOnExit() { event_.set(); }
+    SignalOnExit(const SignalOnExit&) = delete;
+    SignalOnExit& operator=(const SignalOnExit&) = delete;
 
-void OSCHelper::Start() {}
+private:
+    platform::Event& event_;
+};
 
-void OSCHelper::Stop() { StopListening(); }
+}  // namespace
 
-void OSCHelper::Listen(int port) { requestedPort_.store(port, std::memory_order_relaxed); }
+OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper)
+    : OSCHelper(plugin, luaHelper, UdpOscNetwork::shared())
+{
+}
 
-void OSCHelper::StopListening() { requestedPort_.store(0, std::memory_order_relaxed); }
+OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper, OscNetwork& network)
+    : plugin_(plugin),
+      luaHelper_(luaHelper),
+      network_(network),
+      handler_(plugin, luaHelper, updates_, paths_, network)
+{
+    if (luaHelper_ != nullptr) {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
+        luaHelper_->setOSCBridge(this);
+    }
+}
+
+OSCHelper::~OSCHelper()
+{
+    Stop();
+    if (luaHelper_ != nullptr) {
+        // Scripts still running on timer threads must not reach a helper that is gone.
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
+        if (luaHelper_->oscBridge() == this) {
+            luaHelper_->setOSCBridge(nullptr);
+        }
+    }
+}
+
+void OSCHelper::Start()
+{
+    if (oscThread_.joinable()) {
+        std::fputs("Warning: Attempt to recreate OSC task\n", stdout);
+        std::fflush(stdout);
+        return;
+    }
+    startThreads();
+    // A port asked for before the start (or kept over a Stop) is opened now.
+    if (port_.load(std::memory_order_acquire) != 0) {
+        oscRestartEvent_.set();
+    }
+}
+
+void OSCHelper::startThreads()
+{
+    try {
+        oscThread_ = std::thread([this] { oscThreadMain(); });
+    } catch (const std::system_error& error) {
+        std::printf("failed to create OSC thread: %d\n", error.code().value());
+        std::fflush(stdout);
+        return;
+    }
+    try {
+        notifyThread_ = std::thread([this] { notifyThreadMain(); });
+    } catch (const std::system_error& error) {
+        std::printf("failed to create OSC notify thread: %d\n", error.code().value());
+        std::fflush(stdout);
+    }
+}
+
+void OSCHelper::Stop()
+{
+    if (!oscThread_.joinable() && !notifyThread_.joinable()) {
+        return;
+    }
+    requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
+    oscQuitEvent_.set();
+    notifyQuitEvent_.set();
+    breakActiveLoop();
+    joinThread(oscThread_, oscFinished_, "OSC");
+    joinThread(notifyThread_, notifyFinished_, "OSC notify");
+    // Signals the threads did not take must not reach the next Start.
+    for (platform::Event* event : {&oscQuitEvent_, &notifyQuitEvent_, &oscRestartEvent_, &loopBreakEvent_}) {
+        event->wait(0);
+    }
+}
+
+// Threads cannot be ended from outside safely: running Lua is interrupted by the
+// scripting helper's stop request, and after kStopWaitMs we say so and keep waiting.
+void OSCHelper::joinThread(std::thread& thread, platform::Event& finished, const char* name)
+{
+    if (!thread.joinable()) {
+        return;
+    }
+    if (!finished.wait(kStopWaitMs)) {
+        std::printf("%s thread did not end within %d ms; still waiting for it\n", name, kStopWaitMs);
+        std::fflush(stdout);
+    }
+    thread.join();
+    finished.wait(0);
+}
+
+void OSCHelper::Listen(int port)
+{
+    if (port == 0) {
+        StopListening();
+        return;
+    }
+    port_.store(port, std::memory_order_release);
+    requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
+    oscRestartEvent_.set();
+    loopBreakEvent_.set();
+}
+
+void OSCHelper::StopListening()
+{
+    port_.store(0, std::memory_order_release);
+    requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
+    loopBreakEvent_.set();
+}
 
 void OSCHelper::parameterChanged(int id, float plainValue)
 {
-    if (isUpdateRegistered(id)) {
-        setParamQueue_.Write(id, plainValue);
+    if (updates_.isRegistered(id) && setParamQueue_.Write(id, plainValue)) {
+        notifyEvent_.set();
     }
 }
 
-void OSCHelper::setUpdateRegistered(int id, bool registered)
+// Called on: OSC thread.
+void OSCHelper::oscThreadMain()
 {
-    if (id >= 0 && id < kParameterSlots) {
-        updateFlags_[static_cast<std::size_t>(id)].store(registered, std::memory_order_relaxed);
+    SignalOnExit finished(oscFinished_);
+    platform::Event* events[] = {&oscQuitEvent_, &oscRestartEvent_};
+    while (platform::Event::waitAny(events, 2, -1) == 1) {
+        serveRequestedPort();
     }
 }
 
-bool OSCHelper::isUpdateRegistered(int id) const
+// Called on: OSC thread. Errors end this receive loop only; the thread waits for the
+// next restart.
+void OSCHelper::serveRequestedPort()
 {
-    return id >= 0 && id < kParameterSlots && updateFlags_[static_cast<std::size_t>(id)].load(std::memory_order_relaxed);
+    const unsigned generation = requestGeneration_.load(std::memory_order_acquire);
+    const int port = port_.load(std::memory_order_acquire);
+    if (port == 0) {
+        return;
+    }
+    try {
+        if (port < 1 || port > 65535) {
+            throw std::runtime_error("port out of range: base port + offset must be 1 to 65535");
+        }
+        runLoop(bindAddress(), port, generation);
+    } catch (const osc::Exception& error) {
+        OscLog::taskError("osc::Exception", error.what());
+    } catch (const std::exception& error) {
+        OscLog::taskError("std::runtime_error", error.what());
+    }
+}
+
+void OSCHelper::runLoop(std::uint32_t address, int port, unsigned generation)
+{
+    OscReceiveLoop loop(address, port, handler_, [this, generation] {
+        return requestGeneration_.load(std::memory_order_acquire) == generation;
+    });
+    handler_.setListeningPort(port);
+    publishLoop(&loop, port, generation);
+    try {
+        loop.run();
+    } catch (...) {
+        publishLoop(nullptr, 0, 0);
+        throw;
+    }
+    publishLoop(nullptr, 0, 0);
+}
+
+// "OSC Bind Address": empty or absent means every interface; otherwise a dotted
+// address or a host name of this machine (for example 127.0.0.1 to stay local).
+std::uint32_t OSCHelper::bindAddress()
+{
+    const std::optional<std::string> text = platform::readPreferenceString("OSC Bind Address");
+    if (!text || text->empty()) {
+        return 0;
+    }
+    const std::optional<std::uint32_t> address = network_.resolve(*text);
+    if (!address) {
+        throw std::runtime_error("cannot resolve OSC Bind Address '" + *text + "'");
+    }
+    return *address;
+}
+
+void OSCHelper::publishLoop(OscReceiveLoop* loop, int port, unsigned generation)
+{
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    activeLoop_ = loop;
+    activeGeneration_ = generation;
+    activePort_.store(port, std::memory_order_release);
+}
+
+// Called on: notify thread, after Listen or StopListening.
+void OSCHelper::breakStaleLoop()
+{
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    if (activeLoop_ != nullptr && activeGeneration_ != requestGeneration_.load(std::memory_order_acquire)) {
+        activeLoop_->breakAsync();
+    }
+}
+
+// Called on: host thread (Stop).
+void OSCHelper::breakActiveLoop()
+{
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    if (activeLoop_ != nullptr) {
+        activeLoop_->breakAsync();
+    }
+}
+
+// Called on: notify thread.
+void OSCHelper::notifyThreadMain()
+{
+    SignalOnExit finished(notifyFinished_);
+    platform::Event* events[] = {&notifyQuitEvent_, &notifyEvent_, &loopBreakEvent_};
+    for (;;) {
+        const int signalled = platform::Event::waitAny(events, 3, -1);
+        if (signalled == 1) {
+            drainNotifications();
+        } else if (signalled == 2) {
+            breakStaleLoop();
+        } else {
+            return;
+        }
+    }
+}
+
+// Called on: notify thread. A notification that cannot be built or sent is skipped.
+void OSCHelper::drainNotifications()
+{
+    SetParamQueue::Entry entry;
+    while (setParamQueue_.take(entry)) {
+        try {
+            for (const UpdateRegistration& registration : updates_.registrationsFor(entry.index)) {
+                if (!OscRequestHandler::sendUpdate(network_, registration.endpoint, registration.path, entry.index,
+                                                   entry.value)) {
+                    OscLog::line("unable to send an OSC update notification");
+                }
+            }
+        } catch (const std::exception& error) {
+            OscLog::line(error.what());
+        }
+    }
+}
+
+int OSCHelper::scriptRegisterPathForParameter(lua_State* L, bool normalized)
+{
+    return ScriptOscRegistration::registerParameterPath(L, paths_, normalized);
+}
+
+int OSCHelper::scriptRegisterPathForFunction(lua_State* L)
+{
+    return ScriptOscRegistration::registerFunctionPath(L, paths_);
 }
 
 }  // namespace QN
