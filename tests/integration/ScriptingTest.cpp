@@ -182,3 +182,25 @@ TEST(Scripting, ClosingAnInstanceStopsARunawayTimer)
     plugin.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
+
+TEST(Scripting, ScriptsReachOtherInstancesByTheirPortOffset)
+{
+    UserScriptFolder scripts;
+    scripts.add("others.lua", R"(
+        requestNoteOn(36, function() setOthersParameter(3, "Wet Level", 0.25) end)
+        requestNoteOn(37, function() setParameter("Scripted 2", getOthersParameter(3, "Wet Level")) end))");
+    auto first = loadPlugin();
+    auto second = loadPlugin();
+    ASSERT_TRUE(first && second);
+    second->setParameter(0, 0.03f);  // "OSC Port Offset" 3
+    runBlock(*second);
+    first->sendMidi({{0, {0x90, 36, 100}}, {1, {0x90, 37, 100}}});
+    runBlock(*first);
+    EXPECT_EQ(second->getParameter(2), 0.25f);
+    EXPECT_EQ(first->getParameter(2), 1.0f) << "only the instance on offset 3";
+    EXPECT_EQ(first->getParameter(16), 0.25f);
+    second.reset();
+    first->sendMidi({{0, {0x90, 37, 100}}});
+    runBlock(*first);
+    EXPECT_EQ(first->getParameter(16), 0.0f) << "a closed instance leaves the list";
+}
