@@ -12,7 +12,24 @@ namespace {
 
 const char kSpectralListKey[] = "QN::SpectralScriptList";
 
+struct FrameCall {
+    SpectralScriptList* list;
+    int functionRef;
+    int n;
+};
+
 }  // namespace
+
+// Runs in protected mode: the frame table is made inside the protection, so a script
+// state at its memory ceiling fails this frame instead of the whole interpreter.
+int SpectralScriptList::callForFrame(lua_State* L)
+{
+    const auto* call = static_cast<const FrameCall*>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, call->functionRef);
+    call->list->pushFrameTable(L, call->n);
+    lua_call(L, 1, 0);
+    return 0;
+}
 
 SpectralScriptList::SpectralScriptList(QN::LuaMIDIHelper& helper, QN::PluginServices& plugin)
     : helper_(helper), plugin_(plugin)
@@ -88,10 +105,7 @@ void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int
         return;
     }
     frame_ = SpectralFrameContext{spectrum, fftSize / 2};
-    const int base = lua_gettop(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
-    pushFrameTable(L, fftSize / 2);
-    QN::protectedCall(L, 1, 0, QN::LuaErrorPolicy::Silent);
-    lua_settop(L, base);
+    FrameCall call{this, ref, fftSize / 2};
+    QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::Silent);
     frame_ = SpectralFrameContext{};
 }

@@ -53,6 +53,7 @@ public:
     std::size_t size() const { return entries_.size(); }
 
 private:
+    static int callForFrame(lua_State* L);
     void pushFrameTable(lua_State* L, int n);
 
     QN::LuaMIDIHelper& helper_;

@@ -22,6 +22,12 @@ struct LuaCallResult {
 // pushed), for the caller to read and pop; on error the stack is restored to base.
 bool protectedCall(lua_State* L, int nargs, int nresults, LuaErrorPolicy policy, LuaCallResult* result = nullptr);
 
+// Runs function(ud) in protected mode, so that everything it allocates on the Lua side
+// (tables, closures) fails with a Lua error rather than outside any protection. The
+// stack is left as it was.
+bool protectedCCall(lua_State* L, lua_CFunction function, void* ud, LuaErrorPolicy policy,
+                    LuaCallResult* result = nullptr);
+
 // Stack height guard: restores the height given at construction when it ends.
 class LuaStackGuard {
 public:

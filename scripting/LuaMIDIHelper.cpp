@@ -124,10 +124,23 @@ lua_State* LuaMIDIHelper::GetLuaState()
     return L_;
 }
 
+static int reportPanic(lua_State* L)
+{
+    const char* message = lua_tostring(L, -1);
+    std::fprintf(stdout, "@@@ Lua panic: %s\n", message ? message : "(no message)");
+    std::fflush(stdout);
+    return 0;
+}
+
 void LuaMIDIHelper::createState()
 {
     platform::CLocaleScope numbersWithPoints;
-    L_ = luaL_newstate();
+    L_ = lua_newstate(LuaMemoryBudget::allocate, &memory_);
+    if (L_ == nullptr) {
+        L_ = luaL_newstate();  // interpreters that do not take our allocator
+    } else {
+        lua_atpanic(L_, reportPanic);
+    }
     if (L_ == nullptr) {
         std::fputs("@@@ Lua is not available: scripts are off for this instance\n", stdout);
         return;

@@ -8,6 +8,7 @@
 
 #include "platform/PriorityInheritanceMutex.h"
 #include "scripting/LuaHeaders.h"
+#include "scripting/LuaMemoryBudget.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/MidiReceiver.h"
 #include "scripting/MidiRequests.h"
@@ -56,6 +57,8 @@ public:
     // Creates the state and runs the scripts on first use (host thread, while the
     // instance is built); afterwards returns it. Null when Lua cannot be loaded.
     lua_State* GetLuaState();
+    // Lowers the memory ceiling of the state (tests); bytes.
+    void setMemoryLimit(std::size_t bytes) { memory_.limit = bytes; }
     platform::PriorityInheritanceMutex& luaLock() { return luaLock_; }
 
     void setOSCBridge(ScriptOscBridge* bridge) { oscBridge_ = bridge; }
@@ -107,6 +110,7 @@ private:
     NrpnState nrpn_;
     std::unique_ptr<platform::TimerQueue> timers_;
     std::unordered_map<std::string, int>* parameterLookup_ = nullptr;
+    LuaMemoryBudget memory_;
     std::atomic<bool> stopRequested_{false};
 };
 

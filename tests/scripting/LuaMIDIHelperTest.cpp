@@ -215,3 +215,13 @@ TEST(LuaMIDIHelper, RunawayScriptIsStoppedOnRequest)
     const std::string error = errorOf(instance, "while true do end");
     EXPECT_NE(error.find("script stopped"), std::string::npos);
 }
+
+TEST(LuaMIDIHelper, ScriptAllocatingWithoutBoundGetsAMemoryError)
+{
+    ScriptedInstance instance;
+    instance.helper().setMemoryLimit(std::size_t(16) << 20);
+    (void)instance.state();
+    const std::string error = errorOf(instance, "local t = {} for i = 1, 1e9 do t[i] = string.rep('x', 100000) .. i end");
+    EXPECT_NE(error.find("not enough memory"), std::string::npos) << error;
+    EXPECT_EQ(errorOf(instance, "collectgarbage(); ok = 1"), "") << "the state is usable afterwards";
+}
