@@ -37,10 +37,14 @@ std::vector<float> makeSignal(int n)
     return x;
 }
 
-void BM_RealFft_ForwardInverse(benchmark::State& state)
+void runPair(benchmark::State& state, RealFft::Path path)
 {
     const int n = static_cast<int>(state.range(0));
-    RealFft fft(n);
+    if (!RealFft::machineRuns(path)) {
+        state.SkipWithError("this CPU cannot run the path");
+        return;
+    }
+    RealFft fft(n, path);
     const std::vector<float> x = makeSignal(n);
     std::vector<float> spectrum(x.size());
     std::vector<float> back(x.size());
@@ -52,7 +56,18 @@ void BM_RealFft_ForwardInverse(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations()); // items = forward+inverse pairs
 }
+
+// The path the plug-in gets on this machine.
+void BM_RealFft_ForwardInverse(benchmark::State& state) { runPair(state, RealFft::fastestPath()); }
 BENCHMARK(BM_RealFft_ForwardInverse)->RangeMultiplier(2)->Range(kMinSize, kMaxSize)->Unit(benchmark::kNanosecond);
+
+// Each path forced, for comparison.
+void BM_RealFftPortable_ForwardInverse(benchmark::State& state) { runPair(state, RealFft::Path::Portable); }
+void BM_RealFftSse2_ForwardInverse(benchmark::State& state) { runPair(state, RealFft::Path::Sse2); }
+void BM_RealFftAvx2Fma_ForwardInverse(benchmark::State& state) { runPair(state, RealFft::Path::Avx2Fma); }
+BENCHMARK(BM_RealFftPortable_ForwardInverse)->RangeMultiplier(2)->Range(kMinSize, kMaxSize)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_RealFftSse2_ForwardInverse)->RangeMultiplier(2)->Range(kMinSize, kMaxSize)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_RealFftAvx2Fma_ForwardInverse)->RangeMultiplier(2)->Range(kMinSize, kMaxSize)->Unit(benchmark::kNanosecond);
 
 #ifdef LUMENFOLD_BENCH_HAVE_FFTW3F
 

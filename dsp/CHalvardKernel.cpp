@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -20,12 +21,37 @@ inline float liveLevel(const float* levels, int k)
     return std::atomic_ref<float>(const_cast<float&>(levels[k])).load(std::memory_order_relaxed);
 }
 
+// Four floats at a time. The frame sizes are multiples of 4 and the lanes and windows are
+// 16-byte aligned; host buffers are not, so every access goes through unaligned loads.
+typedef float Float4 __attribute__((vector_size(16)));
+typedef std::int32_t Int4 __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p)
+{
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
+
+inline Float4 absolute4(Float4 v) { return reinterpret_cast<Float4>(reinterpret_cast<Int4>(v) & 0x7fffffff); }
+
+// std::max(peak, v) per lane: a NaN in v never replaces the peak.
+inline Float4 max4(Float4 peak, Float4 v) { return peak < v ? v : peak; }
+
+inline float largestLane(Float4 v)
+{
+    return std::max(std::max(v[0], v[1]), std::max(v[2], v[3]));
+}
+
 }  // namespace
 
 CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
     : AUKernelBase(owner),
       channel_(channel),
-      lanes_(static_cast<FrameLane*>(::operator new(2 * sizeof(FrameLane), kLaneAlignment)))
+      lanes_(static_cast<FrameLane*>(::operator new(2 * sizeof(FrameLane), kLaneAlignment))),
+      levels_(FrameLane::kCapacity / 2 + 4)
 {
     std::memset(static_cast<void*>(lanes_), 0, 2 * sizeof(FrameLane));
 }
@@ -87,7 +113,14 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
     const float inputGain = block.inputGain;
     const float wet = block.wetGain;
     const float dry = block.dryGain;
-    for (int j = 0; j < count; ++j) {
+    int j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const Float4 x = load4(input + j) * inputGain;
+        store4(fill0 + j, x);
+        store4(fill1 + j, x);
+        store4(output + j, wet * (load4(out0 + j) + load4(out1 + j)) + dry * load4(previous0 + j));
+    }
+    for (; j < count; ++j) {
         const float x = input[j] * inputGain;
         fill0[j] = x;
         fill1[j] = x;
@@ -124,35 +157,42 @@ void CHalvardKernel::processFrame(FrameLane& lane)
 void CHalvardKernel::windowFrame(FrameLane& lane, const float* window, int n)
 {
     const float* filled = lane.input[1 - lane.fillSelector];
-    float peak = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        peak = std::max(peak, std::fabs(filled[i]));
-        lane.windowed[i] = filled[i] * window[i];
+    Float4 peak{};
+    for (int i = 0; i < n; i += 4) {
+        const Float4 x = load4(filled + i);
+        peak = max4(peak, absolute4(x));
+        store4(lane.windowed + i, x * load4(window + i));
     }
-    inputPeak_ = peak;
+    inputPeak_ = largestLane(peak);
 }
 
 void CHalvardKernel::applyLevels(float* f, int n)
 {
-    const float* levels = owner_.block().levels;
+    // Each level is read once per frame: L[0 ... N/2 - 1] for the first half (DC and the real
+    // parts), then slot 0 becomes L[N/2] for the second half (Nyquist and the imaginary parts).
+    const float* live = owner_.block().levels;
     const int half = n / 2;
-    f[0] *= liveLevel(levels, 0);
-    for (int k = 1; k < half; ++k) {
-        const float level = liveLevel(levels, k);
-        f[k] *= level;
-        f[half + k] *= level;
+    float* levels = levels_.data();
+    for (int k = 0; k < half; ++k) {
+        levels[k] = liveLevel(live, k);
     }
-    f[half] *= liveLevel(levels, half);
+    for (int k = 0; k < half; k += 4) {
+        store4(f + k, load4(f + k) * load4(levels + k));
+    }
+    levels[0] = liveLevel(live, half);
+    for (int k = 0; k < half; k += 4) {
+        store4(f + half + k, load4(f + half + k) * load4(levels + k));
+    }
 }
 
 void CHalvardKernel::synthesise(FrameLane& lane, const float* window, int n)
 {
     const float gain = owner_.block().outputGain / static_cast<float>(n);
-    float peak = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        const float y = lane.output[i] * gain;
-        peak = std::max(peak, std::fabs(y));
-        lane.output[i] = y * window[i];
+    Float4 peak{};
+    for (int i = 0; i < n; i += 4) {
+        const Float4 y = load4(lane.output + i) * gain;
+        peak = max4(peak, absolute4(y));
+        store4(lane.output + i, y * load4(window + i));
     }
-    outputPeak_ = peak;
+    outputPeak_ = largestLane(peak);
 }

@@ -5,6 +5,7 @@
 // Called on: the audio thread only (process, reset, the peak reads at block end).
 
 #include "dsp/AUKernelBase.h"
+#include "dsp/AlignedFloats.h"
 #include "dsp/FrameLane.h"
 
 #include <memory>
@@ -37,4 +38,5 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
+    AlignedFloats levels_;  // this frame's bin levels, copied once so that the loops can vectorise
 };

@@ -1,5 +1,6 @@
 #include "RealFft.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cmath>
@@ -28,21 +29,110 @@ bool isValidSize(int n)
     return n >= 1 && n <= RealFft::kMaxSize && (n & (n - 1)) == 0;
 }
 
+#if defined(__x86_64__)
+constexpr bool kHaveX86Paths = true;
+bool cpuHasAvx2Fma() noexcept
+{
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#else
+constexpr bool kHaveX86Paths = false;
+bool cpuHasAvx2Fma() noexcept { return false; }
+#endif
+
+// The lane count a path uses at size n, 0 where the radix-2 code runs. A vector path needs
+// P = N/(2W) to be a multiple of W, so eight lanes start at N = 128 and four at N = 32.
+int lanesFor(RealFft::Path path, int n) noexcept
+{
+    if (path == RealFft::Path::Portable || n < 32) {
+        return 0;
+    }
+    return path == RealFft::Path::Avx2Fma && n >= 128 ? 8 : 4;
+}
+
 } // namespace
 
-RealFft::RealFft(int n)
+// The vector paths, one translation unit per instruction set (RealFftSse2.cpp, RealFftAvx2.cpp):
+// each picks its transforms for size n (n >= 32; n >= 128 for eight lanes).
+namespace realfft_simd {
+using Transform = void (*)(const RealFft::VectorTables&, const float*, float*) noexcept;
+void selectSse2(int n, Transform& forward, Transform& inverse) noexcept;
+void selectAvx2Fma(int n, Transform& forward, Transform& inverse) noexcept;
+} // namespace realfft_simd
+
+namespace {
+
+void selectVectorTransforms(RealFft::Path path, int n, realfft_simd::Transform& forward,
+                            realfft_simd::Transform& inverse)
+{
+#if defined(__x86_64__)
+    if (path == RealFft::Path::Avx2Fma) {
+        realfft_simd::selectAvx2Fma(n, forward, inverse);
+    } else {
+        realfft_simd::selectSse2(n, forward, inverse);
+    }
+#else
+    (void)path;
+    (void)n;
+    forward = nullptr;
+    inverse = nullptr;
+#endif
+}
+
+} // namespace
+
+RealFft::RealFft(int n) : RealFft(n, fastestPath()) {}
+
+RealFft::RealFft(int n, Path path)
     : sqrtHalf_(std::bit_cast<float>(std::uint32_t{0x3f3504f3u})), // 0.70710677f
       size_(0),
-      bits_(0)
+      bits_(0),
+      path_(path)
 {
     if (!isValidSize(n)) {
         throw std::invalid_argument("RealFft: size " + std::to_string(n) +
                                     " is not a power of two between 1 and " +
                                     std::to_string(kMaxSize));
     }
+    if (!machineRuns(path)) {
+        throw std::invalid_argument("RealFft: this CPU cannot run the requested code path");
+    }
     size_ = n;
     bits_ = bitsOf(n);
 
+    const int lanes = lanesFor(path, n);
+    if (lanes == 0) {
+        buildRadix2Tables();
+        return;
+    }
+    buildVectorTables(lanes);
+    selectVectorTransforms(path, n, vectorForward_, vectorInverse_);
+}
+
+bool RealFft::machineRuns(Path path) noexcept
+{
+    switch (path) {
+    case Path::Portable:
+        return true;
+    case Path::Sse2:
+        return kHaveX86Paths;
+    case Path::Avx2Fma:
+        return kHaveX86Paths && cpuHasAvx2Fma();
+    }
+    return false;
+}
+
+RealFft::Path RealFft::fastestPath() noexcept
+{
+    if (machineRuns(Path::Avx2Fma)) {
+        return Path::Avx2Fma;
+    }
+    return machineRuns(Path::Sse2) ? Path::Sse2 : Path::Portable;
+}
+
+void RealFft::buildRadix2Tables()
+{
+    const int n = size_;
     // 1. Bit-reversal table: each entry is the previous one with a bit-reversed increment
     //    (toggle the top bit N/2; while the toggled bit is now clear, toggle the next lower
     //    bit), so entry j holds the B-bit reversal of j.
@@ -79,9 +169,104 @@ RealFft::RealFft(int n)
     }
 }
 
+void RealFft::buildVectorTables(int lanes)
+{
+    const int n = size_;
+    const int p = n / (2 * lanes);
+    const double pi = 4.0 * std::atan(1.0);
+    std::vector<float> stage;
+    for (int length = p; length >= 8; length /= 4) {
+        for (int j = 0; j < length / 4; ++j) {
+            for (int m = 1; m <= 3; ++m) {
+                // Slot order: W^j, W^2j, W^3j.
+                const int power = m == 1 ? j : (m == 2 ? 2 * j : 3 * j);
+                const double angle = 2.0 * pi * power / length;
+                stage.push_back(static_cast<float>(std::cos(angle)));
+                stage.push_back(static_cast<float>(-std::sin(angle)));
+            }
+        }
+    }
+    std::vector<float> fold;
+    for (int k = 1; k <= p / 2; ++k) {
+        const double angle = pi * k / p;
+        fold.push_back(static_cast<float>(-0.5 * std::sin(angle)));
+        fold.push_back(static_cast<float>(-0.5 * std::cos(angle)));
+    }
+    std::vector<float> lane(static_cast<std::size_t>(2 * lanes * p));
+    for (int k = 0; k < p; ++k) {
+        for (int r = 0; r < lanes; ++r) {
+            const double angle = 2.0 * pi * static_cast<double>(r * k) / n;
+            lane[static_cast<std::size_t>(2 * lanes * k + r)] = static_cast<float>(std::cos(angle));
+            lane[static_cast<std::size_t>(2 * lanes * k + lanes + r)] = static_cast<float>(-std::sin(angle));
+        }
+    }
+    std::vector<float> column(static_cast<std::size_t>(lanes * lanes));
+    for (int q = 0; q < lanes / 2; ++q) {
+        for (int r = 0; r < lanes; ++r) {
+            const double angle = pi * r * (2 * q + 1) / lanes;
+            column[static_cast<std::size_t>(2 * lanes * q + r)] = static_cast<float>(std::cos(angle));
+            column[static_cast<std::size_t>(2 * lanes * q + lanes + r)] = static_cast<float>(std::sin(angle));
+        }
+    }
+
+    // One block: the tables, then (64-byte aligned) the work buffer and the column values.
+    constexpr std::size_t kAlignFloats = 16;
+    const std::size_t tableFloats = stage.size() + fold.size() + lane.size() + column.size();
+    vectorStorage_.assign(tableFloats + kAlignFloats + static_cast<std::size_t>(n + lanes), 0.0f);
+    float* out = vectorStorage_.data();
+    const auto append = [&out](const std::vector<float>& v) {
+        const float* start = out;
+        out = std::copy(v.begin(), v.end(), out);
+        return start;
+    };
+    tables_.stageTwiddles = append(stage);
+    tables_.foldTwiddles = append(fold);
+    tables_.laneTwiddles = append(lane);
+    tables_.columnTwiddles = append(column);
+    const auto address = reinterpret_cast<std::uintptr_t>(out);
+    out += ((64 - address % 64) % 64) / sizeof(float);
+    tables_.work = out;
+    tables_.column = out + n;
+
+    int bits = 0;
+    while ((1 << bits) < p) {
+        ++bits;
+    }
+    laneReverse_.assign(static_cast<std::size_t>(p), 0);
+    for (int j = 0; j < p; ++j) {
+        int r = 0;
+        for (int b = 0; b < bits; ++b) {
+            r |= ((j >> b) & 1) << (bits - 1 - b);
+        }
+        laneReverse_[static_cast<std::size_t>(j)] = r;
+    }
+    tables_.reverse = laneReverse_.data();
+    tables_.n = n;
+    tables_.points = p;
+}
+
 void RealFft::forward(const float* x, float* f) noexcept
 {
     assert(x != f);
+    if (vectorForward_ != nullptr) {
+        vectorForward_(tables_, x, f);
+    } else {
+        forwardRadix2(x, f);
+    }
+}
+
+void RealFft::inverse(const float* f, float* x) noexcept
+{
+    assert(f != x);
+    if (vectorInverse_ != nullptr) {
+        vectorInverse_(tables_, f, x);
+    } else {
+        inverseRadix2(f, x);
+    }
+}
+
+void RealFft::forwardRadix2(const float* x, float* f) noexcept
+{
     const int n = size_;
 
     if (n == 1) {
@@ -169,9 +354,8 @@ void RealFft::forward(const float* x, float* f) noexcept
     assert(dst == f);
 }
 
-void RealFft::inverse(const float* f, float* x) noexcept
+void RealFft::inverseRadix2(const float* f, float* x) noexcept
 {
-    assert(f != x);
     const int n = size_;
 
     if (n == 1) {

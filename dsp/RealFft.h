@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-// RealFft: real-input, radix-2, decimation-in-time FFT for one power-of-two size N
+// RealFft: real-input FFT for one power-of-two size N.
 // Each object owns its tables and scratch buffer; the plug-in makes eight
 // of them (N = 32 ... 4096) at start and keeps them for its lifetime.
 //
@@ -30,10 +30,20 @@
 // Any other N makes the constructor throw std::invalid_argument, so no object with a size
 // that could lead to out-of-bounds access can exist.
 //
-// Memory: all memory (bit-reversal table: N ints; cosine table: 2^(B-1) - 4 floats, none
-// when B <= 3; scratch: N floats, none when B <= 2; B = log2 N) is allocated in the
-// constructor. forward() and inverse() allocate nothing, take no lock and do not throw.
-// Arrays need no particular alignment.
+// Code paths: the radix-2 algorithm above in plain C++ (Portable, any CPU and any N), and two
+// vector paths that compute the same transforms with a different operation order (SimdRealFft):
+// Sse2 (four lanes, any x86-64) and Avx2Fma (eight lanes with fused multiply-add; four lanes
+// below N = 128). The vector paths run for N >= 32 and fall back to the radix-2 code below. The
+// constructor picks the fastest path the CPU runs; the two-argument constructor forces one (tests,
+// benchmarks). All paths agree within float rounding, not bit for bit: an FFT of N points carries
+// an error of order log2(N) * 2^-24 * sum|x| per bin, whichever path computes it.
+//
+// Memory: all memory is allocated in the constructor. Portable: bit-reversal table (N ints),
+// cosine table (2^(B-1) - 4 floats, none when B <= 3), scratch (N floats, none when B <= 2),
+// B = log2 N. Vector paths with W lanes and P = N/(2W): lane twiddles (N floats), stage, fold and
+// column twiddles (about 2.5P + W*W floats), bit reversal of P entries, and a 64-byte aligned
+// work buffer of N floats. forward() and inverse() allocate nothing, take no lock and do not
+// throw. Arrays need no particular alignment.
 //
 // Threads: construction and destruction on the thread that initialises or destroys the
 // plug-in (host dispatcher thread). forward() and inverse() are called on the audio thread;
@@ -44,9 +54,18 @@ class RealFft {
 public:
     static constexpr int kMaxSize = 65536;
 
-    // Builds the bit-reversal table, the cosine tables and the scratch buffer for size n.
+    enum class Path { Portable, Sse2, Avx2Fma };
+
+    // True when this CPU (and this build) can run the path.
+    static bool machineRuns(Path path) noexcept;
+    // The fastest path this CPU runs.
+    static Path fastestPath() noexcept;
+
+    // Builds the tables and the scratch buffer for size n on the fastest path.
     // Throws std::invalid_argument unless n is a power of two with 1 <= n <= kMaxSize.
     explicit RealFft(int n);
+    // The same on a chosen path; also throws std::invalid_argument if the CPU cannot run it.
+    RealFft(int n, Path path);
 
     RealFft(const RealFft&) = delete;
     RealFft& operator=(const RealFft&) = delete;
@@ -68,13 +87,46 @@ public:
     int size() const noexcept { return size_; }
     // B = log2 N.
     int bits() const noexcept { return bits_; }
+    // The path chosen at construction.
+    Path path() const noexcept { return path_; }
+    // The path that actually runs at this size (Portable where a vector path needs a larger N).
+    Path effectivePath() const noexcept { return vectorForward_ != nullptr ? path_ : Path::Portable; }
+
+    // What the vector paths read, laid out for W lanes and P = N/(2W) (see SimdRealFft.h):
+    struct VectorTables {
+        int n = 0;                              // N
+        int points = 0;                         // P, the per-lane complex FFT size
+        const float* stageTwiddles = nullptr;   // radix-4 stages L = P, P/4, ... >= 8: per j < L/4,
+                                                //   W_L^j, W_L^2j, W_L^3j as (re, im)
+        const float* foldTwiddles = nullptr;    // k = 1 ... P/2: (-sin(pi k/P)/2, -cos(pi k/P)/2)
+        const float* laneTwiddles = nullptr;    // k < P: W floats re, W floats im of W_N^(r k)
+        const float* columnTwiddles = nullptr;  // q < W/2: cos, then sin of pi r (2q + 1)/W, r < W
+        const std::int32_t* reverse = nullptr;  // P entries: bit reversal of log2 P bits
+        float* work = nullptr;                  // N floats, 64-byte aligned
+        float* column = nullptr;                // W floats: the lanes' real Nyquist values
+    };
 
 private:
-    // Tables first, then the size and the scratch buffer.
+    using VectorTransform = void (*)(const VectorTables&, const float*, float*) noexcept;
+
+    void buildRadix2Tables();
+    void buildVectorTables(int lanes);
+    void forwardRadix2(const float* x, float* f) noexcept;
+    void inverseRadix2(const float* f, float* x) noexcept;
+
+    // Portable path: tables first, then the size and the scratch buffer.
     std::vector<std::int32_t> bitReverse_;  // N entries; entry j = B-bit reversal of j
     std::vector<float> cosTable_;           // 2^(B-1) - 4 entries: level L at index 2^(L-1) - 4
     float sqrtHalf_;                        // sqrt(2)/2 as float, 0x3f3504f3
     std::int32_t size_;                     // N
     std::int32_t bits_;                     // B
     std::vector<float> scratch_;            // N floats; empty when B <= 2
+
+    // Vector paths.
+    Path path_ = Path::Portable;
+    VectorTransform vectorForward_ = nullptr;  // null: the radix-2 code runs
+    VectorTransform vectorInverse_ = nullptr;
+    std::vector<float> vectorStorage_;         // all twiddles, then the work buffer and column
+    std::vector<std::int32_t> laneReverse_;
+    VectorTables tables_;
 };

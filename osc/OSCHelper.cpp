@@ -38,8 +38,7 @@ OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper)
 }
 
 OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper, OscNetwork& network)
-    : plugin_(plugin),
-      luaHelper_(luaHelper),
+    : luaHelper_(luaHelper),
       network_(network),
       handler_(plugin, luaHelper, updates_, paths_, network)
 {

@@ -85,7 +85,6 @@ private:
     void breakActiveLoop();
     static void joinThread(std::thread& thread, platform::Event& finished, const char* name);
 
-    PluginServices* plugin_;
     LuaMIDIHelper* luaHelper_;
     OscNetwork& network_;
     UpdateRegistry updates_;

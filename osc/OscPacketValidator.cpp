@@ -20,16 +20,27 @@ std::int32_t readInt32(const char* data)
 
 std::size_t padded(std::size_t length) { return (length + 3) & ~std::size_t(3); }
 
-// Bytes taken by the NUL-terminated, padded string at data; kNoSize when the terminator
-// or the padding does not fit in size bytes.
+// Bytes taken by the NUL-terminated, NUL-padded string at data; kNoSize when the
+// terminator or the padding does not fit in size bytes, or the padding is not NUL.
 std::size_t paddedStringSize(const char* data, std::size_t size)
 {
     const void* terminator = std::memchr(data, '\0', size);
     if (terminator == nullptr) {
         return kNoSize;
     }
-    const std::size_t total = padded(static_cast<std::size_t>(static_cast<const char*>(terminator) - data) + 1);
-    return total <= size ? total : kNoSize;
+    const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(terminator) - data);
+    const std::size_t total = padded(length + 1);
+    if (total > size) {
+        return kNoSize;
+    }
+    // oscpack finds a string's end by the last byte of each 4-byte word, so padding
+    // that is not all NUL would make it read a different (and longer) string.
+    for (std::size_t i = length + 1; i < total; ++i) {
+        if (data[i] != '\0') {
+            return kNoSize;
+        }
+    }
+    return total;
 }
 
 // Bytes taken by one argument of the given tag at data; kNoSize when it does not fit,

@@ -9,6 +9,8 @@
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/PluginServices.h"
 
+#include <oscpack/ip/IpEndpointName.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -183,7 +185,8 @@ bool OscRequestHandler::callFunctionPath(const std::string& address, const osc::
 void OscRequestHandler::ping(const osc::ReceivedMessage& message)
 {
     ReplyTo reply;
-    message.ArgumentStream() >> reply >> osc::EndMessage;
+    Stream args = message.ArgumentStream();
+    args >> reply >> osc::EndMessage;
     const OscEndpoint to = resolveUrl(reply.url);
     checkFits(reply.path);
     const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
@@ -224,7 +227,8 @@ void OscRequestHandler::get(const osc::ReceivedMessage& message)
 void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
 {
     ReplyTo reply;
-    message.ArgumentStream() >> reply >> osc::EndMessage;
+    Stream args = message.ArgumentStream();
+    args >> reply >> osc::EndMessage;
     const OscEndpoint to = resolveUrl(reply.url);
     checkFits(reply.path);
     const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
@@ -256,7 +260,8 @@ void OscRequestHandler::getAllRegistered(const osc::ReceivedMessage& message)
 void OscRequestHandler::getNumParameters(const osc::ReceivedMessage& message)
 {
     ReplyTo reply;
-    message.ArgumentStream() >> reply >> osc::EndMessage;
+    Stream args = message.ArgumentStream();
+    args >> reply >> osc::EndMessage;
     const OscEndpoint to = resolveUrl(reply.url);
     char buffer[kMessageBufferSize];
     osc::OutboundPacketStream packet(buffer, sizeof(buffer));

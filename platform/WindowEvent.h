@@ -6,14 +6,14 @@ namespace platform {
 // system. Positions are window pixels with the origin at the top-left corner, as
 // the window system reports them; the editor flips y.
 struct WindowEvent {
-    enum class Type { PointerMove, ButtonPress, ButtonRelease, Character, FocusLost };
+    enum class Type { PointerMoved, ButtonDown, ButtonUp, Character, FocusLost };
 
     // Modifier bits, the editor's own codes.
     static constexpr int kAlt = 0x100;
     static constexpr int kShift = 0x200;
     static constexpr int kControl = 0x800;
 
-    Type type = Type::PointerMove;
+    Type type = Type::PointerMoved;
     int x = 0;
     int y = 0;
     int modifiers = 0;

@@ -46,7 +46,8 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
     spectralScripts_ = std::make_unique<SpectralScriptList>(*luaHelper_, *this);
     luaHelper_->setSpectralScripts(spectralScripts_.get());
-    oscHelper_ = std::make_unique<QN::OSCHelper>(luaHelper_.get());
+    // Built before the scripts run, so that they can register OSC addresses.
+    oscHelper_ = std::make_unique<QN::OSCHelper>(this, luaHelper_.get());
 
     setUpDisplayBlock();
     luaHelper_->GetLuaState();
@@ -149,6 +150,8 @@ void QuanTessamire::initialize()
 void QuanTessamire::cleanup() { oscHelper_->Stop(); }
 
 int QuanTessamire::oscBasePort() { return sharedOscBasePort.load(std::memory_order_relaxed); }
+
+void QuanTessamire::setOscBasePort(int port) { sharedOscBasePort.store(port, std::memory_order_relaxed); }
 
 AUKernelBase* QuanTessamire::createKernel()
 {

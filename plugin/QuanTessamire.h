@@ -57,6 +57,9 @@ public:
 
     // The "OSC Base Port" preference, shared by every instance (the last one read wins).
     static int oscBasePort();
+    // Replaces it for every instance of the process (the editor's preferences); each
+    // server moves when its "OSC Port Offset" is next applied. Called on: host GUI thread.
+    static void setOscBasePort(int port);
 
 protected:
     void applyChangeEffects(int id, float plainValue) override;

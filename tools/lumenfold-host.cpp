@@ -1,9 +1,20 @@
 // lumenfold-host: loads a plug-in the way a host does and prints what the host sees.
+//
+//   lumenfold-host [PLUGIN.so]
+//   lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [PLUGIN.so]
+//
+// The editor command opens the plug-in's editor in a window of its own (the X display
+// named by DISPLAY), runs the host's idle loop for about N frames of the editor (30 a
+// second; 30 by default), optionally points at (X, Y) in the window first, and saves
+// the window's picture as a PNG file.
 
 #include "tools/host/DefaultPluginPath.h"
+#include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -57,10 +68,83 @@ void printState(lfhost::PluginInstance& plugin)
     std::printf("canDo receiveVstMidiEvent: %s\n", plugin.canDo("receiveVstMidiEvent") ? "yes" : "no");
 }
 
+struct EditorOptions {
+    std::string screenshot;
+    int frames = 30;
+    bool hover = false;
+    int hoverX = 0;
+    int hoverY = 0;
+    std::string plugin;
+};
+
+constexpr int kEditorFrameMs = 33;
+
+bool parseNumber(const char* text, int* value)
+{
+    char* end = nullptr;
+    const long parsed = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || parsed < 0 || parsed > 100000) return false;
+    *value = static_cast<int>(parsed);
+    return true;
+}
+
+bool parseEditorOptions(int argc, char** argv, EditorOptions* options)
+{
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--screenshot" && i + 1 < argc) {
+            options->screenshot = argv[++i];
+        } else if (arg == "--frames" && i + 1 < argc) {
+            if (!parseNumber(argv[++i], &options->frames)) return false;
+        } else if (arg == "--hover" && i + 2 < argc) {
+            options->hover = true;
+            if (!parseNumber(argv[++i], &options->hoverX) || !parseNumber(argv[++i], &options->hoverY)) return false;
+        } else if (arg[0] != '-' && options->plugin.empty()) {
+            options->plugin = arg;
+        } else {
+            return false;
+        }
+    }
+    return !options->screenshot.empty();
+}
+
+int runEditor(int argc, char** argv)
+{
+    EditorOptions options;
+    if (!parseEditorOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [PLUGIN.so]\n");
+        return 2;
+    }
+    const std::string path = options.plugin.empty() ? lfhost::defaultPluginPath() : options.plugin;
+    std::string error;
+    auto plugin = lfhost::PluginInstance::create(path, &error);
+    if (!plugin) {
+        std::fprintf(stderr, "lumenfold-host: %s\n", error.c_str());
+        return 1;
+    }
+    auto editor = lfhost::EditorHost::open(*plugin, &error);
+    if (!editor) {
+        std::fprintf(stderr, "lumenfold-host: %s\n", error.c_str());
+        return 1;
+    }
+    if (options.hover) editor->movePointer(options.hoverX, options.hoverY);
+    editor->pumpFor(options.frames * kEditorFrameMs);
+    const auto shot = editor->capture();
+    if (!shot || !shot->savePng(options.screenshot)) {
+        std::fprintf(stderr, "lumenfold-host: cannot save the editor's picture to %s\n", options.screenshot.c_str());
+        return 1;
+    }
+    std::printf("Editor:          %d x %d, saved to %s\n", shot->width, shot->height, options.screenshot.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "editor") == 0) {
+        return runEditor(argc, argv);
+    }
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
         std::fprintf(stderr, "usage: lumenfold-host [PLUGIN.so]\n");
         return 2;

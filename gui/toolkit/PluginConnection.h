@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+struct DisplayBlock;
 
 namespace QN {
 
@@ -16,6 +19,13 @@ public:
     virtual float plainValue(int index) = 0;
     // Stores a plain value and reports it to the host as automation.
     virtual void setPlainValueAutomated(int index, float plain) = 0;
+    // Stores a plain value without telling the host.
+    virtual void setPlainValue(int index, float plain) = 0;
+    // The texts of an indexed parameter's values, in value order; empty without a list.
+    virtual std::vector<std::string> valueStrings(int) { return {}; }
+    // The spectra, meters and view settings the audio thread publishes; null when the
+    // plug-in has none. Valid for the connection's life.
+    virtual DisplayBlock* displayBlock() { return nullptr; }
     virtual void beginEdit(int index) = 0;
     virtual void endEdit(int index) = 0;
     virtual void updateDisplay() = 0;

@@ -82,7 +82,7 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
 {
     switch (event.type) {
     case MotionNotify:
-        out->type = WindowEvent::Type::PointerMove;
+        out->type = WindowEvent::Type::PointerMoved;
         out->x = event.xmotion.x;
         out->y = event.xmotion.y;
         out->modifiers = modifiersOf(event.xmotion.state);
@@ -92,7 +92,7 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
     case ButtonRelease:
         // Buttons 4 and 5 are the wheel, which the editor does not use.
         if (!isEditorButton(event.xbutton.button)) return false;
-        out->type = event.type == ButtonPress ? WindowEvent::Type::ButtonPress : WindowEvent::Type::ButtonRelease;
+        out->type = event.type == ButtonPress ? WindowEvent::Type::ButtonDown : WindowEvent::Type::ButtonUp;
         out->x = event.xbutton.x;
         out->y = event.xbutton.y;
         out->modifiers = modifiersOf(event.xbutton.state);
@@ -109,6 +109,9 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
     case FocusOut:
         // Grabs by other clients move the focus only for a moment.
         if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab) return false;
+        // The pointer-root focus leaving as the window takes the focus itself, or the
+        // focus moving into a child, is no loss.
+        if (event.xfocus.detail == NotifyPointer || event.xfocus.detail == NotifyInferior) return false;
         out->type = WindowEvent::Type::FocusLost;
         return true;
     default: return false;

@@ -2,7 +2,7 @@
 // DFT written straight from the definition of the packed spectrum, plus the packing edge
 // cases of the packed layout, the N*x identity, input preservation and guard-banded buffers.
 //
-// In-place transforms are not tested: the spec requires input and output to be different
+// In-place transforms are not tested: the interface requires input and output to be different
 // arrays.
 //
 // Tolerances. u = 2^-24 is the unit roundoff of IEEE binary32 (round to nearest). One radix-2

@@ -151,7 +151,9 @@ TEST(Scripting, TimersFireAndStopWhenCancelled)
     scripts.add("timers.lua", R"(
         ticks = 0
         local periodic
-        periodic = requestPeriodicCallback(0.005, function()
+        -- Started by a note: a timer started while the instance is being built could call
+        -- the host before the host knows the instance.
+        requestNoteOn(60, function() periodic = requestPeriodicCallback(0.005, function()
             ticks = ticks + 1
             setParameter(19, ticks / 100)
             if ticks == 3 then
@@ -159,9 +161,11 @@ TEST(Scripting, TimersFireAndStopWhenCancelled)
                 cancelTimer(periodic)
                 requestTimedCallback(0.05, function() setParameter(20, ticks / 100) end)
             end
-        end))");
+        end) end))");
     auto plugin = loadPlugin();
     ASSERT_TRUE(plugin);
+    plugin->sendMidi({{0, {0x90, 60, 100}}});
+    runBlock(*plugin);
     ASSERT_TRUE(plugin->waitForCall(audioMasterAutomate, 20, 5000)) << "the one-shot fired";
     EXPECT_FLOAT_EQ(plugin->getParameter(20), 0.03f) << "no tick after the cancel";
     EXPECT_FLOAT_EQ(plugin->getParameter(19), 0.03f);
@@ -171,12 +175,16 @@ TEST(Scripting, ClosingAnInstanceStopsARunawayTimer)
 {
     UserScriptFolder scripts;
     scripts.add("runaway.lua", R"(
-        requestTimedCallback(0.001, function()
-            setParameter(19, 1)
-            while true do end
+        requestNoteOn(60, function()
+            requestTimedCallback(0.001, function()
+                setParameter(19, 1)
+                while true do end
+            end)
         end))");
     auto plugin = loadPlugin();
     ASSERT_TRUE(plugin);
+    plugin->sendMidi({{0, {0x90, 60, 100}}});
+    runBlock(*plugin);
     ASSERT_TRUE(plugin->waitForCall(audioMasterAutomate, 19, 5000)) << "the loop is running";
     const auto start = std::chrono::steady_clock::now();
     plugin.reset();

@@ -62,7 +62,7 @@ TEST(SetParamQueue, ConcurrentWritersNeitherLoseNorTearEntries)
 
 TEST(OSCHelper, QueuesChangesOnlyForRegisteredParameters)
 {
-    QN::OSCHelper helper(nullptr);
+    QN::OSCHelper helper(nullptr, nullptr);
     helper.parameterChanged(5, 1.0f);
     helper.setUpdateRegistered(40, true);
     helper.setUpdateRegistered(5000, true);  // ignored, not a parameter

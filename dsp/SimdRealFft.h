@@ -1,0 +1,463 @@
+#pragma once
+// The vector paths of RealFft, written once over a GCC vector type V of W = 4 or 8 floats and
+// compiled once per instruction set (RealFftSse2.cpp, RealFftAvx2.cpp).
+//
+// x is read as W interleaved real sequences: lane r of vector t holds x[W*t + r], so the lane
+// sequences are x[r], x[r + W], x[r + 2W], ... and no data is moved across lanes until the end.
+// Forward transform:
+//   1. Every lane packs its sequence of 2P = N/W samples into P complex values (vector 2m the
+//      real parts, vector 2m + 1 the imaginary parts: exactly how x lies in memory) and runs a
+//      P-point complex FFT: radix-4 decimation in frequency, natural order in, bit-reversed out.
+//   2. "fold": each lane turns its P complex bins into the 2P-point real spectrum U_r[0 ... P],
+//      then multiplies by the lane twiddle W_N^(r*k).
+//   3. "combine": blocks of W bins are transposed so that the lanes hold W consecutive bins, and a
+//      W-point DFT across the lane sequences yields X[k + 2P*q]. Outputs above N/2 are stored as
+//      the conjugates of the bins below (reversed), so every packed value is written once per
+//      block; bins at odd multiples of P come from the lanes' real Nyquist values U_r[P].
+// The inverse undoes each step in reverse order, unscaled (factors W, 2 and P: N in all).
+//
+// Requires N >= 2*W*W (so that P is a multiple of W). Called on: audio thread (no allocation).
+
+#include "dsp/RealFft.h"
+
+#include <cstdint>
+
+template <class V, int FixedPoints = 0>
+class SimdRealFft {
+public:
+    static constexpr int W = static_cast<int>(sizeof(V) / sizeof(float));
+    static_assert(W == 4 || W == 8, "four or eight lanes");
+
+    [[gnu::flatten]] static void forward(const RealFft::VectorTables& t, const float* x, float* f) noexcept
+    {
+        const float* src = x;
+        const float* twiddles = t.stageTwiddles;
+        int length = points(t);
+        for (; length >= 4; length /= 4) {
+            radix4Forward(src, t.work, points(t), length, twiddles);
+            twiddles += length >= 8 ? 6 * (length / 4) : 0;
+            src = t.work;
+        }
+        if (length == 2) {
+            radix2(t.work, points(t));
+        }
+        fold(t);
+        combineForward(t, f);
+    }
+
+    [[gnu::flatten]] static void inverse(const RealFft::VectorTables& t, const float* f, float* x) noexcept
+    {
+        combineInverse(t, f);
+        unfold(t);
+        const int p = points(t);
+        int length = 4;
+        if ((__builtin_ctz(static_cast<unsigned>(p)) & 1) != 0) {
+            radix2(t.work, p);
+            length = 8;
+        }
+        for (; length <= p; length *= 4) {
+            float* dst = length == p ? x : t.work;
+            radix4Inverse(t.work, dst, p, length, t.stageTwiddles + twiddleOffset(p, length));
+        }
+    }
+
+private:
+    // P, a compile-time constant for the small sizes so that their loops unroll completely.
+    static int points(const RealFft::VectorTables& t) noexcept
+    {
+        return FixedPoints != 0 ? FixedPoints : t.points;
+    }
+
+    struct Complex {
+        V re;
+        V im;
+    };
+
+    static V load(const float* p) noexcept
+    {
+        V v;
+        __builtin_memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static void store(float* p, V v) noexcept { __builtin_memcpy(p, &v, sizeof v); }
+    static V splat(float s) noexcept { return V{} + s; }
+
+    // Element e of a per-lane complex sequence: real parts at vector 2e, imaginary at 2e + 1.
+    static Complex get(const float* base, int e) noexcept
+    {
+        return {load(base + 2 * W * e), load(base + 2 * W * e + W)};
+    }
+    static void put(float* base, int e, Complex c) noexcept
+    {
+        store(base + 2 * W * e, c.re);
+        store(base + 2 * W * e + W, c.im);
+    }
+
+    static Complex add(Complex a, Complex b) noexcept { return {a.re + b.re, a.im + b.im}; }
+    static Complex sub(Complex a, Complex b) noexcept { return {a.re - b.re, a.im - b.im}; }
+    static Complex mul(Complex a, V wr, V wi) noexcept { return {a.re * wr - a.im * wi, a.re * wi + a.im * wr}; }
+    static Complex mulConj(Complex a, V wr, V wi) noexcept { return {a.re * wr + a.im * wi, a.im * wr - a.re * wi}; }
+    // Multiplication by -i (forward) or +i (inverse).
+    template <bool Inverse>
+    static Complex rotate(Complex a) noexcept
+    {
+        if constexpr (Inverse) {
+            return {-a.im, a.re};
+        } else {
+            return {a.im, -a.re};
+        }
+    }
+
+    // v with lane 0 replaced by zero.
+    static V withoutFirstLane(V v) noexcept
+    {
+        if constexpr (W == 8) {
+            return __builtin_shufflevector(v, V{}, 8, 1, 2, 3, 4, 5, 6, 7);
+        } else {
+            return __builtin_shufflevector(v, V{}, 4, 1, 2, 3);
+        }
+    }
+
+    // From the last W packed imaginary slots f[N - W ... N - 1] (bins N/2 - W ... N/2 - 1), the
+    // reversed conjugate block of bins N/2 ... N/2 - W + 1: lane 0 is the Nyquist bin (zero).
+    static V nyquistImaginary(V last) noexcept
+    {
+        if constexpr (W == 8) {
+            return __builtin_shufflevector(last, V{}, 8, 7, 6, 5, 4, 3, 2, 1);
+        } else {
+            return __builtin_shufflevector(last, V{}, 4, 3, 2, 1);
+        }
+    }
+
+    static V reversed(V v) noexcept
+    {
+        if constexpr (W == 8) {
+            return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0);
+        } else {
+            return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+        }
+    }
+
+    static void transpose(V* r) noexcept
+    {
+        if constexpr (W == 8) {
+            V t[8];
+            for (int i = 0; i < 8; i += 2) {
+                t[i] = __builtin_shufflevector(r[i], r[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+                t[i + 1] = __builtin_shufflevector(r[i], r[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+            }
+            V u[8];
+            for (int i = 0; i < 8; i += 4) {
+                u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+                u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+                u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+                u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+            }
+            for (int i = 0; i < 4; ++i) {
+                r[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+                r[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+            }
+        } else {
+            const V t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 1, 5);
+            const V t1 = __builtin_shufflevector(r[0], r[1], 2, 6, 3, 7);
+            const V t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 1, 5);
+            const V t3 = __builtin_shufflevector(r[2], r[3], 2, 6, 3, 7);
+            r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+            r[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+            r[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+            r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+        }
+    }
+
+    // Where the twiddles of the radix-4 stage of the given length start: the stages run from
+    // length P down, and only lengths of 8 and more have a table.
+    static int twiddleOffset(int p, int length) noexcept
+    {
+        int offset = 0;
+        for (int l = p; l > length; l /= 4) {
+            offset += l >= 8 ? 6 * (l / 4) : 0;
+        }
+        return offset;
+    }
+
+    // One radix-4 decimation-in-frequency stage (two radix-2 stages merged), src may be dst.
+    static void radix4Forward(const float* src, float* dst, int p, int length, const float* tw) noexcept
+    {
+        const int s = length / 4;
+        for (int b = 0; b < p; b += length) {
+            for (int j = 0; j < s; ++j) {
+                const int e = b + j;
+                const Complex a = get(src, e);
+                const Complex bb = get(src, e + s);
+                const Complex c = get(src, e + 2 * s);
+                const Complex d = get(src, e + 3 * s);
+                const Complex sumAc = add(a, c);
+                const Complex sumBd = add(bb, d);
+                const Complex diffAc = sub(a, c);
+                const Complex diffBd = rotate<false>(sub(bb, d));
+                Complex y1 = sub(sumAc, sumBd);
+                Complex y2 = add(diffAc, diffBd);
+                Complex y3 = sub(diffAc, diffBd);
+                if (length >= 8) {
+                    const float* w = tw + 6 * j;
+                    y2 = mul(y2, splat(w[0]), splat(w[1]));
+                    y1 = mul(y1, splat(w[2]), splat(w[3]));
+                    y3 = mul(y3, splat(w[4]), splat(w[5]));
+                }
+                put(dst, e, add(sumAc, sumBd));
+                put(dst, e + s, y1);
+                put(dst, e + 2 * s, y2);
+                put(dst, e + 3 * s, y3);
+            }
+        }
+    }
+
+    // The inverse of radix4Forward (decimation in time, conjugate twiddles), times 4.
+    static void radix4Inverse(const float* src, float* dst, int p, int length, const float* tw) noexcept
+    {
+        const int s = length / 4;
+        for (int b = 0; b < p; b += length) {
+            for (int j = 0; j < s; ++j) {
+                const int e = b + j;
+                const Complex y0 = get(src, e);
+                Complex t1 = get(src, e + s);
+                Complex t2 = get(src, e + 2 * s);
+                Complex t3 = get(src, e + 3 * s);
+                if (length >= 8) {
+                    const float* w = tw + 6 * j;
+                    t2 = mulConj(t2, splat(w[0]), splat(w[1]));
+                    t1 = mulConj(t1, splat(w[2]), splat(w[3]));
+                    t3 = mulConj(t3, splat(w[4]), splat(w[5]));
+                }
+                const Complex sumAc = add(y0, t1);
+                const Complex sumBd = sub(y0, t1);
+                const Complex diffAc = add(t2, t3);
+                const Complex diffBd = rotate<true>(sub(t2, t3));
+                put(dst, e, add(sumAc, diffAc));
+                put(dst, e + s, add(sumBd, diffBd));
+                put(dst, e + 2 * s, sub(sumAc, diffAc));
+                put(dst, e + 3 * s, sub(sumBd, diffBd));
+            }
+        }
+    }
+
+    // The last radix-2 stage (length 2, no twiddles), in place; its own inverse times 2.
+    static void radix2(float* data, int p) noexcept
+    {
+        for (int e = 0; e < p; e += 2) {
+            const Complex a = get(data, e);
+            const Complex b = get(data, e + 1);
+            put(data, e, add(a, b));
+            put(data, e + 1, sub(a, b));
+        }
+    }
+
+    static Complex laneTwiddle(const RealFft::VectorTables& t, int k) noexcept
+    {
+        return get(t.laneTwiddles, k);
+    }
+
+    // Per lane: P complex bins (bit-reversed) -> the real spectrum U[0 ... P], times the lane
+    // twiddles, in place; the real U[P] goes to the column buffer.
+    static void fold(const RealFft::VectorTables& t) noexcept
+    {
+        const int p = points(t);
+        const std::int32_t* rev = t.reverse;
+        const Complex z0 = get(t.work, 0);
+        put(t.work, 0, {z0.re + z0.im, V{}});
+        store(t.column, z0.re - z0.im);
+        const V half = splat(0.5f);
+        for (int k = 1; k <= p / 2; ++k) {
+            const int ia = rev[k];
+            const int ib = rev[p - k];
+            const Complex a = get(t.work, ia);
+            const Complex b = get(t.work, ib);
+            const V tr = splat(t.foldTwiddles[2 * (k - 1)]);
+            const V ti = splat(t.foldTwiddles[2 * (k - 1) + 1]);
+            const V hr = half * (a.re + b.re);
+            const V hi = half * (a.im - b.im);
+            const V dr = a.re - b.re;
+            const V di = a.im + b.im;
+            const V alpha = tr * dr - ti * di;
+            const V beta = tr * di + ti * dr;
+            const Complex wk = laneTwiddle(t, k);
+            const Complex wp = laneTwiddle(t, p - k);
+            put(t.work, ib, mul({hr - alpha, beta - hi}, wp.re, wp.im));
+            put(t.work, ia, mul({hr + alpha, hi + beta}, wk.re, wk.im));
+        }
+    }
+
+    // The inverse of fold, times 2, in place.
+    static void unfold(const RealFft::VectorTables& t) noexcept
+    {
+        const int p = points(t);
+        const std::int32_t* rev = t.reverse;
+        const V u0 = load(t.work);
+        const V up = load(t.column);
+        put(t.work, 0, {u0 + up, u0 - up});
+        for (int k = 1; k <= p / 2; ++k) {
+            const int ia = rev[k];
+            const int ib = rev[p - k];
+            const Complex wk = laneTwiddle(t, k);
+            const Complex wp = laneTwiddle(t, p - k);
+            const Complex uk = mulConj(get(t.work, ia), wk.re, wk.im);
+            const Complex um = mulConj(get(t.work, ib), wp.re, wp.im);
+            const float trf = t.foldTwiddles[2 * (k - 1)];
+            const float tif = t.foldTwiddles[2 * (k - 1) + 1];
+            const V xr = splat(trf + trf);
+            const V yi = splat(tif + tif);
+            const V sr = uk.re + um.re;
+            const V si = uk.im - um.im;
+            const V a2 = uk.re - um.re;
+            const V b2 = uk.im + um.im;
+            const V dr = xr * a2 + yi * b2;
+            const V di = xr * b2 - yi * a2;
+            put(t.work, ib, {sr - dr, di - si});
+            put(t.work, ia, {sr + dr, si + di});
+        }
+    }
+
+    // W-point DFT across the W vectors (natural order in and out); Inverse uses +i.
+    template <bool Inverse>
+    static void dft4(Complex* y) noexcept
+    {
+        const Complex a0 = add(y[0], y[2]);
+        const Complex a1 = sub(y[0], y[2]);
+        const Complex b0 = add(y[1], y[3]);
+        const Complex b1 = rotate<Inverse>(sub(y[1], y[3]));
+        y[0] = add(a0, b0);
+        y[2] = sub(a0, b0);
+        y[1] = add(a1, b1);
+        y[3] = sub(a1, b1);
+    }
+
+    template <bool Inverse>
+    static void dft(Complex* y) noexcept
+    {
+        if constexpr (W == 4) {
+            dft4<Inverse>(y);
+        } else {
+            Complex e[4] = {y[0], y[2], y[4], y[6]};
+            Complex o[4] = {y[1], y[3], y[5], y[7]};
+            dft4<Inverse>(e);
+            dft4<Inverse>(o);
+            const V r = splat(0.70710678118654752f);
+            const Complex o1 = o[1];
+            const Complex o3 = o[3];
+            if constexpr (Inverse) {
+                o[1] = {r * (o1.re - o1.im), r * (o1.re + o1.im)};
+                o[3] = {r * (-o3.re - o3.im), r * (o3.re - o3.im)};
+            } else {
+                o[1] = {r * (o1.re + o1.im), r * (o1.im - o1.re)};
+                o[3] = {r * (o3.im - o3.re), r * (-o3.re - o3.im)};
+            }
+            o[2] = rotate<Inverse>(o[2]);
+            for (int q = 0; q < 4; ++q) {
+                y[q] = add(e[q], o[q]);
+                y[q + 4] = sub(e[q], o[q]);
+            }
+        }
+    }
+
+    // Blocks of W bins: transpose to lanes = bins, DFT across the lane sequences, store.
+    static void combineForward(const RealFft::VectorTables& t, float* f) noexcept
+    {
+        const int p = points(t);
+        const int half = t.n / 2;
+        for (int k0 = 0; k0 < p; k0 += W) {
+            V re[W];
+            V im[W];
+            for (int j = 0; j < W; ++j) {
+                const Complex v = get(t.work, t.reverse[k0 + j]);
+                re[j] = v.re;
+                im[j] = v.im;
+            }
+            transpose(re);
+            transpose(im);
+            Complex y[W];
+            for (int r = 0; r < W; ++r) {
+                y[r] = {re[r], im[r]};
+            }
+            dft<false>(y);
+            // Bins below N/2 directly (the packed second member is the negated imaginary part).
+            for (int q = 0; q < W / 2; ++q) {
+                store(f + k0 + 2 * p * q, y[q].re);
+                store(f + half + k0 + 2 * p * q, -y[q].im);
+            }
+            // Bins above N/2 as the conjugates of N - k, reversed. In the first block this
+            // writes the Nyquist value over the DC imaginary slot stored above, and the
+            // imaginary slot of the Nyquist bin (which does not exist) is left out.
+            for (int q = W / 2; q < W; ++q) {
+                const int b = 2 * p * (W - q) - k0 - (W - 1);
+                store(f + b, reversed(y[q].re));
+                if (k0 == 0 && q == W / 2) {
+                    alignas(32) float edge[W];
+                    store(edge, reversed(y[q].im));
+                    for (int j = 0; j < W - 1; ++j) {
+                        f[half + b + j] = edge[j];
+                    }
+                } else {
+                    store(f + half + b, reversed(y[q].im));
+                }
+            }
+        }
+        // Bins at odd multiples of P: X[(2q + 1)P] = sum_r U_r[P] exp(-i*pi*r*(2q + 1)/W).
+        for (int q = 0; q < W / 2; ++q) {
+            const float* cs = t.columnTwiddles + 2 * W * q;
+            float sumCos = 0.0f;
+            float sumSin = 0.0f;
+            for (int r = 0; r < W; ++r) {
+                sumCos += t.column[r] * cs[r];
+                sumSin += t.column[r] * cs[W + r];
+            }
+            f[(2 * q + 1) * p] = sumCos;
+            f[half + (2 * q + 1) * p] = sumSin;
+        }
+    }
+
+    // The inverse of combineForward, times W: packed spectrum -> lane spectra in the work buffer.
+    static void combineInverse(const RealFft::VectorTables& t, const float* f) noexcept
+    {
+        const int p = points(t);
+        const int half = t.n / 2;
+        for (int k0 = 0; k0 < p; k0 += W) {
+            Complex y[W];
+            for (int q = 0; q < W / 2; ++q) {
+                y[q] = {load(f + k0 + 2 * p * q), -load(f + half + k0 + 2 * p * q)};
+            }
+            for (int q = W / 2; q < W; ++q) {
+                const int b = 2 * p * (W - q) - k0 - (W - 1);
+                const bool nyquist = k0 == 0 && q == W / 2;
+                y[q] = {reversed(load(f + b)), nyquist ? V{} : reversed(load(f + half + b))};
+            }
+            if (k0 == 0) {
+                // DC and Nyquist have no imaginary part in the packing (f[N/2] is the Nyquist
+                // value and f[N] does not exist): zero lane 0 of both.
+                y[0].im = withoutFirstLane(y[0].im);
+                y[W / 2].im = nyquistImaginary(load(f + t.n - W));
+            }
+            dft<true>(y);
+            V re[W];
+            V im[W];
+            for (int r = 0; r < W; ++r) {
+                re[r] = y[r].re;
+                im[r] = y[r].im;
+            }
+            transpose(re);
+            transpose(im);
+            for (int j = 0; j < W; ++j) {
+                put(t.work, t.reverse[k0 + j], {re[j], im[j]});
+            }
+        }
+        // U_r[P] * W = sum over q < W/2 of 2 Re(X[(2q + 1)P] exp(+i*pi*r*(2q + 1)/W)).
+        for (int r = 0; r < W; ++r) {
+            float sum = 0.0f;
+            for (int q = 0; q < W / 2; ++q) {
+                const float* cs = t.columnTwiddles + 2 * W * q;
+                const int k = (2 * q + 1) * p;
+                sum += f[k] * cs[r] + f[half + k] * cs[W + r];
+            }
+            t.column[r] = sum + sum;
+        }
+    }
+};

@@ -1,0 +1,5 @@
+#include "plugin/EditorFactory.h"
+
+#include "gui/plugin/QuanTessamireView.h"
+
+AEffEditor* createPluginEditor(QuanTessamire* plugin) { return new QuanTessamireView(plugin); }

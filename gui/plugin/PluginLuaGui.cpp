@@ -1,0 +1,79 @@
+#include "gui/plugin/PluginLuaGui.h"
+
+#include "gui/plugin/PluginLuaGuiFunctions.h"
+#include "gui/plugin/TKDropDown.h"
+#include "gui/toolkit/Font.h"
+#include "gui/toolkit/LuaGuiSupport.h"
+#include "gui/toolkit/Manager.h"
+#include "gui/toolkit/PembButton.h"
+#include "gui/toolkit/PembKnob.h"
+#include "gui/toolkit/TexturedKnobRenderer.h"
+
+namespace {
+constexpr int kPreferencesHoverId = -2;
+constexpr int kCapturePresetHoverId = -3;
+}  // namespace
+
+PluginLuaGui::PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences)
+    : LuaGui(plugin), openPreferences_(std::move(openPreferences))
+{
+    addResource("buttons.png", 120);
+    addResource("bgtile.png", 121);
+    addResource("buttons_n.png", 122);
+    addResource("bgtile_n.png", 123);
+    addResource("gui.lua", kScriptResource);
+}
+
+void PluginLuaGui::registerElementTypes() { addElementType(QN::luagui::kWaveformDisplay); }
+
+void PluginLuaGui::buildUI(QN::Manager& manager)
+{
+    setManager(&manager);
+    setBuilding(true);
+    if (lua_State* L = luaState()) {
+        auto textField = loadFontFrom("getTextFieldFont");
+        auto label = loadFontFrom("getLabelFont");
+        auto main = loadFontFrom("getFont");
+        manager.setFonts(std::move(main), std::move(label), std::move(textField));
+        manager.hoverTexts().enter(kPreferencesHoverId, "Preferences");
+        manager.hoverTexts().enter(kCapturePresetHoverId, "Capture preset");
+        setButtonActions({{"Prefs", {openPreferences_, kPreferencesHoverId}}});
+        registerPluginGuiFunctions(L);
+        runLayout();
+        clearButtonActions();
+    }
+    setBuilding(false);
+}
+
+QN::UIElement* PluginLuaGui::createKnob(lua_State* L, int parameter, const char* label, float x, float y, float size)
+{
+    lua_getglobal(L, "theKnobRenderer");
+    auto* renderer = static_cast<QN::TexturedKnobRenderer*>(QN::luagui::objectAt(L, -1, QN::luagui::kKnobRenderer));
+    lua_pop(L, 1);
+    if (!renderer) luaL_error(L, "couldn't get theKnobRenderer");
+    return manager()->make<QN::PembKnob>(parameter, label, *renderer, x, y, size);
+}
+
+QN::UIElement* PluginLuaGui::createSlider(lua_State* L, int, float, float, float, float, bool)
+{
+    luaL_error(L, "no slider support");
+    return nullptr;
+}
+
+QN::UIElement* PluginLuaGui::createButton(lua_State*, const char* label, std::function<void()> action, float x,
+                                          float y, float width, float height, int hoverId)
+{
+    return manager()->make<QN::PembButton>(label, std::move(action), x, y, width, height, hoverId);
+}
+
+// Toggle buttons look and act like push buttons here.
+QN::UIElement* PluginLuaGui::createLuaButton(lua_State* L, const char* label, std::function<void()> action, float x,
+                                             float y, float width, float height, int hoverId, bool)
+{
+    return createButton(L, label, std::move(action), x, y, width, height, hoverId);
+}
+
+QN::UIElement* PluginLuaGui::createDropDown(lua_State*, int parameter, float x, float y, float width, float height)
+{
+    return manager()->make<TKDropDown>(parameter, x, y, width, height);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "gui/toolkit/UIElement.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+
+// The preferences and About panel, drawn by the editor over its own content while it is
+// open and taking every pointer and key event: maker, product and version, the maker's
+// web page, the OSC base port and the three display switches. A switch is stored the
+// moment it is clicked; the port only with OK (or Enter). Escape cancels.
+//
+// Threads: opened, clicked and typed into on the host GUI thread; drawn on the render
+// thread (the texts under a small lock, the switches as atomics).
+class PreferencesPanel : public QN::UIElement {
+public:
+    static constexpr const char* kWebAddress = "https://corvanne.example/lumenfold";
+    // Parts of the panel, as the pointer finds them.
+    enum class Part { None, WebButton, PortField, EyeCandy, ConstantRedraw, FloatingTooltip, Ok };
+
+    struct Actions {
+        // A valid new base port (1..65535); the caller stores and applies it.
+        std::function<void(int)> applyPort;
+        std::function<void(const std::string&)> openUrl;
+    };
+
+    PreferencesPanel(QN::Manager& manager, Actions actions);
+
+    // Reads the stored values and shows the panel (modal).
+    void open();
+    [[nodiscard]] bool isOpen() const;
+
+    void mouseDown(QN::Point point, int modifiers) override;
+    void mouseUp(QN::Point point, int modifiers) override;
+    bool keyChar(char c) override;
+    void drawTop() override;
+
+    [[nodiscard]] Part partAt(QN::Point point) const;
+    // Where a part lies in the window (origin bottom-left).
+    [[nodiscard]] QN::Box boxOf(Part part) const;
+    [[nodiscard]] QN::Box panelBox() const;
+    [[nodiscard]] std::string portText() const;
+
+private:
+    struct Switch {
+        const char* preference;
+        int defaultValue;
+        std::atomic<bool> on{false};
+    };
+
+    [[nodiscard]] QN::Box unitBox(float x, float y, float width, float height) const;
+    void accept();
+    void close();
+    void toggle(Switch& option);
+    [[nodiscard]] Switch* switchFor(Part part);
+    void drawFrame() const;
+    void drawTexts(const QN::Font& font) const;
+    void drawSwitches(const QN::Font& font) const;
+
+    Actions actions_;
+    mutable std::mutex portLock_;
+    std::string port_;
+    std::array<Switch, 3> switches_;
+    Part pressed_ = Part::None;
+};

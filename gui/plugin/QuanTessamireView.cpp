@@ -1,0 +1,66 @@
+#include "gui/plugin/QuanTessamireView.h"
+
+#include "gui/plugin/PluginLuaGui.h"
+#include "gui/plugin/PreferencesPanel.h"
+#include "gui/plugin/TKmanager.h"
+#include "gui/plugin/TessamireConnection.h"
+#include "plugin/QuanTessamire.h"
+#include "platform/PreferenceStore.h"
+#include "platform/UrlOpener.h"
+
+QuanTessamireView::QuanTessamireView(QuanTessamire* plugin)
+    : CarbonVSTEditor(plugin), connection_(std::make_unique<TessamireConnection>(*plugin))
+{
+}
+
+// Closing here, while the connection still exists: the render thread reads through it.
+QuanTessamireView::~QuanTessamireView() { close(); }
+
+bool QuanTessamireView::getRect(ERect** rect)
+{
+    if (manager()) return CarbonVSTEditor::getRect(rect);
+    // A builder of its own, only to run the script's top level and ask for the size.
+    PluginLuaGui probe(*connection_, nullptr);
+    const auto [width, height] = probe.windowSize();
+    rect_.top = 0;
+    rect_.left = 0;
+    rect_.bottom = static_cast<std::int16_t>(height);
+    rect_.right = static_cast<std::int16_t>(width);
+    *rect = &rect_;
+    return true;
+}
+
+void QuanTessamireView::createGui()
+{
+    builder_ = std::make_unique<PluginLuaGui>(*connection_, [this] { openPreferences(); });
+}
+
+void QuanTessamireView::releaseGui()
+{
+    builder_.reset();
+    preferences_ = nullptr;
+}
+
+std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
+{
+    createGui();
+    auto manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
+    builder_->buildUI(*manager);
+    PreferencesPanel::Actions actions;
+    actions.applyPort = [this](int port) { applyOscBasePort(port); };
+    actions.openUrl = [](const std::string& url) { (void)platform::openUrl(url); };
+    preferences_ = manager->make<PreferencesPanel>(std::move(actions));
+    return manager;
+}
+
+// Runs inside the "Prefs" button's release; the panel stays up until OK or Escape.
+void QuanTessamireView::openPreferences()
+{
+    if (preferences_) preferences_->open();
+}
+
+void QuanTessamireView::applyOscBasePort(int port)
+{
+    platform::writePreferenceInt("OSC Base Port", port);
+    connection_->changeOscBasePort(port);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "gui/toolkit/CarbonVSTEditor.h"
+
+#include <memory>
+
+class PluginLuaGui;
+class PreferencesPanel;
+class QuanTessamire;
+class TessamireConnection;
+
+// The plug-in's editor: its layout comes from the layout script (built in, or a skin's),
+// and its "Prefs" button opens the preferences panel.
+class QuanTessamireView : public QN::CarbonVSTEditor {
+public:
+    explicit QuanTessamireView(QuanTessamire* plugin);
+    ~QuanTessamireView() override;
+
+    // Before the first opening the size comes from the layout script's "getWindowSize".
+    bool getRect(ERect** rect) override;
+
+protected:
+    std::unique_ptr<QN::Manager> createManager() override;
+    void createGui() override;
+    void releaseGui() override;
+
+private:
+    void openPreferences();
+    void applyOscBasePort(int port);
+
+    std::unique_ptr<TessamireConnection> connection_;
+    std::unique_ptr<PluginLuaGui> builder_;
+    PreferencesPanel* preferences_ = nullptr;  // owned by the manager
+};

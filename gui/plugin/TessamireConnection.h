@@ -1,0 +1,31 @@
+#pragma once
+
+#include "gui/toolkit/PluginConnection.h"
+
+class QuanTessamire;
+
+// The editor's view of the plug-in object.
+class TessamireConnection : public QN::PluginConnection {
+public:
+    explicit TessamireConnection(QuanTessamire& plugin) : plugin_(plugin) {}
+
+    int parameterCount() override;
+    float plainValue(int index) override;
+    void setPlainValueAutomated(int index, float plain) override;
+    void setPlainValue(int index, float plain) override;
+    std::vector<std::string> valueStrings(int index) override;
+    DisplayBlock* displayBlock() override;
+    // Makes port the base port of every instance's OSC server and moves this
+    // instance's server there now (the others move when their offset is next set).
+    void changeOscBasePort(int port);
+    [[nodiscard]] QuanTessamire& plugin() const { return plugin_; }
+    void beginEdit(int index) override;
+    void endEdit(int index) override;
+    void updateDisplay() override;
+    std::string displayText(int index) override;
+    std::string unitLabel(int index) override;
+    float sampleRate() override;
+
+private:
+    QuanTessamire& plugin_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// Helpers for the layout script's C functions. They run inside protected calls and
+// raise Lua errors, which unwind with longjmp: callers keep no object with a
+// destructor alive across a call that can raise.
+
+#include "scripting/LuaHeaders.h"
+
+namespace QN {
+
+class LuaGui;
+class Manager;
+class UIElement;
+
+namespace luagui {
+
+constexpr const char* kGroup = "QNgui.Group";
+constexpr const char* kElement = "QNgui.Element";
+constexpr const char* kTexture = "QNgui.Texture";
+constexpr const char* kFont = "QNgui.Font";
+constexpr const char* kKnobRenderer = "QNgui.KnobRenderer";
+constexpr const char* kLevelMeters = "QNgui.LevelMeters";
+constexpr const char* kWaveformDisplay = "QNgui.WaveformDisplay";
+constexpr const char* kViewRefcon = "QNgui::kViewRefcon";
+constexpr const char* kButtonLookup = "QNgui::kButtonLookup";
+
+// The builder stored in the registry.
+LuaGui& builderOf(lua_State* L);
+// The builder's manager; raises "the editor is not open" without one.
+Manager& managerOf(lua_State* L);
+// The manager while the layout is being built; raises an error afterwards.
+Manager& buildingManagerOf(lua_State* L);
+// Index of the first of the last count arguments (at least 1).
+int lastArguments(lua_State* L, int count);
+float numberAt(lua_State* L, int index);
+// A parameter given by name, or also by number (rounded, 0..2080) when numbers is set.
+int parameterAt(lua_State* L, int index, bool numbers);
+// A full userdata holding pointer, with the named metatable.
+void pushObject(lua_State* L, void* pointer, const char* metatable);
+// The pointer of a userdata with the named metatable; Lua's type error otherwise.
+void* objectAt(lua_State* L, int index, const char* metatable);
+// A GUI element argument: "element expected" or a type error naming "element".
+UIElement* elementArgument(lua_State* L, int index);
+// Creates a named metatable whose __index is itself, with the given methods.
+void createMetatable(lua_State* L, const char* name, const luaL_Reg* methods);
+
+}  // namespace luagui
+}  // namespace QN

@@ -1,0 +1,341 @@
+#include "gui/toolkit/Manager.h"
+
+#include "gui/toolkit/Control.h"
+#include "gui/toolkit/Effect.h"
+#include "gui/toolkit/Font.h"
+#include "gui/toolkit/Group.h"
+#include "gui/toolkit/ManagerPlatformBridge.h"
+#include "gui/toolkit/PendingParameterChanges.h"
+#include "gui/toolkit/PluginConnection.h"
+#include "gui/toolkit/StaticText.h"
+#include "gui/toolkit/TextureRecord.h"
+#include "gui/toolkit/TexturedKnobRenderer.h"
+#include "plugin/ParameterTable.h"
+#include "platform/PreferenceStore.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace QN {
+namespace {
+
+std::atomic<bool> eyeCandyOn{true};
+std::atomic<bool> constantRedrawOn{true};
+std::atomic<bool> floatingTooltipOn{false};
+// Process-wide like the layout's setting; the static text keeps its address.
+float sharedBannerTextColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+
+constexpr int kMajorVersion = 1;
+constexpr int kMinorVersion = 0;
+constexpr int kDotVersion = 2;
+constexpr float kVersionTextX = 60.0f;
+
+}  // namespace
+
+Manager::Manager(PluginConnection& plugin, PendingParameterChanges& pending)
+    : plugin_(plugin), pending_(pending), listeners_(kParameterCount)
+{
+    readDisplayPreferences();
+    infos_.reserve(kParameterCount);
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo row = ::parameterInfo(i);
+        infos_.push_back(ControlParameterInfo{i, row.name, row.unit, row.minValue, row.maxValue, row.defaultValue,
+                                              &plugin_});
+    }
+    root_ = make<Group>();
+    staticText_ = addEffect(std::make_unique<StaticText>(*this));
+}
+
+Manager::~Manager()
+{
+    stopRendering();
+    pending_.stopListening();
+    // The bridge may hold the window's GL surface, which every element has stopped using.
+    elements_.clear();
+    textures_.clear();
+    effects_.clear();
+    extraFonts_.clear();
+    mainFont_.reset();
+    labelFont_.reset();
+    textFieldFont_.reset();
+    shutdowner_.reset();
+    bridge_.reset();
+}
+
+void Manager::readDisplayPreferences()
+{
+    eyeCandyOn.store(platform::readPreferenceInt("Enable eye candy", 1) != 0);
+    constantRedrawOn.store(platform::readPreferenceInt("Enable constant redraw", 1) != 0);
+    floatingTooltipOn.store(platform::readPreferenceInt("Enable floating tooltip", 0) != 0);
+    TexturedKnobRenderer::setEyeCandy(eyeCandyOn.load());
+}
+
+bool Manager::eyeCandy() { return eyeCandyOn.load(); }
+
+bool Manager::floatingTooltip() { return floatingTooltipOn.load(); }
+
+const float* Manager::bannerTextColour() { return sharedBannerTextColour; }
+
+void Manager::setBannerTextColour(float r, float g, float b, float a)
+{
+    sharedBannerTextColour[0] = r, sharedBannerTextColour[1] = g, sharedBannerTextColour[2] = b, sharedBannerTextColour[3] = a;
+}
+
+TextureRecord* Manager::addTexture(const std::string& path, int resourceId)
+{
+    textures_.push_back(std::make_unique<TextureRecord>(path, resourceId));
+    return textures_.back().get();
+}
+
+Font* Manager::addExtraFont(std::unique_ptr<Font> font)
+{
+    if (!font) return nullptr;
+    extraFonts_.push_back(std::move(font));
+    return extraFonts_.back().get();
+}
+
+void Manager::setFonts(std::unique_ptr<Font> main, std::unique_ptr<Font> label, std::unique_ptr<Font> textField)
+{
+    mainFont_ = std::move(main);
+    labelFont_ = std::move(label);
+    textFieldFont_ = std::move(textField);
+}
+
+void Manager::setBridge(std::unique_ptr<ManagerPlatformBridge> bridge) { bridge_ = std::move(bridge); }
+
+// ---- events ------------------------------------------------------------------------
+
+void Manager::exitElementsNotContaining(Point point)
+{
+    for (auto it = hoverMap_.begin(); it != hoverMap_.end();) {
+        if (it->second.contains(point)) {
+            ++it;
+            continue;
+        }
+        UIElement* element = it->first;
+        it = hoverMap_.erase(it);
+        element->mouseExit();
+    }
+}
+
+void Manager::hover(Point point)
+{
+    if (modal_.load()) return;
+    hoverHitTest_ = true;
+    UIElement* hit = root_->hitTest(point);
+    if (hit == root_) hit = nullptr;
+    const bool isNew = hit == nullptr || hoverMap_.count(hit) == 0;
+    exitElementsNotContaining(point);
+    if (isNew) {
+        if (hit) {
+            hoverMap_[hit] = hit->absoluteBounds();
+            hit->mouseEnter();
+        }
+        hoveredElement_.store(hit);
+    }
+    hoverHitTest_ = false;
+}
+
+void Manager::press(Point point, int modifiers)
+{
+    clearFocus();
+    if (UIElement* panel = modal_.load()) {
+        pressed_ = panel;
+    } else {
+        pressed_ = root_->hitTest(point);
+        if (pressed_ == root_) pressed_ = nullptr;
+    }
+    pressModifiers_ = modifiers;
+    if (!pressed_) return;
+    pressed_->mouseDown(point, modifiers);
+    if (hooks_.captureMouse) hooks_.captureMouse();
+}
+
+void Manager::drag(Point point, int modifiers)
+{
+    if (!pressed_) return;
+    deliverPendingChanges();
+    if (modifiers != pressModifiers_) {
+        // A modifier pressed or let go mid-drag starts the drag afresh from here.
+        pressed_->mouseUp(point, pressModifiers_);
+        pressed_->mouseDown(point, modifiers);
+        pressModifiers_ = modifiers;
+    }
+    pressed_->mouseDrag(point, modifiers);
+}
+
+void Manager::release(Point point, int modifiers)
+{
+    if (!pressed_) return;
+    if (hooks_.releaseMouse) hooks_.releaseMouse();
+    UIElement* element = pressed_;
+    element->mouseUp(point, modifiers);
+    const int edited = editedParameter_.exchange(-1);
+    if (edited >= 0 && hooks_.endEdit) hooks_.endEdit(edited);
+    plugin_.updateDisplay();
+    pressed_ = nullptr;
+}
+
+void Manager::typeCharacter(char character)
+{
+    if (UIElement* panel = modal_.load()) {
+        (void)panel->keyChar(character);
+    } else if (UIElement* focused = focus_.load()) {
+        (void)focused->keyChar(character);
+    }
+}
+
+void Manager::setFocus(UIElement* element)
+{
+    UIElement* previous = focus_.exchange(element);
+    if (previous && previous != element) previous->loseFocus();
+}
+
+void Manager::openModal(UIElement* panel)
+{
+    clearFocus();
+    // Whatever the pointer was over stops being hovered while the panel is up.
+    for (auto& [element, box] : hoverMap_) element->mouseExit();
+    hoverMap_.clear();
+    hoveredElement_.store(nullptr);
+    modal_.store(panel);
+    if (bridge_) bridge_->takeKeyboardFocus();
+}
+
+void Manager::closeModal() { modal_.store(nullptr); }
+
+// ---- parameters --------------------------------------------------------------------
+
+void Manager::addListener(int index, UIElement* listener)
+{
+    if (!isValidParameterId(index) || infos_[static_cast<std::size_t>(index)].isInert()) return;
+    listeners_[static_cast<std::size_t>(index)].push_back(listener);
+    pending_.setListening(index, true);
+}
+
+bool Manager::hasListeners(int index) const
+{
+    return isValidParameterId(index) && !listeners_[static_cast<std::size_t>(index)].empty();
+}
+
+void Manager::deliver(int index, float value)
+{
+    if (!hasListeners(index)) return;
+    const ControlParameterInfo& info = infos_[static_cast<std::size_t>(index)];
+    for (UIElement* listener : listeners_[static_cast<std::size_t>(index)]) {
+        if (!interceptParameterUpdate(listener, index, value)) listener->valueChanged(info, value);
+    }
+}
+
+void Manager::deliverPendingChanges()
+{
+    const bool complete = pending_.drain([this](int index, float value) { deliver(index, value); });
+    if (!complete) refreshAllControls();
+}
+
+void Manager::refreshAllControls()
+{
+    const int count = std::min(plugin_.parameterCount(), kParameterCount);
+    for (int index = 0; index < count; ++index) {
+        if (hasListeners(index)) deliver(index, plugin_.plainValue(index));
+    }
+}
+
+const ControlParameterInfo& Manager::parameterInfo(int index) const
+{
+    return infos_.at(static_cast<std::size_t>(index));
+}
+
+void Manager::setParameterFromControl(const ControlParameterInfo& info, float plain)
+{
+    plugin_.setPlainValueAutomated(info.index, plain);
+}
+
+void Manager::setParameterQuietly(const ControlParameterInfo& info, float plain)
+{
+    plugin_.setPlainValue(info.index, plain);
+}
+
+void Manager::beginGesture(int index)
+{
+    editedParameter_.store(index);
+    if (hooks_.beginEdit) hooks_.beginEdit(index);
+}
+
+void Manager::endGesture(int index)
+{
+    int expected = index;
+    if (editedParameter_.compare_exchange_strong(expected, -1) && hooks_.endEdit) hooks_.endEdit(index);
+}
+
+void Manager::clearHoveredId(int id)
+{
+    int expected = id;
+    hoveredId_.compare_exchange_strong(expected, -1);
+}
+
+// ---- appearance and read-out -------------------------------------------------------
+
+void Manager::setSize(int width, int height)
+{
+    width_ = std::max(1, width);
+    height_ = std::max(1, height);
+}
+
+void Manager::setBannerPosition(float y, bool showVersion)
+{
+    bannerY_ = y;
+    versionBanner_ = showVersion;
+}
+
+void Manager::setUpGeometry()
+{
+    eyeDistance_ = (static_cast<float>(height_) / 2.0f) / std::tan(fieldOfView_ / 2.0f * static_cast<float>(M_PI) / 180.0f);
+    lightTarget_ = Point{static_cast<float>(width_) / 2.0f, static_cast<float>(height_) / 2.0f};
+    if (mainFont_ && versionBanner_) {
+        char text[64];
+        std::snprintf(text, sizeof text, "corvanne : lumenfold %d.%d.%d", kMajorVersion, kMinorVersion, kDotVersion);
+        staticText_->add(text, kVersionTextX, bannerY_ - mainFont_->descender(), sharedBannerTextColour);
+    }
+}
+
+Manager::ParameterReadout Manager::readout(int index)
+{
+    ParameterReadout result;
+    if (!isValidParameterId(index)) return result;
+    result.name = infos_[static_cast<std::size_t>(index)].name;
+    result.value = plugin_.displayText(index);
+    result.label = plugin_.unitLabel(index);
+    result.info = parameterInfoText(index);
+    return result;
+}
+
+std::string Manager::parameterInfoText(int) { return {}; }
+
+// ---- render thread life ------------------------------------------------------------
+
+void Manager::startRendering()
+{
+    shutdowner_ = createRenderingShutdowner();
+    RenderTask::Callbacks callbacks;
+    callbacks.initialise = [this] { initialiseRendering(); };
+    callbacks.frame = [this] {
+        for (auto& effect : effects_) effect->update();
+        renderFrame();
+    };
+    callbacks.redrawStatic = [this] { renderStaticLayer(); };
+    callbacks.contextHook = [this] {
+        if (bridge_) bridge_->contextReady();
+    };
+    callbacks.release = [this] { releaseRendering(); };
+    (void)renderTask_.start(std::move(callbacks));
+}
+
+void Manager::stopRendering() { renderTask_.stop(); }
+
+std::unique_ptr<Manager::RenderingShutdowner> Manager::createRenderingShutdowner()
+{
+    return std::make_unique<RenderingShutdowner>();
+}
+
+}  // namespace QN

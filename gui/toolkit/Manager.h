@@ -1,0 +1,255 @@
+#pragma once
+
+#include "gui/toolkit/Box.h"
+#include "gui/toolkit/ControlParameterInfo.h"
+#include "gui/toolkit/HoverTextTable.h"
+#include "gui/toolkit/Point.h"
+#include "gui/toolkit/RenderTask.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace QN {
+
+class Control;
+class Effect;
+class Font;
+class Group;
+class ManagerPlatformBridge;
+class PendingParameterChanges;
+class PluginConnection;
+class StaticText;
+class TextureRecord;
+class UIElement;
+
+// Everything an open editor shows: the element tree, effects, fonts and textures, the
+// controls listening to each parameter, hover and focus state, and the composition of
+// every frame on the render thread.
+//
+// Threads: made, fed with events and destroyed on the host GUI thread; drawn on the
+// render thread, which reads the GUI thread's state once per frame without locks
+// (single words, redrawn every frame).
+class Manager {
+public:
+    // Released on the render thread at GL tear-down (a subclass's GL objects).
+    class RenderingShutdowner {
+    public:
+        virtual ~RenderingShutdowner() = default;
+        virtual void shutdown() {}
+    };
+
+    struct Hooks {
+        std::function<void(int)> beginEdit;
+        std::function<void(int)> endEdit;
+        std::function<void()> captureMouse;
+        std::function<void()> releaseMouse;
+    };
+
+    // What the banner shows for a hovered parameter.
+    struct ParameterReadout {
+        std::string name;
+        std::string value;
+        std::string label;
+        std::string info;
+    };
+
+    Manager(PluginConnection& plugin, PendingParameterChanges& pending);
+    virtual ~Manager();
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+
+    // Elements, effects and textures: made here, owned here.
+    template <class T, class... Args>
+    T* make(Args&&... args)
+    {
+        auto element = std::make_unique<T>(*this, std::forward<Args>(args)...);
+        T* raw = element.get();
+        elements_.push_back(std::move(element));
+        return raw;
+    }
+    template <class T>
+    T* addEffect(std::unique_ptr<T> effect)
+    {
+        T* raw = effect.get();
+        effects_.push_back(std::move(effect));
+        return raw;
+    }
+    TextureRecord* addTexture(const std::string& path, int resourceId);
+    Font* addExtraFont(std::unique_ptr<Font> font);
+    void setFonts(std::unique_ptr<Font> main, std::unique_ptr<Font> label, std::unique_ptr<Font> textField);
+    [[nodiscard]] Group& root() { return *root_; }
+    [[nodiscard]] StaticText& staticText() { return *staticText_; }
+    [[nodiscard]] Font* mainFont() const { return mainFont_.get(); }
+    [[nodiscard]] Font* labelFont() const { return labelFont_.get(); }
+    [[nodiscard]] Font* textFieldFont() const { return textFieldFont_.get(); }
+    [[nodiscard]] const std::vector<std::unique_ptr<UIElement>>& elements() const { return elements_; }
+
+    // Events, in window coordinates (origin bottom-left). Called on: host GUI thread.
+    void hover(Point point);
+    void press(Point point, int modifiers);
+    void drag(Point point, int modifiers);
+    void release(Point point, int modifiers);
+    void typeCharacter(char character);
+    void setFocus(UIElement* element);
+    void clearFocus() { setFocus(nullptr); }
+    [[nodiscard]] UIElement* focus() const { return focus_.load(); }
+    // A panel that takes every pointer and key event while it is open and is drawn over
+    // everything else (the preferences). The manager must own it (make).
+    // Called on: host GUI thread.
+    void openModal(UIElement* panel);
+    void closeModal();
+    [[nodiscard]] UIElement* modal() const { return modal_.load(); }
+    [[nodiscard]] UIElement* pressed() const { return pressed_; }
+    [[nodiscard]] bool isHoverHitTestRunning() const { return hoverHitTest_; }
+    [[nodiscard]] bool isHovering(UIElement* element) const { return hoverMap_.count(element) != 0; }
+
+    // Parameter traffic. Called on: host GUI thread.
+    // listener gets valueChanged for every change of the parameter (controls, and the
+    // spectrum display for the bin levels).
+    void addListener(int index, UIElement* listener);
+    [[nodiscard]] bool hasListeners(int index) const;
+    // Hands the waiting changes to their controls (idle and every drag).
+    void deliverPendingChanges();
+    // Pushes every listened parameter's current value to its controls.
+    void refreshAllControls();
+    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const;
+    void setParameterFromControl(const ControlParameterInfo& info, float plain);
+    // Stores a plain value without telling the host (bin drawing, layout bulk edits).
+    void setParameterQuietly(const ControlParameterInfo& info, float plain);
+    void beginGesture(int index);
+    void endGesture(int index);
+    [[nodiscard]] int editedParameter() const { return editedParameter_.load(); }
+    [[nodiscard]] PluginConnection& plugin() const { return plugin_; }
+
+    // Hover and tooltip state, set by elements. Called on: host GUI thread.
+    void setHoveredId(int id) { hoveredId_.store(id); }
+    void clearHoveredId(int id);
+    [[nodiscard]] int hoveredId() const { return hoveredId_.load(); }
+    void setTooltipElement(UIElement* element) { tooltipElement_.store(element); }
+    [[nodiscard]] UIElement* hoveredElement() const { return hoveredElement_.load(); }
+    [[nodiscard]] HoverTextTable& hoverTexts() { return hoverTexts_; }
+
+    void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
+    void setBridge(std::unique_ptr<ManagerPlatformBridge> bridge);
+    [[nodiscard]] ManagerPlatformBridge* bridge() const { return bridge_.get(); }
+
+    // Appearance, set by the layout. Called on: host GUI thread before rendering starts.
+    void setSize(int width, int height);
+    [[nodiscard]] int width() const { return width_; }
+    [[nodiscard]] int height() const { return height_; }
+    void setBackgroundColour(float r, float g, float b) { backgroundColour_ = {r, g, b}; }
+    void setBannerColour(float r, float g, float b, float a) { bannerColour_ = {r, g, b, a}; }
+    void setBannerPosition(float y, bool showVersion);
+    // The rect, projection, light target and version text for the window size.
+    void setUpGeometry();
+    static void setBannerTextColour(float r, float g, float b, float a);
+    // The display preferences, read once per manager; process-wide.
+    static void readDisplayPreferences();
+
+    // The banner's read-out of a parameter. Called on: render thread (and tests).
+    [[nodiscard]] ParameterReadout readout(int index);
+    // What a subclass adds after the value and label (TKmanager: bin frequency and note).
+    [[nodiscard]] virtual std::string parameterInfoText(int index);
+
+    // Render thread life. Called on: host GUI thread.
+    void startRendering();
+    // Stops the render thread; must run before a subclass's parts go away.
+    void stopRendering();
+    void requestStaticRedraw() { renderTask_.signal(RenderTask::kRedrawStatic); }
+    [[nodiscard]] const RenderTask& renderTask() const { return renderTask_; }
+    // Whether GL set-up gave a framebuffer for the static layer. Called on: any thread.
+    [[nodiscard]] bool hasStaticLayerFramebuffer() const { return framebuffer_ != 0; }
+
+protected:
+    // Virtual operations in their fixed order.
+    virtual bool interceptParameterUpdate(UIElement*, int, float) { return false; }
+    virtual void initialiseGL() {}
+    virtual std::unique_ptr<RenderingShutdowner> createRenderingShutdowner();
+    virtual void drawStaticLayer();
+    virtual void appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip);
+    virtual void drawBackground() {}
+
+    void drawScreenQuad() const;
+    [[nodiscard]] unsigned screenTexture() const { return screenTexture_; }
+    [[nodiscard]] std::array<float, 3> backgroundColour() const { return backgroundColour_; }
+    [[nodiscard]] float bannerY() const { return bannerY_; }
+    static bool eyeCandy();
+    static bool floatingTooltip();
+    static const float* bannerTextColour();
+
+private:
+    struct Tooltip {
+        float alpha = 0, x = 0, y = 0, width = 0, height = 0;
+        std::string text;
+    };
+
+    void deliver(int index, float value);
+    void exitElementsNotContaining(Point point);
+    // Render thread.
+    void initialiseRendering();
+    void prepareResources();
+    void createScreenTarget();
+    void renderFrame();
+    void renderStaticLayer();
+    void drawStaticContent();
+    void releaseRendering();
+    void setUpLights();
+    void drawOverlay();
+    void drawBanner(std::string& tooltipText);
+    float drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip);
+    void drawTooltip(const std::string& tooltipText);
+
+    PluginConnection& plugin_;
+    PendingParameterChanges& pending_;
+    std::vector<std::unique_ptr<UIElement>> elements_;
+    std::vector<std::unique_ptr<TextureRecord>> textures_;
+    std::vector<std::unique_ptr<Effect>> effects_;
+    std::vector<std::unique_ptr<Font>> extraFonts_;
+    std::unique_ptr<Font> mainFont_, labelFont_, textFieldFont_;
+    Group* root_ = nullptr;
+    StaticText* staticText_ = nullptr;
+    std::vector<ControlParameterInfo> infos_;
+    std::vector<std::vector<UIElement*>> listeners_;
+    std::unique_ptr<ManagerPlatformBridge> bridge_;
+    Hooks hooks_;
+
+    UIElement* pressed_ = nullptr;
+    int pressModifiers_ = 0;
+    std::atomic<UIElement*> focus_{nullptr};
+    std::atomic<UIElement*> modal_{nullptr};
+    bool hoverHitTest_ = false;
+    std::map<UIElement*, Box> hoverMap_;
+    std::atomic<int> hoveredId_{-1};
+    std::atomic<int> editedParameter_{-1};
+    std::atomic<UIElement*> hoveredElement_{nullptr};
+    std::atomic<UIElement*> tooltipElement_{nullptr};
+    HoverTextTable hoverTexts_;
+    int cachedHoverId_ = -1;
+    std::string cachedHoverText_;
+
+    int width_ = 1;
+    int height_ = 1;
+    std::array<float, 4> bannerColour_{0.9f, 0.9f, 0.9f, 0.1f};
+    std::array<float, 3> backgroundColour_{0, 0, 0};
+    float bannerY_ = 0.0f;
+    bool versionBanner_ = true;
+    float fieldOfView_ = 65.0f;
+    float eyeDistance_ = 1.0f;
+    Point lightTarget_{0.5f, 0.5f};
+    std::array<float, 4> smoothedLight_{0, 0, 50, 1};
+    Tooltip tooltip_;
+
+    unsigned screenTexture_ = 0;
+    unsigned framebuffer_ = 0;
+    bool glReady_ = false;
+    std::unique_ptr<RenderingShutdowner> shutdowner_;
+    RenderTask renderTask_;
+};
+
+}  // namespace QN

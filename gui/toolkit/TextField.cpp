@@ -1,0 +1,121 @@
+#include "gui/toolkit/TextField.h"
+
+#include "gui/toolkit/Manager.h"
+#include "gui/toolkit/ManagerPlatformBridge.h"
+#include "gui/toolkit/PluginConnection.h"
+
+#include <cctype>
+#include <charconv>
+#include <functional>
+
+namespace QN {
+namespace {
+
+constexpr char kEnter = 13;
+constexpr char kEnterAlternative = 3;
+constexpr char kBackspace = 8;
+
+// One number and nothing else, '.' as the point whatever the locale.
+std::optional<float> parseNumber(const std::string& text)
+{
+    float value = 0.0f;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+TextField::TextField(Manager& manager, int parameterIndex, const std::string& format, const Box& rect)
+    : Control(manager, parameterIndex, rect), format_(NumericFormat::parse(format))
+{
+}
+
+void TextField::mouseDown(Point point, int modifiers)
+{
+    if (ManagerPlatformBridge* bridge = manager_.bridge()) bridge->takeKeyboardFocus();
+    Control::mouseDown(point, modifiers);
+    manager_.setFocus(this);
+}
+
+bool TextField::keyChar(char c)
+{
+    std::unique_lock<std::mutex> lock(textLock_);
+    if (editIndex_ == -1) buffer_.clear();
+    if (c == kEnter || c == kEnterAlternative) {
+        const std::optional<float> value = parseNumber(buffer_);
+        if (!value) return true;
+        editIndex_ = measuredEditIndex_ = -1;
+        lastShown_ = 1e30f;  // show the plug-in's text for the new value
+        lock.unlock();
+        manager_.beginGesture(info().index);
+        manager_.setParameterFromControl(info(), *value);
+        manager_.endGesture(info().index);
+        return true;
+    }
+    if (c == kBackspace) {
+        if (editIndex_ >= 0) {
+            buffer_.pop_back();
+            --editIndex_;
+        }
+        return true;
+    }
+    if (c == '-') {
+        if (editIndex_ == -1) buffer_ = "-", editIndex_ = 0;
+        return true;
+    }
+    if (c == '.' && buffer_.find('.') != std::string::npos) return true;
+    if (c != '.' && !std::isdigit(static_cast<unsigned char>(c))) return false;
+    if (editIndex_ <= kMaxCharacters - 2) {
+        buffer_ += c;
+        ++editIndex_;
+    }
+    return true;
+}
+
+void TextField::loseFocus()
+{
+    std::lock_guard<std::mutex> lock(textLock_);
+    editIndex_ = measuredEditIndex_ = -1;
+    lastShown_ = 1e30f;
+}
+
+std::string TextField::text() const
+{
+    std::lock_guard<std::mutex> lock(textLock_);
+    return buffer_;
+}
+
+bool TextField::isEditing() const
+{
+    std::lock_guard<std::mutex> lock(textLock_);
+    return editIndex_ >= 0;
+}
+
+std::string TextField::valueText(float value) const
+{
+    std::string text = info().plugin ? info().plugin->displayText(info().index) : std::string();
+    // Words such as "Off" stay as the plug-in says them.
+    const bool word = !text.empty() && std::isalpha(static_cast<unsigned char>(text[0]));
+    if (format_ && !word) text = format_->format(static_cast<double>(value));
+    if (text.size() > static_cast<std::size_t>(kMaxCharacters)) text.resize(static_cast<std::size_t>(kMaxCharacters));
+    return text;
+}
+
+float TextField::refresh(const std::function<float(const std::string&)>& measure)
+{
+    const float value = info().plugin ? info().plugin->plainValue(info().index) : 0.0f;
+    std::lock_guard<std::mutex> lock(textLock_);
+    if (editIndex_ < 0 && value != lastShown_) {
+        lastShown_ = value;
+        buffer_ = valueText(value);
+        width_ = measure(buffer_);
+    } else if (editIndex_ >= 0 && editIndex_ != measuredEditIndex_) {
+        measuredEditIndex_ = editIndex_;
+        width_ = measure(buffer_);
+    }
+    return width_;
+}
+
+}  // namespace QN

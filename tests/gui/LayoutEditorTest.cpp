@@ -1,0 +1,338 @@
+// The built-in layout and skins, driven through the plug-in's real ABI with synthetic
+// pointer and key events on a private X server.
+
+#include "UserFolderSandbox.h"
+
+#include "platform/PreferenceStore.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/vst/Vst2Abi.h"
+#include "tools/host/EditorHost.h"
+#include "tools/host/PluginInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+
+// Places in the built-in layout, window pixels from the top-left.
+constexpr int kDryKnobX = 248, kDryKnobY = 450;
+constexpr int kInputKnobX = 38, kInputKnobY = 450;
+constexpr int kInputFieldX = 38, kInputFieldY = 476;
+constexpr int kFftSizeX = 93, kFftSizeY = 476;
+constexpr int kFftSizeLastItemY = 500;  // the menu's bottom item, "4096"
+constexpr int kPrefsX = 55, kAllZeroX = 135, kButtonRowY = 52;
+constexpr int kPortFieldX = 530, kPortFieldY = 307;
+constexpr int kOkX = 512, kOkY = 396;
+// The spectrum display with the linear axis and 513 bins: x 30 is bin 10, x 50 bin 20;
+// y 150 lies in the upper half (level 1), y 500 below the display (level 0).
+constexpr int kBin10X = 30, kBin20X = 50, kLevelOneY = 150, kLevelZeroY = 500;
+
+class LayoutEditor : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+        ASSERT_TRUE(plugin) << error;
+    }
+    void open()
+    {
+        std::string error;
+        editor = lfhost::EditorHost::open(*plugin, &error);
+        ASSERT_TRUE(editor) << error;
+        ASSERT_TRUE(editor->pumpUntil([&] { return !blank(); }, kTimeoutMs));
+    }
+    bool blank()
+    {
+        const auto shot = editor->capture();
+        return !shot || shot->pixel(kDryKnobX, kDryKnobY)[0] == shot->pixel(5, 5)[0];
+    }
+    void click(int x, int y)
+    {
+        editor->movePointer(x, y);
+        editor->pumpFor(60);
+        editor->pressButton();
+        editor->pumpFor(60);
+        editor->releaseButton();
+        editor->pumpFor(60);
+    }
+    void drag(int fromX, int fromY, int toX, int toY)
+    {
+        editor->movePointer(fromX, fromY);
+        editor->pumpFor(60);
+        editor->pressButton();
+        editor->pumpFor(60);
+        editor->movePointer(toX, toY);
+        editor->pumpFor(60);
+        editor->releaseButton();
+        editor->pumpFor(60);
+    }
+    bool waitForValue(int index, float normalized)
+    {
+        return editor->pumpUntil([&] { return std::fabs(plugin->getParameter(index) - normalized) < 1e-4f; },
+                                 kTimeoutMs);
+    }
+
+    UserFolderSandbox folders;
+    std::unique_ptr<lfhost::PluginInstance> plugin;
+    std::unique_ptr<lfhost::EditorHost> editor;
+};
+
+TEST_F(LayoutEditor, DraggingAKnob200PixelsUpFromZeroReachesOneWithOneEditGesture)
+{
+    open();
+    plugin->clearCalls();
+    drag(kDryKnobX, kDryKnobY, kDryKnobX, kDryKnobY - 200);
+    EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 1.0f));
+    EXPECT_TRUE(plugin->waitForCall(audioMasterEndEdit, ParameterId::DryLevel, kTimeoutMs));
+    EXPECT_EQ(plugin->countCalls(audioMasterBeginEdit), 1);
+    EXPECT_GT(plugin->countCalls(audioMasterAutomate), 0);
+    EXPECT_EQ(plugin->countCalls(audioMasterEndEdit), 1);
+}
+
+TEST_F(LayoutEditor, ShiftDragMovesAKnobATenthAsFar)
+{
+    open();
+    editor->pressKey("Shift_L");
+    drag(kDryKnobX, kDryKnobY, kDryKnobX, kDryKnobY - 200);
+    editor->releaseKey("Shift_L");
+    EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 0.1f)) << plugin->getParameter(ParameterId::DryLevel);
+}
+
+TEST_F(LayoutEditor, AltClickRestoresAKnobsDefault)
+{
+    plugin->setParameter(ParameterId::InputGain, 0.1f);
+    open();
+    editor->pressKey("Alt_L");
+    click(kInputKnobX, kInputKnobY);
+    editor->releaseKey("Alt_L");
+    EXPECT_TRUE(waitForValue(ParameterId::InputGain, plainToNormalized(ParameterId::InputGain, 0.0f)));
+}
+
+TEST_F(LayoutEditor, TheFftSizeDropDownSelectsTheItemReleasedOn)
+{
+    open();
+    drag(kFftSizeX, kFftSizeY, kFftSizeX, kFftSizeLastItemY);
+    EXPECT_TRUE(waitForValue(ParameterId::FftSize, 1.0f));
+}
+
+TEST_F(LayoutEditor, TypingANumberAndEnterIntoATextFieldSetsIt)
+{
+    open();
+    click(kInputFieldX, kInputFieldY);
+    editor->typeKeys({"minus", "1", "period", "5", "Return"});
+    EXPECT_TRUE(waitForValue(ParameterId::InputGain, plainToNormalized(ParameterId::InputGain, -1.5f)));
+}
+
+TEST_F(LayoutEditor, DrawingAcrossTheSpectrumSetsTheBinsAlongALineWithOneEditGesture)
+{
+    plugin->setParameter(ParameterId::ViewXAxis, 1.0f);  // linear axis
+    for (int bin = 5; bin <= 25; ++bin) plugin->setParameter(kBinLevelBase + bin, 0.5f);
+    open();
+    plugin->clearCalls();
+    drag(kBin10X, kLevelOneY, kBin20X, kLevelZeroY);
+    ASSERT_TRUE(plugin->waitForCall(audioMasterEndEdit, lfhost::HostCallLog::kAnyIndex, kTimeoutMs));
+    for (int bin = 10; bin <= 20; ++bin) {
+        EXPECT_NEAR(plugin->getParameter(kBinLevelBase + bin), 1.0f - 0.1f * static_cast<float>(bin - 10), 1e-5f)
+            << "bin " << bin;
+    }
+    EXPECT_FLOAT_EQ(plugin->getParameter(kBinLevelBase + 9), 0.5f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(kBinLevelBase + 21), 0.5f);
+    EXPECT_EQ(plugin->countCalls(audioMasterBeginEdit), 1);
+    EXPECT_EQ(plugin->countCalls(audioMasterEndEdit), 1);
+    EXPECT_EQ(plugin->countCalls(audioMasterAutomate), 0);
+}
+
+TEST_F(LayoutEditor, TheAllZeroButtonSetsEveryBinLevelToZeroWithoutTellingTheHost)
+{
+    open();
+    plugin->clearCalls();
+    click(kAllZeroX, kButtonRowY);
+    EXPECT_TRUE(waitForValue(kBinLevelBase, 0.0f));
+    EXPECT_TRUE(waitForValue(kBinLevelBase + 2048, 0.0f));
+    EXPECT_EQ(plugin->countCalls(audioMasterAutomate), 0);
+}
+
+// True when a UDP socket of ours cannot take the port: somebody listens there.
+bool udpPortTaken(int port)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool taken = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0;
+    close(fd);
+    return taken;
+}
+
+TEST_F(LayoutEditor, ThePreferencesPanelChangesTheBasePortAndMovesTheServer)
+{
+    constexpr int kOldBase = 23400, kNewBase = 23460, kOffset = 3;
+    platform::writePreferenceInt("OSC Base Port", kOldBase);
+    plugin = nullptr;
+    std::string error;
+    plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);  // reads the base port
+    ASSERT_TRUE(plugin) << error;
+    plugin->setParameter(ParameterId::OscPortOffset, kOffset / 100.0f);
+    open();
+    ASSERT_TRUE(editor->pumpUntil([&] { return udpPortTaken(kOldBase + kOffset); }, kTimeoutMs));
+    click(kPrefsX, kButtonRowY);
+    click(kPortFieldX, kPortFieldY);
+    editor->typeKeys({"BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "2", "3", "4", "6", "0"});
+    click(kOkX, kOkY);
+    EXPECT_TRUE(editor->pumpUntil([&] { return udpPortTaken(kNewBase + kOffset); }, kTimeoutMs));
+    EXPECT_TRUE(editor->pumpUntil([&] { return !udpPortTaken(kOldBase + kOffset); }, kTimeoutMs));
+    EXPECT_EQ(platform::readPreferenceInt("OSC Base Port", 0), kNewBase);
+}
+
+TEST_F(LayoutEditor, EscapeClosesThePreferencesPanelWithoutChangingThePort)
+{
+    open();
+    click(kPrefsX, kButtonRowY);
+    editor->typeKeys({"BackSpace", "9", "Escape"});
+    editor->pumpFor(100);
+    EXPECT_EQ(platform::readPreferenceInt("OSC Base Port", 7000), 7000);
+    // With the panel gone the knobs take the pointer again.
+    drag(kDryKnobX, kDryKnobY, kDryKnobX, kDryKnobY - 200);
+    EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 1.0f));
+}
+
+void copySkin(const std::filesystem::path& to)
+{
+    const std::filesystem::path from = std::filesystem::path(LUMENFOLD_SOURCE_DIR) / "examples/skins/Compact/Contents/Resources";
+    for (const auto& entry : std::filesystem::directory_iterator(from)) {
+        std::filesystem::copy_file(entry.path(), to / entry.path().filename(),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+TEST_F(LayoutEditor, ASkinFromTheUserDataFolderReplacesTheLayout)
+{
+    copySkin(folders.skinResources("Compact"));
+    platform::writePreferenceString("Skin", "Compact");
+    std::string error;
+    editor = lfhost::EditorHost::open(*plugin, &error);
+    ASSERT_TRUE(editor) << error;
+    EXPECT_EQ(editor->width(), 640);
+    EXPECT_EQ(editor->height(), 360);
+    // The skin's "Dry" knob turns the dry level like the built-in one.
+    editor->pumpFor(300);
+    drag(86, 298, 86, 98);
+    EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 1.0f));
+}
+
+TEST_F(LayoutEditor, ASkinWithBrokenTexturesAndAFailingLayoutStillOpens)
+{
+    const auto skin = folders.skinResources("Broken");
+    std::ofstream(skin / "garbage.png") << "not an image";
+    std::ofstream(skin / "gui.lua") << R"(
+        function getWindowSize() return 300, 300 end
+        function createUI()
+            theKnobRenderer = knobRenderer(texture("garbage.png"), texture("missing.png"), 1, 1, 37)
+            add(knob("Dry Level", "", 20, 20, 37))
+            add(knob("No Such Parameter", "", 80, 20, 37))
+            add(knob("Wet Level", "", 140, 20, 37))
+        end)";
+    platform::writePreferenceString("Skin", "Broken");
+    std::string error;
+    editor = lfhost::EditorHost::open(*plugin, &error);
+    ASSERT_TRUE(editor) << error;
+    EXPECT_EQ(editor->width(), 300);
+    editor->pumpFor(300);
+    // The knob made before the error works; the one after it was never made.
+    drag(38, 261, 38, 61);
+    EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 1.0f));
+    plugin->clearCalls();
+    drag(158, 261, 158, 61);
+    EXPECT_EQ(plugin->countCalls(audioMasterBeginEdit), 0);
+}
+
+// Feeds the plug-in a chord with a little noise on an audio thread of its own.
+class AudioFeeder {
+public:
+    explicit AudioFeeder(lfhost::PluginInstance& plugin) : plugin_(plugin)
+    {
+        plugin_.setSampleRate(44100.0f);
+        plugin_.setBlockSize(kBlock);
+        plugin_.resume();
+        thread_ = std::thread([this] { run(); });
+    }
+    ~AudioFeeder()
+    {
+        stop_.store(true);
+        thread_.join();
+    }
+
+private:
+    static constexpr int kBlock = 512;
+    void run()
+    {
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> noise(-0.02f, 0.02f);
+        std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
+        float* inputs[] = {left.data(), right.data()};
+        float* outputs[] = {outLeft.data(), outRight.data()};
+        const float notes[] = {110.0f, 220.0f, 277.2f, 329.6f, 440.0f, 880.0f, 1760.0f, 3520.0f};
+        long frame = 0;
+        while (!stop_.load()) {
+            for (int i = 0; i < kBlock; ++i, ++frame) {
+                float sample = noise(random);
+                for (std::size_t n = 0; n < std::size(notes); ++n) {
+                    sample += 0.12f / static_cast<float>(n + 1) *
+                              std::sin(2.0f * static_cast<float>(M_PI) * notes[n] * static_cast<float>(frame) / 44100.0f);
+                }
+                left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(i)] = sample;
+            }
+            plugin_.processReplacing(inputs, outputs, kBlock);
+            std::this_thread::yield();
+        }
+    }
+
+    lfhost::PluginInstance& plugin_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Brightness in the upper half of the spectrum display, where the analysis bars rise.
+long spectrumInk(const lfhost::Screenshot& shot)
+{
+    long ink = 0;
+    for (int y = 80; y < 230; y += 2) {
+        for (int x = 20; x < 1000; x += 2) ink += shot.pixel(x, y)[0] + shot.pixel(x, y)[2];
+    }
+    return ink;
+}
+
+TEST_F(LayoutEditor, WithAudioPlayingTheDisplayShowsSpectraAndMetersAndIsSavedAsAPicture)
+{
+    // A few bins drawn down so the sliders show a shape too.
+    for (int bin = 0; bin < 2049; ++bin) {
+        plugin->setParameter(kBinLevelBase + bin, 0.55f + 0.4f * std::cos(static_cast<float>(bin) / 40.0f));
+    }
+    open();
+    const long silent = spectrumInk(*editor->capture());
+    AudioFeeder audio(*plugin);
+    editor->movePointer(600, 200);
+    EXPECT_TRUE(editor->pumpUntil([&] { return spectrumInk(*editor->capture()) > silent * 2 + 100000; }, kTimeoutMs));
+    editor->pumpFor(1500);
+    const auto shot = editor->capture();
+    ASSERT_TRUE(shot);
+    const auto* meter = shot->pixel(188, 500);  // bottom of the first input meter
+    EXPECT_GT(meter[1], 100) << "the input meter shows no level";
+    EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-default-layout.png"));
+}
+
+}  // namespace

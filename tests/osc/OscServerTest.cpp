@@ -1,0 +1,166 @@
+// The OSC server of a real plug-in instance, loaded through the host ABI and reached over
+// UDP on 127.0.0.1.
+
+#include "OscServerFixture.h"
+#include "StdoutPipe.h"
+
+#include <chrono>
+
+namespace {
+
+constexpr int kAutomate = 0;  // audioMasterAutomate
+
+Bytes get(const UdpTestPeer& peer, int id)
+{
+    return oscMessage("/get", [&](auto& s) { s << id << peer.url().c_str() << "/r"; });
+}
+
+}  // namespace
+
+TEST_F(OscServerTest, ListensOnBasePlusOffsetMovesWithTheOffsetAndClosesAtZero)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 5, 2000)) << "off by default";
+    setOffset(*plugin, 5);
+    EXPECT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    setOffset(*plugin, 6);
+    EXPECT_EQ(peer.pingUntilAnswered(base + 6), pong(base + 6));
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 5, 2000));
+    setOffset(*plugin, 0);
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 6, 2000));
+}
+
+TEST_F(OscServerTest, SecondInstanceOnTheSameOffsetLogsAndStaysSilentUntilMoved)
+{
+    auto first = load();
+    auto second = load();
+    ASSERT_TRUE(first && second);
+    setOffset(*first, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    {
+        StdoutPipe output;
+        setOffset(*second, 5);
+        EXPECT_TRUE(output.waitFor("std::runtime_error in TaskMain(): unable to bind udp socket\n", 3000))
+            << output.collected();
+    }
+    setOffset(*second, 7);
+    EXPECT_EQ(peer.pingUntilAnswered(base + 7), pong(base + 7));
+    EXPECT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5)) << "the first instance kept its port";
+}
+
+TEST_F(OscServerTest, AnswersReadsAndSetsThroughTheHostPath)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    peer.sendTo(base + 5, oscMessage("/getInfo", [&](auto& s) { s << 6 << peer.url().c_str() << "/r"; }));
+    EXPECT_EQ(peer.receiveDescribed(), "/r i:6 f:-180 f:0 f:-160 s:View Min dB i:13");
+
+    peer.sendTo(base + 5, oscMessage("/set", [](auto& s) { s << 11 << -22.0f; }));
+    EXPECT_TRUE(plugin->waitForCall(kAutomate, 11, 3000)) << "the host sees the change as automation";
+    EXPECT_FLOAT_EQ(plugin->getParameter(11), 0.5f);
+    peer.sendTo(base + 5, get(peer, 11));
+    EXPECT_EQ(peer.receiveDescribed(), "/r i:11 f:-22");
+
+    peer.sendTo(base + 5, oscMessage("/getAll", [&](auto& s) { s << peer.url().c_str() << "/all"; }));
+    int received = 0;
+    std::string last;
+    while (received < 2081) {
+        last = peer.receiveDescribed();
+        if (last == "(nothing)") {
+            break;
+        }
+        ++received;
+    }
+    EXPECT_EQ(received, 2081);
+    EXPECT_EQ(last, "/all i:2080 f:1");
+}
+
+TEST_F(OscServerTest, RegisteredPeerHearsHostChangesUntilItUnregisters)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    peer.sendTo(base + 5, oscMessage("/registerUpdate", [&](auto& s) { s << 2 << peer.url().c_str() << "/wet"; }));
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));  // handled in order: registered by now
+    plugin->setParameter(2, 0.5f);
+    EXPECT_EQ(peer.receiveDescribed(), "/wet i:2 f:0.5");
+
+    peer.sendTo(base + 5, oscMessage("/unregisterUpdate", [&](auto& s) { s << 2 << peer.url().c_str() << "/wet"; }));
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    plugin->setParameter(2, 0.25f);
+    plugin->setParameter(0, 0.05f);  // any other change: the queue keeps moving
+    EXPECT_EQ(peer.receiveDescribed(300), "(nothing)");
+}
+
+TEST_F(OscServerTest, ScriptsAnswerCallsExecsNotesAndTheirOwnAddresses)
+{
+    const std::string to = "'127.0.0.1:" + std::to_string(peer.port()) + "'";
+    addScript("osc.lua", "function add(a, b) return a + b, 'sum' end\n"
+                         "function hello() sendOSC(" + to + ", '/hello', 's', {'hi'}) end\n"
+                         "requestNoteOn(60, function(c, n, v) sendOSC(" + to + ", '/note', 'iii', {c, n, v}) end)\n"
+                         "registerOSCPathForParameterNormalized('/gain', 'Input Gain')\n");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+
+    peer.sendTo(base + 5, oscMessage("/call", [&](auto& s) { s << "add" << peer.url().c_str() << "/r" << 2 << 3.5f; }));
+    EXPECT_EQ(peer.receiveDescribed(), "/r f:5.5 s:sum");
+    peer.sendTo(base + 5, oscMessage("/exec", [](auto& s) { s << "hello"; }));
+    EXPECT_EQ(peer.receiveDescribed(), "/hello s:hi");
+    peer.sendTo(base + 5, oscMessage("/startNote", [](auto& s) { s << 60 << 1.0f; }));
+    EXPECT_EQ(peer.receiveDescribed(), "/note i:2 i:60 i:127");
+    peer.sendTo(base + 5, oscMessage("/gain", [](auto& s) { s << 0.5f; }));
+    peer.sendTo(base + 5, get(peer, 11));
+    EXPECT_EQ(peer.receiveDescribed(), "/r i:11 f:-22");
+
+    StdoutPipe output;
+    peer.sendTo(base + 5, oscMessage("/call", [&](auto& s) { s << "nothing" << peer.url().c_str() << "/r"; }));
+    EXPECT_TRUE(output.waitFor("error while parsing message: /call: failed to exec function\n", 3000));
+}
+
+TEST_F(OscServerTest, BundleElementsAreHandledInOrder)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    const Bytes set = oscMessage("/set", [](auto& s) { s << 1 << 0.25f; });
+    peer.sendTo(base + 5, oscBundle({get(peer, 1), set, get(peer, 1)}));
+    EXPECT_EQ(peer.receiveDescribed(), "/r i:1 f:0");
+    EXPECT_EQ(peer.receiveDescribed(), "/r i:1 f:0.25");
+}
+
+TEST_F(OscServerTest, MalformedDatagramIsLoggedAndTheSamePortKeepsAnswering)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    StdoutPipe output;
+    peer.sendTo(base + 5, raw("#bundle\0\0\0\0\0\0\0\0\0\x7f\xff\xff\xf0", 20));
+    EXPECT_TRUE(output.waitFor("osc::Exception in TaskMain(): bundle element size exceeds bundle\n", 3000));
+    EXPECT_EQ(peer.pingUntilAnswered(base + 5, 500), pong(base + 5));
+}
+
+TEST_F(OscServerTest, DestroyingAnInstanceEndsBothThreadsPromptlyEvenInsideLua)
+{
+    const std::string to = "'127.0.0.1:" + std::to_string(peer.port()) + "'";
+    addScript("spin.lua", "function spin() sendOSC(" + to + ", '/spinning') while true do end end\n");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    peer.sendTo(base + 5, oscMessage("/registerUpdate", [&](auto& s) { s << 2 << peer.url().c_str() << "/wet"; }));
+    peer.sendTo(base + 5, oscMessage("/exec", [](auto& s) { s << "spin"; }));
+    ASSERT_EQ(peer.receiveDescribed(), "/spinning");
+    const auto start = std::chrono::steady_clock::now();
+    plugin.reset();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000);
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 5, 1000));
+}

@@ -1,0 +1,112 @@
+#pragma once
+// The OSC helper on a fake plug-in and a real scripting helper (script folder in a fresh
+// temporary folder), with a recording network: requests are handed to the packet
+// handler directly, as the OSC thread would, and replies are recorded, not sent.
+
+#include "osc/OSCHelper.h"
+#include "plugin/ParameterTable.h"
+#include "scripting/LuaCall.h"
+#include "scripting/LuaMIDIHelper.h"
+#include "scripting/PluginServices.h"
+#include "support/ScopedEnvironmentVariable.h"
+#include "support/TemporaryFolder.h"
+#include "RecordingNetwork.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct OscFakePlugin : QN::PluginServices {
+    std::array<float, kParameterCount> values{};
+    std::vector<std::pair<int, float>> automation;
+
+    OscFakePlugin()
+    {
+        for (int id = 0; id < kParameterCount; ++id) {
+            values[static_cast<std::size_t>(id)] = parameterInfo(id).defaultValue;
+        }
+    }
+    float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
+    void setNormalizedParameter(int id, float normalized) override
+    {
+        if (isValidParameterId(id)) {
+            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
+        }
+    }
+    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
+    void setIndicator(int, bool) override {}
+    bool indicator(int) override { return false; }
+};
+
+class OscTestLuaHelper final : public QN::LuaMIDIHelper {
+public:
+    using LuaMIDIHelper::LuaMIDIHelper;
+    void SetGUIBoolValue(int, bool) override {}
+    bool GetGUIBoolValue(int) override { return false; }
+};
+
+class OscTestInstance {
+public:
+    OscTestInstance()
+        : dataHome_("XDG_DATA_HOME", folder_.path()), configHome_("XDG_CONFIG_HOME", folder_ / "config"),
+          lua_(&plugin, &queue_), osc_(&plugin, &lua_, network)
+    {
+        lua_.GetLuaState();
+    }
+
+    // Hands one datagram to the packet handler and returns what it printed.
+    std::string handle(const Bytes& datagram)
+    {
+        testing::internal::CaptureStdout();
+        osc_.requestHandler().handlePacket(datagram.data(), datagram.size());
+        return testing::internal::GetCapturedStdout();
+    }
+
+    // Runs a chunk under the Lua lock; the error text, empty on success.
+    std::string run(const std::string& code)
+    {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        lua_State* L = lua_.GetLuaState();
+        if (luaL_loadstring(L, code.c_str()) != 0) {
+            std::string error = lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return error;
+        }
+        QN::LuaCallResult result;
+        return QN::protectedCall(L, 0, 0, QN::LuaErrorPolicy::KeepMessage, &result) ? std::string()
+                                                                                     : std::string(result.message);
+    }
+
+    double number(const std::string& global)
+    {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        lua_State* L = lua_.GetLuaState();
+        lua_getglobal(L, global.c_str());
+        const double value = lua_tonumber(L, -1);
+        lua_pop(L, 1);
+        return value;
+    }
+
+    int stackHeight()
+    {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        return lua_gettop(lua_.GetLuaState());
+    }
+
+    QN::OSCHelper& osc() { return osc_; }
+
+    OscFakePlugin plugin;
+    RecordingNetwork network;
+
+private:
+    TemporaryFolder folder_;
+    ScopedEnvironmentVariable dataHome_;
+    ScopedEnvironmentVariable configHome_;
+    QN::MessageQueue queue_;
+    OscTestLuaHelper lua_;
+    QN::OSCHelper osc_;
+};
