@@ -1,7 +1,51 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds everything into build/ and runs every test.
+# Installs what the build needs, builds and runs the tests.
+#
+#   scripts/test.sh            the CI set: the whole suite, then the OSC packet fuzzer
+#                              for 60 s, then the whole suite under AddressSanitizer
+#   scripts/test.sh MODE...    one or more of:
+#     plain      build into build/ and run every test
+#     address    AddressSanitizer build (build-address/), every test
+#     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
+#     thread     ThreadSanitizer build (build-thread/), the concurrency stress tests
+#     fuzz       the OSC packet fuzzer for $LUMENFOLD_FUZZ_SECONDS (default 60) seconds
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON
-ctest --test-dir "${LUMENFOLD_BUILD_DIR:-build}" --output-on-failure -j"$(nproc)"
+
+jobs="$(nproc)"
+
+run_plain() {
+  LUMENFOLD_BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}" scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON
+  ctest --test-dir "${LUMENFOLD_BUILD_DIR:-build}" --output-on-failure -j"$jobs"
+}
+
+run_sanitized() {
+  local sanitizer="$1"
+  shift
+  LUMENFOLD_BUILD_DIR="build-$sanitizer" CMAKE_BUILD_TYPE=RelWithDebInfo \
+    scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=OFF -DLUMENFOLD_SANITIZE="$sanitizer"
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir "build-$sanitizer" --output-on-failure -j"$jobs" "$@"
+}
+
+run_mode() {
+  case "$1" in
+    plain) run_plain ;;
+    address) run_sanitized address ;;
+    undefined) run_sanitized undefined ;;
+    thread) run_sanitized thread -R 'Stress' ;;
+    fuzz) scripts/fuzz-osc.sh "${LUMENFOLD_FUZZ_SECONDS:-60}" ;;
+    *) echo "scripts/test.sh: unknown mode '$1'" >&2; exit 2 ;;
+  esac
+}
+
+if [ $# -eq 0 ]; then
+  set -- plain fuzz address
+fi
+for mode in "$@"; do
+  echo "== scripts/test.sh: $mode"
+  run_mode "$mode"
+done
