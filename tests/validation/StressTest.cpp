@@ -1,0 +1,162 @@
+// Every thread an instance has, busy at once: the host's audio thread with MIDI, a host
+// automation thread, OSC requests and change notifications, script timers, and the editor
+// with its idle calls and render thread. Run under ThreadSanitizer by `scripts/test.sh
+// thread`; in the plain build it still proves nothing deadlocks or crashes.
+
+#include "PluginFixture.h"
+#include "UserScriptFolder.h"
+#include "tests/osc/UdpTestPeer.h"
+#include "tools/host/EditorHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr int kOffset = 5;
+
+// Threads that keep an instance busy until stopped.
+class BusyInstance {
+public:
+    explicit BusyInstance(lfhost::PluginInstance& plugin, int oscPort) : plugin_(plugin), oscPort_(oscPort)
+    {
+        threads_.emplace_back([this] { audioLoop(); });
+        threads_.emplace_back([this] { automationLoop(); });
+        threads_.emplace_back([this] { oscLoop(); });
+    }
+    ~BusyInstance() { stop(); }
+    void stop()
+    {
+        done_.store(true);
+        for (auto& thread : threads_) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    }
+    int oscReplies() const { return replies_.load(); }
+
+private:
+    void audioLoop()
+    {
+        std::vector<float> in(256, 0.1f), left(256), right(256);
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {left.data(), right.data()};
+        for (int block = 0; !done_.load(); ++block) {
+            plugin_.sendMidi({{3, {0xB0, 3, static_cast<unsigned char>(block % 128)}}, {9, {0x90, 60, 100}}});
+            plugin_.processReplacing(inputs, outputs, 256);
+        }
+    }
+    void automationLoop()
+    {
+        std::mt19937 generator(11);
+        std::uniform_int_distribution<int> anyId(1, 2080);
+        std::uniform_real_distribution<float> anyValue(0.0f, 1.0f);
+        while (!done_.load()) {
+            plugin_.setParameter(anyId(generator), anyValue(generator));
+        }
+    }
+    void oscLoop()
+    {
+        UdpTestPeer peer;
+        const Bytes registerWet = oscMessage("/registerUpdate", [&](auto& s) { s << 2 << peer.url().c_str() << "/wet"; });
+        peer.sendTo(oscPort_, registerWet);
+        for (int i = 0; !done_.load(); ++i) {
+            peer.sendTo(oscPort_, oscMessage("/set", [&](auto& s) { s << 2 << static_cast<float>(i % 10) / 10.0f; }));
+            peer.sendTo(oscPort_, oscMessage("/get", [&](auto& s) { s << 40 << peer.url().c_str() << "/value"; }));
+            peer.sendTo(oscPort_, oscMessage("/exec", [&](auto& s) { s << "bump"; }));
+            while (peer.receive(1)) {
+                replies_.fetch_add(1);
+            }
+        }
+    }
+
+    lfhost::PluginInstance& plugin_;
+    int oscPort_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> replies_{0};
+    std::vector<std::thread> threads_;
+};
+
+class StressTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        base_ = UdpTestPeer::freePort() - kOffset;
+        const std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Corvanne";
+        std::filesystem::create_directories(config);
+        std::ofstream(config + "/com.corvanne.lumenfold.conf") << "OSC Base Port=" << base_ << "\n";
+        scripts_.add("busy.lua", R"(
+            bumps = 0
+            function bump() bumps = bumps + 1 end
+            local started = false
+            requestNoteOn(60, function()
+                if not started then
+                    started = true
+                    requestPeriodicCallback(0.002, function() setParameter("Scripted 2", (bumps % 10) / 10) end)
+                end
+            end))");
+        plugin = loadPlugin();
+        ASSERT_TRUE(plugin);
+        plugin->setParameter(0, static_cast<float>(kOffset) / 100.0f);
+    }
+    void TearDown() override
+    {
+        plugin.reset();
+        std::filesystem::remove(std::string(std::getenv("XDG_CONFIG_HOME")) + "/Corvanne/com.corvanne.lumenfold.conf");
+    }
+    int oscPort() const { return base_ + kOffset; }
+
+    std::unique_ptr<lfhost::PluginInstance> plugin;
+
+private:
+    UserScriptFolder scripts_;
+    int base_ = 0;
+};
+
+}  // namespace
+
+TEST_F(StressTest, EveryThreadBusyOnOneInstance)
+{
+    BusyInstance busy(*plugin, oscPort());
+    std::string error;
+    auto editor = lfhost::EditorHost::open(*plugin, &error);
+    ASSERT_TRUE(editor) << error;
+    editor->pumpFor(3000);
+    editor.reset();
+    busy.stop();
+    EXPECT_GT(busy.oscReplies(), 0) << "the OSC server answered while everything ran";
+}
+
+TEST_F(StressTest, EditorOpensAndClosesFiftyTimesWhileEverythingRuns)
+{
+    BusyInstance busy(*plugin, oscPort());
+    for (int round = 0; round < 50; ++round) {
+        std::string error;
+        auto editor = lfhost::EditorHost::open(*plugin, &error);
+        ASSERT_TRUE(editor) << error << " in round " << round;
+        editor->pumpFor(40);
+    }
+    busy.stop();
+}
+
+TEST_F(StressTest, ClosingWhileAnOscRequestAndATimerAreInFlight)
+{
+    UserScriptFolder more;
+    for (int round = 0; round < 5; ++round) {
+        auto fresh = loadPlugin();
+        ASSERT_TRUE(fresh);
+        fresh->setParameter(0, static_cast<float>(kOffset) / 100.0f);
+        BusyInstance busy(*fresh, oscPort());
+        UdpTestPeer peer;
+        peer.sendTo(oscPort(), oscMessage("/exec", [](auto& s) { s << "bump"; }));
+        const auto start = std::chrono::steady_clock::now();
+        busy.stop();
+        fresh.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+}
