@@ -1,0 +1,227 @@
+// The layout script builder: the built-in layout, skins, and every function's errors.
+
+#include "FakePluginConnection.h"
+#include "UserFolderSandbox.h"
+
+#include "gui/plugin/PluginLuaGui.h"
+#include "gui/plugin/TKmanager.h"
+#include "gui/toolkit/Button.h"
+#include "gui/toolkit/Group.h"
+#include "gui/toolkit/NamedGroup.h"
+#include "gui/toolkit/PendingParameterChanges.h"
+#include "gui/toolkit/WaveformDisplay.h"
+#include "platform/PreferenceStore.h"
+#include "plugin/DisplayBlock.h"
+#include "scripting/LuaHeaders.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class LuaLayoutTest : public testing::Test {
+protected:
+    LuaLayoutTest()
+    {
+        plugin.display = &block;
+        QN::Manager::Hooks hooks;
+        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
+        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
+        manager.setHooks(hooks);
+    }
+    // Installs script as the skin "Test" and builds the layout from it.
+    void buildSkin(const std::string& script)
+    {
+        std::ofstream(folders.skinResources("Test") / "gui.lua") << script;
+        platform::writePreferenceString("Skin", "Test");
+        build();
+    }
+    void build()
+    {
+        builder = std::make_unique<PluginLuaGui>(plugin, [this] { ++preferencesOpened; });
+        builder->buildUI(manager);
+    }
+    // A global of the layout state as text ("nil" when unset).
+    std::string global(const char* name)
+    {
+        lua_State* L = builder->luaState();
+        lua_getglobal(L, name);
+        const char* text = lua_tostring(L, -1);
+        std::string result = text ? text : (lua_isboolean(L, -1) ? (lua_toboolean(L, -1) ? "true" : "false") : "nil");
+        lua_pop(L, 1);
+        return result;
+    }
+    template <class T>
+    int count()
+    {
+        int n = 0;
+        for (const auto& element : manager.elements()) n += dynamic_cast<T*>(element.get()) != nullptr;
+        return n;
+    }
+
+    UserFolderSandbox folders;
+    DisplayBlock block;
+    FakePluginConnection plugin;
+    QN::PendingParameterChanges pending{kParameterCount};
+    TKmanager manager{plugin, pending};
+    std::unique_ptr<PluginLuaGui> builder;
+    int preferencesOpened = 0;
+};
+
+TEST_F(LuaLayoutTest, TheBuiltInLayoutMakesItsGroupsDisplayAndButtons)
+{
+    build();
+    EXPECT_EQ(manager.width(), 1024);
+    EXPECT_EQ(manager.height(), 512);
+    EXPECT_EQ(count<QN::NamedGroup>(), 5);
+    EXPECT_EQ(count<QN::WaveformDisplay>(), 1);
+    EXPECT_EQ(count<QN::Button>(), 6);
+    EXPECT_EQ(global("paramID_Bin0Level"), "32");
+    // Groups follow one another by their measured widths; the display sits above them.
+    EXPECT_EQ(global("isMac"), "false");
+    lua_State* L = builder->luaState();
+    ASSERT_EQ(luaL_dostring(L, "local x = mixGroup:bounds(); positionOfMix = x"), 0);
+    EXPECT_EQ(global("positionOfMix"), "220");  // 20 + 165 + 10 + 35, less the padding
+}
+
+TEST_F(LuaLayoutTest, BulkOperationsSetTheBinLevelsQuietly)
+{
+    build();
+    lua_State* L = builder->luaState();
+    ASSERT_EQ(luaL_dostring(L, "allZero()"), 0);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase), 0.0f);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase + 2048), 0.0f);
+    ASSERT_EQ(luaL_dostring(L, "allOne() oddToZero()"), 0);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase + 2047), 0.0f);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase + 2048), 1.0f);
+    ASSERT_EQ(luaL_dostring(L, "allOne() evenToZero() invert()"), 0);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase), 1.0f);
+    EXPECT_FLOAT_EQ(plugin.plainValue(kBinLevelBase + 1), 0.0f);
+    EXPECT_TRUE(plugin.automated.empty());
+    EXPECT_TRUE(plugin.log.empty());
+}
+
+TEST_F(LuaLayoutTest, FunctionsReportTheirErrorsAndReadTheirLastArguments)
+{
+    buildSkin(R"(
+        function getWindowSize() return 400.4, 299.6 end
+        local function try(f, ...) local ok, message = pcall(f, ...) return message end
+        function createUI()
+            theKnobRenderer = knobRenderer(texture("a.png"), texture("b.png"), 1, 1, 37)
+            sixArguments = knob("ignored", "Dry Level", "", 10, 10, 37) ~= nil
+            g = group("G")
+            g.setPosition("ignored", g, 5, 7)
+            g:add(label("x", 0, 0, 10, 10))
+            gx, gy = g:bounds()
+            unknown = try(getParameterID, "Nope")
+            dummy = getParameterID("Dummy")
+            badSlider = try(slider, "Dry Level", 0, 0, 10, 10, "diagonal")
+            noSlider = try(slider, "Dry Level", 0, 0, 10, 10, "horizontal")
+            noButton = try(button, "Capture", "x", 0, 0, 10, 10)
+            notFunction = try(luaButton, 1, "x", "t", "push", 0, 0, 10, 10)
+            badMeter = try(function() levelMeters(texture("a.png"), 0, 0, 5, 81):add("side", 0, 0, 0) end)
+            badChannel = try(function() levelMeters(texture("a.png"), 0, 0, 5, 81):add("input", 2, 0, 0) end)
+            notElement = try(add, 5)
+            groupIsNoElement = try(add, g)
+            outOfRange = try(setParameter, 5000, 1)
+            prefs = button("Prefs", "Prefs", 0, 0, 10, 10) ~= nil
+        end)");
+    EXPECT_EQ(manager.width(), 400);
+    EXPECT_EQ(manager.height(), 300);
+    EXPECT_EQ(global("sixArguments"), "true");
+    EXPECT_EQ(global("unknown"), "parameter not found: 'Nope'");
+    EXPECT_EQ(global("dummy"), "31");
+    EXPECT_EQ(global("badSlider"), "unknown slider orientation: diagonal");
+    EXPECT_EQ(global("noSlider"), "no slider support");
+    EXPECT_EQ(global("noButton"), "button not found: Capture");
+    EXPECT_EQ(global("notFunction"), "first argument to luaButton() is not a function");
+    EXPECT_NE(global("badMeter").find("unknown level meter: side"), std::string::npos);
+    EXPECT_NE(global("badChannel").find("level meter index out of range: 2"), std::string::npos);
+    EXPECT_NE(global("notElement").find("element expected"), std::string::npos);
+    EXPECT_NE(global("groupIsNoElement").find("element"), std::string::npos);
+    EXPECT_NE(global("outOfRange").find("out of range"), std::string::npos);
+    EXPECT_EQ(global("prefs"), "true");
+    // The position came from the last two numbers; the frame pads the label by 10.
+    EXPECT_EQ(global("gx"), "-5");
+    EXPECT_EQ(global("gy"), "-3");
+}
+
+TEST_F(LuaLayoutTest, SetParameterTellsTheHostOnlyWhenAskedTo)
+{
+    build();
+    lua_State* L = builder->luaState();
+    ASSERT_EQ(luaL_dostring(L, "setParameter('Input Gain', -6, false)"), 0);
+    EXPECT_FLOAT_EQ(plugin.plainValue(ParameterId::InputGain), -6.0f);
+    EXPECT_TRUE(plugin.log.empty());
+    EXPECT_TRUE(plugin.automated.empty());
+    ASSERT_EQ(luaL_dostring(L, "setParameter(11, 3)"), 0);
+    EXPECT_FLOAT_EQ(plugin.plainValue(ParameterId::InputGain), 3.0f);
+    EXPECT_EQ(plugin.log, (std::vector<std::string>{"begin 11", "end 11"}));
+    EXPECT_EQ(plugin.automated, std::vector<int>{ParameterId::InputGain});
+}
+
+TEST_F(LuaLayoutTest, TheLayoutCannotBeChangedAfterItWasBuilt)
+{
+    build();
+    const std::size_t before = manager.elements().size();
+    lua_State* L = builder->luaState();
+    EXPECT_NE(luaL_dostring(L, "label('late', 0, 0, 10, 10)"), 0);
+    lua_pop(L, 1);
+    EXPECT_NE(luaL_dostring(L, "button('Prefs', 'Prefs', 0, 0, 10, 10)"), 0);
+    lua_pop(L, 1);
+    EXPECT_EQ(manager.elements().size(), before);
+}
+
+TEST_F(LuaLayoutTest, ASkinThatFailsHalfwayKeepsWhatItMade)
+{
+    buildSkin(R"(
+        function getWindowSize() return 300, 200 end
+        function createUI()
+            add(label("first", 0, 0, 50, 12))
+            add(label(nil, 0, 0, 50, 12))
+            add(label("never", 0, 0, 50, 12))
+        end)");
+    EXPECT_EQ(manager.root().children().size(), 1u);
+}
+
+TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileOpensEmptyAndSizeless)
+{
+    testing::internal::CaptureStderr();
+    buildSkin("function getWindowSize( return 300 end");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("failed to run buffer: "), std::string::npos) << err;
+    EXPECT_TRUE(manager.root().children().empty());
+    EXPECT_EQ(builder->windowSize(), std::make_pair(0, 0));
+}
+
+TEST_F(LuaLayoutTest, AWindowSizeThatIsNotTwoNumbersGivesZeros)
+{
+    buildSkin("function getWindowSize() return 'wide', 200 end");
+    EXPECT_EQ(builder->windowSize(), std::make_pair(0, 200));
+}
+
+TEST_F(LuaLayoutTest, ASkinFolderEndingInBundleIsFoundAndAMissingSkinFallsBackToTheBuiltInLayout)
+{
+    std::ofstream(folders.skinResources("Other.bundle") / "gui.lua") << "function getWindowSize() return 320, 240 end";
+    platform::writePreferenceString("Skin", "Other");
+    build();
+    EXPECT_EQ(manager.width(), 320);
+
+    platform::writePreferenceString("Skin", "Absent");
+    PluginLuaGui fallback(plugin, nullptr);
+    EXPECT_TRUE(fallback.skinFolder().empty());
+    EXPECT_EQ(fallback.windowSize(), std::make_pair(1024, 512));
+}
+
+TEST_F(LuaLayoutTest, ThePrefsButtonRunsTheBuildersAction)
+{
+    build();
+    for (const auto& element : manager.elements()) {
+        auto* button = dynamic_cast<QN::Button*>(element.get());
+        if (button && button->label() == "Prefs") button->mouseUp({0, 0}, 0);
+    }
+    EXPECT_EQ(preferencesOpened, 1);
+}
+
+}  // namespace
