@@ -51,7 +51,19 @@ void LabelledTextField::draw()
         fill(r.minX + 1, r.minY + 1, r.maxX - 1, r.maxY - 1);
     }
     glColor3f(0.1f, 0.1f, 0.1f);
-    font->drawText(text(), r.maxX - 1 - width, r.minY + 2);
+    const float room = r.maxX - r.minX - 2;
+    if (width <= room || width <= 0.0f) {
+        font->drawText(text(), r.maxX - 1 - width, r.minY + 2);
+        return;
+    }
+    // A value wider than its field ("-160.0" in a knob-wide field) is narrowed to fit
+    // rather than losing its sign or digits past the field's edge.
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(r.minX + 1, r.minY + 2, 0.0f);
+    glScalef(room / width, 1.0f, 1.0f);
+    font->drawText(text(), 0.0f, 0.0f);
+    glPopMatrix();
 }
 
 void LabelledTextField::drawStatic(Font& font)
