@@ -48,7 +48,7 @@ double instanceArgument(lua_State* L, int index) { return static_cast<double>(lu
 
 void setParameterOn(LuaMIDIHelper& helper, int id, float plain)
 {
-    const float normalized = plainToNormalizedForScripts(id, plain);
+    const float normalized = plainToNormalized(id, plain);
     helper.plugin()->setNormalizedParameter(id, normalized);
     helper.plugin()->automateParameter(id, normalized);
 }
@@ -56,18 +56,6 @@ void setParameterOn(LuaMIDIHelper& helper, int id, float plain)
 const std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now();
 
 }  // namespace
-
-float plainToNormalizedForScripts(int id, float plain)
-{
-    const ParameterInfo row = parameterInfo(id);
-    if (row.unit == ParameterUnit::Hertz) {
-        return std::log2(plain / row.minValue) / std::log2(row.maxValue / row.minValue);
-    }
-    if (row.maxValue == row.minValue) {
-        return row.minValue;
-    }
-    return (plain - row.minValue) / (row.maxValue - row.minValue);
-}
 
 int parameterArgument(lua_State* L, int index, bool checkRange)
 {

@@ -59,8 +59,4 @@ int print(lua_State* L);
 // interface's errors.
 int parameterArgument(lua_State* L, int index, bool checkRange = true);
 
-// Plain value to normalised value for scripts and OSC paths: base-2 logarithmic for
-// hertz rows, linear otherwise (the minimum when the range is empty).
-float plainToNormalizedForScripts(int id, float plain);
-
 }  // namespace QN::script
