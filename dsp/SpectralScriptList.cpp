@@ -6,6 +6,8 @@
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/PluginServices.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -17,6 +19,16 @@ struct FrameCall {
     int functionRef;
     int n;
 };
+
+// A "Scripted" parameter as the frame table hands it to scripts: within its row's range.
+// Stored values are kept as they came (a state chunk may hold anything), and scripts
+// loop over ranges made from them, so a value far outside would stall the audio thread.
+float scriptParameter(QN::PluginServices& plugin, int id)
+{
+    const ParameterInfo row = parameterInfo(id);
+    const float value = plugin.parameterValue(id);
+    return std::isnan(value) ? row.defaultValue : std::clamp(value, row.minValue, row.maxValue);
+}
 
 }  // namespace
 
@@ -83,7 +95,7 @@ void SpectralScriptList::pushFrameTable(lua_State* L, int n)
     lua_createtable(L, 0, 5);
     const char* const names[] = {"param1", "param2", "param3", "param4"};
     for (int k = 0; k < 4; ++k) {
-        lua_pushnumber(L, plugin_.parameterValue(ParameterId::Scripted1 + k));
+        lua_pushnumber(L, scriptParameter(plugin_, ParameterId::Scripted1 + k));
         lua_setfield(L, -2, names[k]);
     }
     lua_pushnumber(L, n);

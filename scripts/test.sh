@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds and runs the tests.
 #
-#   scripts/test.sh            the CI set: the whole suite, then the OSC packet fuzzer
-#                              for 60 s, then the whole suite under AddressSanitizer
+#   scripts/test.sh            the CI set: the whole suite, then every fuzz target for
+#                              30 s each, then the whole suite under AddressSanitizer
 #   scripts/test.sh MODE...    one or more of:
 #     plain      build into build/ and run every test
 #     address    AddressSanitizer build (build-address/), every test
 #     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
 #     thread     ThreadSanitizer build (build-thread/), the concurrency stress tests
-#     fuzz       the OSC packet fuzzer for $LUMENFOLD_FUZZ_SECONDS (default 60) seconds
+#     fuzz       every fuzz target (scripts/fuzz.sh) for $LUMENFOLD_FUZZ_SECONDS (default 30)
+#                seconds each
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -37,7 +38,7 @@ run_mode() {
     address) run_sanitized address ;;
     undefined) run_sanitized undefined ;;
     thread) run_sanitized thread -R 'Stress' ;;
-    fuzz) scripts/fuzz-osc.sh "${LUMENFOLD_FUZZ_SECONDS:-60}" ;;
+    fuzz) scripts/fuzz.sh "${LUMENFOLD_FUZZ_SECONDS:-30}" ;;
     *) echo "scripts/test.sh: unknown mode '$1'" >&2; exit 2 ;;
   esac
 }

@@ -154,6 +154,19 @@ void replaceFile(const std::string& path, const std::string& content) {
         ::unlink(temporary.c_str());
 }
 
+// A writer killed between creating its temporary copy and renaming it leaves the copy
+// behind. Copies only come into being under the lock, so any copy found while holding
+// it belongs to such a writer.
+void removeStaleCopies(const std::string& folder) {
+    const std::string prefix = std::string(kFileName + 1) + ".";
+    constexpr std::size_t kRandomPartLength = 6;  // the XXXXXX of mkostemp
+    for (const std::string& name : listFileNames(folder, "")) {
+        if (name.size() == prefix.size() + kRandomPartLength && name.compare(0, prefix.size(), prefix) == 0
+            && name.compare(prefix.size(), std::string::npos, "lock") != 0)
+            ::unlink((folder + "/" + name).c_str());
+    }
+}
+
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string content;
     for (const std::string& line : lines) content += line + "\n";
@@ -171,6 +184,7 @@ void writeValue(const std::string& name, const std::string& value) {
     if (lock.get() < 0) return;
     while (::flock(lock.get(), LOCK_EX) != 0)
         if (errno != EINTR) return;
+    removeStaleCopies(folder);
     std::vector<std::string> lines = splitLines(readWholeFile(path));
     putValue(lines, name, value);
     replaceFile(path, joinLines(lines));

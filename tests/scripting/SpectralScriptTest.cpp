@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -120,4 +121,21 @@ TEST(SpectralScript, IndexOutsideTheListOrOffRunsNothing)
     EXPECT_EQ(instance.number("n"), 0);
     instance.helper().spectral().runSpectralScript(1, frame.bins.data(), kFrameSize);
     EXPECT_EQ(instance.number("n"), 1);
+}
+
+// Stored values may lie anywhere (a state chunk holds what it holds); the built-in
+// "Shift" loops from param1 down to 0, so 5.6e10 there once kept the audio thread busy
+// for hours.
+TEST(SpectralScript, FrameTableHoldsScriptedParametersWithinTheirRanges)
+{
+    ScriptedInstance instance;
+    instance.plugin.values[ParameterId::Scripted1] = 5.6e10f;
+    instance.plugin.values[ParameterId::Scripted2] = -3.0f;
+    instance.plugin.values[ParameterId::Scripted3] = std::numeric_limits<float>::quiet_NaN();
+    instance.plugin.values[ParameterId::Scripted4] = 0.25f;
+    runScript(instance, "p1, p2, p3, p4 = t.param1, t.param2, t.param3, t.param4");
+    EXPECT_EQ(instance.number("p1"), parameterInfo(ParameterId::Scripted1).maxValue);
+    EXPECT_EQ(instance.number("p2"), parameterInfo(ParameterId::Scripted2).minValue);
+    EXPECT_EQ(instance.number("p3"), parameterInfo(ParameterId::Scripted3).defaultValue);
+    EXPECT_EQ(instance.number("p4"), 0.25);
 }

@@ -1,0 +1,286 @@
+// What processReplacing of the built plug-in costs the audio thread: heap allocations,
+// frees and mutex locks, counted by the interposed allocator and lock functions of
+// this executable (see AudioThreadProbe.h). Without a spectral script the audio path
+// must do none of them; MIDI handlers and spectral scripts run Lua, which may only take
+// the scripting lock (recursive, priority inheritance) and whose allocations are
+// measured and printed here.
+
+#include "AudioThreadProbe.h"
+#include "PluginFixture.h"
+#include "tools/host/MidiEventList.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <pthread.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDryLevel = 1;
+constexpr int kFftSize = 3;
+constexpr int kScriptIndex = 13;
+constexpr int kFirstBinLevel = 32;
+constexpr int kChannels = 2;
+
+// Host-side buffers, made before any block is measured.
+class Signal {
+public:
+    explicit Signal(int frames) : data_(kChannels, std::vector<float>(static_cast<std::size_t>(frames)))
+    {
+        std::mt19937 generator(11);
+        std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+        for (auto& channel : data_) {
+            for (float& sample : channel) {
+                sample = noise(generator);
+            }
+        }
+        out_ = data_;
+        for (int c = 0; c < kChannels; ++c) {
+            inputs_[c] = data_[static_cast<std::size_t>(c)].data();
+            outputs_[c] = out_[static_cast<std::size_t>(c)].data();
+        }
+    }
+    float** inputs() { return inputs_; }
+    float** outputs() { return outputs_; }
+
+private:
+    std::vector<std::vector<float>> data_;
+    std::vector<std::vector<float>> out_;
+    float* inputs_[kChannels];
+    float* outputs_[kChannels];
+};
+
+void add(AudioThreadCounts& sum, const AudioThreadCounts& more)
+{
+    sum.allocations += more.allocations;
+    sum.frees += more.frees;
+    sum.locks += more.locks;
+    sum.contendedLocks += more.contendedLocks;
+    sum.otherKindLocks += more.otherKindLocks;
+    sum.hostCallbacks += more.hostCallbacks;
+}
+
+std::string describe(const AudioThreadCounts& c)
+{
+    return "allocations " + std::to_string(c.allocations) + ", frees " + std::to_string(c.frees) + ", locks " +
+           std::to_string(c.locks) + " (contended " + std::to_string(c.contendedLocks) + ", other kinds " +
+           std::to_string(c.otherKindLocks) + "), host callbacks " + std::to_string(c.hostCallbacks);
+}
+
+class RealtimeSafety : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        plugin->setSampleRate(44100.0f);
+        plugin->setBlockSize(512);
+        plugin->resume();
+    }
+
+    // Processes blocks on this thread, marked as the audio thread while the plug-in runs.
+    // Events, when given, are delivered before every block, as hosts do.
+    AudioThreadCounts processBlocks(int blocks, int frames, lfhost::MidiEventList* events = nullptr)
+    {
+        Signal signal(frames);
+        AudioThreadCounts total;
+        AudioThreadProbe probe;
+        for (int b = 0; b < blocks; ++b) {
+            if (events != nullptr) {
+                plugin->sendEvents(events->events());
+            }
+            plugin->processReplacing(signal.inputs(), signal.outputs(), frames);
+        }
+        add(total, probe.take());
+        return total;
+    }
+
+    // Selects the spectral script of that position in "Script Index"; returns its name.
+    std::string selectScript(int index, int scriptCount)
+    {
+        plugin->setParameter(kScriptIndex, static_cast<float>(index) / static_cast<float>(scriptCount));
+        return plugin->parameterDisplay(kScriptIndex);
+    }
+
+    static void report(const std::string& what, const AudioThreadCounts& counts, int blocks)
+    {
+        std::printf("[realtime] %s over %d blocks: %s\n", what.c_str(), blocks, describe(counts).c_str());
+    }
+};
+
+// Keeps the compiler from leaving out an allocation that is freed at once.
+void* volatile sink = nullptr;
+
+TEST(AudioThreadProbeSelfTest, CountsAllocationsFreesAndLocksOfTheMarkedThreadOnly)
+{
+    std::mutex plain;
+    AudioThreadCounts counts;
+    {
+        AudioThreadProbe probe;
+        sink = new int(3);
+        delete static_cast<int*>(sink);
+        sink = std::malloc(16);
+        std::free(sink);
+        std::lock_guard<std::mutex> lock(plain);
+        counts = probe.take();
+    }
+    EXPECT_EQ(counts.allocations, 2u);
+    EXPECT_EQ(counts.frees, 2u);
+    EXPECT_EQ(counts.locks, 1u);
+    EXPECT_EQ(counts.otherKindLocks, 1u);
+    sink = new int(4);  // unmarked: not counted anywhere
+    delete static_cast<int*>(sink);
+}
+
+TEST(AudioThreadProbeSelfTest, TellsTheScriptLockKindApart)
+{
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+    pthread_mutex_t mutex;
+    ASSERT_EQ(pthread_mutex_init(&mutex, &attributes), 0);
+    AudioThreadCounts counts;
+    {
+        AudioThreadProbe probe;
+        pthread_mutex_lock(&mutex);
+        pthread_mutex_lock(&mutex);
+        pthread_mutex_unlock(&mutex);
+        pthread_mutex_unlock(&mutex);
+        counts = probe.take();
+    }
+    pthread_mutex_destroy(&mutex);
+    pthread_mutexattr_destroy(&attributes);
+    EXPECT_EQ(counts.locks, 2u);
+    EXPECT_EQ(counts.otherKindLocks, 0u);
+    EXPECT_EQ(counts.contendedLocks, 0u);
+}
+
+TEST_F(RealtimeSafety, ProbeSeesAllocationsMadeInsideThePlugin)
+{
+    // "-inf" is a text object the plug-in makes on the heap for each query.
+    plugin->setParameter(11, 0.0f);
+    char text[256] = {};
+    AudioThreadCounts counts;
+    {
+        AudioThreadProbe probe;
+        plugin->dispatch(effGetParamDisplay, 11, 0, text);
+        counts = probe.take();
+    }
+    EXPECT_STREQ(text, "-inf");
+    EXPECT_GE(counts.allocations, 1u);
+    EXPECT_EQ(counts.allocations, counts.frees);
+}
+
+TEST_F(RealtimeSafety, ProcessingWithoutAScriptNeitherAllocatesNorLocks)
+{
+    // From the very first block, at every FFT size and at awkward block sizes, with the
+    // host moving bin levels between blocks.
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> level(0.0f, 1.0f);
+    AudioThreadCounts total;
+    int blocks = 0;
+    for (int sizeIndex = 0; sizeIndex < 8; ++sizeIndex) {
+        plugin->setParameter(kFftSize, static_cast<float>(sizeIndex) / 7.0f);
+        for (int frames : {1, 64, 512, 4097}) {
+            const int count = frames == 1 ? 300 : 3 + 8192 / frames;
+            for (int b = 0; b < count; b += 3) {
+                plugin->setParameter(kFirstBinLevel + b % 64, level(generator));
+                add(total, processBlocks(3, frames));
+                blocks += 3;
+            }
+        }
+    }
+    report("no script, no MIDI", total, blocks);
+    EXPECT_EQ(total.allocations, 0u) << describe(total);
+    EXPECT_EQ(total.frees, 0u) << describe(total);
+    EXPECT_EQ(total.locks, 0u) << describe(total);
+    EXPECT_EQ(total.hostCallbacks, 0u) << describe(total);
+}
+
+TEST_F(RealtimeSafety, MidiNotesWithoutHandlersTakeOnlyTheScriptLock)
+{
+    std::vector<lfhost::MidiMessage> notes;
+    for (int i = 0; i < 8; ++i) {
+        notes.push_back({i * 60, {static_cast<unsigned char>(i % 2 ? 0x80 : 0x90), 60, 100}});
+    }
+    lfhost::MidiEventList events(notes);
+    constexpr int kBlocks = 50;
+    const AudioThreadCounts total = processBlocks(kBlocks, 512, &events);
+    report("8 note events per block, no handler", total, kBlocks);
+    EXPECT_EQ(total.allocations, 0u) << describe(total);
+    EXPECT_EQ(total.frees, 0u) << describe(total);
+    EXPECT_EQ(total.otherKindLocks, 0u) << describe(total);
+    // The handler lists are looked at under the scripting lock: once for the "all notes"
+    // list and once for the list of that note.
+    EXPECT_EQ(total.locks, 2u * 8u * kBlocks) << describe(total);
+}
+
+TEST_F(RealtimeSafety, ControllerThatTheBuiltInScriptMapsToALevelAllocatesNothing)
+{
+    // Controller 2 drives "Dry Level" through the built-in script's controller handler.
+    std::vector<lfhost::MidiMessage> controllers;
+    for (int i = 0; i < 4; ++i) {
+        controllers.push_back({i * 100, {0xB0, 2, static_cast<unsigned char>(20 + 30 * i)}});
+    }
+    lfhost::MidiEventList events(controllers);
+    constexpr int kWarmUp = 5;
+    constexpr int kBlocks = 50;
+    const AudioThreadCounts warmUp = processBlocks(kWarmUp, 512, &events);
+    report("4 controller events per block (Dry Level), first blocks", warmUp, kWarmUp);
+    const AudioThreadCounts total = processBlocks(kBlocks, 512, &events);
+    report("4 controller events per block (Dry Level)", total, kBlocks);
+    EXPECT_NEAR(plugin->getParameter(kDryLevel), 110.0f / 127.0f, 1e-4f) << "the handler ran";
+    EXPECT_EQ(total.allocations, 0u) << describe(total);
+    EXPECT_EQ(total.frees, 0u) << describe(total);
+    EXPECT_EQ(total.otherKindLocks, 0u) << describe(total);
+    EXPECT_GT(total.locks, 0u);
+}
+
+TEST_F(RealtimeSafety, SpectralScriptsTakeOnlyTheScriptLockAndAllocateBoundedAmountsPerFrame)
+{
+    constexpr int kScriptCount = 6;  // the built-in script registers six
+    constexpr int kWarmUp = 10;
+    constexpr int kBlocks = 100;
+    // Each channel transforms a frame every half FFT size.
+    const int framesPerBlock = kChannels * 512 / (plugin->initialDelay() / 2);
+    ASSERT_GT(framesPerBlock, 0);
+    for (int index = 1; index <= kScriptCount; ++index) {
+        const std::string name = selectScript(index, kScriptCount);
+        (void)processBlocks(kWarmUp, 512);
+        const AudioThreadCounts total = processBlocks(kBlocks, 512);
+        report("spectral script \"" + name + "\"", total, kBlocks);
+        const std::uint64_t frames = static_cast<std::uint64_t>(kBlocks * framesPerBlock);
+        EXPECT_EQ(total.otherKindLocks, 0u) << name << ": " << describe(total);
+        // Taken once to run the script and once more, recursively, to reach the state.
+        EXPECT_EQ(total.locks, 2 * frames) << name << ": " << describe(total);
+        // The frame table Lua gets is new for every frame, and Lua's collector frees the
+        // old ones as it goes: a handful of blocks per frame, never one per bin.
+        EXPECT_LE(total.allocations, 8 * frames) << name << ": " << describe(total);
+    }
+}
+
+// Controllers on parameters whose change does more than store a value: "FFT Size" (3,
+// on controller 4) tells the host about the new latency; "OSC Port Offset" (0, on
+// controller 0) moves the OSC server, which wakes its threads through their events'
+// own locks: those show as locks of other kinds in the printed line.
+TEST_F(RealtimeSafety, ControllersOnFftSizeAndOscPortAllocateNothing)
+{
+    for (int controller : {4, 0}) {
+        std::vector<lfhost::MidiMessage> controllers;
+        for (int i = 0; i < 4; ++i) {
+            const auto value = static_cast<unsigned char>(20 + 30 * i);
+            controllers.push_back({i * 100, {0xB0, static_cast<unsigned char>(controller), value}});
+        }
+        lfhost::MidiEventList events(controllers);
+        constexpr int kBlocks = 50;
+        const AudioThreadCounts total = processBlocks(kBlocks, 512, &events);
+        report("4 events per block on controller " + std::to_string(controller), total, kBlocks);
+        EXPECT_EQ(total.allocations, 0u) << controller << ": " << describe(total);
+        EXPECT_EQ(total.frees, 0u) << controller << ": " << describe(total);
+    }
+}
+
+}  // namespace
