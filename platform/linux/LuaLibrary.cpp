@@ -11,7 +11,12 @@ LuaApi luaApi;
 
 namespace {
 
+// Any library with the Lua 5.1 C API will do; the build chooses which (LUMENFOLD_LUA_LIBRARY).
+#ifdef LUMENFOLD_LUA_LIBRARY_NAME
+constexpr const char* kLuaLibraryName = LUMENFOLD_LUA_LIBRARY_NAME;
+#else
 constexpr const char* kLuaLibraryName = "liblua5.1.so.0";
+#endif
 
 // RTLD_LOCAL keeps Lua's names out of the host's global scope, and
 // RTLD_DEEPBIND makes Lua's calls between its own functions stay inside it
@@ -48,7 +53,12 @@ void load() {
     void* handle = ::dlopen(kLuaLibraryName, kOpenFlags);
     if (handle == nullptr) {
         const char* reason = ::dlerror();
-        outcome.error = reason != nullptr ? reason : "cannot open liblua5.1.so.0";
+        if (reason != nullptr) {
+            outcome.error = reason;
+        } else {
+            outcome.error = "cannot open ";
+            outcome.error += kLuaLibraryName;
+        }
         return;
     }
     LuaApi api;
