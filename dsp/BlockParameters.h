@@ -2,6 +2,7 @@
 // The per-chunk snapshot of the settings the kernels use. Written by the audio thread at
 // the start of every piece of a block; read only by the audio thread.
 
+#include <atomic>
 #include <cstdint>
 
 struct BlockParameters {
@@ -10,6 +11,8 @@ struct BlockParameters {
     bool scriptBefore = false;      // run the spectral script before the levels
     std::int32_t scriptIndex = 0;   // 0: no script
     const float* levels = nullptr;  // the program's 2049 bin levels, read live
+    // Counts writes to the bin levels: the kernel recopies them only when it moved.
+    const std::atomic<std::uint32_t>* levelsGeneration = nullptr;
     float dryGain = 0.0f;
     float wetGain = 0.0f;
     float inputGain = 0.0f;

@@ -51,7 +51,8 @@ CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
     : AUKernelBase(owner),
       channel_(channel),
       lanes_(static_cast<FrameLane*>(::operator new(2 * sizeof(FrameLane), kLaneAlignment))),
-      levels_(FrameLane::kCapacity / 2 + 4)
+      levels_(FrameLane::kCapacity / 2 + 4),
+      secondHalfLevels_(FrameLane::kCapacity / 2 + 4)
 {
     std::memset(static_cast<void*>(lanes_), 0, 2 * sizeof(FrameLane));
 }
@@ -64,6 +65,7 @@ void CHalvardKernel::reset()
     inputPeak_ = 0.0f;
     outputPeak_ = 0.0f;
     lastFrameSize_ = 0;
+    copiedSize_ = 0;
 }
 
 void CHalvardKernel::startSize(int fftSize)
@@ -166,22 +168,39 @@ void CHalvardKernel::windowFrame(FrameLane& lane, const float* window, int n)
     inputPeak_ = largestLane(peak);
 }
 
+void CHalvardKernel::refreshLevels(int n)
+{
+    const BlockParameters& block = owner_.block();
+    const std::uint32_t generation =
+        block.levelsGeneration ? block.levelsGeneration->load(std::memory_order_acquire) : copiedGeneration_ + 1;
+    if (generation == copiedGeneration_ && n == copiedSize_) {
+        return;
+    }
+    // Read the generation first: a level written while copying moves it again, so the
+    // next frame copies once more.
+    const float* live = block.levels;
+    const int half = n / 2;
+    float* first = levels_.data();
+    float* second = secondHalfLevels_.data();
+    for (int k = 0; k < half; ++k) {
+        first[k] = second[k] = liveLevel(live, k);
+    }
+    second[0] = liveLevel(live, half);
+    copiedGeneration_ = generation;
+    copiedSize_ = n;
+}
+
 void CHalvardKernel::applyLevels(float* f, int n)
 {
-    // Each level is read once per frame: L[0 ... N/2 - 1] for the first half (DC and the real
-    // parts), then slot 0 becomes L[N/2] for the second half (Nyquist and the imaginary parts).
-    const float* live = owner_.block().levels;
+    refreshLevels(n);
     const int half = n / 2;
-    float* levels = levels_.data();
-    for (int k = 0; k < half; ++k) {
-        levels[k] = liveLevel(live, k);
+    const float* first = levels_.data();
+    const float* second = secondHalfLevels_.data();
+    for (int k = 0; k < half; k += 4) {
+        store4(f + k, load4(f + k) * load4(first + k));
     }
     for (int k = 0; k < half; k += 4) {
-        store4(f + k, load4(f + k) * load4(levels + k));
-    }
-    levels[0] = liveLevel(live, half);
-    for (int k = 0; k < half; k += 4) {
-        store4(f + half + k, load4(f + half + k) * load4(levels + k));
+        store4(f + half + k, load4(f + half + k) * load4(second + k));
     }
 }
 

@@ -31,6 +31,7 @@ private:
     void processFrame(FrameLane& lane);
     void windowFrame(FrameLane& lane, const float* window, int n);
     void applyLevels(float* spectrum, int n);
+    void refreshLevels(int n);
     void synthesise(FrameLane& lane, const float* window, int n);
 
     int channel_;
@@ -38,5 +39,12 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
-    AlignedFloats levels_;  // this frame's bin levels, copied once so that the loops can vectorise
+    // The bin levels copied from the program so that the loops can vectorise: L[0 .. N/2 - 1]
+    // for the first half of the packed spectrum (DC and the real parts), and the same with
+    // L[N/2] in slot 0 for the second half (Nyquist and the imaginary parts). Recopied when
+    // the program's level generation or the frame size changes.
+    AlignedFloats levels_;
+    AlignedFloats secondHalfLevels_;
+    std::uint32_t copiedGeneration_ = 0;
+    int copiedSize_ = 0;
 };

@@ -52,6 +52,9 @@ void QuanProgramQNlfv1::setParameter(int id, float plainValue)
         return;
     }
     std::atomic_ref<float>(words_[kValuesOffset / 4 + id]).store(plainValue, std::memory_order_relaxed);
+    if (id >= kBinLevelBase) {
+        levelsGeneration_.fetch_add(1, std::memory_order_release);
+    }
 }
 
 float QuanProgramQNlfv1::getParameter(int id) const
@@ -114,5 +117,6 @@ void QuanProgramQNlfv1::loadFromChunk(const void* data, std::size_t size)
         std::memcpy(&value, merged + 4 * w, 4);
         std::atomic_ref<float>(words_[w]).store(value, std::memory_order_relaxed);
     }
+    levelsGeneration_.fetch_add(1, std::memory_order_release);
     writeHeader();
 }

@@ -15,6 +15,7 @@
 
 #include "plugin/QuanProgram.h"
 
+#include <atomic>
 #include <cstdint>
 
 class QuanProgramQNlfv1 final : public QuanProgram {
@@ -43,10 +44,13 @@ public:
 
     // The 2049 bin levels, read live by the kernels on the audio thread.
     const float* binLevels() const;
+    // Moves (release) after every write of a bin level, so readers can keep a copy.
+    const std::atomic<std::uint32_t>& levelsGeneration() const { return levelsGeneration_; }
 
 private:
     static constexpr std::size_t kWordCount = kBlockSize / 4;
     void writeHeader();
 
     alignas(16) float words_[kWordCount];
+    std::atomic<std::uint32_t> levelsGeneration_{0};
 };

@@ -191,7 +191,9 @@ void QuanTessamire::takeBlockParameters()
     block.fftSize = fftSizeFromIndex(block.sizeIndex);
     block.scriptBefore = program.getParameter(ParameterId::ScriptPosition) != 0.0f;
     block.scriptIndex = scriptIndexFromValue(program.getParameter(ParameterId::ScriptIndex));
-    block.levels = static_cast<const QuanProgramQNlfv1&>(program).binLevels();
+    const auto& storage = static_cast<const QuanProgramQNlfv1&>(program);
+    block.levels = storage.binLevels();
+    block.levelsGeneration = &storage.levelsGeneration();
     const float dry = program.getParameter(ParameterId::DryLevel);
     const float wet = program.getParameter(ParameterId::WetLevel);
     block.dryGain = dry * dry * dry;

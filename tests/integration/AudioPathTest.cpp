@@ -1,6 +1,7 @@
 #include "PluginFixture.h"
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -179,4 +180,24 @@ TEST_F(PluginTest, ProcessingWithMidiEventsKeepsTheAudioIntact)
         plugin->processReplacing(in, out, 512);
     }
     EXPECT_EQ(output, reference) << "event offsets split blocks without changing the sound";
+}
+
+TEST_F(PluginTest, LevelChangesReachTheSoundWhileItPlays)
+{
+    const Signal input = noise(12000, 17);
+    (void)process(input, 512);  // the kernels have copied the levels by now
+    for (int id = 32; id < 2081; ++id) {
+        plugin->setParameter(id, 0.0f);
+    }
+    const auto silenced = process(input, 512);
+    EXPECT_EQ(peakOf(silenced[0], 2 * 1024, 12000), 0.0f) << "a host write of the levels";
+
+    auto block = plugin->getChunk();
+    const float one = 1.0f;
+    for (int id = 32; id < 2081; ++id) {
+        std::memcpy(block.data() + 176 + 4 * id, &one, 4);
+    }
+    plugin->setChunk(block.data(), block.size());
+    const auto restored = process(input, 512);
+    EXPECT_NEAR(restored[0][6000], input[0][6000 - 1024], 0.01f) << "a state load of the levels";
 }
