@@ -63,6 +63,7 @@ int TexturedKnobRenderer::addInstance()
 void TexturedKnobRenderer::setCentre(int instance, float x, float y, float radius)
 {
     if (instance < 0 || instance >= instanceCount()) return;
+    std::lock_guard<std::mutex> lock(vertexLock_);
     Instance& knob = instances_[static_cast<std::size_t>(instance)];
     knob.x = x, knob.y = y, knob.radius = radius;
     if (prepared_) writeVertices(instance);
@@ -71,13 +72,16 @@ void TexturedKnobRenderer::setCentre(int instance, float x, float y, float radiu
 void TexturedKnobRenderer::setAngle(int instance, float radians)
 {
     if (instance < 0 || instance >= instanceCount()) return;
+    std::lock_guard<std::mutex> lock(vertexLock_);
     instances_[static_cast<std::size_t>(instance)].angle = radians;
     if (prepared_) writeVertices(instance);
 }
 
 void TexturedKnobRenderer::setVisible(int instance, bool visible)
 {
-    if (instance >= 0 && instance < instanceCount()) instances_[static_cast<std::size_t>(instance)].visible = visible;
+    if (instance < 0 || instance >= instanceCount()) return;
+    std::lock_guard<std::mutex> lock(vertexLock_);
+    instances_[static_cast<std::size_t>(instance)].visible = visible;
 }
 
 void TexturedKnobRenderer::writeVertices(int instance)
@@ -101,19 +105,21 @@ void TexturedKnobRenderer::initialiseGL()
     const float height = image_ && image_->height() ? static_cast<float>(image_->height()) : 1.0f;
     const float aSigns[4] = {1, 1, -1, -1};
     const float bSigns[4] = {1, -1, -1, 1};
+    std::unique_lock<std::mutex> lock(vertexLock_);
     for (int i = 0; i < 4; ++i) {
         const float a = aSigns[i], b = bSigns[i];
         corners_[static_cast<std::size_t>(i)] = Corner{a, b, imageX_ / width + (b + 1) / 2 * size_ / width,
                                                        imageY_ / height + (a + 1) / 2 * size_ / height};
     }
+    prepared_ = true;
+    for (int i = 0; i < instanceCount(); ++i) writeVertices(i);
+    lock.unlock();
     if (program_.build(kKnobVertexShader, kKnobFragmentShader)) {
         program_.use();
         texLocation_ = program_.uniform("tex");
         normalMapLocation_ = program_.uniform("normalMap");
         ShaderProgram::useNone();
     }
-    prepared_ = true;
-    for (int i = 0; i < instanceCount(); ++i) writeVertices(i);
 }
 
 void TexturedKnobRenderer::bindTextures(bool lit) const
@@ -154,6 +160,7 @@ void TexturedKnobRenderer::drawOverlay()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1, 1, 1, 1);
     bindTextures(lit);
+    std::lock_guard<std::mutex> lock(vertexLock_);
     glInterleavedArrays(GL_T2F_N3F_V3F, 0, vertices_.data());
     // Runs of consecutive visible knobs, one draw call each.
     const int count = instanceCount();
@@ -178,6 +185,7 @@ void TexturedKnobRenderer::drawOverlay()
 void TexturedKnobRenderer::releaseGL()
 {
     program_.release();
+    std::lock_guard<std::mutex> lock(vertexLock_);
     prepared_ = false;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace QN {
@@ -56,6 +57,9 @@ private:
     std::vector<Instance> instances_;
     std::array<Corner, 4> corners_{};
     std::vector<float> vertices_;
+    // Knob positions and the vertex array are written on the GUI thread (value changes)
+    // and on the render thread (layout preparation) and read while drawing.
+    mutable std::mutex vertexLock_;
     bool prepared_ = false;
     ShaderProgram program_;
     int texLocation_ = -1;
