@@ -80,7 +80,11 @@ QuanTessamire::~QuanTessamire()
 {
     QN::LiveInstances::remove(luaHelper_.get());
     // Scripts still running on the timer or OSC threads end with an error from here on.
+    // Timers and the OSC threads end before anything they reach through the parameter
+    // setter (the OSC helper itself) goes away.
     luaHelper_->requestStop();
+    luaHelper_->stopTimers();
+    oscHelper_->Stop();
     for (CFString* name : scriptDisplayNames_) {
         name->release();
     }

@@ -91,16 +91,27 @@ bool namedLikeMidiScript(const std::string& path)
 }  // namespace
 
 LuaMIDIHelper::LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue)
-    : plugin_(plugin), queue_(queue), timers_(std::make_unique<platform::TimerQueue>())
+    : plugin_(plugin), queue_(queue), timers_(std::make_unique<platform::TimerQueue>()), liveTimerQueue_(timers_.get())
 {
 }
 
 LuaMIDIHelper::~LuaMIDIHelper()
 {
     requestStop();
+    stopTimers();
+    closeState();
+}
+
+void LuaMIDIHelper::stopTimers()
+{
+    {
+        // No script is inside a timer function while the Lua lock is held, so none can
+        // still be using the queue after this.
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+        liveTimerQueue_.store(nullptr, std::memory_order_release);
+    }
     timers_.reset();  // waits for running callbacks; they take the timer lock themselves
     forgetTimersOf(this);
-    closeState();
 }
 
 void LuaMIDIHelper::closeState()

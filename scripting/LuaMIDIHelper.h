@@ -65,11 +65,15 @@ public:
     ScriptOscBridge* oscBridge() const { return oscBridge_; }
     PluginServices* plugin() const { return plugin_; }
     MidiRequests& requests() { return requests_; }
-    platform::TimerQueue* timerQueue() const { return timers_.get(); }
+    // The script timers' queue; null once the timers were stopped.
+    platform::TimerQueue* timerQueue() const { return liveTimerQueue_.load(std::memory_order_acquire); }
 
     // Makes any Lua code running now or later on another thread raise an error soon, so
     // that timer and OSC threads can end (instance destruction). Called on: host thread.
     void requestStop() { stopRequested_.store(true, std::memory_order_release); }
+    // Ends every script timer, waiting for callbacks that are running (they are stopped
+    // by requestStop's hook); no timer fires afterwards. Called on: host thread.
+    void stopTimers();
     bool stopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
 
     // Calls the registry function ref with number arguments under the Lua lock; errors
@@ -109,6 +113,7 @@ private:
     MidiRequests requests_;
     NrpnState nrpn_;
     std::unique_ptr<platform::TimerQueue> timers_;
+    std::atomic<platform::TimerQueue*> liveTimerQueue_{nullptr};
     std::unordered_map<std::string, int>* parameterLookup_ = nullptr;
     LuaMemoryBudget memory_;
     std::atomic<bool> stopRequested_{false};

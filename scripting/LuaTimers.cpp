@@ -64,7 +64,9 @@ void timerFired(void* user)
         helper = found->second.helper;
         ref = found->second.functionRef;
         if (!found->second.periodic) {
-            helper->timerQueue()->deleteTimer(found->second.handle);
+            if (platform::TimerQueue* queue = helper->timerQueue()) {
+                queue->deleteTimer(found->second.handle);
+            }
             liveTimers().erase(found);
         }
     }
