@@ -3,9 +3,10 @@
 #
 #   scripts/test.sh            the CI set: the whole suite, then every fuzz target for
 #                              30 s each, then the whole suite under AddressSanitizer
+#                              and UndefinedBehaviorSanitizer together
 #   scripts/test.sh MODE...    one or more of:
 #     plain      build into build/ and run every test
-#     address    AddressSanitizer build (build-address/), every test
+#     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
 #     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
 #     thread     ThreadSanitizer build (build-thread/), the concurrency stress tests
 #     fuzz       every fuzz target (scripts/fuzz.sh) for $LUMENFOLD_FUZZ_SECONDS (default 30)
