@@ -29,7 +29,7 @@ run_sanitized() {
     scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=OFF -DLUMENFOLD_SANITIZE="$sanitizer"
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:history_size=7:suppressions=$PWD/tests/tsan.supp" \
     ctest --test-dir "build-$sanitizer" --output-on-failure -j"$jobs" "$@"
 }
 
