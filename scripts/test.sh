@@ -3,7 +3,8 @@
 #
 #   scripts/test.sh            the CI set: the whole suite, then every fuzz target for
 #                              30 s each, then the whole suite under AddressSanitizer
-#                              and UndefinedBehaviorSanitizer together
+#                              and UndefinedBehaviorSanitizer together, then the stress
+#                              tests under ThreadSanitizer
 #   scripts/test.sh MODE...    one or more of:
 #     plain      build into build/ and run every test
 #     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
@@ -38,14 +39,14 @@ run_mode() {
     plain) run_plain ;;
     address) run_sanitized address ;;
     undefined) run_sanitized undefined ;;
-    thread) run_sanitized thread -R 'Stress' ;;
+    thread) run_sanitized thread -R '^StressTest\.' ;;
     fuzz) scripts/fuzz.sh "${LUMENFOLD_FUZZ_SECONDS:-30}" ;;
     *) echo "scripts/test.sh: unknown mode '$1'" >&2; exit 2 ;;
   esac
 }
 
 if [ $# -eq 0 ]; then
-  set -- plain fuzz address
+  set -- plain fuzz address thread
 fi
 for mode in "$@"; do
   echo "== scripts/test.sh: $mode"
