@@ -28,11 +28,6 @@ run_sanitized() {
   shift
   LUMENFOLD_BUILD_DIR="build-$sanitizer" CMAKE_BUILD_TYPE=RelWithDebInfo \
     scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=OFF -DLUMENFOLD_SANITIZE="$sanitizer"
-  if [ "$sanitizer" = thread ]; then
-    # Mesa's software renderer then draws on the editor's render thread itself, with no
-    # worker threads of its own for ThreadSanitizer to misread.
-    export LP_NUM_THREADS=0
-  fi
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:history_size=7:suppressions=$PWD/tests/tsan.supp" \

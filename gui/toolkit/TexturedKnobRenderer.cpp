@@ -153,6 +153,14 @@ void TexturedKnobRenderer::unbindTextures(bool lit) const
 void TexturedKnobRenderer::drawOverlay()
 {
     if (!image_ || !image_->glName() || instances_.empty()) return;
+    {
+        // Copy what the GUI thread may be changing, then draw without holding the lock:
+        // the GL driver takes locks of its own while it draws.
+        std::lock_guard<std::mutex> lock(vertexLock_);
+        drawVertices_.assign(vertices_.begin(), vertices_.end());
+        drawVisible_.resize(instances_.size());
+        for (std::size_t i = 0; i < instances_.size(); ++i) drawVisible_[i] = instances_[i].visible;
+    }
     const bool lit = program_.isValid() && eyeCandy_.load();
     glAlphaFunc(GL_GREATER, 0.0f);
     glEnable(GL_ALPHA_TEST);
@@ -160,17 +168,16 @@ void TexturedKnobRenderer::drawOverlay()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4f(1, 1, 1, 1);
     bindTextures(lit);
-    std::lock_guard<std::mutex> lock(vertexLock_);
-    glInterleavedArrays(GL_T2F_N3F_V3F, 0, vertices_.data());
+    glInterleavedArrays(GL_T2F_N3F_V3F, 0, drawVertices_.data());
     // Runs of consecutive visible knobs, one draw call each.
-    const int count = instanceCount();
+    const int count = static_cast<int>(drawVisible_.size());
     for (int first = 0; first < count;) {
-        if (!instances_[static_cast<std::size_t>(first)].visible) {
+        if (!drawVisible_[static_cast<std::size_t>(first)]) {
             ++first;
             continue;
         }
         int end = first;
-        while (end < count && instances_[static_cast<std::size_t>(end)].visible) ++end;
+        while (end < count && drawVisible_[static_cast<std::size_t>(end)]) ++end;
         glDrawArrays(GL_QUADS, first * 4, (end - first) * 4);
         first = end;
     }

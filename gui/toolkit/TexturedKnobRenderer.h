@@ -60,6 +60,9 @@ private:
     // Knob positions and the vertex array are written on the GUI thread (value changes)
     // and on the render thread (layout preparation) and read while drawing.
     mutable std::mutex vertexLock_;
+    // The render thread's own copy of the array and visibility, drawn outside the lock.
+    std::vector<float> drawVertices_;
+    std::vector<char> drawVisible_;
     bool prepared_ = false;
     ShaderProgram program_;
     int texLocation_ = -1;
