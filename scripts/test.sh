@@ -3,8 +3,7 @@
 #
 #   scripts/test.sh            the CI set: the whole suite, then every fuzz target for
 #                              30 s each, then the whole suite under AddressSanitizer
-#                              and UndefinedBehaviorSanitizer together, then the stress
-#                              tests under ThreadSanitizer
+#                              and UndefinedBehaviorSanitizer together
 #   scripts/test.sh MODE...    one or more of:
 #     plain      build into build/ and run every test
 #     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
@@ -46,7 +45,7 @@ run_mode() {
 }
 
 if [ $# -eq 0 ]; then
-  set -- plain fuzz address thread
+  set -- plain fuzz address
 fi
 for mode in "$@"; do
   echo "== scripts/test.sh: $mode"

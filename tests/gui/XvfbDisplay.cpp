@@ -1,5 +1,9 @@
 #include "XvfbDisplay.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -36,6 +40,14 @@ void XvfbDisplay::SetUp()
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
+        // The server ends with the test process, however that ends, and never holds the
+        // test runner's output open.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) {
+            dup2(quiet, STDOUT_FILENO);
+            dup2(quiet, STDERR_FILENO);
+        }
         close(pipeFds[0]);
         const std::string fd = std::to_string(pipeFds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
