@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -17,10 +18,11 @@ namespace {
 constexpr int kBlock = 512;
 constexpr double kSampleRate = 48000.0;
 
-std::unique_ptr<lfhost::PluginInstance> loadForBenchmark()
+// dataHome: where the instance looks for user scripts; by default nowhere, which keeps the
+// user's own scripts out of the figures.
+std::unique_ptr<lfhost::PluginInstance> loadForBenchmark(const char* dataHome = "/nonexistent-lumenfold-bench")
 {
-    // Keep the user's own scripts out of the figures.
-    setenv("XDG_DATA_HOME", "/nonexistent-lumenfold-bench", 1);
+    setenv("XDG_DATA_HOME", dataHome, 1);
     std::string error;
     lfhost::HostOptions options;
     options.sampleRate = static_cast<float>(kSampleRate);
@@ -78,6 +80,37 @@ void SpectralScriptStereo(benchmark::State& state)
     runStereo(state, *plugin);
 }
 
+// A user script, the example "Tilt" (one multiplyBin call per bin), installed in a
+// temporary data folder; it is listed after the six built-in scripts.
+void UserScriptStereo(benchmark::State& state)
+{
+    char folder[] = "/tmp/lumenfold-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::filesystem::path scripts = std::filesystem::path(folder) / "Corvanne/Lumenfold/Scripts";
+    std::error_code error;
+    std::filesystem::create_directories(scripts, error);
+    std::filesystem::copy_file(LUMENFOLD_SOURCE_DIR "/examples/scripts/cc-spectral-tilt.lua",
+                               scripts / "cc-spectral-tilt.lua", error);
+    if (error) {
+        state.SkipWithError("could not install the example script");
+        return;
+    }
+    auto plugin = loadForBenchmark(folder);
+    std::filesystem::remove_all(folder, error);
+    if (!plugin) {
+        state.SkipWithError("the plug-in did not load");
+        return;
+    }
+    plugin->setParameter(3, static_cast<float>(state.range(0)) / 7.0f);
+    plugin->setParameter(13, 1.0f);   // the last script: "Tilt"
+    plugin->setParameter(16, 0.5f);   // "Scripted 2": half the tilt
+    state.SetLabel("N=" + std::to_string(32 << state.range(0)) + " " + plugin->parameterDisplay(13));
+    runStereo(state, *plugin);
+}
+
 // Building an instance as a host does: entry point, program, kernels, the eight
 // transforms and windows, the Lua state with the built-in script, the idle OSC helper;
 // then effClose.
@@ -103,5 +136,6 @@ BENCHMARK(SpectralScriptStereo)
     ->Args({3, 5})
     ->Args({7, 5})
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(UserScriptStereo)->Arg(3)->Arg(7)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

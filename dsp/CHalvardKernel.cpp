@@ -21,30 +21,6 @@ inline float liveLevel(const float* levels, int k)
     return std::atomic_ref<float>(const_cast<float&>(levels[k])).load(std::memory_order_relaxed);
 }
 
-// Four floats at a time. The frame sizes are multiples of 4 and the lanes and windows are
-// 16-byte aligned; host buffers are not, so every access goes through unaligned loads.
-typedef float Float4 __attribute__((vector_size(16)));
-typedef std::int32_t Int4 __attribute__((vector_size(16)));
-
-inline Float4 load4(const float* p)
-{
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void store4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
-
-inline Float4 absolute4(Float4 v) { return reinterpret_cast<Float4>(reinterpret_cast<Int4>(v) & 0x7fffffff); }
-
-// std::max(peak, v) per lane: a NaN in v never replaces the peak.
-inline Float4 max4(Float4 peak, Float4 v) { return peak < v ? v : peak; }
-
-inline float largestLane(Float4 v)
-{
-    return std::max(std::max(v[0], v[1]), std::max(v[2], v[3]));
-}
-
 }  // namespace
 
 CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
@@ -107,27 +83,15 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
     FrameLane& lane1 = lanes_[1];
     const int p0 = n - static_cast<int>(lane0.countdown);
     const int p1 = n - static_cast<int>(lane1.countdown);
-    float* fill0 = lane0.input[1 - lane0.fillSelector] + p0;
-    float* fill1 = lane1.input[1 - lane1.fillSelector] + p1;
-    const float* previous0 = lane0.input[lane0.fillSelector] + p0;
-    const float* out0 = lane0.output + p0;
-    const float* out1 = lane1.output + p1;
-    const float inputGain = block.inputGain;
-    const float wet = block.wetGain;
-    const float dry = block.dryGain;
-    int j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const Float4 x = load4(input + j) * inputGain;
-        store4(fill0 + j, x);
-        store4(fill1 + j, x);
-        store4(output + j, wet * (load4(out0 + j) + load4(out1 + j)) + dry * load4(previous0 + j));
-    }
-    for (; j < count; ++j) {
-        const float x = input[j] * inputGain;
-        fill0[j] = x;
-        fill1[j] = x;
-        output[j] = wet * (out0[j] + out1[j]) + dry * previous0[j];
-    }
+    const SampleMix mix{lane0.input[1 - lane0.fillSelector] + p0,
+                        lane1.input[1 - lane1.fillSelector] + p1,
+                        lane0.input[lane0.fillSelector] + p0,
+                        lane0.output + p0,
+                        lane1.output + p1,
+                        block.inputGain,
+                        block.wetGain,
+                        block.dryGain};
+    owner_.loops().mixSamples(mix, input, output, count);
 }
 
 void CHalvardKernel::processFrame(FrameLane& lane)
@@ -138,16 +102,19 @@ void CHalvardKernel::processFrame(FrameLane& lane)
 
     windowFrame(lane, window, n);
     owner_.transform(block.sizeIndex).forward(lane.windowed, lane.analysis);
-    std::memcpy(lane.working, lane.analysis, static_cast<std::size_t>(n) * sizeof(float));
 
     SpectralScriptRunner* scripts = owner_.scriptRunner();
     const bool runScript = block.scriptIndex != 0 && scripts != nullptr;
     if (runScript && block.scriptBefore) {
+        std::memcpy(lane.working, lane.analysis, static_cast<std::size_t>(n) * sizeof(float));
         scripts->runSpectralScript(block.scriptIndex, lane.working, n);
-    }
-    applyLevels(lane.working, n);
-    if (runScript && !block.scriptBefore) {
-        scripts->runSpectralScript(block.scriptIndex, lane.working, n);
+        applyLevels(lane.working, lane.working, n);
+    } else {
+        // The analysis spectrum stays as it is for the display; the levels write the copy.
+        applyLevels(lane.analysis, lane.working, n);
+        if (runScript) {
+            scripts->runSpectralScript(block.scriptIndex, lane.working, n);
+        }
     }
 
     owner_.transform(block.sizeIndex).inverse(lane.working, lane.output);
@@ -158,14 +125,7 @@ void CHalvardKernel::processFrame(FrameLane& lane)
 
 void CHalvardKernel::windowFrame(FrameLane& lane, const float* window, int n)
 {
-    const float* filled = lane.input[1 - lane.fillSelector];
-    Float4 peak{};
-    for (int i = 0; i < n; i += 4) {
-        const Float4 x = load4(filled + i);
-        peak = max4(peak, absolute4(x));
-        store4(lane.windowed + i, x * load4(window + i));
-    }
-    inputPeak_ = largestLane(peak);
+    inputPeak_ = owner_.loops().windowFrame(lane.input[1 - lane.fillSelector], window, lane.windowed, n);
 }
 
 void CHalvardKernel::refreshLevels(int n)
@@ -190,28 +150,14 @@ void CHalvardKernel::refreshLevels(int n)
     copiedSize_ = n;
 }
 
-void CHalvardKernel::applyLevels(float* f, int n)
+void CHalvardKernel::applyLevels(const float* from, float* to, int n)
 {
     refreshLevels(n);
-    const int half = n / 2;
-    const float* first = levels_.data();
-    const float* second = secondHalfLevels_.data();
-    for (int k = 0; k < half; k += 4) {
-        store4(f + k, load4(f + k) * load4(first + k));
-    }
-    for (int k = 0; k < half; k += 4) {
-        store4(f + half + k, load4(f + half + k) * load4(second + k));
-    }
+    owner_.loops().applyLevels(from, levels_.data(), secondHalfLevels_.data(), to, n);
 }
 
 void CHalvardKernel::synthesise(FrameLane& lane, const float* window, int n)
 {
     const float gain = owner_.block().outputGain / static_cast<float>(n);
-    Float4 peak{};
-    for (int i = 0; i < n; i += 4) {
-        const Float4 y = load4(lane.output + i) * gain;
-        peak = max4(peak, absolute4(y));
-        store4(lane.output + i, y * load4(window + i));
-    }
-    outputPeak_ = largestLane(peak);
+    outputPeak_ = owner_.loops().synthesise(lane.output, window, gain, n);
 }

@@ -30,7 +30,8 @@ private:
     void runSamples(const float* input, float* output, int count);
     void processFrame(FrameLane& lane);
     void windowFrame(FrameLane& lane, const float* window, int n);
-    void applyLevels(float* spectrum, int n);
+    // from and to may be the same buffer.
+    void applyLevels(const float* from, float* to, int n);
     void refreshLevels(int n);
     void synthesise(FrameLane& lane, const float* window, int n);
 

@@ -5,6 +5,7 @@
 
 #include "dsp/AlignedFloats.h"
 #include "dsp/BlockParameters.h"
+#include "dsp/KernelLoops.h"
 #include "dsp/RealFft.h"
 
 #include <array>
@@ -32,6 +33,10 @@ public:
     BlockParameters& block() { return block_; }
     const BlockParameters& block() const { return block_; }
 
+    // The kernels' sample loops: the widest the CPU runs, unless a test chooses.
+    const KernelLoops& loops() const { return loops_; }
+    void useLoops(KernelLoops::Width width) { loops_ = KernelLoops::of(width); }
+
     void setScriptRunner(SpectralScriptRunner* runner) { scriptRunner_ = runner; }
     SpectralScriptRunner* scriptRunner() const { return scriptRunner_; }
 
@@ -40,4 +45,5 @@ private:
     std::array<AlignedFloats, kSizeCount> windows_{};
     BlockParameters block_{};
     SpectralScriptRunner* scriptRunner_ = nullptr;
+    KernelLoops loops_ = KernelLoops::fastest();
 };

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench/ or $LUMENFOLD_BENCH_DIR) and prints one table:
 # RealFft forward+inverse against FFTW (measured side by side in the same run, and the reference
-# anchors), then the plug-in's real-time factors per FFT size and with spectral scripts.
+# anchors), the kernel's cost per channel against the transforms it runs, then the plug-in's
+# real-time factors per FFT size and with spectral scripts.
 # Every figure is the median of $LUMENFOLD_BENCH_REPS runs (default 7), CPU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR="${LUMENFOLD_BENCH_DIR:-build-bench}"
 REPS="${LUMENFOLD_BENCH_REPS:-7}"
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DLUMENFOLD_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD_DIR" -j"$(nproc)" --target lumenfold_bench_fft lumenfold_bench_kernel >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target lumenfold_bench_fft lumenfold_bench_kernel lumenfold_bench_kernel_cost >/dev/null
 
 common=(--benchmark_repetitions="$REPS" --benchmark_report_aggregates_only=true --benchmark_format=csv)
 fft_csv=$("$BUILD_DIR/bench/lumenfold_bench_fft" --benchmark_min_time=0.05 "${common[@]}" 2>/dev/null)
+cost_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel_cost" --benchmark_filter=KernelOverTransforms --benchmark_min_time=0.2 "${common[@]}" 2>/dev/null)
 kernel_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel" --benchmark_min_time=0.1 "${common[@]}" 2>/dev/null)
 
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC'); medians of $REPS runs"
@@ -36,6 +38,15 @@ echo "$fft_csv" | awk -F, '
              t["BM_RealFftAvx2Fma_ForwardInverse", n], fftw, (fftw > 0 ? ours / fftw : 0),
              anchors[i], ours / anchors[i]
     }
+  }'
+echo
+echo "Kernel, one channel, per hop of N/2 samples (ns), against the forward + inverse transform it runs"
+echo "$cost_csv" | awk -F, '
+  NR == 1 { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); col[h] = i } ; next }
+  /_median"?,/ {
+    label = $(col["label"]); gsub(/"/, "", label)
+    printf "%-8s %10.1f kernel %10.1f transforms %6.2fx (goal <= 1.30)\n", label, $(col["kernel_ns"]),
+           $(col["transforms_ns"]), $(col["ratio"])
   }'
 echo
 echo "Plug-in, stereo 48 kHz, host blocks of 512 (real-time factor = audio seconds per CPU second)"

@@ -3,12 +3,14 @@
 #
 #   scripts/test.sh            the CI set: the whole suite, then every fuzz target for
 #                              30 s each, then the whole suite under AddressSanitizer
-#                              and UndefinedBehaviorSanitizer together
+#                              and UndefinedBehaviorSanitizer together, then the
+#                              concurrency stress tests under ThreadSanitizer
 #   scripts/test.sh MODE...    one or more of:
 #     plain      build into build/ and run every test
 #     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
 #     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
-#     thread     ThreadSanitizer build (build-thread/), the concurrency stress tests
+#     thread     ThreadSanitizer build (build-thread/, only what the stress tests need),
+#                the concurrency stress tests
 #     fuzz       every fuzz target (scripts/fuzz.sh) for $LUMENFOLD_FUZZ_SECONDS (default 30)
 #                seconds each
 set -euo pipefail
@@ -38,14 +40,14 @@ run_mode() {
     plain) run_plain ;;
     address) run_sanitized address ;;
     undefined) run_sanitized undefined ;;
-    thread) run_sanitized thread -R '^StressTest\.' ;;
+    thread) LUMENFOLD_BUILD_TARGETS=lumenfold_stress_tests run_sanitized thread -R '^StressTest\.' ;;
     fuzz) scripts/fuzz.sh "${LUMENFOLD_FUZZ_SECONDS:-30}" ;;
     *) echo "scripts/test.sh: unknown mode '$1'" >&2; exit 2 ;;
   esac
 }
 
 if [ $# -eq 0 ]; then
-  set -- plain fuzz address
+  set -- plain fuzz address thread
 fi
 for mode in "$@"; do
   echo "== scripts/test.sh: $mode"

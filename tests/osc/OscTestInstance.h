@@ -4,43 +4,19 @@
 // handler directly, as the OSC thread would, and replies are recorded, not sent.
 
 #include "osc/OSCHelper.h"
-#include "plugin/ParameterTable.h"
 #include "scripting/LuaCall.h"
 #include "scripting/LuaMIDIHelper.h"
-#include "scripting/PluginServices.h"
+#include "support/FakePlugin.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"
 #include "RecordingNetwork.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
-
-struct OscFakePlugin : QN::PluginServices {
-    std::array<float, kParameterCount> values{};
-    std::vector<std::pair<int, float>> automation;
-
-    OscFakePlugin()
-    {
-        for (int id = 0; id < kParameterCount; ++id) {
-            values[static_cast<std::size_t>(id)] = parameterInfo(id).defaultValue;
-        }
-    }
-    float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
-    void setNormalizedParameter(int id, float normalized) override
-    {
-        if (isValidParameterId(id)) {
-            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
-        }
-    }
-    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
-    void setIndicator(int, bool) override {}
-    bool indicator(int) override { return false; }
-};
 
 class OscTestLuaHelper final : public QN::LuaMIDIHelper {
 public:
@@ -99,7 +75,7 @@ public:
 
     QN::OSCHelper& osc() { return osc_; }
 
-    OscFakePlugin plugin;
+    FakePlugin plugin;
     RecordingNetwork network;
 
 private:

@@ -4,42 +4,16 @@
 // proves that neither the plug-in's calls nor liblua5.1's calls among its own
 // functions end up in the host's copies.
 //
-// This executable does not link lumenfold_platform: the traps below would
-// clash with its forwarders, exactly as a host's Lua is separate from ours.
+// This executable does not link lumenfold_platform: the traps would clash with
+// its forwarders, exactly as a host's Lua is separate from ours.
 
 #include <lua5.1/lua.hpp>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <dlfcn.h>
 
-namespace {
-
-[[noreturn]] void hostLuaReached(const char* name) {
-    std::fprintf(stderr, "the host's %s was called instead of the plug-in's Lua\n", name);
-    std::abort();
-}
-
-}  // namespace
-
-#define HOST_EXPORT extern "C" __attribute__((visibility("default")))
-
-// Called by the plug-in directly.
-HOST_EXPORT lua_State* luaL_newstate() { hostLuaReached("luaL_newstate"); }
-HOST_EXPORT lua_State* lua_newstate(lua_Alloc, void*) { hostLuaReached("lua_newstate"); }
-HOST_EXPORT void luaL_openlibs(lua_State*) { hostLuaReached("luaL_openlibs"); }
-HOST_EXPORT int luaL_loadstring(lua_State*, const char*) { hostLuaReached("luaL_loadstring"); }
-HOST_EXPORT int lua_pcall(lua_State*, int, int, int) { hostLuaReached("lua_pcall"); }
-HOST_EXPORT lua_Number lua_tonumber(lua_State*, int) { hostLuaReached("lua_tonumber"); }
-HOST_EXPORT void lua_close(lua_State*) { hostLuaReached("lua_close"); }
-// Called by liblua5.1 itself, through its own exported names.
-HOST_EXPORT int luaopen_base(lua_State*) { hostLuaReached("luaopen_base"); }
-HOST_EXPORT void lua_pushcclosure(lua_State*, lua_CFunction, int) { hostLuaReached("lua_pushcclosure"); }
-HOST_EXPORT void lua_call(lua_State*, int, int) { hostLuaReached("lua_call"); }
-HOST_EXPORT void lua_setfield(lua_State*, int, const char*) { hostLuaReached("lua_setfield"); }
-HOST_EXPORT int lua_load(lua_State*, lua_Reader, void*, const char*) { hostLuaReached("lua_load"); }
+// The traps are in support/HostLuaTraps.cpp.
 
 namespace {
 

@@ -3,40 +3,15 @@
 // fresh temporary folder, for tests below the host binding.
 
 #include "dsp/SpectralScriptList.h"
-#include "plugin/ParameterTable.h"
 #include "scripting/LuaMIDIHelper.h"
-#include "scripting/PluginServices.h"
+#include "support/FakePlugin.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"
 
-#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-struct FakePlugin : QN::PluginServices {
-    std::array<float, kParameterCount> values{};
-    std::array<bool, 8> indicators{};
-    std::vector<std::pair<int, float>> automation;
-
-    FakePlugin()
-    {
-        for (int id = 0; id < kParameterCount; ++id) {
-            values[static_cast<std::size_t>(id)] = parameterInfo(id).defaultValue;
-        }
-    }
-    float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
-    void setNormalizedParameter(int id, float normalized) override
-    {
-        if (isValidParameterId(id)) {
-            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
-        }
-    }
-    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
-    void setIndicator(int id, bool flag) override { indicators[static_cast<std::size_t>(id)] = flag; }
-    bool indicator(int id) override { return indicators[static_cast<std::size_t>(id)]; }
-};
 
 class TestScriptHelper final : public QN::LuaMIDIHelper {
 public:

@@ -1,0 +1,142 @@
+// The kernel's whole cost per channel against the transforms it runs. A hop is N/2 samples of
+// one channel: the kernel windows a frame, transforms it, applies the levels, transforms back,
+// overlaps and mixes. KernelChannelHop times hops alone and TransformPair the forward and
+// inverse transform of one frame alone; KernelOverTransforms alternates batches of the two in
+// one loop, so that a busy machine slows both alike, and reports their ratio ("ratio").
+
+#include "dsp/CHalvardKernel.h"
+#include "dsp/RealFft.h"
+#include "dsp/SpectralEngine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<float> noise(int count)
+{
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
+    std::vector<float> samples(static_cast<std::size_t>(count));
+    for (float& s : samples) {
+        s = uniform(generator);
+    }
+    return samples;
+}
+
+// One channel's kernel at FFT size index sizeIndex with every level at 0.7 and no script.
+class ChannelUnderTest {
+public:
+    explicit ChannelUnderTest(int sizeIndex) : n_(32 << sizeIndex)
+    {
+        engine_.makeTransforms();
+        BlockParameters& block = engine_.block();
+        block.sizeIndex = sizeIndex;
+        block.fftSize = n_;
+        block.levels = levels_.data();
+        block.levelsGeneration = &generation_;
+        block.dryGain = 0.5f;
+        block.wetGain = 0.5f;
+        block.inputGain = 1.0f;
+        block.outputGain = 1.0f;
+    }
+
+    void hop()
+    {
+        kernel_.process(input_.data(), output_.data(), n_ / 2);
+        benchmark::DoNotOptimize(output_.data());
+        benchmark::ClobberMemory();
+    }
+
+private:
+    int n_;
+    SpectralEngine engine_;
+    std::vector<float> levels_ = std::vector<float>(2049, 0.7f);
+    std::atomic<std::uint32_t> generation_{1};
+    CHalvardKernel kernel_{engine_, 0};
+    std::vector<float> input_ = noise(n_ / 2);
+    std::vector<float> output_ = std::vector<float>(static_cast<std::size_t>(n_ / 2));
+};
+
+class TransformPairUnderTest {
+public:
+    explicit TransformPairUnderTest(int sizeIndex) : n_(32 << sizeIndex), fft_(n_) {}
+
+    void run()
+    {
+        fft_.forward(input_.data(), spectrum_.data());
+        fft_.inverse(spectrum_.data(), output_.data());
+        benchmark::DoNotOptimize(output_.data());
+        benchmark::ClobberMemory();
+    }
+
+private:
+    int n_;
+    RealFft fft_;
+    std::vector<float> input_ = noise(n_);
+    std::vector<float> spectrum_ = std::vector<float>(static_cast<std::size_t>(n_));
+    std::vector<float> output_ = std::vector<float>(static_cast<std::size_t>(n_));
+};
+
+std::string sizeLabel(const benchmark::State& state) { return "N=" + std::to_string(32 << state.range(0)); }
+
+// range(0): FFT size index 0..7.
+void KernelChannelHop(benchmark::State& state)
+{
+    ChannelUnderTest channel(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        channel.hop();
+    }
+    state.SetLabel(sizeLabel(state));
+}
+
+void TransformPair(benchmark::State& state)
+{
+    TransformPairUnderTest transforms(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        transforms.run();
+    }
+    state.SetLabel(sizeLabel(state));
+}
+
+void KernelOverTransforms(benchmark::State& state)
+{
+    constexpr int kBatch = 32;
+    using Clock = std::chrono::steady_clock;
+    ChannelUnderTest channel(static_cast<int>(state.range(0)));
+    TransformPairUnderTest transforms(static_cast<int>(state.range(0)));
+    Clock::duration kernelTime{}, transformTime{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            channel.hop();
+        }
+        const auto middle = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            transforms.run();
+        }
+        kernelTime += middle - start;
+        transformTime += Clock::now() - middle;
+    }
+    const double batches = static_cast<double>(state.iterations()) * kBatch;
+    const double kernelNs = std::chrono::duration<double, std::nano>(kernelTime).count() / batches;
+    const double transformNs = std::chrono::duration<double, std::nano>(transformTime).count() / batches;
+    state.counters["kernel_ns"] = kernelNs;
+    state.counters["transforms_ns"] = transformNs;
+    state.counters["ratio"] = kernelNs / transformNs;
+    state.SetLabel(sizeLabel(state));
+}
+
+}  // namespace
+
+BENCHMARK(KernelChannelHop)->DenseRange(0, 7)->Unit(benchmark::kNanosecond);
+BENCHMARK(TransformPair)->DenseRange(0, 7)->Unit(benchmark::kNanosecond);
+BENCHMARK(KernelOverTransforms)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,202 @@
+// The kernel's loops at every width this machine runs give exactly what a plain one-sample-at-
+// a-time loop gives (same operations, same order), including the tails of odd sample counts,
+// misaligned buffers, in-place mixing and NaNs that must never become a peak; and a whole
+// kernel gives bit-identical output on every width.
+
+#include "dsp/CHalvardKernel.h"
+#include "dsp/KernelLoops.h"
+#include "dsp/SpectralEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<KernelLoops::Width> widthsThisMachineRuns()
+{
+    std::vector<KernelLoops::Width> widths{KernelLoops::Width::Four};
+    if (KernelLoops::machineRuns(KernelLoops::Width::Eight)) {
+        widths.push_back(KernelLoops::Width::Eight);
+    }
+    return widths;
+}
+
+std::vector<float> randomFloats(int count, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> dist(-2.0f, 2.0f);
+    std::vector<float> x(static_cast<std::size_t>(count));
+    for (float& v : x) {
+        v = dist(rng);
+    }
+    return x;
+}
+
+bool sameBits(const float* a, const float* b, int count)
+{
+    return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(float)) == 0;
+}
+
+float referencePeak(const float* x, int n)
+{
+    float peak = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const float a = std::fabs(x[i]);
+        peak = peak < a ? a : peak;
+    }
+    return peak;
+}
+
+class KernelLoopsTest : public ::testing::TestWithParam<KernelLoops::Width> {
+protected:
+    KernelLoops loops = KernelLoops::of(GetParam());
+};
+
+TEST_P(KernelLoopsTest, FrameLoopsMatchOneSampleAtATime)
+{
+    for (int n = 32; n <= 4096; n *= 2) {
+        // One float of offset: the loops must not rely on alignment.
+        std::vector<float> input = randomFloats(n + 1, 1);
+        std::vector<float> window = randomFloats(n + 1, 2);
+        input[7] = std::numeric_limits<float>::quiet_NaN();
+        input[n / 2] = 3.5f;  // the peak, unless a NaN wins
+        std::vector<float> windowed(static_cast<std::size_t>(n + 1));
+        const float inputPeak = loops.windowFrame(input.data() + 1, window.data() + 1, windowed.data() + 1, n);
+        EXPECT_EQ(inputPeak, referencePeak(input.data() + 1, n)) << "n = " << n;
+        EXPECT_EQ(inputPeak, 3.5f);
+        for (int i = 0; i < n; ++i) {
+            const float expected = input[static_cast<std::size_t>(i + 1)] * window[static_cast<std::size_t>(i + 1)];
+            ASSERT_TRUE(sameBits(&windowed[static_cast<std::size_t>(i + 1)], &expected, 1)) << "n = " << n << " i = " << i;
+        }
+
+        std::vector<float> frame = randomFloats(n, 3);
+        std::vector<float> expected(frame);
+        const float gain = 0.37f / static_cast<float>(n);
+        for (int i = 0; i < n; ++i) {
+            expected[static_cast<std::size_t>(i)] = frame[static_cast<std::size_t>(i)] * gain;
+        }
+        const float expectedPeak = referencePeak(expected.data(), n);
+        for (int i = 0; i < n; ++i) {
+            expected[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
+        }
+        EXPECT_EQ(loops.synthesise(frame.data(), window.data(), gain, n), expectedPeak) << "n = " << n;
+        EXPECT_TRUE(sameBits(frame.data(), expected.data(), n)) << "n = " << n;
+    }
+}
+
+TEST_P(KernelLoopsTest, LevelsMultiplyEachHalfInPlaceOrNot)
+{
+    for (int n = 32; n <= 4096; n *= 2) {
+        const std::vector<float> spectrum = randomFloats(n, 4);
+        const std::vector<float> first = randomFloats(n / 2, 5);
+        const std::vector<float> second = randomFloats(n / 2, 6);
+        std::vector<float> expected(static_cast<std::size_t>(n));
+        for (int k = 0; k < n / 2; ++k) {
+            expected[static_cast<std::size_t>(k)] = spectrum[static_cast<std::size_t>(k)] * first[static_cast<std::size_t>(k)];
+            expected[static_cast<std::size_t>(n / 2 + k)] =
+                spectrum[static_cast<std::size_t>(n / 2 + k)] * second[static_cast<std::size_t>(k)];
+        }
+        std::vector<float> to(static_cast<std::size_t>(n));
+        loops.applyLevels(spectrum.data(), first.data(), second.data(), to.data(), n);
+        EXPECT_TRUE(sameBits(to.data(), expected.data(), n)) << "n = " << n;
+        std::vector<float> inPlace(spectrum);
+        loops.applyLevels(inPlace.data(), first.data(), second.data(), inPlace.data(), n);
+        EXPECT_TRUE(sameBits(inPlace.data(), expected.data(), n)) << "n = " << n;
+    }
+}
+
+TEST_P(KernelLoopsTest, MixCoversEveryTailAndWorksInPlace)
+{
+    constexpr int kMost = 37;
+    const std::vector<float> out0 = randomFloats(kMost + 4, 7);
+    const std::vector<float> out1 = randomFloats(kMost + 4, 8);
+    const std::vector<float> previous = randomFloats(kMost + 4, 9);
+    const std::vector<float> source = randomFloats(kMost + 4, 10);
+    for (int count = 0; count <= kMost; ++count) {
+        std::vector<float> fill0(kMost + 4, -9.0f), fill1(kMost + 4, -9.0f), output(kMost + 4, -9.0f);
+        const SampleMix mix{fill0.data() + 1, fill1.data() + 2, previous.data() + 3, out0.data() + 1, out1.data() + 2,
+                            0.8f, 0.6f, 0.3f};
+        loops.mixSamples(mix, source.data() + 1, output.data() + 3, count);
+        std::vector<float> inPlace(source);
+        std::vector<float> fillAgain0(kMost + 4), fillAgain1(kMost + 4);
+        const SampleMix again{fillAgain0.data() + 1, fillAgain1.data() + 2, previous.data() + 3, out0.data() + 1,
+                              out1.data() + 2, 0.8f, 0.6f, 0.3f};
+        loops.mixSamples(again, inPlace.data() + 1, inPlace.data() + 1, count);
+        for (int j = 0; j < count; ++j) {
+            const auto at = [j](int offset) { return static_cast<std::size_t>(j + offset); };
+            const float x = source[at(1)] * 0.8f;
+            const float y = 0.6f * (out0[at(1)] + out1[at(2)]) + 0.3f * previous[at(3)];
+            ASSERT_TRUE(sameBits(&fill0[at(1)], &x, 1) && sameBits(&fill1[at(2)], &x, 1)) << count << " " << j;
+            ASSERT_TRUE(sameBits(&output[at(3)], &y, 1)) << count << " " << j;
+            ASSERT_TRUE(sameBits(&inPlace[at(1)], &y, 1)) << count << " " << j;
+        }
+        // Nothing past the stretch is written.
+        EXPECT_EQ(fill0[static_cast<std::size_t>(count + 1)], -9.0f);
+        EXPECT_EQ(output[static_cast<std::size_t>(count + 3)], -9.0f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWidth, KernelLoopsTest, ::testing::ValuesIn(widthsThisMachineRuns()),
+                         [](const auto& info) {
+                             return info.param == KernelLoops::Width::Four ? std::string("FourLanes")
+                                                                           : std::string("EightLanes");
+                         });
+
+// A whole kernel, fed in uneven pieces through several frames and a level change, gives the
+// same samples on every width.
+std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex)
+{
+    SpectralEngine engine;
+    engine.makeTransforms();
+    engine.useLoops(width);
+    std::vector<float> levels(2049);
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+        levels[k] = static_cast<float>(k % 7) / 6.0f;
+    }
+    std::atomic<std::uint32_t> generation{1};
+    BlockParameters& block = engine.block();
+    block.sizeIndex = sizeIndex;
+    block.fftSize = 32 << sizeIndex;
+    block.levels = levels.data();
+    block.levelsGeneration = &generation;
+    block.dryGain = 0.25f;
+    block.wetGain = 0.75f;
+    block.inputGain = 1.5f;
+    block.outputGain = 0.9f;
+    CHalvardKernel kernel(engine, 0);
+    const int total = 5 * block.fftSize + 13;
+    const std::vector<float> input = randomFloats(total, 11);
+    std::vector<float> output(static_cast<std::size_t>(total));
+    int done = 0;
+    for (int piece = 1; done < total; piece = piece * 3 % 61 + 1) {
+        const int frames = std::min(piece, total - done);
+        if (done > total / 2 && levels[3] != 0.5f) {
+            levels[3] = 0.5f;
+            generation.fetch_add(1);
+        }
+        kernel.process(input.data() + done, output.data() + done, frames);
+        done += frames;
+    }
+    return output;
+}
+
+TEST(KernelWidthTest, EveryWidthGivesTheSameSamples)
+{
+    if (!KernelLoops::machineRuns(KernelLoops::Width::Eight)) {
+        GTEST_SKIP() << "this CPU runs only the four-lane loops";
+    }
+    for (int sizeIndex = 0; sizeIndex < SpectralEngine::kSizeCount; ++sizeIndex) {
+        const std::vector<float> four = runKernel(KernelLoops::Width::Four, sizeIndex);
+        const std::vector<float> eight = runKernel(KernelLoops::Width::Eight, sizeIndex);
+        EXPECT_TRUE(sameBits(four.data(), eight.data(), static_cast<int>(four.size()))) << "N = " << (32 << sizeIndex);
+    }
+}
+
+}  // namespace

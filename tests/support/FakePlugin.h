@@ -1,0 +1,41 @@
+#pragma once
+// The plug-in services a scripting or OSC helper needs, on plain arrays: parameter values in
+// plain units (defaults at start), the automation the helper reported, the indicators.
+
+#include "plugin/ParameterTable.h"
+#include "scripting/PluginServices.h"
+
+#include <array>
+#include <utility>
+#include <vector>
+
+struct FakePlugin : QN::PluginServices {
+    std::array<float, kParameterCount> values{};
+    std::array<bool, 8> indicators{};
+    std::vector<std::pair<int, float>> automation;
+
+    FakePlugin()
+    {
+        for (int id = 0; id < kParameterCount; ++id) {
+            values[static_cast<std::size_t>(id)] = parameterInfo(id).defaultValue;
+        }
+    }
+    float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
+    void setNormalizedParameter(int id, float normalized) override
+    {
+        if (isValidParameterId(id)) {
+            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
+        }
+    }
+    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
+    void setIndicator(int id, bool flag) override
+    {
+        if (id >= 0 && id < static_cast<int>(indicators.size())) {
+            indicators[static_cast<std::size_t>(id)] = flag;
+        }
+    }
+    bool indicator(int id) override
+    {
+        return id >= 0 && id < static_cast<int>(indicators.size()) && indicators[static_cast<std::size_t>(id)];
+    }
+};
