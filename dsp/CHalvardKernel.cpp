@@ -84,7 +84,6 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
     const int p0 = n - static_cast<int>(lane0.countdown);
     const int p1 = n - static_cast<int>(lane1.countdown);
     const SampleMix mix{lane0.input[1 - lane0.fillSelector] + p0,
-                        lane1.input[1 - lane1.fillSelector] + p1,
                         lane0.input[lane0.fillSelector] + p0,
                         lane0.output + p0,
                         lane1.output + p1,
@@ -100,8 +99,15 @@ void CHalvardKernel::processFrame(FrameLane& lane)
     const int n = block.fftSize;
     const float* window = owner_.window(block.sizeIndex);
 
-    windowFrame(lane, window, n);
-    owner_.transform(block.sizeIndex).forward(lane.windowed, lane.analysis);
+    RealFft& transform = owner_.transform(block.sizeIndex);
+    // The window is applied as the transform reads the frame. Only lane 0 keeps the input: lane
+    // 1 frames when lane 0 is half way through its frame, so its frame is the second half of
+    // lane 0's previous frame followed by the first half of lane 0's current one.
+    const FrameLane& history = lanes_[0];
+    const float* current = history.input[1 - history.fillSelector];
+    const float* firstHalf = &lane == &history ? current : history.input[history.fillSelector] + n / 2;
+    const float* secondHalf = &lane == &history ? current + n / 2 : current;
+    inputPeak_ = transform.forwardWindowed(firstHalf, secondHalf, window, lane.analysis);
 
     SpectralScriptRunner* scripts = owner_.scriptRunner();
     const bool runScript = block.scriptIndex != 0 && scripts != nullptr;
@@ -117,15 +123,10 @@ void CHalvardKernel::processFrame(FrameLane& lane)
         }
     }
 
-    owner_.transform(block.sizeIndex).inverse(lane.working, lane.output);
-    synthesise(lane, window, n);
+    const float gain = block.outputGain / static_cast<float>(n);
+    outputPeak_ = transform.inverseWindowed(lane.working, window, gain, lane.output);
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;
-}
-
-void CHalvardKernel::windowFrame(FrameLane& lane, const float* window, int n)
-{
-    inputPeak_ = owner_.loops().windowFrame(lane.input[1 - lane.fillSelector], window, lane.windowed, n);
 }
 
 void CHalvardKernel::refreshLevels(int n)
@@ -154,10 +155,4 @@ void CHalvardKernel::applyLevels(const float* from, float* to, int n)
 {
     refreshLevels(n);
     owner_.loops().applyLevels(from, levels_.data(), secondHalfLevels_.data(), to, n);
-}
-
-void CHalvardKernel::synthesise(FrameLane& lane, const float* window, int n)
-{
-    const float gain = owner_.block().outputGain / static_cast<float>(n);
-    outputPeak_ = owner_.loops().synthesise(lane.output, window, gain, n);
 }

@@ -29,11 +29,9 @@ private:
     void startSize(int fftSize);
     void runSamples(const float* input, float* output, int count);
     void processFrame(FrameLane& lane);
-    void windowFrame(FrameLane& lane, const float* window, int n);
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);
     void refreshLevels(int n);
-    void synthesise(FrameLane& lane, const float* window, int n);
 
     int channel_;
     float inputPeak_ = 0.0f;

@@ -7,8 +7,9 @@
 struct FrameLane {
     static constexpr int kCapacity = 4096;
 
-    float input[2][kCapacity];  // input[1 - fillSelector] is being filled; the other holds the previous frame
-    float windowed[kCapacity];
+    float input[2][kCapacity];  // lane 0 only: input[1 - fillSelector] is being filled; the other holds the
+                                // previous frame (the dry path, and lane 1's frames, read both)
+    float windowed[kCapacity];  // spare: the transforms apply the window as they read the input
     float analysis[kCapacity];  // forward transform output, left untouched (display)
     float working[kCapacity];   // levels and scripts change this copy; inverse transform input
     float output[kCapacity];    // windowed, scaled inverse transform, read out over the next N samples

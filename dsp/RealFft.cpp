@@ -55,28 +55,36 @@ int lanesFor(RealFft::Path path, int n) noexcept
 // The vector paths, one translation unit per instruction set (RealFftSse2.cpp, RealFftAvx2.cpp):
 // each picks its transforms for size n (n >= 32; n >= 128 for eight lanes).
 namespace realfft_simd {
-using Transform = void (*)(const RealFft::VectorTables&, const float*, float*) noexcept;
-void selectSse2(int n, Transform& forward, Transform& inverse) noexcept;
-void selectAvx2Fma(int n, Transform& forward, Transform& inverse) noexcept;
+void selectSse2(int n, RealFft::VectorEntryPoints& entry) noexcept;
+void selectAvx2Fma(int n, RealFft::VectorEntryPoints& entry) noexcept;
 } // namespace realfft_simd
 
 namespace {
 
-void selectVectorTransforms(RealFft::Path path, int n, realfft_simd::Transform& forward,
-                            realfft_simd::Transform& inverse)
+void selectVectorTransforms(RealFft::Path path, int n, RealFft::VectorEntryPoints& entry)
 {
 #if defined(__x86_64__)
     if (path == RealFft::Path::Avx2Fma) {
-        realfft_simd::selectAvx2Fma(n, forward, inverse);
+        realfft_simd::selectAvx2Fma(n, entry);
     } else {
-        realfft_simd::selectSse2(n, forward, inverse);
+        realfft_simd::selectSse2(n, entry);
     }
 #else
     (void)path;
     (void)n;
-    forward = nullptr;
-    inverse = nullptr;
+    entry = {};
 #endif
+}
+
+// max |v| over n floats; NaNs never win.
+float peakOf(const float* v, int n) noexcept
+{
+    float peak = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const float magnitude = std::fabs(v[i]);
+        peak = peak < magnitude ? magnitude : peak;
+    }
+    return peak;
 }
 
 } // namespace
@@ -103,10 +111,11 @@ RealFft::RealFft(int n, Path path)
     const int lanes = lanesFor(path, n);
     if (lanes == 0) {
         buildRadix2Tables();
+        windowed_.assign(static_cast<std::size_t>(n), 0.0f);
         return;
     }
     buildVectorTables(lanes);
-    selectVectorTransforms(path, n, vectorForward_, vectorInverse_);
+    selectVectorTransforms(path, n, vector_);
 }
 
 bool RealFft::machineRuns(Path path) noexcept
@@ -248,8 +257,8 @@ void RealFft::buildVectorTables(int lanes)
 void RealFft::forward(const float* x, float* f) noexcept
 {
     assert(x != f);
-    if (vectorForward_ != nullptr) {
-        vectorForward_(tables_, x, f);
+    if (vector_.forward != nullptr) {
+        vector_.forward(tables_, x, f);
     } else {
         forwardRadix2(x, f);
     }
@@ -258,11 +267,42 @@ void RealFft::forward(const float* x, float* f) noexcept
 void RealFft::inverse(const float* f, float* x) noexcept
 {
     assert(f != x);
-    if (vectorInverse_ != nullptr) {
-        vectorInverse_(tables_, f, x);
+    if (vector_.inverse != nullptr) {
+        vector_.inverse(tables_, f, x);
     } else {
         inverseRadix2(f, x);
     }
+}
+
+float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f) noexcept
+{
+    if (vector_.forwardWindowed != nullptr) {
+        return vector_.forwardWindowed(tables_, firstHalf, secondHalf, window, f);
+    }
+    const int half = size_ / 2;
+    float* windowed = windowed_.data();
+    for (int i = 0; i < half; ++i) {
+        windowed[i] = firstHalf[i] * window[i];
+        windowed[half + i] = secondHalf[i] * window[half + i];
+    }
+    forwardRadix2(windowed, f);
+    return std::max(peakOf(firstHalf, half), peakOf(secondHalf, half));
+}
+
+float RealFft::inverseWindowed(const float* f, const float* window, float gain, float* x) noexcept
+{
+    if (vector_.inverseWindowed != nullptr) {
+        return vector_.inverseWindowed(tables_, f, window, gain, x);
+    }
+    inverseRadix2(f, x);
+    float peak = 0.0f;
+    for (int i = 0; i < size_; ++i) {
+        const float scaled = x[i] * gain;
+        const float magnitude = std::fabs(scaled);
+        peak = peak < magnitude ? magnitude : peak;
+        x[i] = scaled * window[i];
+    }
+    return peak;
 }
 
 void RealFft::forwardRadix2(const float* x, float* f) noexcept

@@ -40,8 +40,8 @@
 //
 // Memory: all memory is allocated in the constructor. Portable: bit-reversal table (N ints),
 // cosine table (2^(B-1) - 4 floats, none when B <= 3), scratch (N floats, none when B <= 2),
-// B = log2 N. Vector paths with W lanes and P = N/(2W): lane twiddles (N floats), stage, fold and
-// column twiddles (about 2.5P + W*W floats), bit reversal of P entries, and a 64-byte aligned
+// B = log2 N, and N floats for the windowed input of forwardWindowed. Vector paths with W lanes
+// and P = N/(2W): lane twiddles (N floats), stage, fold and column twiddles (about 2.5P + W*W floats), bit reversal of P entries, and a 64-byte aligned
 // work buffer of N floats. forward() and inverse() allocate nothing, take no lock and do not
 // throw. Arrays need no particular alignment.
 //
@@ -83,6 +83,19 @@ public:
     // Called on: audio thread (no allocation).
     void inverse(const float* f, float* x) noexcept;
 
+    // The analysis and synthesis steps of a windowed frame, with the window applied inside the
+    // transform where the path allows, so that no windowed copy is made:
+    // forwardWindowed: f = forward(x[i] * window[i]), where the frame x is firstHalf[0 .. N/2-1]
+    //   followed by secondHalf[0 .. N/2-1] (two separate arrays, or one: secondHalf =
+    //   firstHalf + N/2); returns max |x[i]|. Needs N >= 2.
+    // inverseWindowed: x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain|.
+    // Products are rounded as written (x times window, then the transform; the transform's
+    // output times gain, then times window). A NaN never becomes the returned peak. Inputs,
+    // window and output must not overlap.
+    // Called on: audio thread (no allocation).
+    float forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f) noexcept;
+    float inverseWindowed(const float* f, const float* window, float gain, float* x) noexcept;
+
     // N, the transform size.
     int size() const noexcept { return size_; }
     // B = log2 N.
@@ -90,7 +103,7 @@ public:
     // The path chosen at construction.
     Path path() const noexcept { return path_; }
     // The path that actually runs at this size (Portable where a vector path needs a larger N).
-    Path effectivePath() const noexcept { return vectorForward_ != nullptr ? path_ : Path::Portable; }
+    Path effectivePath() const noexcept { return vector_.forward != nullptr ? path_ : Path::Portable; }
 
     // What the vector paths read, laid out for W lanes and P = N/(2W) (see SimdRealFft.h):
     struct VectorTables {
@@ -106,8 +119,15 @@ public:
         float* column = nullptr;                // W floats: the lanes' real Nyquist values
     };
 
+    // What a vector path provides for one size.
+    struct VectorEntryPoints {
+        void (*forward)(const VectorTables&, const float*, float*) noexcept = nullptr;
+        void (*inverse)(const VectorTables&, const float*, float*) noexcept = nullptr;
+        float (*forwardWindowed)(const VectorTables&, const float*, const float*, const float*, float*) noexcept = nullptr;
+        float (*inverseWindowed)(const VectorTables&, const float*, const float*, float, float*) noexcept = nullptr;
+    };
+
 private:
-    using VectorTransform = void (*)(const VectorTables&, const float*, float*) noexcept;
 
     void buildRadix2Tables();
     void buildVectorTables(int lanes);
@@ -124,8 +144,8 @@ private:
 
     // Vector paths.
     Path path_ = Path::Portable;
-    VectorTransform vectorForward_ = nullptr;  // null: the radix-2 code runs
-    VectorTransform vectorInverse_ = nullptr;
+    VectorEntryPoints vector_;                 // all null: the radix-2 code runs
+    std::vector<float> windowed_;              // radix-2 code only: N floats for forwardWindowed
     std::vector<float> vectorStorage_;         // all twiddles, then the work buffer and column
     std::vector<std::int32_t> laneReverse_;
     VectorTables tables_;

@@ -10,31 +10,24 @@ typedef float Float8 __attribute__((vector_size(32)));
 
 namespace realfft_simd {
 
-using Transform = void (*)(const RealFft::VectorTables&, const float*, float*) noexcept;
-
 // Small sizes get their own instantiation with P fixed, so that their loops unroll.
-void selectAvx2Fma(int n, Transform& forward, Transform& inverse) noexcept
+void selectAvx2Fma(int n, RealFft::VectorEntryPoints& entry) noexcept
 {
     switch (n) {
     case 32:
-        forward = SimdRealFft<Float4, 4>::forward;
-        inverse = SimdRealFft<Float4, 4>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float4, 4>>();
         return;
     case 64:
-        forward = SimdRealFft<Float4, 8>::forward;
-        inverse = SimdRealFft<Float4, 8>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float4, 8>>();
         return;
     case 128:
-        forward = SimdRealFft<Float8, 8>::forward;
-        inverse = SimdRealFft<Float8, 8>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float8, 8>>();
         return;
     case 256:
-        forward = SimdRealFft<Float8, 16>::forward;
-        inverse = SimdRealFft<Float8, 16>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float8, 16>>();
         return;
     default:
-        forward = SimdRealFft<Float8>::forward;
-        inverse = SimdRealFft<Float8>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float8>>();
         return;
     }
 }

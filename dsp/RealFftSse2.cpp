@@ -8,23 +8,18 @@ typedef float Float4 __attribute__((vector_size(16)));
 
 namespace realfft_simd {
 
-using Transform = void (*)(const RealFft::VectorTables&, const float*, float*) noexcept;
-
 // Small sizes get their own instantiation with P fixed, so that their loops unroll.
-void selectSse2(int n, Transform& forward, Transform& inverse) noexcept
+void selectSse2(int n, RealFft::VectorEntryPoints& entry) noexcept
 {
     switch (n) {
     case 32:
-        forward = SimdRealFft<Float4, 4>::forward;
-        inverse = SimdRealFft<Float4, 4>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float4, 4>>();
         return;
     case 64:
-        forward = SimdRealFft<Float4, 8>::forward;
-        inverse = SimdRealFft<Float4, 8>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float4, 8>>();
         return;
     default:
-        forward = SimdRealFft<Float4>::forward;
-        inverse = SimdRealFft<Float4>::inverse;
+        entry = entryPointsOf<SimdRealFft<Float4>>();
         return;
     }
 }

@@ -30,35 +30,38 @@ public:
 
     [[gnu::flatten]] static void forward(const RealFft::VectorTables& t, const float* x, float* f) noexcept
     {
-        const float* src = x;
-        const float* twiddles = t.stageTwiddles;
-        int length = points(t);
-        for (; length >= 4; length /= 4) {
-            radix4Forward(src, t.work, points(t), length, twiddles);
-            twiddles += length >= 8 ? 6 * (length / 4) : 0;
-            src = t.work;
-        }
-        if (length == 2) {
-            radix2(t.work, points(t));
-        }
-        fold(t);
-        combineForward(t, f);
+        radix4Forward(PlainSource{x}, t.work, points(t), points(t), t.stageTwiddles);
+        finishForward(t, f);
+    }
+
+    // forward() of the frame x[i] * window[i], where x is firstHalf[0 ... N/2 - 1] followed by
+    // secondHalf[0 ... N/2 - 1]; returns max |x[i]| (a NaN never becomes the peak). The window is
+    // applied as the first stage reads x, so no windowed copy is made; the first stage reads
+    // its elements 0 ... P/2 - 1 (butterfly slots 0 and 1) from the first half and the rest
+    // (slots 2 and 3) from the second, so the halves need not be contiguous.
+    [[gnu::flatten]] static float forwardWindowed(const RealFft::VectorTables& t, const float* firstHalf,
+                                                  const float* secondHalf, const float* window, float* f) noexcept
+    {
+        WindowedSource source{firstHalf, secondHalf - t.n / 2, window, {}};
+        radix4Forward(source, t.work, points(t), points(t), t.stageTwiddles);
+        finishForward(t, f);
+        return source.peak.largest();
     }
 
     [[gnu::flatten]] static void inverse(const RealFft::VectorTables& t, const float* f, float* x) noexcept
     {
-        combineInverse(t, f);
-        unfold(t);
-        const int p = points(t);
-        int length = 4;
-        if ((__builtin_ctz(static_cast<unsigned>(p)) & 1) != 0) {
-            radix2(t.work, p);
-            length = 8;
-        }
-        for (; length <= p; length *= 4) {
-            float* dst = length == p ? x : t.work;
-            radix4Inverse(t.work, dst, p, length, t.stageTwiddles + twiddleOffset(p, length));
-        }
+        PlainSink sink{x};
+        runInverse(t, f, sink);
+    }
+
+    // x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain|. The gain and
+    // window are applied as the last stage writes x.
+    [[gnu::flatten]] static float inverseWindowed(const RealFft::VectorTables& t, const float* f,
+                                                  const float* window, float gain, float* x) noexcept
+    {
+        WindowedSink sink{x, window, gain, {}};
+        runInverse(t, f, sink);
+        return sink.peak.largest();
     }
 
 private:
@@ -91,6 +94,108 @@ private:
     {
         store(base + 2 * W * e, c.re);
         store(base + 2 * W * e + W, c.im);
+    }
+
+    // The running maximum of |v| per slot (four slots, so that the comparisons of one
+    // butterfly do not wait for each other): peak < v ? v : peak, so NaNs never win.
+    struct Peak {
+        V maxima[4]{};
+        void take(int slot, V v) noexcept
+        {
+            const V magnitude = absolute(v);
+            maxima[slot] = maxima[slot] < magnitude ? magnitude : maxima[slot];
+        }
+        float largest() const noexcept
+        {
+            float result = 0.0f;
+            for (const V& m : maxima) {
+                for (int lane = 0; lane < W; ++lane) {
+                    result = result < m[lane] ? m[lane] : result;
+                }
+            }
+            return result;
+        }
+    };
+
+    static V absolute(V v) noexcept
+    {
+        typedef std::int32_t Bits __attribute__((vector_size(sizeof(V))));
+        return reinterpret_cast<V>(reinterpret_cast<Bits>(v) & 0x7fffffff);
+    }
+
+    // Where the first forward stage reads and the last inverse stage writes. A slot (0 ... 3)
+    // says which of a butterfly's four elements it is.
+    struct PlainSource {
+        const float* base;
+        Complex get(int e, int) const noexcept { return SimdRealFft::get(base, e); }
+    };
+    struct WindowedSource {
+        const float* firstHalf;
+        const float* secondHalfShifted;  // secondHalf - N/2: indexed like the whole frame
+        const float* window;
+        Peak peak;
+        Complex get(int e, int slot) noexcept
+        {
+            const Complex c = SimdRealFft::get(slot < 2 ? firstHalf : secondHalfShifted, e);
+            peak.take(slot, c.re);
+            peak.take(slot, c.im);
+            const Complex w = SimdRealFft::get(window, e);
+            return {c.re * w.re, c.im * w.im};
+        }
+    };
+    struct PlainSink {
+        float* base;
+        void put(int e, int, Complex c) const noexcept { SimdRealFft::put(base, e, c); }
+    };
+    struct WindowedSink {
+        float* x;
+        const float* window;
+        float gain;
+        Peak peak;
+        void put(int e, int slot, Complex c) noexcept
+        {
+            const Complex scaled{c.re * gain, c.im * gain};
+            peak.take(slot, scaled.re);
+            peak.take(slot, scaled.im);
+            const Complex w = SimdRealFft::get(window, e);
+            SimdRealFft::put(x, e, {scaled.re * w.re, scaled.im * w.im});
+        }
+    };
+
+    // The forward stages after the first (which read x into the work buffer), in place.
+    static void finishForward(const RealFft::VectorTables& t, float* f) noexcept
+    {
+        const int p = points(t);
+        const float* twiddles = t.stageTwiddles + (p >= 8 ? 6 * (p / 4) : 0);
+        int length = p / 4;
+        for (; length >= 4; length /= 4) {
+            radix4Forward(PlainSource{t.work}, t.work, p, length, twiddles);
+            twiddles += length >= 8 ? 6 * (length / 4) : 0;
+        }
+        if (length == 2) {
+            radix2(t.work, p);
+        }
+        fold(t);
+        combineForward(t, f);
+    }
+
+    // Every inverse stage; the last one writes through the sink.
+    template <class Sink>
+    static void runInverse(const RealFft::VectorTables& t, const float* f, Sink& sink) noexcept
+    {
+        combineInverse(t, f);
+        unfold(t);
+        const int p = points(t);
+        int length = 4;
+        if ((__builtin_ctz(static_cast<unsigned>(p)) & 1) != 0) {
+            radix2(t.work, p);
+            length = 8;
+        }
+        for (; length < p; length *= 4) {
+            PlainSink work{t.work};
+            radix4Inverse(t.work, work, p, length, t.stageTwiddles + twiddleOffset(p, length));
+        }
+        radix4Inverse(t.work, sink, p, p, t.stageTwiddles);
     }
 
     static Complex add(Complex a, Complex b) noexcept { return {a.re + b.re, a.im + b.im}; }
@@ -181,16 +286,17 @@ private:
     }
 
     // One radix-4 decimation-in-frequency stage (two radix-2 stages merged), src may be dst.
-    static void radix4Forward(const float* src, float* dst, int p, int length, const float* tw) noexcept
+    template <class Source>
+    static void radix4Forward(Source&& src, float* dst, int p, int length, const float* tw) noexcept
     {
         const int s = length / 4;
         for (int b = 0; b < p; b += length) {
             for (int j = 0; j < s; ++j) {
                 const int e = b + j;
-                const Complex a = get(src, e);
-                const Complex bb = get(src, e + s);
-                const Complex c = get(src, e + 2 * s);
-                const Complex d = get(src, e + 3 * s);
+                const Complex a = src.get(e, 0);
+                const Complex bb = src.get(e + s, 1);
+                const Complex c = src.get(e + 2 * s, 2);
+                const Complex d = src.get(e + 3 * s, 3);
                 const Complex sumAc = add(a, c);
                 const Complex sumBd = add(bb, d);
                 const Complex diffAc = sub(a, c);
@@ -213,7 +319,8 @@ private:
     }
 
     // The inverse of radix4Forward (decimation in time, conjugate twiddles), times 4.
-    static void radix4Inverse(const float* src, float* dst, int p, int length, const float* tw) noexcept
+    template <class Sink>
+    static void radix4Inverse(const float* src, Sink& dst, int p, int length, const float* tw) noexcept
     {
         const int s = length / 4;
         for (int b = 0; b < p; b += length) {
@@ -233,10 +340,10 @@ private:
                 const Complex sumBd = sub(y0, t1);
                 const Complex diffAc = add(t2, t3);
                 const Complex diffBd = rotate<true>(sub(t2, t3));
-                put(dst, e, add(sumAc, diffAc));
-                put(dst, e + s, add(sumBd, diffBd));
-                put(dst, e + 2 * s, sub(sumAc, diffAc));
-                put(dst, e + 3 * s, sub(sumBd, diffBd));
+                dst.put(e, 0, add(sumAc, diffAc));
+                dst.put(e + s, 1, add(sumBd, diffBd));
+                dst.put(e + 2 * s, 2, sub(sumAc, diffAc));
+                dst.put(e + 3 * s, 3, sub(sumBd, diffBd));
             }
         }
     }
@@ -461,3 +568,10 @@ private:
         }
     }
 };
+
+// The entry points of one instantiation, as RealFft calls them.
+template <class Instance>
+RealFft::VectorEntryPoints entryPointsOf() noexcept
+{
+    return {Instance::forward, Instance::inverse, Instance::forwardWindowed, Instance::inverseWindowed};
+}

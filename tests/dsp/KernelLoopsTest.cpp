@@ -1,7 +1,7 @@
 // The kernel's loops at every width this machine runs give exactly what a plain one-sample-at-
 // a-time loop gives (same operations, same order), including the tails of odd sample counts,
-// misaligned buffers, in-place mixing and NaNs that must never become a peak; and a whole
-// kernel gives bit-identical output on every width.
+// misaligned buffers and in-place work; and a whole kernel gives bit-identical output on
+// every width.
 
 #include "dsp/CHalvardKernel.h"
 #include "dsp/KernelLoops.h"
@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <vector>
 
@@ -44,52 +43,10 @@ bool sameBits(const float* a, const float* b, int count)
     return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(float)) == 0;
 }
 
-float referencePeak(const float* x, int n)
-{
-    float peak = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        const float a = std::fabs(x[i]);
-        peak = peak < a ? a : peak;
-    }
-    return peak;
-}
-
 class KernelLoopsTest : public ::testing::TestWithParam<KernelLoops::Width> {
 protected:
     KernelLoops loops = KernelLoops::of(GetParam());
 };
-
-TEST_P(KernelLoopsTest, FrameLoopsMatchOneSampleAtATime)
-{
-    for (int n = 32; n <= 4096; n *= 2) {
-        // One float of offset: the loops must not rely on alignment.
-        std::vector<float> input = randomFloats(n + 1, 1);
-        std::vector<float> window = randomFloats(n + 1, 2);
-        input[7] = std::numeric_limits<float>::quiet_NaN();
-        input[n / 2] = 3.5f;  // the peak, unless a NaN wins
-        std::vector<float> windowed(static_cast<std::size_t>(n + 1));
-        const float inputPeak = loops.windowFrame(input.data() + 1, window.data() + 1, windowed.data() + 1, n);
-        EXPECT_EQ(inputPeak, referencePeak(input.data() + 1, n)) << "n = " << n;
-        EXPECT_EQ(inputPeak, 3.5f);
-        for (int i = 0; i < n; ++i) {
-            const float expected = input[static_cast<std::size_t>(i + 1)] * window[static_cast<std::size_t>(i + 1)];
-            ASSERT_TRUE(sameBits(&windowed[static_cast<std::size_t>(i + 1)], &expected, 1)) << "n = " << n << " i = " << i;
-        }
-
-        std::vector<float> frame = randomFloats(n, 3);
-        std::vector<float> expected(frame);
-        const float gain = 0.37f / static_cast<float>(n);
-        for (int i = 0; i < n; ++i) {
-            expected[static_cast<std::size_t>(i)] = frame[static_cast<std::size_t>(i)] * gain;
-        }
-        const float expectedPeak = referencePeak(expected.data(), n);
-        for (int i = 0; i < n; ++i) {
-            expected[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
-        }
-        EXPECT_EQ(loops.synthesise(frame.data(), window.data(), gain, n), expectedPeak) << "n = " << n;
-        EXPECT_TRUE(sameBits(frame.data(), expected.data(), n)) << "n = " << n;
-    }
-}
 
 TEST_P(KernelLoopsTest, LevelsMultiplyEachHalfInPlaceOrNot)
 {
@@ -120,25 +77,23 @@ TEST_P(KernelLoopsTest, MixCoversEveryTailAndWorksInPlace)
     const std::vector<float> previous = randomFloats(kMost + 4, 9);
     const std::vector<float> source = randomFloats(kMost + 4, 10);
     for (int count = 0; count <= kMost; ++count) {
-        std::vector<float> fill0(kMost + 4, -9.0f), fill1(kMost + 4, -9.0f), output(kMost + 4, -9.0f);
-        const SampleMix mix{fill0.data() + 1, fill1.data() + 2, previous.data() + 3, out0.data() + 1, out1.data() + 2,
-                            0.8f, 0.6f, 0.3f};
+        std::vector<float> fill(kMost + 4, -9.0f), output(kMost + 4, -9.0f);
+        const SampleMix mix{fill.data() + 1, previous.data() + 3, out0.data() + 1, out1.data() + 2, 0.8f, 0.6f, 0.3f};
         loops.mixSamples(mix, source.data() + 1, output.data() + 3, count);
         std::vector<float> inPlace(source);
-        std::vector<float> fillAgain0(kMost + 4), fillAgain1(kMost + 4);
-        const SampleMix again{fillAgain0.data() + 1, fillAgain1.data() + 2, previous.data() + 3, out0.data() + 1,
-                              out1.data() + 2, 0.8f, 0.6f, 0.3f};
+        std::vector<float> fillAgain(kMost + 4);
+        const SampleMix again{fillAgain.data() + 1, previous.data() + 3, out0.data() + 1, out1.data() + 2, 0.8f, 0.6f, 0.3f};
         loops.mixSamples(again, inPlace.data() + 1, inPlace.data() + 1, count);
         for (int j = 0; j < count; ++j) {
             const auto at = [j](int offset) { return static_cast<std::size_t>(j + offset); };
             const float x = source[at(1)] * 0.8f;
             const float y = 0.6f * (out0[at(1)] + out1[at(2)]) + 0.3f * previous[at(3)];
-            ASSERT_TRUE(sameBits(&fill0[at(1)], &x, 1) && sameBits(&fill1[at(2)], &x, 1)) << count << " " << j;
+            ASSERT_TRUE(sameBits(&fill[at(1)], &x, 1) && sameBits(&fillAgain[at(1)], &x, 1)) << count << " " << j;
             ASSERT_TRUE(sameBits(&output[at(3)], &y, 1)) << count << " " << j;
             ASSERT_TRUE(sameBits(&inPlace[at(1)], &y, 1)) << count << " " << j;
         }
         // Nothing past the stretch is written.
-        EXPECT_EQ(fill0[static_cast<std::size_t>(count + 1)], -9.0f);
+        EXPECT_EQ(fill[static_cast<std::size_t>(count + 1)], -9.0f);
         EXPECT_EQ(output[static_cast<std::size_t>(count + 3)], -9.0f);
     }
 }

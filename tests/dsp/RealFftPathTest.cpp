@@ -196,6 +196,65 @@ TEST_P(RealFftPathTest, InverseMatchesRadix2WithinRoundingAndStaysInItsBuffers)
     EXPECT_TRUE(output.guardsIntact()) << "wrote outside the output";
 }
 
+// The kernel's windowed calls equal windowing around the plain transforms of the same path
+// (the vector paths apply the window inside their first and last stages; a fused multiply-add
+// there moves each product by at most one rounding, well inside the bound), and return the
+// peaks of the unwindowed frames, where a NaN never wins.
+TEST_P(RealFftPathTest, WindowedTransformsMatchWindowingAroundThePlainOnes)
+{
+    const int n = size();
+    if (n < 2) {
+        GTEST_SKIP() << "a windowed frame has two halves";
+    }
+    RealFft fft(n, path());
+    const std::vector<float> window = randomSignal(n, 4242u + static_cast<std::uint32_t>(n));
+    std::vector<float> x = randomSignal(n, 5151u + static_cast<std::uint32_t>(n));
+    x[static_cast<std::size_t>(n / 2)] = 1.5f;
+
+    std::vector<float> windowedCopy(x.size()), expected(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        windowedCopy[i] = x[i] * window[i];
+    }
+    fft.forward(windowedCopy.data(), expected.data());
+    // The halves in two separate guarded arrays, the second one holding the peak.
+    const auto middle = x.begin() + n / 2;
+    GuardedBuffer firstHalf(std::vector<float>(x.begin(), middle), std::numeric_limits<float>::quiet_NaN());
+    GuardedBuffer secondHalf(std::vector<float>(middle, x.end()), std::numeric_limits<float>::quiet_NaN());
+    GuardedBuffer spectrum(std::vector<float>(x.size(), kSentinel), kSentinel);
+    EXPECT_EQ(fft.forwardWindowed(firstHalf.data(), secondHalf.data(), window.data(), spectrum.data()), 1.5f);
+    const std::vector<float> got = spectrum.contents();
+    const double forwardBound = pathTolerance(n) * sumAbs(windowedCopy);
+    for (int k = 0; k < n; ++k) {
+        ASSERT_NEAR(got[static_cast<std::size_t>(k)], expected[static_cast<std::size_t>(k)], forwardBound) << "k = " << k;
+    }
+    EXPECT_EQ(firstHalf.contents(), std::vector<float>(x.begin(), middle)) << "the input was modified";
+    EXPECT_EQ(secondHalf.contents(), std::vector<float>(middle, x.end())) << "the input was modified";
+    EXPECT_TRUE(spectrum.guardsIntact()) << "wrote outside the spectrum";
+
+    const float gain = -0.75f / static_cast<float>(n);
+    std::vector<float> plain(x.size());
+    fft.inverse(got.data(), plain.data());
+    float expectedPeak = 0.0f;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        plain[i] *= gain;
+        expectedPeak = std::max(expectedPeak, std::fabs(plain[i]));
+        plain[i] *= window[i];
+    }
+    GuardedBuffer output(std::vector<float>(x.size(), kSentinel), kSentinel);
+    const float peak = fft.inverseWindowed(got.data(), window.data(), gain, output.data());
+    const double inverseBound = pathTolerance(n) * fullSpectrumSumAbs(got) * std::fabs(gain);
+    EXPECT_NEAR(peak, expectedPeak, inverseBound);
+    const std::vector<float> synthesised = output.contents();
+    for (int i = 0; i < n; ++i) {
+        ASSERT_NEAR(synthesised[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], inverseBound) << "i = " << i;
+    }
+    EXPECT_TRUE(output.guardsIntact()) << "wrote outside the output";
+
+    x[0] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(fft.forwardWindowed(x.data(), x.data() + n / 2, window.data(), spectrum.data()), 1.5f)
+        << "a NaN became the peak";
+}
+
 // The packed slots f[0] (DC) and f[N/2] (Nyquist) share no storage with an imaginary part:
 // a Nyquist-only spectrum must give exact alternating signs, and DC must not leak into it.
 TEST_P(RealFftPathTest, DcAndNyquistStayApartInThePacking)
