@@ -69,7 +69,9 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
         lanes_[1].countdown -= static_cast<std::uint32_t>(h);
         for (int l = 0; l < 2; ++l) {
             if (lanes_[l].countdown == 0) {
-                processFrame(lanes_[l]);
+                // The meters read the peaks of the last frame of each block only, so only a
+                // frame that no other frame of this piece follows measures them.
+                processFrame(lanes_[l], frames < static_cast<int>(lanes_[1 - l].countdown));
             }
         }
     }
@@ -93,7 +95,7 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
     owner_.loops().mixSamples(mix, input, output, count);
 }
 
-void CHalvardKernel::processFrame(FrameLane& lane)
+void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
 {
     const BlockParameters& block = owner_.block();
     const int n = block.fftSize;
@@ -107,7 +109,7 @@ void CHalvardKernel::processFrame(FrameLane& lane)
     const float* current = history.input[1 - history.fillSelector];
     const float* firstHalf = &lane == &history ? current : history.input[history.fillSelector] + n / 2;
     const float* secondHalf = &lane == &history ? current + n / 2 : current;
-    inputPeak_ = transform.forwardWindowed(firstHalf, secondHalf, window, lane.analysis);
+    const float inputPeak = transform.forwardWindowed(firstHalf, secondHalf, window, lane.analysis, measurePeaks);
 
     SpectralScriptRunner* scripts = owner_.scriptRunner();
     const bool runScript = block.scriptIndex != 0 && scripts != nullptr;
@@ -124,7 +126,11 @@ void CHalvardKernel::processFrame(FrameLane& lane)
     }
 
     const float gain = block.outputGain / static_cast<float>(n);
-    outputPeak_ = transform.inverseWindowed(lane.working, window, gain, lane.output);
+    const float outputPeak = transform.inverseWindowed(lane.working, window, gain, lane.output, measurePeaks);
+    if (measurePeaks) {
+        inputPeak_ = inputPeak;
+        outputPeak_ = outputPeak;
+    }
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;
 }

@@ -28,7 +28,7 @@ public:
 private:
     void startSize(int fftSize);
     void runSamples(const float* input, float* output, int count);
-    void processFrame(FrameLane& lane);
+    void processFrame(FrameLane& lane, bool measurePeaks);
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);
     void refreshLevels(int n);

@@ -274,10 +274,11 @@ void RealFft::inverse(const float* f, float* x) noexcept
     }
 }
 
-float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f) noexcept
+float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f,
+                               bool measurePeak) noexcept
 {
-    if (vector_.forwardWindowed != nullptr) {
-        return vector_.forwardWindowed(tables_, firstHalf, secondHalf, window, f);
+    if (vector_.forward != nullptr) {
+        return vector_.forwardWindowed[measurePeak ? 1 : 0](tables_, firstHalf, secondHalf, window, f);
     }
     const int half = size_ / 2;
     float* windowed = windowed_.data();
@@ -286,13 +287,13 @@ float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, 
         windowed[half + i] = secondHalf[i] * window[half + i];
     }
     forwardRadix2(windowed, f);
-    return std::max(peakOf(firstHalf, half), peakOf(secondHalf, half));
+    return measurePeak ? std::max(peakOf(firstHalf, half), peakOf(secondHalf, half)) : 0.0f;
 }
 
-float RealFft::inverseWindowed(const float* f, const float* window, float gain, float* x) noexcept
+float RealFft::inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept
 {
-    if (vector_.inverseWindowed != nullptr) {
-        return vector_.inverseWindowed(tables_, f, window, gain, x);
+    if (vector_.forward != nullptr) {
+        return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, window, gain, x);
     }
     inverseRadix2(f, x);
     float peak = 0.0f;
@@ -302,7 +303,7 @@ float RealFft::inverseWindowed(const float* f, const float* window, float gain, 
         peak = peak < magnitude ? magnitude : peak;
         x[i] = scaled * window[i];
     }
-    return peak;
+    return measurePeak ? peak : 0.0f;
 }
 
 void RealFft::forwardRadix2(const float* x, float* f) noexcept

@@ -35,14 +35,16 @@ public:
     }
 
     // forward() of the frame x[i] * window[i], where x is firstHalf[0 ... N/2 - 1] followed by
-    // secondHalf[0 ... N/2 - 1]; returns max |x[i]| (a NaN never becomes the peak). The window is
+    // secondHalf[0 ... N/2 - 1]; returns max |x[i]| (a NaN never becomes the peak) when Measure
+    // is set, else 0. The window is
     // applied as the first stage reads x, so no windowed copy is made; the first stage reads
     // its elements 0 ... P/2 - 1 (butterfly slots 0 and 1) from the first half and the rest
     // (slots 2 and 3) from the second, so the halves need not be contiguous.
+    template <bool Measure>
     [[gnu::flatten]] static float forwardWindowed(const RealFft::VectorTables& t, const float* firstHalf,
                                                   const float* secondHalf, const float* window, float* f) noexcept
     {
-        WindowedSource source{firstHalf, secondHalf - t.n / 2, window, {}};
+        WindowedSource<Measure> source{firstHalf, secondHalf - t.n / 2, window, {}};
         radix4Forward(source, t.work, points(t), points(t), t.stageTwiddles);
         finishForward(t, f);
         return source.peak.largest();
@@ -54,12 +56,13 @@ public:
         runInverse(t, f, sink);
     }
 
-    // x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain|. The gain and
-    // window are applied as the last stage writes x.
+    // x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain| when Measure is
+    // set, else 0. The gain and window are applied as the last stage writes x.
+    template <bool Measure>
     [[gnu::flatten]] static float inverseWindowed(const RealFft::VectorTables& t, const float* f,
                                                   const float* window, float gain, float* x) noexcept
     {
-        WindowedSink sink{x, window, gain, {}};
+        WindowedSink<Measure> sink{x, window, gain, {}};
         runInverse(t, f, sink);
         return sink.peak.largest();
     }
@@ -97,11 +100,16 @@ private:
     }
 
     // The running maximum of |v| per slot (four slots, so that the comparisons of one
-    // butterfly do not wait for each other): peak < v ? v : peak, so NaNs never win.
+    // butterfly do not wait for each other): peak < v ? v : peak, so NaNs never win. Measuring
+    // costs about a fifth of a transform, so it is only done when asked for.
+    template <bool Measure>
     struct Peak {
         V maxima[4]{};
         void take(int slot, V v) noexcept
         {
+            if constexpr (!Measure) {
+                return;
+            }
             const V magnitude = absolute(v);
             maxima[slot] = maxima[slot] < magnitude ? magnitude : maxima[slot];
         }
@@ -129,11 +137,12 @@ private:
         const float* base;
         Complex get(int e, int) const noexcept { return SimdRealFft::get(base, e); }
     };
+    template <bool Measure>
     struct WindowedSource {
         const float* firstHalf;
         const float* secondHalfShifted;  // secondHalf - N/2: indexed like the whole frame
         const float* window;
-        Peak peak;
+        Peak<Measure> peak;
         Complex get(int e, int slot) noexcept
         {
             const Complex c = SimdRealFft::get(slot < 2 ? firstHalf : secondHalfShifted, e);
@@ -147,11 +156,12 @@ private:
         float* base;
         void put(int e, int, Complex c) const noexcept { SimdRealFft::put(base, e, c); }
     };
+    template <bool Measure>
     struct WindowedSink {
         float* x;
         const float* window;
         float gain;
-        Peak peak;
+        Peak<Measure> peak;
         void put(int e, int slot, Complex c) noexcept
         {
             const Complex scaled{c.re * gain, c.im * gain};
@@ -573,5 +583,8 @@ private:
 template <class Instance>
 RealFft::VectorEntryPoints entryPointsOf() noexcept
 {
-    return {Instance::forward, Instance::inverse, Instance::forwardWindowed, Instance::inverseWindowed};
+    return {Instance::forward,
+            Instance::inverse,
+            {Instance::template forwardWindowed<false>, Instance::template forwardWindowed<true>},
+            {Instance::template inverseWindowed<false>, Instance::template inverseWindowed<true>}};
 }

@@ -14,7 +14,8 @@ cmake --build "$BUILD_DIR" -j"$(nproc)" --target lumenfold_bench_fft lumenfold_b
 common=(--benchmark_repetitions="$REPS" --benchmark_report_aggregates_only=true --benchmark_format=csv)
 fft_csv=$("$BUILD_DIR/bench/lumenfold_bench_fft" --benchmark_min_time=0.05 "${common[@]}" 2>/dev/null)
 cost_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel_cost" --benchmark_filter=KernelOverTransforms --benchmark_min_time=0.2 "${common[@]}" 2>/dev/null)
-kernel_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel" --benchmark_min_time=0.1 "${common[@]}" 2>/dev/null)
+kernel_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel" --benchmark_filter='Stereo' --benchmark_min_time=0.1 "${common[@]}" 2>/dev/null)
+build_csv=$("$BUILD_DIR/bench/lumenfold_bench_kernel" --benchmark_filter='InstanceBuild' "${common[@]}" 2>/dev/null)
 
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC'); medians of $REPS runs"
 echo
@@ -58,3 +59,5 @@ echo "$kernel_csv" | awk -F, '
     goal = (name ~ /^KernelStereo/) ? (label == "N=1024" ? ">= 2000" : ">= 1000") : ""
     printf "%-28s %-22s %10.1f us/block %10.0fx realtime %s\n", name, label, $4, $(col["realtime"]), goal
   }'
+echo
+echo "$build_csv" | awk -F, '/_median"?,/ { printf "Building an instance (entry point to idle, then effClose): %.2f ms wall, %.2f ms CPU (goal < 10 ms)\n", $3, $4 }'

@@ -154,4 +154,60 @@ TEST(KernelWidthTest, EveryWidthGivesTheSameSamples)
     }
 }
 
+// The meters read a kernel's peaks at the end of each block, and the kernel measures them
+// only on the last frame of each piece. Fed in uneven pieces, its peaks after every piece must
+// be those of the last frame completed: the input peak from the samples themselves, the
+// output peak as a kernel fed one hop at a time (which measures every frame) reports it.
+TEST(KernelPeakTest, PeaksAreThoseOfTheLastFrameAfterEveryPiece)
+{
+    constexpr int kSizeIndex = 2;  // N = 128
+    constexpr int kN = 32 << kSizeIndex;
+    constexpr int kHop = kN / 2;
+    std::vector<float> levels(2049, 0.5f);
+    std::atomic<std::uint32_t> generation{1};
+    const auto setUp = [&](SpectralEngine& engine) {
+        engine.makeTransforms();
+        BlockParameters& block = engine.block();
+        block.sizeIndex = kSizeIndex;
+        block.fftSize = kN;
+        block.levels = levels.data();
+        block.levelsGeneration = &generation;
+        block.wetGain = 1.0f;
+        block.inputGain = 2.0f;
+        block.outputGain = 1.0f;
+    };
+    SpectralEngine unevenEngine, hopEngine;
+    setUp(unevenEngine);
+    setUp(hopEngine);
+    CHalvardKernel uneven(unevenEngine, 0), byHop(hopEngine, 0);
+
+    const int total = 12 * kN;
+    std::vector<float> input = randomFloats(total, 12);
+    for (int i = 0; i < total; i += 97) {
+        input[static_cast<std::size_t>(i)] *= 3.0f;  // peaks that come and go
+    }
+    std::vector<float> output(static_cast<std::size_t>(total));
+    int done = 0, hopDone = 0;
+    for (int piece = 5; done < total; piece = piece * 7 % 151 + 1) {
+        const int frames = std::min(piece, total - done);
+        uneven.process(input.data() + done, output.data() + done, frames);
+        done += frames;
+        // Frames complete at every multiple of the hop, the first at sample 0.
+        const int lastFrameEnd = done / kHop * kHop;
+        while (hopDone < lastFrameEnd) {
+            byHop.process(input.data() + hopDone, output.data() + hopDone, kHop);
+            hopDone += kHop;
+        }
+        float expectedInputPeak = 0.0f;
+        for (int i = std::max(0, lastFrameEnd - kN); i < lastFrameEnd; ++i) {
+            expectedInputPeak = std::max(expectedInputPeak, std::fabs(input[static_cast<std::size_t>(i)] * 2.0f));
+        }
+        ASSERT_EQ(uneven.inputPeak(), expectedInputPeak) << "after " << done << " samples";
+        if (lastFrameEnd > 0) {
+            ASSERT_EQ(uneven.outputPeak(), byHop.outputPeak()) << "after " << done << " samples";
+        }
+    }
+    EXPECT_GT(uneven.outputPeak(), 0.0f);
+}
+
 }  // namespace

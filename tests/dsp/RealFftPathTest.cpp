@@ -221,7 +221,7 @@ TEST_P(RealFftPathTest, WindowedTransformsMatchWindowingAroundThePlainOnes)
     GuardedBuffer firstHalf(std::vector<float>(x.begin(), middle), std::numeric_limits<float>::quiet_NaN());
     GuardedBuffer secondHalf(std::vector<float>(middle, x.end()), std::numeric_limits<float>::quiet_NaN());
     GuardedBuffer spectrum(std::vector<float>(x.size(), kSentinel), kSentinel);
-    EXPECT_EQ(fft.forwardWindowed(firstHalf.data(), secondHalf.data(), window.data(), spectrum.data()), 1.5f);
+    EXPECT_EQ(fft.forwardWindowed(firstHalf.data(), secondHalf.data(), window.data(), spectrum.data(), true), 1.5f);
     const std::vector<float> got = spectrum.contents();
     const double forwardBound = pathTolerance(n) * sumAbs(windowedCopy);
     for (int k = 0; k < n; ++k) {
@@ -241,7 +241,7 @@ TEST_P(RealFftPathTest, WindowedTransformsMatchWindowingAroundThePlainOnes)
         plain[i] *= window[i];
     }
     GuardedBuffer output(std::vector<float>(x.size(), kSentinel), kSentinel);
-    const float peak = fft.inverseWindowed(got.data(), window.data(), gain, output.data());
+    const float peak = fft.inverseWindowed(got.data(), window.data(), gain, output.data(), true);
     const double inverseBound = pathTolerance(n) * fullSpectrumSumAbs(got) * std::fabs(gain);
     EXPECT_NEAR(peak, expectedPeak, inverseBound);
     const std::vector<float> synthesised = output.contents();
@@ -251,8 +251,18 @@ TEST_P(RealFftPathTest, WindowedTransformsMatchWindowingAroundThePlainOnes)
     EXPECT_TRUE(output.guardsIntact()) << "wrote outside the output";
 
     x[0] = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(fft.forwardWindowed(x.data(), x.data() + n / 2, window.data(), spectrum.data()), 1.5f)
+    EXPECT_EQ(fft.forwardWindowed(x.data(), x.data() + n / 2, window.data(), spectrum.data(), true), 1.5f)
         << "a NaN became the peak";
+
+    // Without the peaks: the same samples, and no peak.
+    x[0] = 0.25f;
+    std::vector<float> measured(x.size()), unmeasured(x.size());
+    fft.forwardWindowed(x.data(), x.data() + n / 2, window.data(), measured.data(), true);
+    EXPECT_EQ(fft.forwardWindowed(x.data(), x.data() + n / 2, window.data(), unmeasured.data(), false), 0.0f);
+    EXPECT_EQ(measured, unmeasured);
+    fft.inverseWindowed(got.data(), window.data(), gain, measured.data(), true);
+    EXPECT_EQ(fft.inverseWindowed(got.data(), window.data(), gain, unmeasured.data(), false), 0.0f);
+    EXPECT_EQ(measured, unmeasured);
 }
 
 // The packed slots f[0] (DC) and f[N/2] (Nyquist) share no storage with an imaginary part:
