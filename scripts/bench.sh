@@ -41,7 +41,7 @@ echo "$fft_csv" | awk -F, '
     }
   }'
 echo
-echo "Kernel, one channel, per hop of N/2 samples (ns), against the forward + inverse transform it runs"
+echo "Kernel, one channel fed 512-sample blocks, per hop of N/2 samples (ns), against the forward + inverse transform pair it runs per hop"
 echo "$cost_csv" | awk -F, '
   NR == 1 { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); col[h] = i } ; next }
   /_median"?,/ {
