@@ -202,6 +202,18 @@ void OscRequestHandler::ping(const osc::ReceivedMessage& message)
     send(*channel, packet);
 }
 
+template <class... Values>
+void OscRequestHandler::replyWith(const char* url, const char* path, const Values&... values)
+{
+    const OscEndpoint to = resolveUrl(url);
+    char buffer[kMessageBufferSize];
+    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+    packet << osc::BeginMessage(path);
+    (packet << ... << values);
+    packet << osc::EndMessage;
+    send(*openReply(to), packet);
+}
+
 void OscRequestHandler::set(const osc::ReceivedMessage& message)
 {
     osc::int32 id = 0;
@@ -216,12 +228,7 @@ void OscRequestHandler::get(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in get");
-    const OscEndpoint to = resolveUrl(reply.url);
-    char buffer[kMessageBufferSize];
-    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << id << (plugin_ ? plugin_->parameterValue(id) : 0.0f)
-           << osc::EndMessage;
-    send(*openReply(to), packet);
+    replyWith(reply.url, reply.path, id, plugin_ ? plugin_->parameterValue(id) : 0.0f);
 }
 
 void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
@@ -262,11 +269,7 @@ void OscRequestHandler::getNumParameters(const osc::ReceivedMessage& message)
     ReplyTo reply;
     Stream args = message.ArgumentStream();
     args >> reply >> osc::EndMessage;
-    const OscEndpoint to = resolveUrl(reply.url);
-    char buffer[kMessageBufferSize];
-    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << osc::int32(kParameterCount) << osc::EndMessage;
-    send(*openReply(to), packet);
+    replyWith(reply.url, reply.path, osc::int32(kParameterCount));
 }
 
 void OscRequestHandler::isParameterUsed(const osc::ReceivedMessage& message)
@@ -275,11 +278,7 @@ void OscRequestHandler::isParameterUsed(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in isParameterUsed");
-    const OscEndpoint to = resolveUrl(reply.url);
-    char buffer[kMessageBufferSize];
-    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << id << IsParameterUsed(id) << osc::EndMessage;
-    send(*openReply(to), packet);
+    replyWith(reply.url, reply.path, id, IsParameterUsed(id));
 }
 
 void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
@@ -291,13 +290,9 @@ void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
     if (!IsParameterUsed(id)) {
         throw osc::Exception("parameter id is unused");
     }
-    const OscEndpoint to = resolveUrl(reply.url);
     const ParameterInfo row = parameterInfo(id);
-    char buffer[kMessageBufferSize];
-    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << id << row.minValue << row.maxValue << row.defaultValue << row.name
-           << static_cast<osc::int32>(row.unit) << osc::EndMessage;
-    send(*openReply(to), packet);
+    replyWith(reply.url, reply.path, id, row.minValue, row.maxValue, row.defaultValue, row.name,
+              static_cast<osc::int32>(row.unit));
 }
 
 void OscRequestHandler::registerUpdate(const osc::ReceivedMessage& message)

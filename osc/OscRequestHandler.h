@@ -85,6 +85,10 @@ private:
     OscEndpoint resolveUrl(const char* url);
     std::unique_ptr<OscDatagramChannel> openReply(const OscEndpoint& to);
     void send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet);
+    // One message of the given values to path at the reply URL (resolved first, so a bad URL
+    // sends nothing).
+    template <class... Values>
+    void replyWith(const char* url, const char* path, const Values&... values);
     static void checkFits(const char* path);
     LuaMIDIHelper& lua();
 

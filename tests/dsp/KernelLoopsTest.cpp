@@ -104,27 +104,39 @@ INSTANTIATE_TEST_SUITE_P(EveryWidth, KernelLoopsTest, ::testing::ValuesIn(widths
                                                                            : std::string("EightLanes");
                          });
 
+struct Gains {
+    float dry, wet, input, output;
+};
+
+// Makes the engine's transforms and sets the block parameters a kernel reads.
+void prepare(SpectralEngine& engine, int sizeIndex, const std::vector<float>& levels,
+             const std::atomic<std::uint32_t>& generation, Gains gains)
+{
+    engine.makeTransforms();
+    BlockParameters& block = engine.block();
+    block.sizeIndex = sizeIndex;
+    block.fftSize = 32 << sizeIndex;
+    block.levels = levels.data();
+    block.levelsGeneration = &generation;
+    block.dryGain = gains.dry;
+    block.wetGain = gains.wet;
+    block.inputGain = gains.input;
+    block.outputGain = gains.output;
+}
+
 // A whole kernel, fed in uneven pieces through several frames and a level change, gives the
 // same samples on every width.
 std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex)
 {
     SpectralEngine engine;
-    engine.makeTransforms();
     engine.useLoops(width);
     std::vector<float> levels(2049);
     for (std::size_t k = 0; k < levels.size(); ++k) {
         levels[k] = static_cast<float>(k % 7) / 6.0f;
     }
     std::atomic<std::uint32_t> generation{1};
-    BlockParameters& block = engine.block();
-    block.sizeIndex = sizeIndex;
-    block.fftSize = 32 << sizeIndex;
-    block.levels = levels.data();
-    block.levelsGeneration = &generation;
-    block.dryGain = 0.25f;
-    block.wetGain = 0.75f;
-    block.inputGain = 1.5f;
-    block.outputGain = 0.9f;
+    prepare(engine, sizeIndex, levels, generation, {0.25f, 0.75f, 1.5f, 0.9f});
+    const BlockParameters& block = engine.block();
     CHalvardKernel kernel(engine, 0);
     const int total = 5 * block.fftSize + 13;
     const std::vector<float> input = randomFloats(total, 11);
@@ -165,20 +177,9 @@ TEST(KernelPeakTest, PeaksAreThoseOfTheLastFrameAfterEveryPiece)
     constexpr int kHop = kN / 2;
     std::vector<float> levels(2049, 0.5f);
     std::atomic<std::uint32_t> generation{1};
-    const auto setUp = [&](SpectralEngine& engine) {
-        engine.makeTransforms();
-        BlockParameters& block = engine.block();
-        block.sizeIndex = kSizeIndex;
-        block.fftSize = kN;
-        block.levels = levels.data();
-        block.levelsGeneration = &generation;
-        block.wetGain = 1.0f;
-        block.inputGain = 2.0f;
-        block.outputGain = 1.0f;
-    };
     SpectralEngine unevenEngine, hopEngine;
-    setUp(unevenEngine);
-    setUp(hopEngine);
+    prepare(unevenEngine, kSizeIndex, levels, generation, {0.0f, 1.0f, 2.0f, 1.0f});
+    prepare(hopEngine, kSizeIndex, levels, generation, {0.0f, 1.0f, 2.0f, 1.0f});
     CHalvardKernel uneven(unevenEngine, 0), byHop(hopEngine, 0);
 
     const int total = 12 * kN;
