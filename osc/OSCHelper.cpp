@@ -70,7 +70,7 @@ void OSCHelper::Start()
     startThreads();
     // A port asked for before the start (or kept over a Stop) is opened now.
     if (port_.load(std::memory_order_acquire) != 0) {
-        oscRestartEvent_.set();
+        oscWake_.raise(kOscRestart);
     }
 }
 
@@ -97,15 +97,15 @@ void OSCHelper::Stop()
         return;
     }
     requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
-    oscQuitEvent_.set();
-    notifyQuitEvent_.set();
+    oscWake_.raise(kOscQuit);
+    notifyWake_.raise(kNotifyQuit);
     breakActiveLoop();
     joinThread(oscThread_, oscFinished_, "OSC");
     joinThread(notifyThread_, notifyFinished_, "OSC notify");
-    // Signals the threads did not take must not reach the next Start.
-    for (platform::Event* event : {&oscQuitEvent_, &notifyQuitEvent_, &oscRestartEvent_, &loopBreakEvent_}) {
-        event->wait(0);
-    }
+    // Signals the threads did not take must not reach the next Start; a port asked for
+    // meanwhile is opened by Start (port_ keeps it).
+    oscWake_.take();
+    notifyWake_.take();
 }
 
 // Threads cannot be ended from outside safely: running Lua is interrupted by the
@@ -131,21 +131,21 @@ void OSCHelper::Listen(int port)
     }
     port_.store(port, std::memory_order_release);
     requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
-    oscRestartEvent_.set();
-    loopBreakEvent_.set();
+    oscWake_.raise(kOscRestart);
+    notifyWake_.raise(kNotifyLoopBreak);
 }
 
 void OSCHelper::StopListening()
 {
     port_.store(0, std::memory_order_release);
     requestGeneration_.fetch_add(1, std::memory_order_acq_rel);
-    loopBreakEvent_.set();
+    notifyWake_.raise(kNotifyLoopBreak);
 }
 
 void OSCHelper::parameterChanged(int id, float plainValue)
 {
     if (updates_.isRegistered(id) && setParamQueue_.Write(id, plainValue)) {
-        notifyEvent_.set();
+        notifyWake_.raise(kNotifyPending);
     }
 }
 
@@ -153,9 +153,14 @@ void OSCHelper::parameterChanged(int id, float plainValue)
 void OSCHelper::oscThreadMain()
 {
     SignalOnExit finished(oscFinished_);
-    platform::Event* events[] = {&oscQuitEvent_, &oscRestartEvent_};
-    while (platform::Event::waitAny(events, 2, -1) == 1) {
-        serveRequestedPort();
+    for (;;) {
+        const std::uint32_t reasons = oscWake_.wait(-1);
+        if ((reasons & kOscQuit) != 0) {
+            return;
+        }
+        if ((reasons & kOscRestart) != 0) {
+            serveRequestedPort();
+        }
     }
 }
 
@@ -241,15 +246,16 @@ void OSCHelper::breakActiveLoop()
 void OSCHelper::notifyThreadMain()
 {
     SignalOnExit finished(notifyFinished_);
-    platform::Event* events[] = {&notifyQuitEvent_, &notifyEvent_, &loopBreakEvent_};
     for (;;) {
-        const int signalled = platform::Event::waitAny(events, 3, -1);
-        if (signalled == 1) {
-            drainNotifications();
-        } else if (signalled == 2) {
-            breakStaleLoop();
-        } else {
+        const std::uint32_t reasons = notifyWake_.wait(-1);
+        if ((reasons & kNotifyQuit) != 0) {
             return;
+        }
+        if ((reasons & kNotifyLoopBreak) != 0) {
+            breakStaleLoop();
+        }
+        if ((reasons & kNotifyPending) != 0) {
+            drainNotifications();
         }
     }
 }

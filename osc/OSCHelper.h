@@ -17,6 +17,7 @@
 #include "osc/SetParamQueue.h"
 #include "osc/UpdateRegistry.h"
 #include "platform/Event.h"
+#include "platform/WakeFlags.h"
 #include "scripting/ScriptOscBridge.h"
 
 #include <atomic>
@@ -92,8 +93,12 @@ private:
     SetParamQueue setParamQueue_;
     OscRequestHandler handler_;
 
-    platform::Event oscQuitEvent_, oscRestartEvent_;
-    platform::Event notifyQuitEvent_, notifyEvent_, loopBreakEvent_;
+    // Why the OSC thread and the notify thread wake up. Raised without a lock, since Listen
+    // and parameterChanged run on the audio thread when a MIDI script moves parameters.
+    enum OscWake : std::uint32_t { kOscQuit = 1, kOscRestart = 2 };
+    enum NotifyWake : std::uint32_t { kNotifyQuit = 1, kNotifyPending = 2, kNotifyLoopBreak = 4 };
+    platform::WakeFlags oscWake_;
+    platform::WakeFlags notifyWake_;
     platform::Event oscFinished_, notifyFinished_;
     std::thread oscThread_, notifyThread_;
 

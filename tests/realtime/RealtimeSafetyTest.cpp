@@ -264,8 +264,8 @@ TEST_F(RealtimeSafety, SpectralScriptsTakeOnlyTheScriptLockAndAllocateBoundedAmo
 
 // Controllers on parameters whose change does more than store a value: "FFT Size" (3,
 // on controller 4) tells the host about the new latency; "OSC Port Offset" (0, on
-// controller 0) moves the OSC server, which wakes its threads through their events'
-// own locks: those show as locks of other kinds in the printed line.
+// controller 0) moves the OSC server, waking its threads without a lock. Neither takes
+// any lock but the scripting lock.
 TEST_F(RealtimeSafety, ControllersOnFftSizeAndOscPortAllocateNothing)
 {
     for (int controller : {4, 0}) {
@@ -280,6 +280,7 @@ TEST_F(RealtimeSafety, ControllersOnFftSizeAndOscPortAllocateNothing)
         report("4 events per block on controller " + std::to_string(controller), total, kBlocks);
         EXPECT_EQ(total.allocations, 0u) << controller << ": " << describe(total);
         EXPECT_EQ(total.frees, 0u) << controller << ": " << describe(total);
+        EXPECT_EQ(total.otherKindLocks, 0u) << controller << ": " << describe(total);
     }
 }
 
