@@ -27,8 +27,7 @@ CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
     : AUKernelBase(owner),
       channel_(channel),
       lanes_(static_cast<FrameLane*>(::operator new(2 * sizeof(FrameLane), kLaneAlignment))),
-      levels_(FrameLane::kCapacity / 2 + 4),
-      secondHalfLevels_(FrameLane::kCapacity / 2 + 4)
+      levels_(FrameLane::kCapacity / 2 + 4)
 {
     std::memset(static_cast<void*>(lanes_), 0, 2 * sizeof(FrameLane));
 }
@@ -146,13 +145,10 @@ void CHalvardKernel::refreshLevels(int n)
     // Read the generation first: a level written while copying moves it again, so the
     // next frame copies once more.
     const float* live = block.levels;
-    const int half = n / 2;
-    float* first = levels_.data();
-    float* second = secondHalfLevels_.data();
-    for (int k = 0; k < half; ++k) {
-        first[k] = second[k] = liveLevel(live, k);
+    float* copy = levels_.data();
+    for (int k = 0; k <= n / 2; ++k) {
+        copy[k] = liveLevel(live, k);
     }
-    second[0] = liveLevel(live, half);
     copiedGeneration_ = generation;
     copiedSize_ = n;
 }
@@ -160,5 +156,5 @@ void CHalvardKernel::refreshLevels(int n)
 void CHalvardKernel::applyLevels(const float* from, float* to, int n)
 {
     refreshLevels(n);
-    owner_.loops().applyLevels(from, levels_.data(), secondHalfLevels_.data(), to, n);
+    owner_.loops().applyLevels(from, levels_.data(), to, n);
 }

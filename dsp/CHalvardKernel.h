@@ -38,12 +38,10 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
-    // The bin levels copied from the program so that the loops can vectorise: L[0 .. N/2 - 1]
-    // for the first half of the packed spectrum (DC and the real parts), and the same with
-    // L[N/2] in slot 0 for the second half (Nyquist and the imaginary parts). Recopied when
-    // the program's level generation or the frame size changes.
+    // The bin levels L[0 .. N/2] copied from the program (other threads write them there) into
+    // an aligned buffer for the level loop. Recopied when the program's level generation or
+    // the frame size changes.
     AlignedFloats levels_;
-    AlignedFloats secondHalfLevels_;
     std::uint32_t copiedGeneration_ = 0;
     int copiedSize_ = 0;
 };

@@ -21,9 +21,10 @@ struct SampleMix {
 struct KernelLoops {
     enum class Width { Four, Eight };
 
-    // to = from * levels over a packed spectrum of n floats: first[k] for the first half,
-    // second[k] for the second; from and to may be the same buffer.
-    void (*applyLevels)(const float* from, const float* first, const float* second, float* to, int n);
+    // to = from * levels over a packed spectrum of n floats: bin k (its real part f[k] and its
+    // imaginary part f[n/2 + k]) times levels[k]; DC times levels[0] and Nyquist (f[n/2]) times
+    // levels[n/2], so levels holds n/2 + 1 values. from and to may be the same buffer.
+    void (*applyLevels)(const float* from, const float* levels, float* to, int n);
     // For each of count samples: the fill gets input * inputGain, the output gets
     // wet * (out0 + out1) + dry * previous0. input and output may be the same buffer.
     void (*mixSamples)(const SampleMix& mix, const float* input, float* output, int count);

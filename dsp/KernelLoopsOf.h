@@ -17,15 +17,19 @@ public:
 
     static KernelLoops loops() noexcept { return {applyLevels, mixSamples}; }
 
-    static void applyLevels(const float* from, const float* first, const float* second, float* to, int n)
+    static void applyLevels(const float* from, const float* levels, float* to, int n)
     {
         const int half = n / 2;
+        // Slot n/2 holds the Nyquist bin, not an imaginary part: it takes levels[n/2], set
+        // after the loop that treats it like the others (read first: to may be from).
+        const float nyquist = from[half] * levels[half];
         for (int k = 0; k < half; k += kWidth) {
-            store(to + k, load(from + k) * load(first + k));
+            store(to + k, load(from + k) * load(levels + k));
         }
         for (int k = 0; k < half; k += kWidth) {
-            store(to + half + k, load(from + half + k) * load(second + k));
+            store(to + half + k, load(from + half + k) * load(levels + k));
         }
+        to[half] = nyquist;
     }
 
     static void mixSamples(const SampleMix& mix, const float* input, float* output, int count)

@@ -10,26 +10,9 @@ typedef float Float8 __attribute__((vector_size(32)));
 
 namespace realfft_simd {
 
-// Small sizes get their own instantiation with P fixed, so that their loops unroll.
 void selectAvx2Fma(int n, RealFft::VectorEntryPoints& entry) noexcept
 {
-    switch (n) {
-    case 32:
-        entry = entryPointsOf<SimdRealFft<Float4, 4>>();
-        return;
-    case 64:
-        entry = entryPointsOf<SimdRealFft<Float4, 8>>();
-        return;
-    case 128:
-        entry = entryPointsOf<SimdRealFft<Float8, 8>>();
-        return;
-    case 256:
-        entry = entryPointsOf<SimdRealFft<Float8, 16>>();
-        return;
-    default:
-        entry = entryPointsOf<SimdRealFft<Float8>>();
-        return;
-    }
+    entry = n < 128 ? entryPointsFor<Float4>(n) : entryPointsFor<Float8>(n);
 }
 
 } // namespace realfft_simd

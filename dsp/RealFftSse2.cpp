@@ -8,20 +8,6 @@ typedef float Float4 __attribute__((vector_size(16)));
 
 namespace realfft_simd {
 
-// Small sizes get their own instantiation with P fixed, so that their loops unroll.
-void selectSse2(int n, RealFft::VectorEntryPoints& entry) noexcept
-{
-    switch (n) {
-    case 32:
-        entry = entryPointsOf<SimdRealFft<Float4, 4>>();
-        return;
-    case 64:
-        entry = entryPointsOf<SimdRealFft<Float4, 8>>();
-        return;
-    default:
-        entry = entryPointsOf<SimdRealFft<Float4>>();
-        return;
-    }
-}
+void selectSse2(int n, RealFft::VectorEntryPoints& entry) noexcept { entry = entryPointsFor<Float4>(n); }
 
 } // namespace realfft_simd

@@ -36,15 +36,14 @@ public:
 
     // forward() of the frame x[i] * window[i], where x is firstHalf[0 ... N/2 - 1] followed by
     // secondHalf[0 ... N/2 - 1]; returns max |x[i]| (a NaN never becomes the peak) when Measure
-    // is set, else 0. The window is
-    // applied as the first stage reads x, so no windowed copy is made; the first stage reads
-    // its elements 0 ... P/2 - 1 (butterfly slots 0 and 1) from the first half and the rest
-    // (slots 2 and 3) from the second, so the halves need not be contiguous.
+    // is set, else 0. The window is applied as the first stage reads x, so no windowed copy is
+    // made; that stage reads its elements 0 ... P/2 - 1 (butterfly slots 0 and 1) from the first
+    // half and the rest (slots 2 and 3) from the second, so the halves need not be contiguous.
     template <bool Measure>
     [[gnu::flatten]] static float forwardWindowed(const RealFft::VectorTables& t, const float* firstHalf,
                                                   const float* secondHalf, const float* window, float* f) noexcept
     {
-        WindowedSource<Measure> source{firstHalf, secondHalf - t.n / 2, window, {}};
+        WindowedSource<Measure> source{firstHalf, secondHalf, points(t) / 2, window, {}};
         radix4Forward(source, t.work, points(t), points(t), t.stageTwiddles);
         finishForward(t, f);
         return source.peak.largest();
@@ -140,12 +139,13 @@ private:
     template <bool Measure>
     struct WindowedSource {
         const float* firstHalf;
-        const float* secondHalfShifted;  // secondHalf - N/2: indexed like the whole frame
+        const float* secondHalf;
+        int halfElements;  // P/2: the elements of one half
         const float* window;
         Peak<Measure> peak;
         Complex get(int e, int slot) noexcept
         {
-            const Complex c = SimdRealFft::get(slot < 2 ? firstHalf : secondHalfShifted, e);
+            const Complex c = slot < 2 ? SimdRealFft::get(firstHalf, e) : SimdRealFft::get(secondHalf, e - halfElements);
             peak.take(slot, c.re);
             peak.take(slot, c.im);
             const Complex w = SimdRealFft::get(window, e);
@@ -587,4 +587,21 @@ RealFft::VectorEntryPoints entryPointsOf() noexcept
             Instance::inverse,
             {Instance::template forwardWindowed<false>, Instance::template forwardWindowed<true>},
             {Instance::template inverseWindowed<false>, Instance::template inverseWindowed<true>}};
+}
+
+// The entry points for size n on the lanes of V (n >= 2 * W * W): the small sizes get an
+// instantiation with P fixed, so that their loops unroll.
+template <class V>
+RealFft::VectorEntryPoints entryPointsFor(int n) noexcept
+{
+    switch (n / (2 * static_cast<int>(sizeof(V) / sizeof(float)))) {
+    case 4:
+        return entryPointsOf<SimdRealFft<V, 4>>();
+    case 8:
+        return entryPointsOf<SimdRealFft<V, 8>>();
+    case 16:
+        return entryPointsOf<SimdRealFft<V, 16>>();
+    default:
+        return entryPointsOf<SimdRealFft<V>>();
+    }
 }

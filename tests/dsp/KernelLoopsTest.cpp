@@ -48,23 +48,27 @@ protected:
     KernelLoops loops = KernelLoops::of(GetParam());
 };
 
-TEST_P(KernelLoopsTest, LevelsMultiplyEachHalfInPlaceOrNot)
+// Each bin of the packed spectrum gets its own level: DC and Nyquist (the real slots 0 and
+// n/2) theirs, every other bin k its real and imaginary parts both times levels[k].
+TEST_P(KernelLoopsTest, LevelsScaleEveryBinOfThePackedSpectrumInPlaceOrNot)
 {
     for (int n = 32; n <= 4096; n *= 2) {
+        const int half = n / 2;
         const std::vector<float> spectrum = randomFloats(n, 4);
-        const std::vector<float> first = randomFloats(n / 2, 5);
-        const std::vector<float> second = randomFloats(n / 2, 6);
-        std::vector<float> expected(static_cast<std::size_t>(n));
-        for (int k = 0; k < n / 2; ++k) {
-            expected[static_cast<std::size_t>(k)] = spectrum[static_cast<std::size_t>(k)] * first[static_cast<std::size_t>(k)];
-            expected[static_cast<std::size_t>(n / 2 + k)] =
-                spectrum[static_cast<std::size_t>(n / 2 + k)] * second[static_cast<std::size_t>(k)];
+        const std::vector<float> levels = randomFloats(half + 1, 5);
+        const auto at = [](int i) { return static_cast<std::size_t>(i); };
+        std::vector<float> expected(at(n));
+        expected[0] = spectrum[0] * levels[0];
+        expected[at(half)] = spectrum[at(half)] * levels[at(half)];
+        for (int k = 1; k < half; ++k) {
+            expected[at(k)] = spectrum[at(k)] * levels[at(k)];
+            expected[at(half + k)] = spectrum[at(half + k)] * levels[at(k)];
         }
-        std::vector<float> to(static_cast<std::size_t>(n));
-        loops.applyLevels(spectrum.data(), first.data(), second.data(), to.data(), n);
+        std::vector<float> to(at(n));
+        loops.applyLevels(spectrum.data(), levels.data(), to.data(), n);
         EXPECT_TRUE(sameBits(to.data(), expected.data(), n)) << "n = " << n;
         std::vector<float> inPlace(spectrum);
-        loops.applyLevels(inPlace.data(), first.data(), second.data(), inPlace.data(), n);
+        loops.applyLevels(inPlace.data(), levels.data(), inPlace.data(), n);
         EXPECT_TRUE(sameBits(inPlace.data(), expected.data(), n)) << "n = " << n;
     }
 }
