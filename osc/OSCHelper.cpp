@@ -68,10 +68,13 @@ void OSCHelper::Start()
         return;
     }
     startThreads();
-    // A port asked for before the start (or kept over a Stop) is opened now.
+    // A port asked for before the start (or kept over a Stop) is opened now, and
+    // notifications queued while stopped are sent (their queue only signals when it was
+    // written, and Stop took that signal).
     if (port_.load(std::memory_order_acquire) != 0) {
         oscWake_.raise(kOscRestart);
     }
+    notifyWake_.raise(kNotifyPending);
 }
 
 void OSCHelper::startThreads()

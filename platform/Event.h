@@ -22,8 +22,8 @@ public:
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
-    // Never allocates, so it may be called on the audio thread (it takes the
-    // event's mutex for a few instructions).
+    // Never allocates, but takes the event's mutex: the audio thread wakes threads
+    // through WakeFlags instead.
     void set();
 
     // True when the event was signalled within timeoutMs (which took the

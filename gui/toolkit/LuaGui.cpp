@@ -29,7 +29,9 @@ std::optional<std::string> readWholeFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// The font list on top of the stack: { {name = ..., size = ...}, ... }. Pops it.
+// The font list on top of the stack: { {name = ..., size = ...}, ... }. Pops it. Reads
+// raw fields only: a metamethod could raise a Lua error here, outside protected mode and
+// past the C++ objects this function holds.
 std::vector<FontRequest> fontRequests(lua_State* L)
 {
     std::vector<FontRequest> requests;
@@ -37,8 +39,10 @@ std::vector<FontRequest> fontRequests(lua_State* L)
     for (int i = 1; i <= count; ++i) {
         lua_rawgeti(L, -1, i);  // list, entry
         if (lua_istable(L, -1)) {
-            lua_getfield(L, -1, "name");  // list, entry, name
-            lua_getfield(L, -2, "size");  // list, entry, name, size
+            lua_pushliteral(L, "name");
+            lua_rawget(L, -2);  // list, entry, name
+            lua_pushliteral(L, "size");
+            lua_rawget(L, -3);  // list, entry, name, size
             if (lua_type(L, -2) == LUA_TSTRING && lua_type(L, -1) == LUA_TNUMBER) {
                 const double size = std::floor(lua_tonumber(L, -1) + 0.5);
                 if (size > 0 && size < 1000) requests.push_back({lua_tostring(L, -2), static_cast<int>(size)});

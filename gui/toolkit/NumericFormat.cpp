@@ -9,15 +9,27 @@
 namespace QN {
 namespace {
 
+// Digits of a width or a precision; more than two only serve to make the C library write
+// (and the render thread wait for) megabytes of zeros for one field.
+constexpr std::size_t kMaxDigits = 2;
+
+// Skips up to kMaxDigits + 1 digits from text[i]; answers the index after them, or npos when
+// there were more than kMaxDigits.
+std::size_t skipDigits(const std::string& text, std::size_t i)
+{
+    const std::size_t start = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    return i - start > kMaxDigits ? std::string::npos : i;
+}
+
 // Skips one conversion's flags, width and precision from text[i] (just after '%');
-// answers the index of the conversion character.
+// answers the index of the conversion character, or npos for an over-long width or precision.
 std::size_t skipSpecification(const std::string& text, std::size_t i)
 {
     while (i < text.size() && std::strchr("-+ #0", text[i])) ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    i = skipDigits(text, i);
     if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        i = skipDigits(text, i + 1);
     }
     return i;
 }
@@ -37,7 +49,6 @@ std::optional<NumericFormat> NumericFormat::parse(const std::string& pattern)
         }
         i = skipSpecification(pattern, i + 1);
         if (i >= pattern.size() || !std::strchr("feEgG", pattern[i])) return std::nullopt;
-        // Widths and precisions beyond two digits only serve to overflow.
         ++conversions;
     }
     if (conversions != 1) return std::nullopt;

@@ -42,9 +42,9 @@ void TextField::mouseDown(Point point, int modifiers)
 bool TextField::keyChar(char c)
 {
     std::unique_lock<std::mutex> lock(textLock_);
-    if (editIndex_ == -1) buffer_.clear();
+    const bool editing = editIndex_ >= 0;
     if (c == kEnter || c == kEnterAlternative) {
-        const std::optional<float> value = parseNumber(buffer_);
+        const std::optional<float> value = editing ? parseNumber(buffer_) : std::nullopt;
         if (!value) return true;
         editIndex_ = measuredEditIndex_ = -1;
         lastShown_ = 1e30f;  // show the plug-in's text for the new value
@@ -55,18 +55,24 @@ bool TextField::keyChar(char c)
         return true;
     }
     if (c == kBackspace) {
-        if (editIndex_ >= 0) {
+        if (editing) {
             buffer_.pop_back();
             --editIndex_;
+            if (editIndex_ < 0) lastShown_ = 1e30f;  // nothing typed any more: show the value again
         }
         return true;
     }
     if (c == '-') {
-        if (editIndex_ == -1) buffer_ = "-", editIndex_ = 0;
+        if (!editing) {
+            buffer_.assign(1, '-');
+            editIndex_ = 0;
+        }
         return true;
     }
-    if (c == '.' && buffer_.find('.') != std::string::npos) return true;
     if (c != '.' && !std::isdigit(static_cast<unsigned char>(c))) return false;
+    // The first digit or point replaces the shown value; until then it stays.
+    if (!editing) buffer_.clear();
+    if (c == '.' && buffer_.find('.') != std::string::npos) return true;
     if (editIndex_ <= kMaxCharacters - 2) {
         buffer_ += c;
         ++editIndex_;

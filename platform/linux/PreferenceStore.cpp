@@ -142,10 +142,15 @@ bool writeAll(int fd, const std::string& content) {
     return true;
 }
 
+// A temporary copy is the file's name, this marker and mkostemp's six random characters;
+// nothing else in the folder is ever taken for one.
+constexpr const char* kTemporaryMarker = ".tmp-";
+constexpr std::size_t kRandomPartLength = 6;
+
 // Writes into a temporary file in the same folder and renames it over the
 // target, so the file is always either the old or the new complete text.
 void replaceFile(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = path + kTemporaryMarker + std::string(kRandomPartLength, 'X');
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return;
     const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
@@ -158,11 +163,9 @@ void replaceFile(const std::string& path, const std::string& content) {
 // behind. Copies only come into being under the lock, so any copy found while holding
 // it belongs to such a writer.
 void removeStaleCopies(const std::string& folder) {
-    const std::string prefix = std::string(kFileName + 1) + ".";
-    constexpr std::size_t kRandomPartLength = 6;  // the XXXXXX of mkostemp
+    const std::string prefix = std::string(kFileName + 1) + kTemporaryMarker;
     for (const std::string& name : listFileNames(folder, "")) {
-        if (name.size() == prefix.size() + kRandomPartLength && name.compare(0, prefix.size(), prefix) == 0
-            && name.compare(prefix.size(), std::string::npos, "lock") != 0)
+        if (name.size() == prefix.size() + kRandomPartLength && name.compare(0, prefix.size(), prefix) == 0)
             ::unlink((folder + "/" + name).c_str());
     }
 }

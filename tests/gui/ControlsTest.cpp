@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <string>
 #include <cmath>
 
 namespace {
@@ -166,6 +167,27 @@ TEST_F(TextFieldTest, OnlyOnePointALeadingMinusAndFifteenCharactersAreTaken)
     EXPECT_EQ(field->text().size(), 15u);
 }
 
+// Keys that start no entry (Enter, Backspace, a letter) leave the shown value as it is and
+// set nothing; erasing every typed character shows the value again.
+TEST_F(TextFieldTest, KeysThatStartNoEntryKeepTheShownValue)
+{
+    const auto measure = [](const std::string& text) { return static_cast<float>(text.size()); };
+    field->refresh(measure);
+    const std::string shown = field->text();
+    ASSERT_EQ(shown, "0.0");
+    for (char key : {char(13), char(8), 'x'}) {
+        manager.typeCharacter(key);
+        field->refresh(measure);
+        EXPECT_EQ(field->text(), shown) << int(key);
+    }
+    EXPECT_TRUE(plugin.log.empty());
+    typeText("7");
+    manager.typeCharacter(8);
+    field->refresh(measure);
+    EXPECT_EQ(field->text(), shown);
+    EXPECT_FALSE(field->isEditing());
+}
+
 TEST_F(TextFieldTest, UnparsableTextStaysAndFocusLossAbandonsIt)
 {
     typeText("-");
@@ -178,16 +200,27 @@ TEST_F(TextFieldTest, UnparsableTextStaysAndFocusLossAbandonsIt)
     EXPECT_FALSE(field->isEditing());  // no longer focused: nothing reaches it
 }
 
-TEST(NumericFormat, AcceptsOneFloatingConversionAndFormatsWithAPointInAnyLocale)
+TEST(NumericFormat, AcceptsOneFloatingConversionWithShortWidthAndPrecision)
 {
     EXPECT_TRUE(QN::NumericFormat::parse("%.1f"));
     EXPECT_TRUE(QN::NumericFormat::parse("%+6.2e dB %%"));
-    for (const char* unsafe : {"%s", "%n", "%d", "%f %f", "", "%", "%.1f%", "%*f", "%lf"}) {
+    EXPECT_TRUE(QN::NumericFormat::parse("%99.99g"));
+    // A skin's format must not be able to make one field megabytes long.
+    for (const char* unsafe : {"%s", "%n", "%d", "%f %f", "", "%", "%.1f%", "%*f", "%lf", "%.100f", "%100f",
+                               "%.99999999f", "%0000000099999f"}) {
         EXPECT_FALSE(QN::NumericFormat::parse(unsafe)) << unsafe;
     }
-    const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_EQ(QN::NumericFormat::parse("%.2f")->format(-1.5), "-1.50");
-    if (previous) std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(NumericFormat, FormatsWithAPointUnderACommaLocale)
+{
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (scripts/install-deps.sh makes it)";
+    }
+    const std::string formatted = QN::NumericFormat::parse("%.2f")->format(-1.5);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(formatted, "-1.50");
 }
 
 // ---- spectrum display --------------------------------------------------------------

@@ -2,6 +2,7 @@
 // pointer and key events on a private X server.
 
 #include "UserFolderSandbox.h"
+#include "osc/UdpTestPeer.h"
 
 #include "platform/PreferenceStore.h"
 #include "plugin/ParameterTable.h"
@@ -10,10 +11,6 @@
 #include "tools/host/PluginInstance.h"
 
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -165,37 +162,32 @@ TEST_F(LayoutEditor, TheAllZeroButtonSetsEveryBinLevelToZeroWithoutTellingTheHos
     EXPECT_EQ(plugin->countCalls(audioMasterAutomate), 0);
 }
 
-// True when a UDP socket of ours cannot take the port: somebody listens there.
-bool udpPortTaken(int port)
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    const bool taken = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0;
-    close(fd);
-    return taken;
-}
-
 TEST_F(LayoutEditor, ThePreferencesPanelChangesTheBasePortAndMovesTheServer)
 {
-    constexpr int kOldBase = 23400, kNewBase = 23460, kOffset = 3;
-    platform::writePreferenceInt("OSC Base Port", kOldBase);
+    constexpr int kOffset = 3;
+    // Two free ports; the bases are typed into the panel, so both have five digits.
+    const int oldBase = UdpTestPeer::freePort() - kOffset;
+    int newBase = oldBase;
+    while (newBase == oldBase) newBase = UdpTestPeer::freePort() - kOffset;
+    platform::writePreferenceInt("OSC Base Port", oldBase);
     plugin = nullptr;
     std::string error;
     plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);  // reads the base port
     ASSERT_TRUE(plugin) << error;
     plugin->setParameter(ParameterId::OscPortOffset, kOffset / 100.0f);
+    UdpTestPeer peer;
+    ASSERT_NE(peer.pingUntilAnswered(oldBase + kOffset), "(nothing)");
     open();
-    ASSERT_TRUE(editor->pumpUntil([&] { return udpPortTaken(kOldBase + kOffset); }, kTimeoutMs));
     click(kPrefsX, kButtonRowY);
     click(kPortFieldX, kPortFieldY);
-    editor->typeKeys({"BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "2", "3", "4", "6", "0"});
+    std::vector<std::string> keys(5, "BackSpace");
+    for (char digit : std::to_string(newBase)) keys.emplace_back(1, digit);
+    editor->typeKeys(keys);
     click(kOkX, kOkY);
-    EXPECT_TRUE(editor->pumpUntil([&] { return udpPortTaken(kNewBase + kOffset); }, kTimeoutMs));
-    EXPECT_TRUE(editor->pumpUntil([&] { return !udpPortTaken(kOldBase + kOffset); }, kTimeoutMs));
-    EXPECT_EQ(platform::readPreferenceInt("OSC Base Port", 0), kNewBase);
+    EXPECT_TRUE(editor->pumpUntil([&] { return peer.pingUntilAnswered(newBase + kOffset, 50) != "(nothing)"; },
+                                  kTimeoutMs));
+    EXPECT_TRUE(UdpTestPeer::closedWithin(oldBase + kOffset, kTimeoutMs));
+    EXPECT_EQ(platform::readPreferenceInt("OSC Base Port", 0), newBase);
 }
 
 TEST_F(LayoutEditor, EscapeClosesThePreferencesPanelWithoutChangingThePort)

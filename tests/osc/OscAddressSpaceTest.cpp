@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace {
 
 constexpr const char* kUrl = "127.0.0.1:9000";
@@ -101,6 +107,30 @@ TEST_F(OscAddressSpace, RegistrationsAreKeptOnceAndNotifiedUntilRemoved)
     EXPECT_FALSE(instance.osc().isUpdateRegistered(2));
     instance.osc().parameterChanged(2, 0.75f);
     EXPECT_FALSE(instance.osc().setParamQueue().take(entry));
+}
+
+// A change still queued when the OSC threads stopped (Stop takes every wake-up signal, so the
+// queue stays written but unsignalled) is sent once they start again, and notifications
+// keep flowing after it.
+TEST_F(OscAddressSpace, ChangesQueuedWhileStoppedAreSentAfterTheNextStart)
+{
+    instance.handle(oscMessage("/registerUpdate", [](auto& s) { s << 2 << kUrl << "/wet"; }));
+    const auto sentWithin = [this](const std::string& line) {
+        for (int wait = 0; wait < 500; ++wait) {
+            const std::vector<std::string> sent = instance.network.described();
+            if (std::find(sent.begin(), sent.end(), line) != sent.end()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    instance.osc().Start();
+    instance.osc().Stop();
+    ASSERT_TRUE(instance.osc().setParamQueue().Write(2, 0.5f));
+    instance.osc().Start();
+    EXPECT_TRUE(sentWithin("/wet i:2 f:0.5"));
+    instance.osc().parameterChanged(2, 0.25f);
+    EXPECT_TRUE(sentWithin("/wet i:2 f:0.25"));
+    instance.osc().Stop();
 }
 
 TEST_F(OscAddressSpace, CallRepliesWithNumbersAndStringsUpToTheFirstNil)

@@ -127,12 +127,13 @@ TEST_F(PreferenceStoreStress, TwoProcessesWritingOneNameLeaveAFileHoldingTheLast
 
 TEST_F(PreferenceStoreStress, NextWriterClearsAwayACopyLeftByAKilledWriter) {
     platform::writePreferenceInt("Before", 1);
-    for (const char* name : {"com.corvanne.lumenfold.conf.Ab3xYz", "com.corvanne.lumenfold.conf.old",
-                             "notes.txt"})
+    for (const char* name : {"com.corvanne.lumenfold.conf.tmp-Ab3xYz", "com.corvanne.lumenfold.conf.old",
+                             "com.corvanne.lumenfold.conf.backup", "notes.txt"})
         std::ofstream(makerFolder + "/" + name) << "Before=2\n";
     platform::writePreferenceInt("After", 3);
-    EXPECT_FALSE(fs::exists(makerFolder + "/com.corvanne.lumenfold.conf.Ab3xYz"));
+    EXPECT_FALSE(fs::exists(makerFolder + "/com.corvanne.lumenfold.conf.tmp-Ab3xYz"));
     EXPECT_TRUE(fs::exists(makerFolder + "/com.corvanne.lumenfold.conf.old")) << "not a temporary copy";
+    EXPECT_TRUE(fs::exists(makerFolder + "/com.corvanne.lumenfold.conf.backup")) << "a user's own file";
     EXPECT_TRUE(fs::exists(makerFolder + "/notes.txt"));
     EXPECT_TRUE(fs::exists(file + ".lock"));
     EXPECT_EQ(platform::readPreferenceInt("Before", -1), 1);

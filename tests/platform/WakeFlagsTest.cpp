@@ -44,41 +44,32 @@ TEST(WakeFlags, WakesASleepingWaiterFromAnotherThread)
     EXPECT_EQ(received.load(), 2u);
 }
 
-// Two raisers, one waiter that keeps waiting: every reason raised is seen, none twice in a row
-// without being raised again, and the waiter ends on the last one.
-TEST(WakeFlags, NoReasonIsLostUnderConcurrentRaises)
+// Ping-pong: each raise must wake a waiter that waits for ever, whether it is already asleep
+// or just about to sleep. A lost wake-up leaves the waiter asleep, which the bounded wait for
+// its answer catches (and a final raise then frees the thread).
+TEST(WakeFlags, EveryRaiseWakesAWaiterThatWaitsForEver)
 {
-    constexpr int kRounds = 20000;
+    constexpr int kRounds = 5000;
     platform::WakeFlags flags;
-    std::atomic<int> seenOne{0}, seenTwo{0};
+    std::atomic<int> answered{0};
     std::thread waiter([&] {
         for (;;) {
-            const std::uint32_t reasons = flags.wait(2000);
-            ASSERT_NE(reasons, 0u) << "a raise was lost";
-            seenOne += (reasons & 1) != 0;
-            seenTwo += (reasons & 2) != 0;
-            if ((reasons & 4) != 0) {
-                return;
-            }
+            const std::uint32_t reasons = flags.wait(-1);
+            if ((reasons & 2) != 0) return;
+            answered.fetch_add(1);
         }
     });
-    std::thread first([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            flags.raise(1);
-        }
-    });
-    std::thread second([&] {
-        for (int i = 0; i < kRounds; ++i) {
-            flags.raise(2);
-        }
-    });
-    first.join();
-    second.join();
-    flags.raise(4);
+    int lostAt = -1;
+    for (int round = 0; round < kRounds && lostAt < 0; ++round) {
+        flags.raise(1);
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        while (answered.load() <= round && Clock::now() < deadline) std::this_thread::yield();
+        if (answered.load() <= round) lostAt = round;
+    }
+    flags.raise(2);
     waiter.join();
-    EXPECT_GE(seenOne.load(), 1);
-    EXPECT_GE(seenTwo.load(), 1);
-    EXPECT_LE(seenOne.load(), kRounds);
+    EXPECT_EQ(lostAt, -1) << "a wake-up was lost";
+    EXPECT_EQ(answered.load(), kRounds);
 }
 
 }  // namespace

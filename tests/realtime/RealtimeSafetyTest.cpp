@@ -275,9 +275,12 @@ TEST_F(RealtimeSafety, ControllersOnFftSizeAndOscPortAllocateNothing)
             controllers.push_back({i * 100, {0xB0, static_cast<unsigned char>(controller), value}});
         }
         lfhost::MidiEventList events(controllers);
+        const int parameter = controller == 4 ? 3 : 0;  // "FFT Size", "OSC Port Offset"
+        const float before = plugin->getParameter(parameter);
         constexpr int kBlocks = 50;
         const AudioThreadCounts total = processBlocks(kBlocks, 512, &events);
         report("4 events per block on controller " + std::to_string(controller), total, kBlocks);
+        EXPECT_NE(plugin->getParameter(parameter), before) << controller << ": the handler ran";
         EXPECT_EQ(total.allocations, 0u) << controller << ": " << describe(total);
         EXPECT_EQ(total.frees, 0u) << controller << ": " << describe(total);
         EXPECT_EQ(total.otherKindLocks, 0u) << controller << ": " << describe(total);

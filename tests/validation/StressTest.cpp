@@ -93,6 +93,7 @@ protected:
         scripts_.add("busy.lua", R"(
             bumps = 0
             function bump() bumps = bumps + 1 end
+            function spin() local t = time() while time() - t < 3 do end end
             local started = false
             requestNoteOn(60, function()
                 if not started then
@@ -144,19 +145,27 @@ TEST_F(StressTest, EditorOpensAndClosesFiftyTimesWhileEverythingRuns)
     busy.stop();
 }
 
+// Each round: a fresh instance serving the port (the fixture's instance is closed first, so
+// the port is free), its periodic timer started by a note, then an OSC request whose script
+// runs for three seconds; closing the instance meanwhile must interrupt both promptly.
 TEST_F(StressTest, ClosingWhileAnOscRequestAndATimerAreInFlight)
 {
-    UserScriptFolder more;
+    plugin.reset();
     for (int round = 0; round < 5; ++round) {
         auto fresh = loadPlugin();
         ASSERT_TRUE(fresh);
         fresh->setParameter(0, static_cast<float>(kOffset) / 100.0f);
-        BusyInstance busy(*fresh, oscPort());
         UdpTestPeer peer;
-        peer.sendTo(oscPort(), oscMessage("/exec", [](auto& s) { s << "bump"; }));
+        ASSERT_NE(peer.pingUntilAnswered(oscPort()), "(nothing)") << "round " << round;
+        {
+            BusyInstance busy(*fresh, oscPort());  // its audio thread plays the note that starts the timer
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        peer.sendTo(oscPort(), oscMessage("/exec", [](auto& s) { s << "spin"; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const auto start = std::chrono::steady_clock::now();
-        busy.stop();
         fresh.reset();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2))
+            << "closing waited for the running request";
     }
 }

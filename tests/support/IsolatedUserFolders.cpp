@@ -1,4 +1,4 @@
-// Every integration test process gets its own empty configuration and data folders, so
+// Every test process that links this gets its own empty configuration and data folders, so
 // that the user's preferences and scripts never change what the tests see.
 
 #include <gtest/gtest.h>
