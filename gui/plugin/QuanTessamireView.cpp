@@ -19,13 +19,18 @@ QuanTessamireView::~QuanTessamireView() { close(); }
 bool QuanTessamireView::getRect(ERect** rect)
 {
     if (manager()) return CarbonVSTEditor::getRect(rect);
-    // A builder of its own, only to run the script's top level and ask for the size.
-    PluginLuaGui probe(*connection_, nullptr);
-    const auto [width, height] = probe.windowSize();
-    rect_.top = 0;
-    rect_.left = 0;
-    rect_.bottom = static_cast<std::int16_t>(height);
-    rect_.right = static_cast<std::int16_t>(width);
+    // Hosts ask often; the layout script runs once per closed spell (the skin can change
+    // only while the editor is open, through its preferences).
+    if (!sizeProbed_) {
+        // A builder of its own, only to run the script's top level and ask for the size.
+        PluginLuaGui probe(*connection_, nullptr);
+        const auto [width, height] = probe.windowSize();
+        rect_.top = 0;
+        rect_.left = 0;
+        rect_.bottom = static_cast<std::int16_t>(height);
+        rect_.right = static_cast<std::int16_t>(width);
+        sizeProbed_ = true;
+    }
     *rect = &rect_;
     return true;
 }
@@ -37,6 +42,7 @@ void QuanTessamireView::createGui()
 
 void QuanTessamireView::releaseGui()
 {
+    sizeProbed_ = false;
     builder_.reset();
     preferences_ = nullptr;
 }

@@ -31,4 +31,5 @@ private:
     std::unique_ptr<TessamireConnection> connection_;
     std::unique_ptr<PluginLuaGui> builder_;
     PreferencesPanel* preferences_ = nullptr;  // owned by the manager
+    bool sizeProbed_ = false;                  // rect_ holds the layout's size while closed
 };

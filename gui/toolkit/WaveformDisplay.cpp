@@ -124,13 +124,6 @@ Box WaveformDisplay::column(int bin, const Box& box) const
     return c;
 }
 
-Box WaveformDisplay::absoluteBox()
-{
-    Box box = box_;
-    for (Group* group = parent(); group; group = group->parent()) box = box.movedBy(group->x(), group->y(), group->z());
-    return box;
-}
-
 UIElement* WaveformDisplay::hitTest(Point point)
 {
     if (!isVisible() || !box_.contains(point)) return nullptr;
@@ -155,7 +148,7 @@ void WaveformDisplay::setLevel(int bin, float level)
 
 void WaveformDisplay::mouseDown(Point point, int modifiers)
 {
-    const BinPoint hit = pointToBin(point, absoluteBox());
+    const BinPoint hit = pointToBin(point, absoluteBounds());
     const ControlParameterInfo& record = records_[static_cast<std::size_t>(hit.bin)];
     // One edit gesture for the whole drag, however many bins it passes.
     const int edited = manager_.editedParameter();
@@ -176,7 +169,7 @@ void WaveformDisplay::mouseDown(Point point, int modifiers)
 void WaveformDisplay::mouseDrag(Point point, int modifiers)
 {
     if (modifiers & ModifierAlt) return;
-    BinPoint hit = pointToBin(point, absoluteBox());
+    BinPoint hit = pointToBin(point, absoluteBounds());
     if (modifiers & ModifierControl) hit.bin = anchorBin_;
     if (modifiers & ModifierShift) {
         hit.level = std::clamp(startLevel_ + (point.y - start_.y) * kFineSensitivity, 0.0f, 1.0f);

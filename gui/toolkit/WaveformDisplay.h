@@ -94,7 +94,6 @@ private:
     void rebuildSliders(int bins);
     [[nodiscard]] int sizeIndex() const;
     [[nodiscard]] float logPosition(int bin, int sizeIndex) const;
-    [[nodiscard]] Box absoluteBox();
 
     Box box_;
     DisplayBlock* display_;
