@@ -100,7 +100,8 @@ lua_State* LuaGui::luaState()
 
 void LuaGui::createState()
 {
-    lua_State* L = luaL_newstate();
+    lua_State* L = lua_newstate(LuaMemoryBudget::allocate, &memory_);
+    if (!L) L = luaL_newstate();  // interpreters that do not take our allocator
     if (!L) {
         platform::showError("the editor's layout cannot run: Lua is not available");
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scripting/LuaMemoryBudget.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -104,6 +106,9 @@ private:
     Manager* manager_ = nullptr;
     std::string skinName_;
     std::string skinFolder_;
+    // The layout's allocations have a ceiling too: a skin allocating without bound gets
+    // "not enough memory" instead of taking the host's memory.
+    LuaMemoryBudget memory_;
     lua_State* state_ = nullptr;
     bool stateAttempted_ = false;
     bool building_ = false;

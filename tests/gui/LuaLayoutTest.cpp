@@ -185,6 +185,21 @@ TEST_F(LuaLayoutTest, ASkinThatFailsHalfwayKeepsWhatItMade)
     EXPECT_EQ(manager.root().children().size(), 1u);
 }
 
+// A skin allocating without bound meets the memory ceiling: its createUI fails with Lua's
+// memory error and what it made before stays, instead of the host running out of memory.
+TEST_F(LuaLayoutTest, ASkinAllocatingWithoutBoundStopsAtTheCeiling)
+{
+    buildSkin(R"(
+        function getWindowSize() return 300, 200 end
+        function createUI()
+            add(label("first", 0, 0, 50, 12))
+            local hoard = {}
+            while true do hoard[#hoard + 1] = string.rep("x", 1000000) .. #hoard end
+        end)");
+    EXPECT_EQ(manager.root().children().size(), 1u);
+    EXPECT_EQ(builder->windowSize(), std::make_pair(300, 200)) << "the state is still usable";
+}
+
 TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileOpensEmptyAndSizeless)
 {
     testing::internal::CaptureStderr();
