@@ -38,13 +38,15 @@ private:
 struct Plugin : QN::PluginServices {
     std::array<float, kParameterCount> values{};
     float parameterValue(int id) override { return isValidParameterId(id) ? values[std::size_t(id)] : 0.0f; }
-    void setNormalizedParameter(int id, float normalized) override
+    bool setPlainParameter(int id, float plain) override
     {
-        if (isValidParameterId(id)) {
-            values[std::size_t(id)] = normalizedToPlain(id, normalized);
+        const auto admitted = isValidParameterId(id) ? admittedPlainValue(parameterInfo(id), plain) : std::nullopt;
+        if (admitted) {
+            values[std::size_t(id)] = *admitted;
         }
+        return admitted.has_value();
     }
-    void automateParameter(int, float) override {}
+    ParameterInfo parameterRow(int id) const override { return parameterInfo(id); }
     void setIndicator(int, bool) override {}
     bool indicator(int) override { return false; }
 };

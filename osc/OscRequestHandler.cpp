@@ -11,6 +11,8 @@
 
 #include <oscpack/ip/IpEndpointName.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +34,14 @@ struct ReplyTo {
 };
 
 Stream& operator>>(Stream& args, ReplyTo& reply) { return args >> reply.url >> reply.path; }
+
+// Checked before anything is set, so that a refused message changes nothing.
+void checkFinite(float value)
+{
+    if (!std::isfinite(value)) {
+        throw osc::Exception("value is not a finite number");
+    }
+}
 
 int checkedId(osc::int32 id, const char* error)
 {
@@ -158,11 +168,12 @@ bool OscRequestHandler::applyParameterPath(const std::string& address, const osc
     Stream args = message.ArgumentStream();
     for (float& value : values) {
         args >> value;
+        checkFinite(value);
     }
     args >> osc::EndMessage;
     for (const ScriptPathTable::Bindings& entry : entries) {
         for (std::size_t k = 0; k < entry.size() && k < values.size(); ++k) {
-            setPlainValue(entry[k].index, values[k] * entry[k].scale + entry[k].offset);
+            setPlainValue(entry[k].index, boundPlainValue(entry[k], values[k]));
         }
     }
     return true;
@@ -219,6 +230,7 @@ void OscRequestHandler::set(const osc::ReceivedMessage& message)
     osc::int32 id = 0;
     float value = 0.0f;
     message.ArgumentStream() >> id >> value >> osc::EndMessage;
+    checkFinite(value);
     setPlainValue(checkedId(id, "parameter id out of range in set"), value);
 }
 
@@ -290,7 +302,7 @@ void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
     if (!IsParameterUsed(id)) {
         throw osc::Exception("parameter id is unused");
     }
-    const ParameterInfo row = parameterInfo(id);
+    const ParameterInfo row = plugin_ ? plugin_->parameterRow(id) : parameterInfo(id);
     replyWith(reply.url, reply.path, id, row.minValue, row.maxValue, row.defaultValue, row.name,
               static_cast<osc::int32>(row.unit));
 }
@@ -378,17 +390,23 @@ LuaMIDIHelper& OscRequestHandler::lua()
     return *lua_;
 }
 
-// As scripts' setParameter does: normalise, store through the host path, tell the host.
+// As scripts' setParameter does: through the plug-in's one door, which clamps to the
+// range and tells the host.
 void OscRequestHandler::setPlainValue(int id, float plain)
 {
-    const float normalized = plainToNormalized(id, plain);
-    if (!std::isfinite(normalized)) {
-        throw osc::Exception("value is not a finite number");
-    }
     if (plugin_ != nullptr) {
-        plugin_->setNormalizedParameter(id, normalized);
-        plugin_->automateParameter(id, normalized);
+        plugin_->setPlainParameter(id, plain);
     }
+}
+
+float OscRequestHandler::boundPlainValue(const ParameterBinding& binding, float value) const
+{
+    if (!binding.normalized || plugin_ == nullptr) {
+        return value;
+    }
+    const ParameterInfo row = plugin_->parameterRow(binding.index);
+    const double plain = row.minValue + static_cast<double>(value) * (row.maxValue - row.minValue);
+    return static_cast<float>(std::clamp<double>(plain, -FLT_MAX, FLT_MAX));
 }
 
 OscEndpoint OscRequestHandler::resolveUrl(const char* url)

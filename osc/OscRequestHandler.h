@@ -14,6 +14,7 @@
 #include "osc/LuaCallResults.h"
 #include "osc/OscLuaRequests.h"
 #include "osc/OscNetwork.h"
+#include "osc/ParameterBinding.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 #include <oscpack/osc/OscPacketListener.h>
@@ -82,6 +83,7 @@ private:
     void stopNote(const osc::ReceivedMessage& message);
 
     void setPlainValue(int id, float plain);
+    float boundPlainValue(const ParameterBinding& binding, float value) const;
     OscEndpoint resolveUrl(const char* url);
     std::unique_ptr<OscDatagramChannel> openReply(const OscEndpoint& to);
     void send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet);

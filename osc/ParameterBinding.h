@@ -1,12 +1,13 @@
 #pragma once
-// One parameter driven by a script-registered OSC address: plain = x * scale + offset.
+// One parameter driven by a script-registered OSC address: the value received is the
+// plain value, or with `normalized` a 0..1 position in the parameter's range as the
+// instance has it when the message arrives.
 
 namespace QN {
 
 struct ParameterBinding {
     int index = 0;
-    float offset = 0.0f;
-    float scale = 1.0f;
+    bool normalized = false;
 };
 
 }  // namespace QN

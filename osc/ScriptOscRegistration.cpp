@@ -43,9 +43,7 @@ bool ScriptOscRegistration::addParameterEntry(lua_State* L, ScriptPathTable& pat
             lua_rawgeti(L, -1, k);
             const int id = static_cast<int>(lua_tointeger(L, -1));
             lua_pop(L, 1);
-            const ParameterInfo row = parameterInfo(id);
-            bindings.push_back(normalized ? ParameterBinding{id, row.minValue, row.maxValue - row.minValue}
-                                          : ParameterBinding{id, 0.0f, 1.0f});
+            bindings.push_back(ParameterBinding{id, normalized});
         }
         *consistent = paths.addParameterEntry(path, std::move(bindings));
         return true;

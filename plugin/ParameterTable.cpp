@@ -1,7 +1,7 @@
 #include "plugin/ParameterTable.h"
 
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,10 +59,6 @@ constexpr std::array<ParameterInfo, kBinLevelBase> kControlRows = {{
     {"Dummy", ParameterUnit::Generic, 0, 1, 0},
 }};
 
-// Shared by every instance in the process; the last instance to finish loading its
-// scripts sets it (the host thread builds instances one at a time).
-std::atomic<float> scriptIndexMaximum{0.0f};
-
 bool isIndexedLike(ParameterUnit unit)
 {
     return unit == ParameterUnit::Indexed || unit == ParameterUnit::Beats;
@@ -77,11 +73,7 @@ ParameterInfo parameterInfo(int id)
     if (id >= kBinLevelBase) {
         return {binNames().names[id - kBinLevelBase].data(), ParameterUnit::Generic, 0, 1, 1};
     }
-    ParameterInfo row = kControlRows[id];
-    if (id == ParameterId::ScriptIndex) {
-        row.maxValue = scriptIndexMaximum.load(std::memory_order_relaxed);
-    }
-    return row;
+    return kControlRows[id];
 }
 
 int findParameterByName(std::string_view name)
@@ -94,9 +86,12 @@ int findParameterByName(std::string_view name)
     return -1;
 }
 
-float normalizedToPlain(int id, float x)
+float normalizedToPlain(int id, float x) { return normalizedToPlain(parameterInfo(id), x); }
+
+float plainToNormalized(int id, float v) { return plainToNormalized(parameterInfo(id), v); }
+
+float normalizedToPlain(const ParameterInfo& row, float x)
 {
-    const ParameterInfo row = parameterInfo(id);
     if (isIndexedLike(row.unit)) {
         return std::floor((row.maxValue - row.minValue) * x + row.minValue + 0.5f);
     }
@@ -106,9 +101,8 @@ float normalizedToPlain(int id, float x)
     return (row.maxValue - row.minValue) * x + row.minValue;
 }
 
-float plainToNormalized(int id, float v)
+float plainToNormalized(const ParameterInfo& row, float v)
 {
-    const ParameterInfo row = parameterInfo(id);
     if (row.unit == ParameterUnit::Hertz) {
         return std::log(v / row.minValue) / std::log(row.maxValue / row.minValue);
     }
@@ -118,9 +112,12 @@ float plainToNormalized(int id, float v)
     return (v - row.minValue) / (row.maxValue - row.minValue);
 }
 
-void setScriptIndexMaximum(float maximum)
+std::optional<float> admittedPlainValue(const ParameterInfo& row, float plain)
 {
-    scriptIndexMaximum.store(maximum, std::memory_order_relaxed);
+    if (!std::isfinite(plain)) {
+        return std::nullopt;
+    }
+    return std::clamp(plain, row.minValue, row.maxValue);
 }
 
 int fftSizeIndexFromValue(float value)

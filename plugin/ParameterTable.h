@@ -1,11 +1,14 @@
 #pragma once
 // The process-wide parameter table: 32 controls followed by the 2049 bin levels.
 // Values live in the program in their own ("plain") units; hosts see 0..1.
-// The table is shared by every instance; only the maximum of "Script Index" changes
-// at run time (once the spectral scripts are known).
+// The table is shared by every instance and never changes. The maximum of "Script Index"
+// is 0 here: each instance sets its own once its spectral scripts are known
+// (QuanAuBase::parameterRow), so that other instances can never change what its value
+// means.
 
 #include "plugin/ParameterInfo.h"
 
+#include <optional>
 #include <string_view>
 
 constexpr int kParameterCount = 2081;
@@ -40,17 +43,23 @@ constexpr float kGainFloorDb = -80.0f;  // "-inf": the gain is exactly zero here
 
 bool isValidParameterId(int id);
 
-// id must be valid. The maximum of "Script Index" is read as it stands now.
+// id must be valid.
 ParameterInfo parameterInfo(int id);
 
 // Exact table name; -1 when no row has it.
 int findParameterByName(std::string_view name);
 
+// The conversions between the host's 0..1 and a row's plain values. The id forms use
+// the table's own row.
+float normalizedToPlain(const ParameterInfo& row, float normalized);
+float plainToNormalized(const ParameterInfo& row, float plain);
 float normalizedToPlain(int id, float normalized);
 float plainToNormalized(int id, float plain);
 
-// Called once per instance after its spectral scripts are known (host thread).
-void setScriptIndexMaximum(float maximum);
+// The one rule for a plain value that arrives from outside (host, OSC, scripts, editor,
+// state chunks, the renderer): a non-finite value is refused (nullopt), any other is
+// clamped into the row's minimum..maximum.
+std::optional<float> admittedPlainValue(const ParameterInfo& row, float plain);
 
 // The FFT size index a stored "FFT Size" value stands for, clamped to the eight sizes:
 // stored values are kept as they are, so every user clamps here.

@@ -2,12 +2,14 @@
 
 #include "dsp/AUKernelBase.h"
 #include "plugin/ParameterTable.h"
+#include "plugin/ProgramValues.h"
 #include "plugin/QuanProgram.h"
 #include "plugin/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -15,6 +17,18 @@ namespace {
 constexpr std::size_t kMaxDisplayChars = 23;
 constexpr std::size_t kMaxNameChars = 15;
 constexpr std::size_t kMaxProgramNameChars = 31;
+// A chunk of random bytes behind a valid header could correct every value: beyond this
+// many lines one summary says how many more there were.
+constexpr int kMaxCorrectionLines = 16;
+const char* const kReplacementProgramName = "Untitled";
+
+void reportCorrection(int& count, const char* name, float stored, float corrected, const char* how)
+{
+    if (++count <= kMaxCorrectionLines) {
+        std::printf("Lumenfold: state value \"%s\" %s %s %s\n", name, formatParameterNumber(stored).c_str(), how,
+                    formatParameterNumber(corrected).c_str());
+    }
+}
 
 CFArray* makeList(std::initializer_list<const char*> texts)
 {
@@ -63,7 +77,7 @@ void QuanAuBase::setParameter(VstInt32 id, float normalized)
     if (!isValidParameterId(id) || !std::isfinite(normalized)) {
         return;
     }
-    const float plain = normalizedToPlain(id, normalized);
+    const float plain = normalizedToPlain(parameterRow(id), std::clamp(normalized, 0.0f, 1.0f));
     currentProgram().setParameter(id, plain);
     if (editor_) {
         editor_->parameterChanged(id, plain);
@@ -76,21 +90,42 @@ float QuanAuBase::getParameter(VstInt32 id)
     if (!isValidParameterId(id)) {
         return 0.0f;
     }
-    return plainToNormalized(id, currentProgram().getParameter(id));
+    const float normalized = plainToNormalized(parameterRow(id), currentProgram().getParameter(id));
+    return std::isfinite(normalized) ? std::clamp(normalized, 0.0f, 1.0f) : 0.0f;
+}
+
+ParameterInfo QuanAuBase::parameterRow(int id) const
+{
+    ParameterInfo row = parameterInfo(id);
+    if (id == ParameterId::ScriptIndex) {
+        row.maxValue = scriptIndexMaximum_.load(std::memory_order_relaxed);
+    }
+    return row;
+}
+
+void QuanAuBase::setScriptIndexMaximum(float maximum)
+{
+    scriptIndexMaximum_.store(maximum, std::memory_order_relaxed);
 }
 
 float QuanAuBase::plainValue(int id) const { return currentProgram().getParameter(id); }
 
-void QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
+bool QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
 {
     if (!isValidParameterId(id)) {
-        return;
+        return false;
     }
-    const float normalized = plainToNormalized(id, plainValue);
+    const ParameterInfo row = parameterRow(id);
+    const std::optional<float> admitted = admittedPlainValue(row, plainValue);
+    if (!admitted) {
+        return false;
+    }
+    const float normalized = std::clamp(plainToNormalized(row, *admitted), 0.0f, 1.0f);
     setParameter(id, normalized);
     if (automate) {
         callHost(audioMasterAutomate, id, 0, nullptr, normalized);
     }
+    return true;
 }
 
 void QuanAuBase::applyChangeEffects(int id, float)
@@ -284,7 +319,64 @@ VstInt32 QuanAuBase::getChunk(void** data, bool)
 
 VstInt32 QuanAuBase::setChunk(void* data, VstInt32 byteSize, bool)
 {
-    currentProgram().loadFromChunk(data, byteSize < 0 ? 0 : static_cast<std::size_t>(byteSize));
-    updateLatency();
+    const std::size_t size = byteSize < 0 ? 0 : static_cast<std::size_t>(byteSize);
+    ProgramValues content;
+    if (const char* refused = currentProgram().decodeChunk(data, size, content)) {
+        std::printf("Lumenfold: state not loaded (%zu bytes): %s\n", size, refused);
+        std::fflush(stdout);
+        return 0;
+    }
+    correctLoadedValues(content);
+    std::array<float, kParameterCount> before{};
+    for (int id = 0; id < kParameterCount; ++id) {
+        before[static_cast<std::size_t>(id)] = plainValue(id);
+    }
+    currentProgram().load(content);
+    applyLoadedValues(before);
     return 1;
+}
+
+// The same rule as every other door, except that a value that is not finite takes its
+// default: a state must load whole.
+void QuanAuBase::correctLoadedValues(ProgramValues& content) const
+{
+    int corrections = 0;
+    for (int id = 0; id < kParameterCount; ++id) {
+        float& value = content.values[static_cast<std::size_t>(id)];
+        const ParameterInfo row = parameterRow(id);
+        const std::optional<float> admitted = admittedPlainValue(row, value);
+        if (!admitted) {
+            reportCorrection(corrections, row.name, value, row.defaultValue, "replaced by its default");
+            value = row.defaultValue;
+        } else if (*admitted != value) {
+            reportCorrection(corrections, row.name, value, *admitted, "clamped to");
+            value = *admitted;
+        }
+    }
+    if (corrections > kMaxCorrectionLines) {
+        std::printf("Lumenfold: state had %d more values out of range\n", corrections - kMaxCorrectionLines);
+    }
+    if (!isPrintableText(content.name.data())) {
+        std::printf("Lumenfold: state program name is not readable text; named \"%s\"\n", kReplacementProgramName);
+        content.name.fill('\0');
+        std::strcpy(content.name.data(), kReplacementProgramName);
+    }
+    std::fflush(stdout);
+}
+
+// What setting each changed value one by one would have done: the editor and OSC peers
+// hear of it, the port opens, moves or closes, the latency follows "FFT Size".
+void QuanAuBase::applyLoadedValues(const std::array<float, kParameterCount>& before)
+{
+    for (int id = 0; id < kParameterCount; ++id) {
+        const float value = plainValue(id);
+        if (std::memcmp(&value, &before[static_cast<std::size_t>(id)], sizeof(float)) == 0) {
+            continue;
+        }
+        if (editor_) {
+            editor_->parameterChanged(id, value);
+        }
+        applyChangeEffects(id, value);
+    }
+    updateLatency();
 }

@@ -4,14 +4,18 @@
 // property queries the editor uses, and one kernel per output channel.
 
 #include "plugin/CFArray.h"
+#include "plugin/ParameterTable.h"
 #include "plugin/StatusCodes.h"
 #include "plugin/vst/AudioEffectX.h"
 
+#include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
 class AUKernelBase;
 class QuanProgram;
+struct ProgramValues;
 struct DisplayBlock;
 
 // The data of the string-from-value property.
@@ -30,23 +34,30 @@ public:
     ~QuanAuBase() override;
 
     // Host parameter calls, on any thread. Ids outside the table and non-finite values
-    // are ignored; getParameter of such an id is 0.
+    // are ignored, values outside 0..1 are clamped; getParameter of such an id is 0.
     void setParameter(VstInt32 id, float normalized) override;
     float getParameter(VstInt32 id) override;
     void getParameterName(VstInt32 id, char* text) override;
     void getParameterLabel(VstInt32 id, char* text) override;
     void getParameterDisplay(VstInt32 id, char* text) override;
 
-    // Converts a plain value, stores it like a host change and, when automate is set,
-    // reports it to the host as automation.
-    void setParameterFromPlain(int id, float plainValue, bool automate);
+    // The door every plain value from outside the host's setParameter passes (OSC,
+    // scripts, the editor): false, and nothing changes, for an id outside the table or a
+    // value that is not finite; otherwise the value is clamped to its row's range, stored
+    // like a host change and, when automate is set, reported to the host (within 0..1).
+    bool setParameterFromPlain(int id, float plainValue, bool automate);
     float plainValue(int id) const;
+    // The table's row as this instance uses it: with its own "Script Index" maximum.
+    ParameterInfo parameterRow(int id) const;
 
     VstInt32 getProgram() override { return curProgram_; }
     void setProgramName(const char* name) override;
     void getProgramName(char* name) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     VstInt32 getChunk(void** data, bool isPreset) override;
+    // Refuses (0, one line, nothing changed) a chunk that is not a whole state of ours;
+    // corrects values out of range, non-finite values and an unreadable name with a line
+    // each, then applies it as if every changed value had been set one by one.
     VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
 
     virtual AUKernelBase* createKernel() = 0;
@@ -70,6 +81,9 @@ protected:
     // Latency follows "FFT Size": tells the host when it changed.
     void updateLatency();
     void makeKernels(int count);
+    // Fixed once, when the instance's spectral scripts are known (host thread), so the
+    // value a host stored keeps meaning the same script for the instance's life.
+    void setScriptIndexMaximum(float maximum);
 
     std::vector<std::unique_ptr<QuanProgram>> programs_;
     std::vector<std::unique_ptr<AUKernelBase>> kernels_;
@@ -83,6 +97,10 @@ private:
     std::string displayText(int id);
     std::string indexedDisplayText(int id, float value);
     CFString* specialText(int id, float value);
+    void correctLoadedValues(ProgramValues& content) const;
+    void applyLoadedValues(const std::array<float, kParameterCount>& before);
+
+    std::atomic<float> scriptIndexMaximum_{0.0f};
 
     std::vector<PropertyListener> propertyListeners_;
 };

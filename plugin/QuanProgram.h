@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+struct ProgramValues;
+
 class QuanProgram {
 public:
     virtual ~QuanProgram() = default;
@@ -16,5 +18,12 @@ public:
     virtual const char* getName() const = 0;
     virtual void* getData() = 0;
     virtual std::size_t getSize() const = 0;
-    virtual void loadFromChunk(const void* data, std::size_t size) = 0;
+    // Takes over a state chunk: null when it was loaded, else the reason it was refused
+    // (the program is then unchanged).
+    virtual const char* loadFromChunk(const void* data, std::size_t size) = 0;
+    // Checks that a chunk is a whole program block of this kind and decodes it, without
+    // changing the program: null and `out` filled, or the reason it is refused.
+    virtual const char* decodeChunk(const void* data, std::size_t size, ProgramValues& out) const = 0;
+    // Stores every value and the name of `content`, one 32-bit value at a time.
+    virtual void load(const ProgramValues& content) = 0;
 };

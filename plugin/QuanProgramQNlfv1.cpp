@@ -1,6 +1,7 @@
 #include "plugin/QuanProgramQNlfv1.h"
 
 #include "plugin/ParameterTable.h"
+#include "plugin/ProgramValues.h"
 
 #include <atomic>
 #include <bit>
@@ -87,36 +88,52 @@ const float* QuanProgramQNlfv1::binLevels() const
     return words_ + kValuesOffset / 4 + kBinLevelBase;
 }
 
-void QuanProgramQNlfv1::loadFromChunk(const void* data, std::size_t size)
+const char* QuanProgramQNlfv1::loadFromChunk(const void* data, std::size_t size)
 {
-    // Merge into a copy first so the audio thread only ever sees whole 32-bit values.
-    alignas(16) unsigned char merged[kBlockSize];
-    for (std::size_t w = 0; w < kWordCount; ++w) {
-        const float value = std::atomic_ref<float>(words_[w]).load(std::memory_order_relaxed);
-        std::memcpy(merged + 4 * w, &value, 4);
+    ProgramValues content;
+    if (const char* refused = decodeChunk(data, size, content)) {
+        return refused;
     }
-    const std::size_t given = (data == nullptr) ? 0 : (size < kBlockSize ? size : kBlockSize);
-    if (given > 0) {
-        std::memcpy(merged, data, given);
-    }
+    load(content);
+    return nullptr;
+}
 
-    if (wordAt(merged, 0) == byteSwap(kFirstTag) && wordAt(merged, 4) == byteSwap(kSecondTag)) {
+const char* QuanProgramQNlfv1::decodeChunk(const void* data, std::size_t size, ProgramValues& out) const
+{
+    if (data == nullptr || size < kBlockSize) {
+        return "it is shorter than a whole state";
+    }
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    const bool native = wordAt(bytes, 0) == kFirstTag && wordAt(bytes, 4) == kSecondTag;
+    const bool swapped = wordAt(bytes, 0) == byteSwap(kFirstTag) && wordAt(bytes, 4) == byteSwap(kSecondTag);
+    if (!native && !swapped) {
+        return "it is not a Lumenfold state";
+    }
+    auto word = [&](std::size_t offset) { return swapped ? byteSwap(wordAt(bytes, offset)) : wordAt(bytes, offset); };
+    if (word(8) != kVersion) {
+        return "it was written in a format version this one does not read";
+    }
+    if (swapped) {
         std::fputs("QNlf vst byte swapping chunk\n", stdout);
         std::fflush(stdout);
-        // Only the words the chunk supplied are in the other byte order; the rest are
-        // this machine's own values and must stay as they are.
-        for (std::size_t offset = 0; offset + 4 <= given; offset += 4) {
-            if (offset <= 8 || offset >= kValuesOffset) {
-                putWord(merged, offset, byteSwap(wordAt(merged, offset)));
-            }
-        }
     }
+    for (int id = 0; id < kParameterCount; ++id) {
+        out.values[static_cast<std::size_t>(id)] = std::bit_cast<float>(word(kValuesOffset + 4 * static_cast<std::size_t>(id)));
+    }
+    std::memcpy(out.name.data(), bytes + kNameOffset, kNameSize);
+    out.name[kNameSize - 1] = '\0';
+    return nullptr;
+}
 
-    for (std::size_t w = 0; w < kWordCount; ++w) {
-        float value;
-        std::memcpy(&value, merged + 4 * w, 4);
-        std::atomic_ref<float>(words_[w]).store(value, std::memory_order_relaxed);
+void QuanProgramQNlfv1::load(const ProgramValues& content)
+{
+    for (int id = 0; id < kParameterCount; ++id) {
+        std::atomic_ref<float>(words_[kValuesOffset / 4 + id]).store(content.values[static_cast<std::size_t>(id)],
+                                                                       std::memory_order_relaxed);
     }
     levelsGeneration_.fetch_add(1, std::memory_order_release);
+    setName(content.name.data());
+    auto* bytes = reinterpret_cast<unsigned char*>(words_);
+    std::memset(bytes + kNameOffset + kNameSize, 0, kValuesOffset - kNameOffset - kNameSize);
     writeHeader();
 }

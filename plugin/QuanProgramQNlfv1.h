@@ -37,10 +37,13 @@ public:
     const char* getName() const override;
     void* getData() override;
     std::size_t getSize() const override;
-    // Copies min(size, 8500) bytes over the block (bytes past a short chunk keep their
-    // values), byte-swaps a block written in the other byte order, then rewrites the
-    // native header. Never reads past size.
-    void loadFromChunk(const void* data, std::size_t size) override;
+    // A chunk is taken only when it holds a whole block (bytes past 8500 are ignored)
+    // with our tags and version, in either byte order; a block written in the other byte
+    // order is swapped with one line on standard output. Never reads past size.
+    const char* loadFromChunk(const void* data, std::size_t size) override;
+    const char* decodeChunk(const void* data, std::size_t size, ProgramValues& out) const override;
+    // The reserved area is written as zeros.
+    void load(const ProgramValues& content) override;
 
     // The 2049 bin levels, read live by the kernels on the audio thread.
     const float* binLevels() const;

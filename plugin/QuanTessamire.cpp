@@ -121,14 +121,7 @@ void QuanTessamire::completeScriptList()
 
 float QuanTessamire::parameterValue(int id) { return isValidParameterId(id) ? plainValue(id) : 0.0f; }
 
-void QuanTessamire::setNormalizedParameter(int id, float normalized) { setParameter(id, normalized); }
-
-void QuanTessamire::automateParameter(int id, float normalized)
-{
-    if (isValidParameterId(id)) {
-        callHost(audioMasterAutomate, id, 0, nullptr, normalized);
-    }
-}
+bool QuanTessamire::setPlainParameter(int id, float plain) { return setParameterFromPlain(id, plain, true); }
 
 void QuanTessamire::setIndicator(int id, bool flag)
 {

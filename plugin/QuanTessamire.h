@@ -50,8 +50,8 @@ public:
 
     // What scripts, OSC and the editor may ask of the instance (any thread).
     float parameterValue(int id) override;
-    void setNormalizedParameter(int id, float normalized) override;
-    void automateParameter(int id, float normalized) override;
+    bool setPlainParameter(int id, float plain) override;
+    ParameterInfo parameterRow(int id) const override { return QuanAuBase::parameterRow(id); }
     void setIndicator(int id, bool flag) override;
     bool indicator(int id) override;
 

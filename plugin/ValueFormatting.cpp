@@ -49,3 +49,28 @@ void copyText(char* destination, const std::string& text, std::size_t maxChars)
     std::memcpy(destination, text.data(), length);
     destination[length] = '\0';
 }
+
+bool isPrintableText(const char* text)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    while (*bytes != 0) {
+        const unsigned char lead = *bytes++;
+        if (lead < 0x20 || lead == 0x7F) {
+            return false;
+        }
+        // Continuation bytes a lead byte announces; overlong and surrogate forms need no
+        // finer check for a display name.
+        const int continuation = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2
+                                 : lead >= 0xF0 && lead < 0xF5                ? 3
+                                                                              : -1;
+        if (continuation < 0) {
+            return false;
+        }
+        for (int k = 0; k < continuation; ++k, ++bytes) {
+            if ((*bytes & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+    }
+    return true;
+}

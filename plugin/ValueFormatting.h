@@ -16,3 +16,6 @@ std::string formatTruncatedInteger(float value);
 
 // Copies at most maxChars characters and a terminator into destination.
 void copyText(char* destination, const std::string& text, std::size_t maxChars);
+
+// True when text is well-formed UTF-8 with no control characters: what a name may hold.
+bool isPrintableText(const char* text);

@@ -6,6 +6,8 @@
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/PluginServices.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -46,11 +48,15 @@ int indicatorArgument(lua_State* L, int index)
 // The "instance" of the Others functions: a number, a numeric string, or else 0.
 double instanceArgument(lua_State* L, int index) { return static_cast<double>(lua_tonumber(L, index)); }
 
-void setParameterOn(LuaMIDIHelper& helper, int id, float plain)
+// Checked before any instance is touched, so that a refused value changes nothing.
+float plainValueArgument(lua_State* L, int index)
 {
-    const float normalized = plainToNormalized(id, plain);
-    helper.plugin()->setNormalizedParameter(id, normalized);
-    helper.plugin()->automateParameter(id, normalized);
+    const lua_Number value = luaL_checknumber(L, index);
+    if (!std::isfinite(value)) {
+        luaL_error(L, "parameter value is not a finite number");
+    }
+    // Finite beyond float's range still clamps like any other out-of-range value.
+    return static_cast<float>(std::clamp<lua_Number>(value, -FLT_MAX, FLT_MAX));
 }
 
 const std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now();
@@ -77,8 +83,8 @@ int parameterArgument(lua_State* L, int index, bool checkRange)
 int setParameter(lua_State* L)
 {
     const int id = parameterArgument(L, 1);
-    const auto plain = static_cast<float>(luaL_checknumber(L, 2));
-    setParameterOn(helperOf(L), id, plain);
+    const float plain = plainValueArgument(L, 2);
+    helperOf(L).plugin()->setPlainParameter(id, plain);
     return 0;
 }
 
@@ -106,7 +112,7 @@ int getParameterID(lua_State* L)
 
 int getParameterMinMax(lua_State* L)
 {
-    const ParameterInfo row = parameterInfo(parameterArgument(L, 1));
+    const ParameterInfo row = helperOf(L).plugin()->parameterRow(parameterArgument(L, 1));
     lua_pushnumber(L, row.minValue);
     lua_pushnumber(L, row.maxValue);
     return 2;
@@ -141,9 +147,9 @@ int setOthersParameter(lua_State* L)
 {
     const double instance = instanceArgument(L, 1);
     const int id = parameterArgument(L, 2);
-    const auto plain = static_cast<float>(luaL_checknumber(L, 3));
+    const float plain = plainValueArgument(L, 3);
     auto setOn = [&](LuaMIDIHelper& other) {
-        setParameterOn(other, id, plain);
+        other.plugin()->setPlainParameter(id, plain);
         return true;
     };
     LiveInstances::forEachWithOffset(instance, setOn);

@@ -12,6 +12,8 @@ constexpr int kTextBufferSize = 256;
 
 int TessamireConnection::parameterCount() { return plugin_.getAeffect()->numParams; }
 
+ParameterInfo TessamireConnection::parameterRow(int index) { return plugin_.parameterRow(index); }
+
 float TessamireConnection::plainValue(int index)
 {
     return isValidParameterId(index) ? plugin_.plainValue(index) : 0.0f;

@@ -10,6 +10,7 @@ public:
     explicit TessamireConnection(QuanTessamire& plugin) : plugin_(plugin) {}
 
     int parameterCount() override;
+    ParameterInfo parameterRow(int index) override;
     float plainValue(int index) override;
     void setPlainValueAutomated(int index, float plain) override;
     void setPlainValue(int index, float plain) override;

@@ -38,7 +38,7 @@ Manager::Manager(PluginConnection& plugin, PendingParameterChanges& pending)
     readDisplayPreferences();
     infos_.reserve(kParameterCount);
     for (int i = 0; i < kParameterCount; ++i) {
-        const ParameterInfo row = ::parameterInfo(i);
+        const ParameterInfo row = plugin_.parameterRow(i);
         infos_.push_back(ControlParameterInfo{i, row.name, row.unit, row.minValue, row.maxValue, row.defaultValue,
                                               &plugin_});
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plugin/ParameterInfo.h"
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@ public:
     virtual ~PluginConnection() = default;
 
     virtual int parameterCount() = 0;
+    // The parameter's row as this instance uses it (its own "Script Index" maximum).
+    virtual ParameterInfo parameterRow(int index) = 0;
     // The current plain value in the current program. Called on: GUI or render thread.
     virtual float plainValue(int index) = 0;
     // Stores a plain value and reports it to the host as automation.

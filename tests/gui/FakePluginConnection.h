@@ -16,6 +16,7 @@ public:
     }
 
     int parameterCount() override { return kParameterCount; }
+    ParameterInfo parameterRow(int index) override { return parameterInfo(index); }
     float plainValue(int index) override { return values_[static_cast<std::size_t>(index)]; }
     void setPlainValueAutomated(int index, float plain) override
     {

@@ -133,6 +133,31 @@ TEST_F(LayoutEditor, TypingANumberAndEnterIntoATextFieldSetsIt)
     EXPECT_TRUE(waitForValue(ParameterId::InputGain, plainToNormalized(ParameterId::InputGain, -1.5f)));
 }
 
+TEST_F(LayoutEditor, TypedValuesOutsideTheRangeAreClampedAndShownAsStored)
+{
+    open();
+    const struct {
+        std::vector<std::string> keys;
+        float normalized;
+        const char* shown;
+    } cases[] = {
+        {{"minus", "1", "0", "0", "0", "Return"}, 0.0f, "-inf"},
+        {{"9", "9", "Return"}, 1.0f, "36.00"},
+    };
+    for (const auto& c : cases) {
+        plugin->clearCalls();
+        click(kInputFieldX, kInputFieldY);
+        editor->typeKeys(c.keys);
+        EXPECT_TRUE(waitForValue(ParameterId::InputGain, c.normalized)) << c.shown;
+        EXPECT_EQ(plugin->parameterDisplay(ParameterId::InputGain), c.shown);
+        for (const auto& call : plugin->calls()) {
+            if (call.opcode == audioMasterAutomate) {
+                EXPECT_EQ(call.opt, c.normalized) << "the host hears the stored value";
+            }
+        }
+    }
+}
+
 TEST_F(LayoutEditor, DrawingAcrossTheSpectrumSetsTheBinsAlongALineWithOneEditGesture)
 {
     plugin->setParameter(ParameterId::ViewXAxis, 1.0f);  // linear axis

@@ -142,7 +142,38 @@ TEST_F(RenderWithPlugin, BadRequestsFailInOneLineAndLeaveNothing)
     expectOneLineFailure(render({path("text.wav"), path("b.wav")}), before);
     expectOneLineFailure(render({path("three.wav"), path("c.wav")}), before);
     expectOneLineFailure(render({path("in.wav"), path("d.wav"), "--set", "Loudness=1"}), before);
-    expectOneLineFailure(render({path("in.wav"), path("e.wav"), "--set", "FFT Size=9999"}), before);
-    expectOneLineFailure(render({path("in.wav"), path("f.wav"), "--set", "Wet Level=2"}), before);
+    expectOneLineFailure(render({path("in.wav"), path("e.wav"), "--set", "FFT Size=1.5"}), before);
+    expectOneLineFailure(render({path("in.wav"), path("f.wav"), "--set", "Wet Level=inf"}), before);
     expectOneLineFailure(render({path("in.wav"), path("g.wav"), "--state", path("missing.state")}), before);
+}
+
+TEST_F(RenderWithPlugin, StatesThatAreNotOursAreRefusedAndNothingIsWritten)
+{
+    writeWav(path("in.wav"), music(2, 4800));
+    ASSERT_EQ(render({path("in.wav"), path("first.wav"), "--save-state", path("good.state")}).exitCode, 0);
+    std::vector<char> good(fs::file_size(path("good.state")));
+    std::ifstream(path("good.state"), std::ios::binary).read(good.data(), static_cast<std::streamsize>(good.size()));
+    std::ofstream(path("half.state"), std::ios::binary).write(good.data(), static_cast<std::streamsize>(good.size() / 2));
+    std::mt19937 generator(3);
+    std::ofstream random(path("random.state"), std::ios::binary);
+    for (std::size_t i = 0; i < good.size(); ++i) random.put(static_cast<char>(generator()));
+    random.close();
+    const std::size_t before = entryCount();
+    for (const char* state : {"half.state", "random.state", "in.wav"}) {
+        SCOPED_TRACE(state);
+        const ToolResult result = render({path("in.wav"), path("out.wav"), "--state", path(state)});
+        expectOneLineFailure(result, before);
+        EXPECT_NE(result.err.find("not a state of this plug-in"), std::string::npos) << result.err;
+    }
+}
+
+TEST_F(RenderWithPlugin, ValuesOutsideTheRangeAreClampedWithAWarning)
+{
+    writeWav(path("in.wav"), music(1, 4800));
+    const ToolResult clamped = render({path("in.wav"), path("a.wav"), "--set", "Output Gain=200"});
+    ASSERT_EQ(clamped.exitCode, 0) << clamped.err;
+    EXPECT_NE(clamped.err.find("warning: 200 is outside \"Output Gain\" (-80 to 36): using 36"), std::string::npos)
+        << clamped.err;
+    ASSERT_EQ(render({path("in.wav"), path("b.wav"), "--set", "Output Gain=36"}).exitCode, 0);
+    EXPECT_EQ(readSound(path("a.wav")).samples, readSound(path("b.wav")).samples);
 }

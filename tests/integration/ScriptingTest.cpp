@@ -212,3 +212,72 @@ TEST(Scripting, ScriptsReachOtherInstancesByTheirPortOffset)
     runBlock(*first);
     EXPECT_EQ(first->getParameter(16), 0.0f) << "a closed instance leaves the list";
 }
+
+// Every way a script sets a value goes through the same rule: clamped into the range, a
+// value that is not finite refused with a Lua error, the host only ever hearing 0..1.
+TEST(Scripting, ScriptValuesAreClampedAndNonFiniteOnesRaiseAnError)
+{
+    UserScriptFolder scripts;
+    scripts.add("doors.lua", R"(
+        requestAllCC(function(channel, controller, value)
+            if controller == 20 then
+                setParameter("Output Gain", 200)
+                setParameter("Input Gain", -1e6)
+                setOthersParameter(0, "Bin 8 Level", 1e12)
+                setOthersParameter(0, "Bin 9 Level", -1e300)
+                setParameter("Script Index", 99)
+            elseif controller == 21 then
+                local okNan, nanError = pcall(setParameter, "Output Gain", 0/0)
+                local okInf = pcall(setOthersParameter, 0, "Output Gain", 1/0)
+                local refused = not okNan and not okInf and string.find(nanError, "not a finite number") ~= nil
+                setParameter("Scripted 2", refused and 1 or 0)
+            end
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    sendController(*plugin, 20, 1);
+    runBlock(*plugin);
+    const struct {
+        int id;
+        float normalized;
+        const char* shown;
+    } cases[] = {{12, 1.0f, "36.00"}, {11, 0.0f, "-inf"}, {40, 1.0f, "1.000"}, {41, 0.0f, "0.000"}, {13, 1.0f, "Gate"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(plugin->getParameter(c.id), c.normalized) << c.id;
+        EXPECT_EQ(plugin->parameterDisplay(c.id), c.shown) << c.id;
+    }
+    for (const auto& call : plugin->calls()) {
+        if (call.opcode == audioMasterAutomate) {
+            EXPECT_TRUE(call.opt >= 0.0f && call.opt <= 1.0f) << call.index << " " << call.opt;
+        }
+    }
+    sendController(*plugin, 21, 1);
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getParameter(16), 1.0f) << "both non-finite values raised the error";
+    EXPECT_EQ(plugin->getParameter(12), 1.0f) << "and changed nothing";
+}
+
+TEST(Scripting, ScriptIndexKeepsItsMeaningWhateverInstancesBuiltLaterLoad)
+{
+    UserScriptFolder scripts;
+    scripts.add("mine.lua", R"(addSpectralScript("Mine", function(t) end))");
+    auto first = loadPlugin();
+    ASSERT_TRUE(first);
+    first->setParameter(13, 1.0f);
+    ASSERT_EQ(first->parameterDisplay(13), "Mine");
+    const float stored = first->getParameter(13);
+
+    scripts.add("more.lua", R"(addSpectralScript("Extra A", function(t) end) addSpectralScript("Extra B", function(t) end))");
+    auto second = loadPlugin();
+    ASSERT_TRUE(second);
+    second->setParameter(13, 1.0f);
+    EXPECT_EQ(second->parameterDisplay(13), "Extra B");
+    first->setParameter(13, stored);
+    EXPECT_EQ(first->parameterDisplay(13), "Mine") << "the host writing its stored value back";
+    EXPECT_EQ(first->getParameter(13), stored);
+
+    auto reopened = loadPlugin();  // the same folder as the second
+    ASSERT_TRUE(reopened);
+    reopened->setParameter(13, second->getParameter(13));
+    EXPECT_EQ(reopened->parameterDisplay(13), "Extra B");
+}

@@ -87,52 +87,70 @@ TEST_F(PluginTest, LoadingAChunkUpdatesTheLatencyOnlyWhenItChanges)
     EXPECT_EQ(plugin->countCalls(audioMasterIOChanged), 1);
 }
 
-TEST_F(PluginTest, ChunksOfAnySizeAndContentLoadWithoutHarm)
+TEST_F(PluginTest, ChunksThatAreNotWholeStatesOfOursAreRefusedAndChangeNothing)
 {
+    plugin->setParameter(12, 0.25f);
+    const auto before = plugin->getChunk();
     std::vector<std::uint8_t> noise(100000);
     std::uint32_t state = 2024;
     for (auto& byte : noise) {
         state = state * 1103515245u + 12345u;
         byte = static_cast<std::uint8_t>(state >> 16);
     }
-    const auto before = plugin->getChunk();
-    plugin->setChunk(noise.data(), 0);
-    EXPECT_EQ(plugin->getChunk(), before) << "an empty chunk changes nothing";
-
-    plugin->setChunk(noise.data(), 176);
-    auto after = plugin->getChunk();
-    EXPECT_TRUE(std::equal(before.begin() + 176, before.end(), after.begin() + 176))
-        << "a 176-byte chunk changes only the name and the reserved bytes";
-
-    std::vector<std::vector<float>> input(2, std::vector<float>(5000, 0.1f));
-    for (std::size_t size : {8500u, 100000u, 3u}) {
-        plugin->setChunk(noise.data(), size);
-        (void)process(input, 256);
-        for (int id = 0; id < 2081; id += 97) {
-            (void)plugin->parameterDisplay(id);
-        }
+    const std::string text = "RIFF....WAVEfmt " + std::string(9000, 'x');
+    auto otherVersion = before;
+    otherVersion[8] = 0x03;
+    const struct {
+        const char* what;
+        const void* data;
+        std::size_t size;
+    } cases[] = {
+        {"empty", noise.data(), 0},         {"three bytes", noise.data(), 3},
+        {"random 8500", noise.data(), 8500}, {"random 100000", noise.data(), 100000},
+        {"text", text.data(), text.size()},  {"header only", before.data(), 176},
+        {"truncated", before.data(), 8499},  {"other version", otherVersion.data(), otherVersion.size()},
+        {"null", nullptr, 8500},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(plugin->setChunk(c.data, c.size), 0) << c.what;
+        const std::string output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(output.rfind("Lumenfold: state not loaded (", 0), 0u) << c.what << ": " << output;
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << c.what;
+        EXPECT_EQ(plugin->getChunk(), before) << c.what;
     }
-    const auto last = plugin->getChunk();
-    EXPECT_EQ(last.size(), 8500u);
-    EXPECT_EQ(last[0], 'n') << "the native header is always rewritten";
+    const std::vector<std::uint8_t> flood(10u << 20, 0xFF);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(plugin->setChunk(flood.data(), flood.size()), 0);
+    (void)testing::internal::GetCapturedStdout();
+    EXPECT_EQ(plugin->getChunk(), before);
 }
 
-TEST_F(PluginTest, StoredValuesOutOfRangeAreClampedWhereUsed)
+TEST_F(PluginTest, ValuesAStateCannotHoldAreCorrectedWithALineEachAndTheSoundStaysFinite)
 {
     auto block = plugin->getChunk();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    putValue(block, 12, 200.0f);
+    putValue(block, 11, std::numeric_limits<float>::quiet_NaN());
+    putValue(block, 3, 99.0f);
+    putValue(block, 32 + 5, inf);
+    putValue(block, 32 + 6, -1e30f);
+    block[12] = 0x01;  // a control character in the name
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(plugin->setChunk(block.data(), block.size()), 1);
+    const std::string output = testing::internal::GetCapturedStdout();
+    for (const char* line : {"\"Output Gain\" 200.0 clamped to 36.00", "\"Input Gain\" nan replaced by its default 0.000",
+                             "\"FFT Size\" 99.00 clamped to 7.000", "\"Bin 5 Level\" inf replaced by its default 1.000",
+                             "\"Bin 6 Level\" -1000000015047466219876688855040 clamped to 0.000",
+                             "name is not readable text; named \"Untitled\""}) {
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+    }
+    EXPECT_EQ(plugin->parameterDisplay(12), "36.00");
+    EXPECT_EQ(plugin->parameterDisplay(11), "0.000");
+    EXPECT_EQ(plugin->initialDelay(), 4096);
+    EXPECT_EQ(plugin->programName(), "Untitled");
     std::vector<std::vector<float>> input(2, std::vector<float>(10000, 0.5f));
-    for (float size : {99.0f, -3.0f, nan}) {
-        putValue(block, 3, size);
-        putValue(block, 13, 1e9f);
-        putValue(block, 4, -5.0f);
-        plugin->setChunk(block.data(), block.size());
-        EXPECT_GE(plugin->initialDelay(), 32);
-        EXPECT_LE(plugin->initialDelay(), 4096);
-        (void)plugin->parameterDisplay(3);
-        (void)plugin->parameterDisplay(13);
-        (void)plugin->parameterDisplay(4);
-        (void)process(input, 1000);
-        EXPECT_EQ(valueIn(plugin->getChunk(), 13), 1e9f) << "the stored value is kept";
+    for (const auto& channel : process(input, 1000)) {
+        EXPECT_TRUE(std::all_of(channel.begin(), channel.end(), [](float x) { return std::isfinite(x); }));
     }
 }

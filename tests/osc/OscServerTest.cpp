@@ -5,6 +5,8 @@
 #include "StdoutPipe.h"
 
 #include <chrono>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -163,4 +165,59 @@ TEST_F(OscServerTest, DestroyingAnInstanceEndsBothThreadsPromptlyEvenInsideLua)
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000);
     EXPECT_TRUE(UdpTestPeer::closedWithin(base + 5, 1000));
+}
+
+TEST_F(OscServerTest, SetValuesAreClampedToTheirRangeAndNonFiniteOnesRefused)
+{
+    addScript("paths.lua", R"(registerOSCPathForParameterNormalized("/gain", "Output Gain"))");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    const struct {
+        const char* address;
+        int id;
+        float sent;
+        float normalized;
+        const char* shown;
+    } cases[] = {
+        {"/set", 12, 200.0f, 1.0f, "36.00"}, {"/set", 11, -1e6f, 0.0f, "-inf"},  {"/set", 40, 1e12f, 1.0f, "1.000"},
+        {"/set", 41, -1e30f, 0.0f, "0.000"}, {"/gain", 12, -3.0f, 0.0f, "-inf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address + std::to_string(c.id));
+        plugin->clearCalls();
+        if (std::string(c.address) == "/set") {
+            peer.sendTo(base + 5, oscMessage("/set", [&](auto& s) { s << c.id << c.sent; }));
+        } else {
+            peer.sendTo(base + 5, oscMessage(c.address, [&](auto& s) { s << c.sent; }));
+        }
+        ASSERT_TRUE(plugin->waitForCall(kAutomate, c.id, 3000));
+        EXPECT_EQ(plugin->getParameter(c.id), c.normalized);
+        EXPECT_EQ(plugin->parameterDisplay(c.id), c.shown);
+        for (const auto& call : plugin->calls()) {
+            EXPECT_EQ(call.opt, c.normalized) << "the host hears the stored value";
+        }
+    }
+    StdoutPipe output;
+    peer.sendTo(base + 5, oscMessage("/set", [](auto& s) { s << 12 << std::numeric_limits<float>::quiet_NaN(); }));
+    EXPECT_TRUE(output.waitFor("error while parsing message: /set: value is not a finite number\n", 3000))
+        << output.collected();
+    EXPECT_EQ(plugin->parameterDisplay(12), "-inf") << "a refused value changes nothing";
+}
+
+TEST_F(OscServerTest, LoadingAStateOpensMovesAndClosesThePortAsItsOffsetSays)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    auto withOffset = [&](float offset) {
+        std::vector<std::uint8_t> state = plugin->getChunk();
+        std::memcpy(state.data() + 176, &offset, sizeof(offset));
+        return state;
+    };
+    EXPECT_EQ(plugin->setChunk(withOffset(3.0f).data(), 8500), 1);
+    EXPECT_EQ(peer.pingUntilAnswered(base + 3), pong(base + 3)) << "a restored session listens at once";
+    EXPECT_EQ(plugin->setChunk(withOffset(0.0f).data(), 8500), 1);
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 3, 2000)) << "a state with the offset off closes the port";
+    EXPECT_EQ(plugin->parameterDisplay(0), "Off");
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 TEST(ParameterTable, HasTheControlsFollowedByOneLevelPerBin)
 {
@@ -51,13 +52,29 @@ TEST(ParameterTable, LinearRowsMapBothWays)
 
 TEST(ParameterTable, ScriptIndexWithoutScriptsReadsZero)
 {
-    setScriptIndexMaximum(0.0f);
     EXPECT_EQ(plainToNormalized(13, 0.0f), 0.0f);
     EXPECT_EQ(plainToNormalized(13, 3.0f), 0.0f);
-    setScriptIndexMaximum(6.0f);
-    EXPECT_FLOAT_EQ(plainToNormalized(13, 3.0f), 0.5f);
-    EXPECT_EQ(normalizedToPlain(13, 1.0f), 6.0f);
-    setScriptIndexMaximum(0.0f);
+    ParameterInfo row = parameterInfo(13);
+    row.maxValue = 6.0f;  // as an instance with seven entries has it
+    EXPECT_FLOAT_EQ(plainToNormalized(row, 3.0f), 0.5f);
+    EXPECT_EQ(normalizedToPlain(row, 1.0f), 6.0f);
+}
+
+TEST(ParameterTable, PlainValuesAreClampedAndNonFiniteOnesRefused)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        int id;
+        float given;
+        std::optional<float> admitted;
+    } cases[] = {
+        {12, 200.0f, 36.0f}, {11, -1000.0f, -80.0f}, {11, -12.5f, -12.5f}, {0, 5000.0f, 100.0f},
+        {40, -0.5f, 0.0f},   {40, 0.25f, 0.25f},     {2, inf, std::nullopt}, {2, -inf, std::nullopt},
+        {2, std::numeric_limits<float>::quiet_NaN(), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(admittedPlainValue(parameterInfo(c.id), c.given), c.admitted) << c.id << " " << c.given;
+    }
 }
 
 TEST(ParameterTable, StoredSizeValuesAreClampedToTheEightSizes)

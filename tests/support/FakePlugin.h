@@ -21,13 +21,19 @@ struct FakePlugin : QN::PluginServices {
         }
     }
     float parameterValue(int id) override { return isValidParameterId(id) ? values[static_cast<std::size_t>(id)] : 0.0f; }
-    void setNormalizedParameter(int id, float normalized) override
+    // The plug-in's own door: clamped into the row, non-finite refused, normalised for the host.
+    bool setPlainParameter(int id, float plain) override
     {
-        if (isValidParameterId(id)) {
-            values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
+        const auto admitted = isValidParameterId(id) ? admittedPlainValue(parameterInfo(id), plain) : std::nullopt;
+        if (!admitted) {
+            return false;
         }
+        const float normalized = plainToNormalized(id, *admitted);
+        values[static_cast<std::size_t>(id)] = normalizedToPlain(id, normalized);
+        automation.emplace_back(id, normalized);
+        return true;
     }
-    void automateParameter(int id, float normalized) override { automation.emplace_back(id, normalized); }
+    ParameterInfo parameterRow(int id) const override { return parameterInfo(id); }
     void setIndicator(int id, bool flag) override
     {
         if (id >= 0 && id < static_cast<int>(indicators.size())) {

@@ -4,8 +4,10 @@
 #include "tools/render/ParameterCatalog.h"
 #include "tools/render/RenderError.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 namespace lfrender {
@@ -54,7 +56,7 @@ void ParameterAssigner::assign(const std::string& name, const std::string& value
 
     const std::optional<float> number = parsePlainNumber(value);
     if (!number) {
-        const char* expected = range.isIndexed ? "a number or one of its display texts" : "a number";
+        const char* expected = range.isIndexed ? "a finite number or one of its display texts" : "a finite number";
         throw RenderError("\"" + value + "\" is not a value for \"" + name + "\": expected " + expected);
     }
     if (range.isIndexed) assignIndex(id, range, name, *number);
@@ -104,21 +106,29 @@ bool ParameterAssigner::assignDisplayText(int id, const ParameterRange& range, c
     return false;
 }
 
+// As every other way into the plug-in: a value outside the range is clamped to it, with
+// a warning so that a typing error does not go unnoticed.
+float ParameterAssigner::clampedToRange(const ParameterRange& range, const std::string& name, float value)
+{
+    const float clamped = std::clamp(value, range.minValue, range.maxValue);
+    if (clamped != value)
+        std::fprintf(stderr, "lumenfold-render: warning: %s is outside \"%s\" (%s): using %s\n",
+                     formatPlain(value).c_str(), name.c_str(), rangeText(range).c_str(), formatPlain(clamped).c_str());
+    return clamped;
+}
+
 void ParameterAssigner::assignIndex(int id, const ParameterRange& range, const std::string& name, float value)
 {
-    if (value != std::floor(value) || value < range.minValue || value > range.maxValue)
-        throw RenderError("value " + formatPlain(value) + " out of range for \"" + name + "\": whole numbers " +
-                          rangeText(range));
-    plugin_.setParameter(id, indexToNormalized(range, static_cast<int>(value)));
+    if (value != std::floor(value))
+        throw RenderError("value " + formatPlain(value) + " is not a whole number for \"" + name + "\" (" +
+                          rangeText(range) + ")");
+    plugin_.setParameter(id, indexToNormalized(range, static_cast<int>(clampedToRange(range, name, value))));
 }
 
 void ParameterAssigner::assignContinuous(int id, const ParameterRange& range, const std::string& name,
                                          float value)
 {
-    if (value < range.minValue || value > range.maxValue)
-        throw RenderError("value " + formatPlain(value) + " out of range for \"" + name + "\" (" + rangeText(range) +
-                          ")");
-    plugin_.setParameter(id, catalog_.plainToNormalized(id, value));
+    plugin_.setParameter(id, catalog_.plainToNormalized(id, clampedToRange(range, name, value)));
 }
 
 }  // namespace lfrender

@@ -3,11 +3,12 @@
 //
 // Indexed parameters first try VALUE as a display text: every index from the row's
 // minimum to its maximum is set in turn and the plug-in's own display text compared
-// ("FFT Size=1024", "View X Axis=Linear"). Otherwise VALUE must be a number within the
-// row's range (whole numbers for indexed rows), read in the "C" convention whatever the
-// locale. For an indexed row whose maximum only the plug-in knows ("Script Index"), the
-// maximum is asked of the plug-in itself (see discoverIndexedMaximum), so numbers past
-// the last script are refused rather than silently clamped.
+// ("FFT Size=1024", "View X Axis=Linear"). Otherwise VALUE must be a finite number (a
+// whole number for indexed rows), read in the "C" convention whatever the locale; one
+// outside the row's range is clamped to it with a warning, as the plug-in clamps values
+// from every other source. For an indexed row whose maximum only the plug-in knows
+// ("Script Index"), the maximum is asked of the plug-in itself (see
+// discoverIndexedMaximum), so numbers past the last script select the last one.
 
 #include "tools/render/ParameterRange.h"
 
@@ -38,6 +39,7 @@ private:
     [[nodiscard]] bool assignDisplayText(int id, const ParameterRange& range, const std::string& value);
     void assignIndex(int id, const ParameterRange& range, const std::string& name, float value);
     void assignContinuous(int id, const ParameterRange& range, const std::string& name, float value);
+    static float clampedToRange(const ParameterRange& range, const std::string& name, float value);
     [[nodiscard]] ParameterRange effectiveRange(int id);
     [[nodiscard]] static float indexToNormalized(const ParameterRange& range, int index);
 

@@ -69,7 +69,7 @@ void RenderJob::restoreState(lfhost::PluginInstance& plugin) const
     if (options_.statePath.empty()) return;
     const std::vector<std::uint8_t> state = readStateFile(options_.statePath);
     if (plugin.setChunk(state.data(), state.size()) == 0)
-        throw RenderError("the plug-in did not accept the state in " + options_.statePath);
+        throw RenderError(options_.statePath + " is not a state of this plug-in (the plug-in refused it)");
 }
 
 void RenderJob::applyAssignments(lfhost::PluginInstance& plugin) const

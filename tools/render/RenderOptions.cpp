@@ -79,7 +79,14 @@ const char* renderUsage()
            "                        [--block N] [--sample-rate R] [--plugin PATH]\n"
            "Runs IN (WAV, FLAC or AIFF, mono or stereo) through the plug-in into OUT, with the\n"
            "plug-in's latency compensated. Without IN a built-in demo signal is rendered.\n"
-           "--set takes plain values in the parameter's own units, or its display text.\n";
+           "--set takes plain values in the parameter's own units, or its display text. A value\n"
+           "outside the parameter's range is clamped to it, with a warning; a value that is not a\n"
+           "finite number (nan, inf) is an error. The ranges: OSC Port Offset 0 to 100, Dry and\n"
+           "Wet Level 0 to 1, FFT Size 0 to 7 (32 to 4096), Input and Output Gain -80 to 36 dB,\n"
+           "Bin N Level 0 to 1, Script Index 0 to the number of spectral scripts.\n"
+           "--state FILE loads a state saved by the plug-in (--save-state, or a host's); a file\n"
+           "that is not a whole state of this plug-in is an error and nothing is written.\n"
+           "Exit status: 0 on success, 1 on any error.\n";
 }
 
 }  // namespace lfrender
