@@ -118,6 +118,10 @@ void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int
     }
     frame_ = SpectralFrameContext{spectrum, fftSize / 2};
     FrameCall call{this, ref, fftSize / 2};
-    QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::Silent);
+    QN::LuaWatchdog::Entry entry(helper_.watchdog(), L);
+    QN::LuaCallResult result;
+    if (!QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::KeepMessage, &result)) {
+        helper_.console().postError("spectral script", result.message);
+    }
     frame_ = SpectralFrameContext{};
 }

@@ -154,10 +154,15 @@ const char* OscLuaRequests::run(Request& request, const char* failureText)
     if (lua_->stopRequested()) {
         return failureText;
     }
-    LuaStackGuard balanced(L);
-    lua_pushcfunction(L, &Request::body);
-    lua_pushlightuserdata(L, &request);
-    return protectedCall(L, 1, 0, LuaErrorPolicy::Silent) ? nullptr : failureText;
+    // lua_cpcall makes the function's closure inside the protection, so even a state at
+    // its memory ceiling fails this one request and stays usable.
+    LuaWatchdog::Entry entry(lua_->watchdog(), L);
+    LuaCallResult result;
+    if (protectedCCall(L, &Request::body, &request, LuaErrorPolicy::KeepMessage, &result)) {
+        return nullptr;
+    }
+    lua_->console().postError(request.functionName != nullptr ? request.functionName : "OSC address", result.message);
+    return failureText;
 }
 
 }  // namespace QN

@@ -63,7 +63,7 @@ int ScriptOscRegistration::registerParameterPath(lua_State* L, ScriptPathTable& 
         return luaL_error(L, "not enough memory");
     }
     if (!consistent) {
-        LuaMIDIHelper::diagnosticPrint("inconsistent sizes in RegisterOSCPathForParameter\n", "");
+        LuaMIDIHelper::diagnosticPrint(L, "inconsistent sizes in RegisterOSCPathForParameter\n", "");
     }
     return 0;
 }

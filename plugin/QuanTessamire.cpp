@@ -13,8 +13,10 @@
 #include "scripting/LiveInstances.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -74,6 +76,28 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     setEditor(createPluginEditor(this));
     cEffect_.flags |= effFlagsHasEditor;
     QN::LiveInstances::add(luaHelper_.get());
+}
+
+// The editor closes here, on the host's thread; scripts are asked to stop and given a
+// moment to leave the Lua state. A script stuck inside one long library call (a pattern
+// that backtracks, a slow os.execute) cannot be interrupted: the instance is then freed
+// once it returns, and the host does not wait for it.
+bool QuanTessamire::prepareToClose(int waitMs)
+{
+    if (editor_) {
+        editor_->close();
+    }
+    QN::LiveInstances::remove(luaHelper_.get());
+    luaHelper_->requestStop();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!luaHelper_->luaLock().try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    luaHelper_->luaLock().unlock();
+    return true;
 }
 
 QuanTessamire::~QuanTessamire()

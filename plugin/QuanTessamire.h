@@ -44,6 +44,7 @@ public:
     OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings) override;
     DisplayBlock* displayBlock() override { return &displayBlock_; }
 
+    bool prepareToClose(int waitMs) override;
     virtual void initialize();
     virtual void cleanup();
     virtual int versionNumber() const { return kVendorVersion; }

@@ -9,10 +9,12 @@
 #include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/LuaTimers.h"
+#include "scripting/ScriptSandbox.h"
 
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace QN {
@@ -25,7 +27,6 @@ const char kRefconKey[] = "QN::LuaMIDIHelper::kRefcon";
 const char kParamLookupKey[] = "QN::LuaMIDIHelper::kParamLookup";
 
 constexpr int kBuiltInScriptId = 136;
-constexpr int kStopCheckInstructions = 10000;
 
 struct NamedFunction {
     const char* name;
@@ -70,16 +71,6 @@ constexpr NamedFunction kGlobalFunctions[] = {
     {"registerOSCPathForParameterNormalized", script::registerOSCPathForParameterNormalized},
     {"registerOSCPathForFunction", script::registerOSCPathForFunction},
 };
-
-// Runs every few thousand instructions: once the instance is being destroyed, any
-// script still running on a timer or the OSC thread ends with an error.
-void stopCheckHook(lua_State* L, lua_Debug*)
-{
-    LuaMIDIHelper* helper = LuaMIDIHelper::fromState(L);
-    if (helper != nullptr && helper->stopRequested()) {
-        luaL_error(L, "script stopped: the plug-in instance is closing");
-    }
-}
 
 bool namedLikeMidiScript(const std::string& path)
 {
@@ -156,16 +147,31 @@ void LuaMIDIHelper::createState()
         std::fputs("@@@ Lua is not available: scripts are off for this instance\n", stdout);
         return;
     }
-    luaL_openlibs(L_);
-    lua_register(L_, "print", script::print);
-    registerGlobalFunctions();
-    luaL_newmetatable(L_, kTimerMetatable);
-    lua_pop(L_, 1);
-    RegisterLuaFunctions();
-    storeRegistryEntries();
-    setVersionGlobals();
-    lua_sethook(L_, stopCheckHook, LUA_MASKCOUNT, kStopCheckInstructions);
+    watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
+    watchdog_.attach(L_);
+    console_.attach(L_);
+    if (!protectedCCall(L_, setUpInterface, this, LuaErrorPolicy::Silent) || !restrictScriptLibraries(L_)) {
+        std::fputs("@@@ Lua could not start (not enough memory): scripts are off for this instance\n", stdout);
+        lua_close(L_);
+        L_ = nullptr;
+        return;
+    }
     runScripts();
+}
+
+// Everything a new state needs before the scripts run, in protected mode.
+int LuaMIDIHelper::setUpInterface(lua_State* L)
+{
+    auto* helper = static_cast<LuaMIDIHelper*>(lua_touserdata(L, 1));
+    luaL_openlibs(L);
+    lua_register(L, "print", script::print);
+    helper->registerGlobalFunctions();
+    luaL_newmetatable(L, kTimerMetatable);
+    lua_pop(L, 1);
+    helper->RegisterLuaFunctions();
+    helper->storeRegistryEntries();
+    helper->setVersionGlobals();
+    return 0;
 }
 
 void LuaMIDIHelper::registerGlobalFunctions()
@@ -224,41 +230,75 @@ void LuaMIDIHelper::runScripts()
         runBuiltInScript();
     }
     for (const std::string& file : files) {
-        LuaCallResult result;
-        if (luaL_loadfile(L_, file.c_str()) != 0) {
-            diagnosticPrint("failed to run file: %s\n", lua_tostring(L_, -1));
-            lua_pop(L_, 1);
-            continue;
-        }
-        if (!protectedCall(L_, 0, 0, LuaErrorPolicy::KeepMessage, &result)) {
-            diagnosticPrint("failed to run file: %s\n", result.message);
-        }
+        runChunk(file.c_str(), "failed to run file: %s\n");
     }
 }
 
-void LuaMIDIHelper::runBuiltInScript()
+namespace {
+
+// The chunk to run at start-up: a file, or the built-in script from memory.
+struct StartUpChunk {
+    const char* path = nullptr;
+    const char* text = nullptr;
+    std::size_t size = 0;
+    const char* name = nullptr;
+};
+
+// Loads and runs one start-up chunk inside the protection.
+int runStartUpChunk(lua_State* L)
 {
-    const auto resource = platform::findResource(platform::kResourceTypeScript, kBuiltInScriptId);
-    if (!resource) {
-        diagnosticPrint("failed to run buffer: %s\n", "the built-in midi.lua is missing");
+    const auto* chunk = static_cast<const StartUpChunk*>(lua_touserdata(L, 1));
+    const int loaded = chunk->path != nullptr ? luaL_loadfile(L, chunk->path)
+                                              : luaL_loadbuffer(L, chunk->text, chunk->size, chunk->name);
+    if (loaded != 0) {
+        return lua_error(L);
+    }
+    lua_call(L, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+// One start-up chunk under its own time budget: a script that runs too long is stopped
+// with one line naming it, and the instance goes on without the rest of it.
+void LuaMIDIHelper::runChunk(const char* source, const char* failureFormat)
+{
+    const auto resource = source == nullptr ? platform::findResource(platform::kResourceTypeScript, kBuiltInScriptId)
+                                            : std::nullopt;
+    if (source == nullptr && !resource) {
+        diagnosticPrint(failureFormat, "the built-in midi.lua is missing");
         return;
+    }
+    StartUpChunk chunk;
+    if (source != nullptr) {
+        chunk.path = source;
+    } else {
+        chunk.text = reinterpret_cast<const char*>(resource->data);
+        chunk.size = resource->size;
+        chunk.name = "midi.lua";
     }
     LuaCallResult result;
-    if (luaL_loadbuffer(L_, reinterpret_cast<const char*>(resource->data), resource->size, "midi.lua") != 0) {
-        diagnosticPrint("failed to run buffer: %s\n", lua_tostring(L_, -1));
-        lua_pop(L_, 1);
-        return;
-    }
-    if (!protectedCall(L_, 0, 0, LuaErrorPolicy::KeepMessage, &result)) {
-        diagnosticPrint("failed to run buffer: %s\n", result.message);
+    LuaWatchdog::Entry entry(watchdog_, L_);
+    if (!protectedCCall(L_, runStartUpChunk, &chunk, LuaErrorPolicy::KeepMessage, &result)) {
+        diagnosticPrint(failureFormat, result.message);
     }
 }
+
+void LuaMIDIHelper::runBuiltInScript() { runChunk(nullptr, "failed to run buffer: %s\n"); }
 
 void LuaMIDIHelper::diagnosticPrint(const char* format, const char* text)
 {
-    std::fputs("@@@ ", stdout);
-    std::printf(format, text ? text : "");
-    std::fflush(stdout);
+    char line[ScriptConsole::kTextBytes];
+    std::snprintf(line, sizeof(line), "@@@ ");
+    std::snprintf(line + 4, sizeof(line) - 4, format, text ? text : "");
+    console_.post("", line);
+}
+
+void LuaMIDIHelper::diagnosticPrint(lua_State* L, const char* format, const char* text)
+{
+    if (LuaMIDIHelper* helper = fromState(L)) {
+        helper->diagnosticPrint(format, text);
+    }
 }
 
 LuaMIDIHelper* LuaMIDIHelper::fromState(lua_State* L)
@@ -291,17 +331,43 @@ int LuaMIDIHelper::lookupParameterName(lua_State* L, const char* name)
 
 bool LuaMIDIHelper::IsParameterUsed(int) { return true; }
 
-void LuaMIDIHelper::callRegisteredFunction(int ref, std::initializer_list<lua_Number> args)
+void LuaMIDIHelper::callRegisteredFunction(int ref, std::initializer_list<lua_Number> args, const char* source)
 {
     std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
     if (L_ == nullptr || stopRequested()) {
         return;
     }
+    // Neither reading a registry slot nor pushing numbers onto the stack's guaranteed
+    // slots allocates, so nothing here can fail outside the protected call.
+    LuaWatchdog::Entry entry(watchdog_, L_);
     lua_rawgeti(L_, LUA_REGISTRYINDEX, ref);
     for (lua_Number arg : args) {
         lua_pushnumber(L_, arg);
     }
-    protectedCall(L_, static_cast<int>(args.size()), 0, LuaErrorPolicy::Silent);
+    LuaCallResult result;
+    if (!protectedCall(L_, static_cast<int>(args.size()), 0, LuaErrorPolicy::KeepMessage, &result)) {
+        console_.postError(source, result.message);
+    }
+}
+
+bool LuaMIDIHelper::reserveTimerMemory()
+{
+    if (kTimerRecordBytes > memory_.limit - memory_.used) {
+        return false;
+    }
+    memory_.used += kTimerRecordBytes;
+    return true;
+}
+
+void LuaMIDIHelper::returnTimerMemory() { memory_.used -= kTimerRecordBytes; }
+
+void LuaMIDIHelper::releaseTimer(int functionRef)
+{
+    std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+    if (L_ != nullptr) {
+        luaL_unref(L_, LUA_REGISTRYINDEX, functionRef);
+        returnTimerMemory();
+    }
 }
 
 // Lists may grow while they are walked (a handler can register another), so they are

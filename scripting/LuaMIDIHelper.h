@@ -9,9 +9,11 @@
 #include "platform/PriorityInheritanceMutex.h"
 #include "scripting/LuaHeaders.h"
 #include "scripting/LuaMemoryBudget.h"
+#include "scripting/LuaWatchdog.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/MidiReceiver.h"
 #include "scripting/MidiRequests.h"
+#include "scripting/ScriptConsole.h"
 
 #include <atomic>
 #include <cstdint>
@@ -70,23 +72,39 @@ public:
 
     // Makes any Lua code running now or later on another thread raise an error soon, so
     // that timer and OSC threads can end (instance destruction). Called on: host thread.
-    void requestStop() { stopRequested_.store(true, std::memory_order_release); }
+    void requestStop() { watchdog_.requestStop(); }
     // Ends every script timer, waiting for callbacks that are running (they are stopped
     // by requestStop's hook); no timer fires afterwards. Called on: host thread.
     void stopTimers();
-    bool stopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
+    bool stopRequested() const { return watchdog_.stopRequested(); }
+    // Every entry into the state makes one watchdog entry (the caller holds the Lua lock).
+    LuaWatchdog& watchdog() { return watchdog_; }
+    // Where print and script errors go.
+    ScriptConsole& console() { return console_; }
 
-    // Calls the registry function ref with number arguments under the Lua lock; errors
-    // are silent.
-    void callRegisteredFunction(int ref, std::initializer_list<lua_Number> args);
+    // Calls the registry function ref with number arguments under the Lua lock; an error
+    // goes to the console, marked with what ran (source: "MIDI handler", "timer").
+    void callRegisteredFunction(int ref, std::initializer_list<lua_Number> args, const char* source = "MIDI handler");
+    // What a script timer costs against the state's memory ceiling while it lives: its
+    // record and the platform timer are outside the state, but a script must not be able
+    // to grow them without bound. The caller holds the Lua lock.
+    static constexpr std::size_t kTimerRecordBytes = 256;
+    bool reserveTimerMemory();
+    void returnTimerMemory();
+    // A timer that is done: its function reference and its memory are given back. Takes
+    // the Lua lock.
+    void releaseTimer(int functionRef);
 
     // The helper a Lua state belongs to (through the state's registry).
     static LuaMIDIHelper* fromState(lua_State* L);
     // Looks a parameter name up in the state's name map; -1 when absent.
     static int lookupParameterName(lua_State* L, const char* name);
 
-    // Writes "@@@ " and the text to standard output (script and registration problems).
-    static void diagnosticPrint(const char* format, const char* text);
+    // "@@@ " and the formatted text as one console line (script and registration
+    // problems). Called on: any thread.
+    void diagnosticPrint(const char* format, const char* text);
+    // The same for the helper of a state, from inside a Lua call.
+    static void diagnosticPrint(lua_State* L, const char* format, const char* text);
 
 protected:
     // The state while it is being created (for RegisterLuaFunctions) and afterwards.
@@ -94,11 +112,13 @@ protected:
 
 private:
     void createState();
+    static int setUpInterface(lua_State* L);
     void registerGlobalFunctions();
     void storeRegistryEntries();
     void setVersionGlobals();
     void runScripts();
     void runBuiltInScript();
+    void runChunk(const char* source, const char* failureFormat);
     void callList(const RefList& list, std::initializer_list<lua_Number> args);
     void callKeyed(const KeyedRefs& map, int key, std::initializer_list<lua_Number> args);
     void dispatchNrpn(int channel);
@@ -116,7 +136,8 @@ private:
     std::atomic<platform::TimerQueue*> liveTimerQueue_{nullptr};
     std::unordered_map<std::string, int>* parameterLookup_ = nullptr;
     LuaMemoryBudget memory_;
-    std::atomic<bool> stopRequested_{false};
+    LuaWatchdog watchdog_;
+    ScriptConsole console_;
 };
 
 }  // namespace QN

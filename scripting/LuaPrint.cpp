@@ -1,27 +1,75 @@
-// The program's own print: every piece goes to the debugger output (standard error),
-// written in pieces of at most 299 bytes so that no buffer can overflow.
+// The program's own print. In a state with a console (the instance's scripts) each call
+// becomes one console line marked with the caller's file and line, so that printing never
+// waits on standard error, even on the audio thread; elsewhere (the editor's layout) the
+// text goes straight to standard error. Pieces are copied into fixed buffers, so no
+// buffer can overflow and nothing is allocated.
 
 #include "platform/MessageOutput.h"
 #include "scripting/LuaScriptFunctions.h"
+#include "scripting/ScriptConsole.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace QN::script {
 
 namespace {
 
-constexpr std::size_t kPieceBuffer = 300;
+// Collects one printed line; a line longer than the console's lines goes out in parts.
+class PrintedLine {
+public:
+    PrintedLine(ScriptConsole* console, const char* source) : console_(console), source_(source) {}
 
-void writePiece(const char* text, std::size_t length)
+    void append(const char* text, std::size_t length)
+    {
+        while (length > 0) {
+            const std::size_t room = sizeof(buffer_) - 1 - used_;
+            const std::size_t part = length < room ? length : room;
+            std::memcpy(buffer_ + used_, text, part);
+            used_ += part;
+            text += part;
+            length -= part;
+            if (used_ == sizeof(buffer_) - 1) {
+                send();
+            }
+        }
+    }
+
+    void finish()
+    {
+        if (used_ > 0 || !sentAny_) {
+            send();
+        }
+    }
+
+private:
+    void send()
+    {
+        buffer_[used_] = '\0';
+        if (console_ != nullptr) {
+            console_->post(source_, buffer_);
+        } else {
+            platform::writeDebugOutput(buffer_);
+            platform::writeDebugOutput("\n");
+        }
+        used_ = 0;
+        sentAny_ = true;
+    }
+
+    ScriptConsole* console_;
+    const char* source_;
+    char buffer_[ScriptConsole::kTextBytes] = {};
+    std::size_t used_ = 0;
+    bool sentAny_ = false;
+};
+
+void callerPlace(lua_State* L, char* place, std::size_t size)
 {
-    char buffer[kPieceBuffer];
-    while (length > 0) {
-        const std::size_t part = length < kPieceBuffer - 1 ? length : kPieceBuffer - 1;
-        std::memcpy(buffer, text, part);
-        buffer[part] = '\0';
-        platform::writeDebugOutput(buffer);
-        text += part;
-        length -= part;
+    lua_Debug where{};
+    if (lua_getstack(L, 1, &where) != 0 && lua_getinfo(L, "Sl", &where) != 0 && where.currentline > 0) {
+        std::snprintf(place, size, "%s:%d", where.short_src, where.currentline);
+    } else {
+        place[0] = '\0';
     }
 }
 
@@ -30,6 +78,9 @@ void writePiece(const char* text, std::size_t length)
 int print(lua_State* L)
 {
     const int count = lua_gettop(L);
+    char place[ScriptConsole::kSourceBytes];
+    callerPlace(L, place, sizeof(place));
+    PrintedLine line(ScriptConsole::of(L), place);
     lua_getglobal(L, "tostring");
     for (int i = 1; i <= count; ++i) {
         lua_pushvalue(L, -1);  // tostring
@@ -41,12 +92,12 @@ int print(lua_State* L)
             return luaL_error(L, "'tostring' must return a string to 'print'");
         }
         if (i > 1) {
-            writePiece("\t", 1);
+            line.append("\t", 1);
         }
-        writePiece(text, length);
+        line.append(text, length);
         lua_pop(L, 1);
     }
-    writePiece("\n", 1);
+    line.finish();
     return 0;
 }
 

@@ -55,6 +55,7 @@ void timerFired(void* user)
     const auto serial = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(user));
     LuaMIDIHelper* helper = nullptr;
     int ref = 0;
+    bool last = false;
     {
         std::lock_guard<std::mutex> lock(timerLock());
         auto found = liveTimers().find(serial);
@@ -68,10 +69,14 @@ void timerFired(void* user)
                 queue->deleteTimer(found->second.handle);
             }
             liveTimers().erase(found);
+            last = true;
         }
     }
     // The helper outlives this call: its destructor waits for running callbacks.
-    helper->callRegisteredFunction(ref, {});
+    helper->callRegisteredFunction(ref, {}, "timer");
+    if (last) {
+        helper->releaseTimer(ref);
+    }
 }
 
 }  // namespace
@@ -87,13 +92,15 @@ int startScriptTimer(lua_State* L, bool periodic)
     if (queue == nullptr) {
         return luaL_error(L, "timers are not available");
     }
-    lua_pushvalue(L, 2);
-    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
-    const std::uint32_t interval = intervalMs(seconds);
-
     auto* userdata = static_cast<std::uint64_t*>(lua_newuserdata(L, sizeof(std::uint64_t)));
     luaL_getmetatable(L, LuaMIDIHelper::kTimerMetatable);
     lua_setmetatable(L, -2);
+    if (!helper->reserveTimerMemory()) {
+        return luaL_error(L, "not enough memory");
+    }
+    lua_pushvalue(L, 2);
+    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    const std::uint32_t interval = intervalMs(seconds);
 
     bool started = false;
     {
@@ -116,6 +123,8 @@ int startScriptTimer(lua_State* L, bool periodic)
         }
     }
     if (!started) {
+        luaL_unref(L, LUA_REGISTRYINDEX, ref);
+        helper->returnTimerMemory();
         return luaL_error(L, "could not start a timer");
     }
     return 1;
@@ -128,8 +137,14 @@ int cancelScriptTimer(lua_State* L)
     std::lock_guard<std::mutex> lock(timerLock());
     auto found = liveTimers().find(serial);
     if (found != liveTimers().end()) {
-        if (platform::TimerQueue* queue = found->second.helper->timerQueue()) {
+        LuaMIDIHelper* helper = found->second.helper;
+        if (platform::TimerQueue* queue = helper->timerQueue()) {
             queue->deleteTimer(found->second.handle);
+        }
+        // Cancelled from the timer's own state (the Lua lock is held): its function goes now.
+        if (helper == LuaMIDIHelper::fromState(L)) {
+            luaL_unref(L, LUA_REGISTRYINDEX, found->second.functionRef);
+            helper->returnTimerMemory();
         }
         liveTimers().erase(found);
     }

@@ -5,38 +5,100 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <thread>
 
 namespace {
 
+// How long effClose waits for scripts still running on other threads.
+constexpr int kCloseWaitMs = 1500;
+
 AudioEffect* objectOf(AEffect* effect) { return static_cast<AudioEffect*>(effect->object); }
+
+// No exception may reach the host: each entry turns one into a line on standard error and
+// the safe answer given.
+template <typename Result, typename Call>
+Result guarded(const char* entry, Result safeAnswer, Call&& call) noexcept
+{
+    try {
+        return call();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Lumenfold: %s failed: %s\n", entry, error.what());
+    } catch (...) {
+        std::fprintf(stderr, "Lumenfold: %s failed\n", entry);
+    }
+    return safeAnswer;
+}
+
+void silence(float** outputs, VstInt32 frames, int channels)
+{
+    for (int c = 0; outputs != nullptr && frames > 0 && c < channels; ++c) {
+        if (outputs[c] != nullptr) {
+            std::fill(outputs[c], outputs[c] + frames, 0.0f);
+        }
+    }
+}
+
+void closeInstance(AudioEffect* object)
+{
+    guarded("close", 0, [&] { return object->dispatcher(effClose, 0, 0, nullptr, 0.0f); });
+    if (guarded("close", true, [&] { return object->prepareToClose(kCloseWaitMs); })) {
+        guarded("close", 0, [&] {
+            delete object;
+            return 0;
+        });
+        return;
+    }
+    std::fputs("Lumenfold: a script is still busy inside a library call; the instance is freed once it returns\n",
+               stderr);
+    guarded("close", 0, [&] {
+        std::thread([object] { guarded("close", 0, [&] {
+            delete object;
+            return 0;
+        }); }).detach();
+        return 0;
+    });
+}
 
 VstIntPtr dispatchTrampoline(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                              float opt)
 {
     AudioEffect* object = objectOf(effect);
     if (opcode == effClose) {
-        object->dispatcher(opcode, index, value, ptr, opt);
-        delete object;
+        closeInstance(object);
         return 1;
     }
-    return object->dispatcher(opcode, index, value, ptr, opt);
+    return guarded("a host call", VstIntPtr{0}, [&] { return object->dispatcher(opcode, index, value, ptr, opt); });
 }
 
 void processTrampoline(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
-    objectOf(effect)->process(inputs, outputs, frames);
+    guarded("process", 0, [&] {
+        objectOf(effect)->process(inputs, outputs, frames);
+        return 0;
+    });
 }
 
 void processReplacingTrampoline(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
-    objectOf(effect)->processReplacing(inputs, outputs, frames);
+    const int failed = guarded("processing", 1, [&] {
+        objectOf(effect)->processReplacing(inputs, outputs, frames);
+        return 0;
+    });
+    if (failed) {
+        silence(outputs, frames, effect->numOutputs);
+    }
 }
 
 void processDoubleReplacingTrampoline(AEffect* effect, double** inputs, double** outputs, VstInt32 frames)
 {
-    objectOf(effect)->processDoubleReplacing(inputs, outputs, frames);
+    guarded("processing", 0, [&] {
+        objectOf(effect)->processDoubleReplacing(inputs, outputs, frames);
+        return 0;
+    });
 }
 
 // Hosts speak 0..1 only: a value past either end is taken as that end and a non-finite
@@ -46,10 +108,16 @@ void setParameterTrampoline(AEffect* effect, VstInt32 index, float value)
     if (std::isnan(value)) {
         return;
     }
-    objectOf(effect)->setParameter(index, std::clamp(value, 0.0f, 1.0f));
+    guarded("setParameter", 0, [&] {
+        objectOf(effect)->setParameter(index, std::clamp(value, 0.0f, 1.0f));
+        return 0;
+    });
 }
 
-float getParameterTrampoline(AEffect* effect, VstInt32 index) { return objectOf(effect)->getParameter(index); }
+float getParameterTrampoline(AEffect* effect, VstInt32 index)
+{
+    return guarded("getParameter", 0.0f, [&] { return objectOf(effect)->getParameter(index); });
+}
 
 void copyLimited(char* text, const std::string& value, VstInt32 maxLen)
 {

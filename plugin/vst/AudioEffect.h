@@ -16,6 +16,11 @@ public:
     AudioEffect& operator=(const AudioEffect&) = delete;
 
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+    // Called on the host's thread after effClose: stops what may still run on other
+    // threads and waits for it up to the time given. False when something is still busy:
+    // the object is then freed on a thread of its own once it is done, so that the host's
+    // close call never waits longer than that.
+    virtual bool prepareToClose(int /*waitMs*/) { return true; }
     virtual void open() {}
     virtual void close() {}
     virtual void suspend() {}

@@ -74,6 +74,16 @@ public:
     }
 
     QN::OSCHelper& osc() { return osc_; }
+    // Every console line written so far, one per line.
+    std::string consoleText()
+    {
+        lua_.console().flush();
+        std::string text;
+        for (const auto& line : lua_.console().history()) {
+            text += line.text + "\n";
+        }
+        return text;
+    }
 
     FakePlugin plugin;
     RecordingNetwork network;

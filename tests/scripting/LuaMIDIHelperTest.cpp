@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -87,13 +88,20 @@ TEST(LuaMIDIHelper, VersionGlobalsAreSet)
     EXPECT_EQ(instance.number("dotVersion"), 2);
 }
 
-TEST(LuaMIDIHelper, PrintWritesEachPieceToTheDebugOutput)
+TEST(LuaMIDIHelper, PrintWritesLinesThroughTheConsoleMarkedWithTheirPlace)
 {
     ScriptedInstance instance;
     (void)instance.state();
     testing::internal::CaptureStderr();
     EXPECT_EQ(errorOf(instance, "print('a', 1, nil); print(); print(string.rep('x', 1000))"), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "a\t1\tnil\n\n" + std::string(1000, 'x') + "\n");
+    const std::string console = instance.consoleText();
+    EXPECT_EQ(console.substr(0, 9), "a\t1\tnil\n\n");
+    std::string longLine = console.substr(9);
+    longLine.erase(std::remove(longLine.begin(), longLine.end(), '\n'), longLine.end());
+    EXPECT_EQ(longLine, std::string(1000, 'x')) << "a long line is split, not cut";
+    const std::string source = instance.helper().console().history().front().source;
+    EXPECT_EQ(source.substr(source.size() - 2), ":1") << source;
+    (void)testing::internal::GetCapturedStderr();
     EXPECT_NE(errorOf(instance, "tostring = function() return {} end; print(1)")
                   .find("'tostring' must return a string to 'print'"),
               std::string::npos);
@@ -188,9 +196,8 @@ TEST(LuaMIDIHelper, StartupScriptsRunAfterTheBuiltInOneAndFailuresAreReported)
     instance.addScript("b.lua", "this is not lua");
     instance.addScript("c.lua", "error('at load')");
     instance.addScript("d.lua", "fromD = fromA + 1");
-    testing::internal::CaptureStdout();
     (void)instance.state();
-    const std::string output = testing::internal::GetCapturedStdout();
+    const std::string output = instance.consoleText();
     EXPECT_EQ(instance.number("fromD"), 3);
     EXPECT_NE(output.find("@@@ failed to run file: "), std::string::npos);
     EXPECT_NE(output.find("b.lua"), std::string::npos);

@@ -74,6 +74,17 @@ public:
         return value;
     }
 
+    // Every console line written so far (print and script errors), one per line.
+    std::string consoleText()
+    {
+        helper_.console().flush();
+        std::string text;
+        for (const auto& line : helper_.console().history()) {
+            text += line.text + "\n";
+        }
+        return text;
+    }
+
     FakePlugin plugin;
 
 private:

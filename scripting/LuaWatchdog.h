@@ -1,0 +1,59 @@
+#pragma once
+// Stops runaway script code. A count hook raises a Lua error once a stop was requested
+// (the instance or editor is closing) or once the current entry into the state has run
+// past its time budget. The hook is set again at every entry, so a script that found a
+// way to clear it cannot keep it off. Called on: whichever thread holds the state's lock;
+// requestStop from any thread.
+
+#include "scripting/LuaHeaders.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+namespace QN {
+
+class LuaWatchdog {
+public:
+    static constexpr int kCheckInstructions = 10000;
+    static constexpr int kDefaultBudgetSeconds = 3;
+
+    explicit LuaWatchdog(std::chrono::milliseconds budget = std::chrono::seconds(kDefaultBudgetSeconds));
+    LuaWatchdog(const LuaWatchdog&) = delete;
+    LuaWatchdog& operator=(const LuaWatchdog&) = delete;
+
+    // The budget that the "Script Time Limit" preference gives (seconds, 1 to 3600).
+    static std::chrono::milliseconds budgetFromPreferences();
+
+    // Lets the state's hook find this watchdog. Once, when the state is made.
+    void attach(lua_State* L);
+    void setBudget(std::chrono::milliseconds budget) { budget_ = budget; }
+    std::chrono::milliseconds budget() const { return budget_; }
+
+    void requestStop() { stop_.store(true, std::memory_order_release); }
+    bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
+
+    // One entry into the state, for as long as it lives: the hook is set again and the
+    // budget starts now. The state's lock is held by the caller.
+    class Entry {
+    public:
+        Entry(LuaWatchdog& watchdog, lua_State* L);
+        ~Entry();
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+
+    private:
+        LuaWatchdog& watchdog_;
+    };
+
+private:
+    static void hook(lua_State* L, lua_Debug* where);
+    static LuaWatchdog* of(lua_State* L);
+    bool overBudget() const;
+
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> deadline_{0};  // steady-clock nanoseconds; 0 while no entry runs
+    std::chrono::milliseconds budget_;
+};
+
+}  // namespace QN

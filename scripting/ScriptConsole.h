@@ -1,0 +1,91 @@
+#pragma once
+// What one instance's scripts print and the errors they raise. Lines are posted from any
+// thread (the audio thread included) into a fixed ring, without locks, waiting or
+// allocation; a thread of the console's own writes them to standard error, so that a
+// slow or blocked standard error never holds up a script, and keeps the last lines, each
+// with the place it came from, for the editor's console.
+
+#include "scripting/LuaHeaders.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace QN {
+
+class ScriptConsole {
+public:
+    static constexpr std::size_t kSlots = 256;  // a power of two
+    static constexpr std::size_t kSourceBytes = 96;
+    static constexpr std::size_t kTextBytes = 416;
+    static constexpr std::size_t kHistoryLines = 200;
+
+    struct Line {
+        std::string source;  // "file:line", or what ran ("timer", "start-up"); may be empty
+        std::string text;
+    };
+
+    ScriptConsole();
+    // Writes out whatever is still waiting.
+    ~ScriptConsole();
+    ScriptConsole(const ScriptConsole&) = delete;
+    ScriptConsole& operator=(const ScriptConsole&) = delete;
+
+    // Queues one line; text past kTextBytes - 1 bytes is cut. False when the ring was full
+    // (the line is counted, and the count written out with the next line that fits). An
+    // error that repeats (a script failing on every frame) is written once and then
+    // counted. Called on: any thread; never blocks or allocates.
+    bool post(const char* source, const char* text);
+    bool postError(const char* source, const char* text);
+
+    // Lets print and the error reports of a state find this console (registry entry).
+    void attach(lua_State* L);
+    // The console of a state; null for a state without one (the editor's layout).
+    static ScriptConsole* of(lua_State* L);
+
+    // The last kHistoryLines lines written, oldest first. Called on: any non-audio thread.
+    std::vector<Line> history() const;
+    // Returns once every line posted before the call has been written. Not on the audio thread.
+    void flush();
+
+private:
+    struct Cell {
+        std::atomic<std::size_t> sequence{0};
+        char source[kSourceBytes];
+        char text[kTextBytes];
+        bool error;
+    };
+
+    void writerLoop();
+    bool writeWaiting();
+    bool enqueue(const char* source, const char* text, bool error);
+    void writeOut(const char* source, const char* text, bool error);
+
+    std::unique_ptr<Cell[]> cells_;
+    std::atomic<std::size_t> enqueuePosition_{0};
+    std::size_t dequeuePosition_ = 0;  // writer thread only
+    std::atomic<std::size_t> dropped_{0};
+    std::atomic<std::size_t> written_{0};
+
+    std::string lastSource_;  // writer thread only
+    std::string lastText_;
+    bool lastError_ = false;
+    std::size_t repeats_ = 0;
+
+    mutable std::mutex historyLock_;
+    std::deque<Line> history_;
+
+    std::mutex wakeLock_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool closing_ = false;  // the destructor's last drain: no waiting for room
+    std::thread writer_;
+};
+
+}  // namespace QN
