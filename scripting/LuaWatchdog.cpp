@@ -58,11 +58,18 @@ void LuaWatchdog::hook(lua_State* L, lua_Debug*)
     if (watchdog == nullptr) {
         return;
     }
+    // Level 0 inside a hook is the running script function: the message names its place.
     if (watchdog->stopRequested()) {
-        luaL_error(L, "script stopped: the plug-in instance is closing");
+        luaL_where(L, 0);
+        lua_pushliteral(L, "script stopped: the plug-in instance is closing");
+        lua_concat(L, 2);
+        lua_error(L);
     }
     if (watchdog->overBudget()) {
-        luaL_error(L, "script stopped: it ran longer than %d s", static_cast<int>(watchdog->budget_.count() / 1000));
+        luaL_where(L, 0);
+        lua_pushfstring(L, "script stopped: it ran longer than %d s", static_cast<int>(watchdog->budget_.count() / 1000));
+        lua_concat(L, 2);
+        lua_error(L);
     }
 }
 

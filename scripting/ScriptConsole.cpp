@@ -25,24 +25,25 @@ void copyCut(char* destination, std::size_t capacity, const char* text)
 }
 
 // A blocked standard error (a pipe nobody reads) must not hold the writer for ever: a
-// line waits at most timeoutMs for room, else it is dropped. Lines are shorter than the
-// pipe's atomic size, so a write that poll allowed does not block.
-void writeAll(const std::string& line, int timeoutMs)
+// line waits at most timeoutMs for room, else it is dropped (false). Lines are shorter
+// than the pipe's atomic size, so a write that poll allowed does not block.
+bool writeAll(const std::string& line, int timeoutMs)
 {
     pollfd ready{STDERR_FILENO, POLLOUT, 0};
     if (::poll(&ready, 1, timeoutMs) != 1 || (ready.revents & POLLOUT) == 0) {
-        return;
+        return false;
     }
     const char* data = line.data();
     std::size_t left = line.size();
     while (left > 0) {
         const ssize_t done = ::write(STDERR_FILENO, data, left);
         if (done <= 0) {
-            return;
+            return false;
         }
         data += done;
         left -= static_cast<std::size_t>(done);
     }
+    return true;
 }
 
 }  // namespace
@@ -57,13 +58,13 @@ ScriptConsole::ScriptConsole() : cells_(std::make_unique<Cell[]>(kSlots))
 
 ScriptConsole::~ScriptConsole()
 {
+    closing_.store(true, std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> lock(wakeLock_);
         stopping_ = true;
     }
     wake_.notify_all();
     writer_.join();
-    closing_ = true;
     writeWaiting();
 }
 
@@ -149,7 +150,10 @@ void ScriptConsole::writeOut(const char* source, const char* text, bool error)
     if (line.empty() || line.back() != '\n') {
         line += '\n';
     }
-    writeAll(line, closing_ ? 0 : kWriteWaitMs);
+    // Once standard error has stalled, lines are dropped without waiting until it takes
+    // one again; closing never waits for it.
+    const bool wait = !stalled_ && !closing_.load(std::memory_order_relaxed);
+    stalled_ = !writeAll(line, wait ? kWriteWaitMs : 0);
     Line kept{source, text};
     if (!kept.text.empty() && kept.text.back() == '\n') {
         kept.text.pop_back();

@@ -84,7 +84,8 @@ private:
     std::mutex wakeLock_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    bool closing_ = false;  // the destructor's last drain: no waiting for room
+    std::atomic<bool> closing_{false};  // no more waiting for room on standard error
+    bool stalled_ = false;              // writer thread only
     std::thread writer_;
 };
 

@@ -14,7 +14,7 @@
 namespace {
 
 // How long effClose waits for scripts still running on other threads.
-constexpr int kCloseWaitMs = 1500;
+constexpr int kCloseWaitMs = 1000;
 
 AudioEffect* objectOf(AEffect* effect) { return static_cast<AudioEffect*>(effect->object); }
 

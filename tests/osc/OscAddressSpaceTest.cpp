@@ -164,6 +164,22 @@ TEST_F(OscAddressSpace, CallAndExecErrorsSendNothingAndKeepTheStack)
     EXPECT_EQ(instance.stackHeight(), height);
 }
 
+TEST_F(OscAddressSpace, LuaRequestsAtTheMemoryCeilingFailAloneAndTheStateStaysUsable)
+{
+    ASSERT_EQ(instance.run("function answer() return 42 end function release() chain = nil collectgarbage() end"), "");
+    ASSERT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "answer"; })), "");
+    instance.setMemoryLimit(std::size_t(4) << 20);
+    // Small tables to the very last bytes, so that naming a new function cannot be stored.
+    ASSERT_EQ(instance.run("pcall(function() while true do chain = {chain} end end)"), "");
+    for (const char* name : {"aNameNeverSeenBeforeInThisState", "anotherNameNeverSeenBefore"}) {
+        EXPECT_EQ(instance.handle(oscMessage("/exec", [&](auto& s) { s << name; })),
+                  errorLine("/exec", "failed to exec function"));
+    }
+    EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "release"; })), "");
+    EXPECT_EQ(instance.handle(call("answer")), "");
+    EXPECT_EQ(instance.network.described(), std::vector<std::string>{"/r f:42"});
+}
+
 TEST_F(OscAddressSpace, StartNoteReachesNoteHandlersOnChannelTwo)
 {
     ASSERT_EQ(instance.run("requestNoteOn(60, function(c, n, v) seen = c * 100000 + n * 1000 + v end) "

@@ -74,6 +74,7 @@ public:
     }
 
     QN::OSCHelper& osc() { return osc_; }
+    void setMemoryLimit(std::size_t bytes) { lua_.setMemoryLimit(bytes); }
     // Every console line written so far, one per line.
     std::string consoleText()
     {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -221,6 +223,34 @@ TEST(LuaMIDIHelper, RunawayScriptIsStoppedOnRequest)
     instance.helper().requestStop();
     const std::string error = errorOf(instance, "while true do end");
     EXPECT_NE(error.find("script stopped"), std::string::npos);
+}
+
+TEST(LuaMIDIHelper, FiredAndCancelledTimersLetTheirFunctionsGo)
+{
+    ScriptedInstance instance;
+    (void)instance.state();
+    ASSERT_EQ(errorOf(instance, "alive = setmetatable({}, {__mode = 'k'}) "
+                                "local fired = function() done = 1 end "
+                                "local cancelled = function() end "
+                                "alive[fired] = true alive[cancelled] = true "
+                                "requestTimedCallback(0.001, fired) "
+                                "cancelTimer(requestTimedCallback(60, cancelled))"),
+              "");
+    for (int i = 0; i < 2000 && instance.number("done") == 0.0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(errorOf(instance, "collectgarbage() left = 0 for _ in pairs(alive) do left = left + 1 end"), "");
+    EXPECT_EQ(instance.number("left"), 0.0);
+}
+
+TEST(LuaMIDIHelper, TimerRecordsCountAgainstTheMemoryCeiling)
+{
+    ScriptedInstance instance;
+    instance.helper().setMemoryLimit(std::size_t(2) << 20);
+    (void)instance.state();
+    const std::string error = errorOf(instance, "local f = function() end for i = 1, 1e6 do requestTimedCallback(600, f) n = i end");
+    EXPECT_NE(error.find("not enough memory"), std::string::npos) << error;
+    EXPECT_LT(instance.number("n"), 10000.0);
 }
 
 TEST(LuaMIDIHelper, ScriptAllocatingWithoutBoundGetsAMemoryError)
