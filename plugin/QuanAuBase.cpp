@@ -115,6 +115,13 @@ bool QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
     if (!isValidParameterId(id)) {
         return false;
     }
+    if (startingUp_ && id == ParameterId::ScriptIndex) {
+        if (!std::isfinite(plainValue)) {
+            return false;
+        }
+        startUpScriptIndex_ = std::max(plainValue, 0.0f);  // its range is not known yet
+        return true;
+    }
     const ParameterInfo row = parameterRow(id);
     const std::optional<float> admitted = admittedPlainValue(row, plainValue);
     if (!admitted) {
@@ -122,10 +129,38 @@ bool QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
     }
     const float normalized = std::clamp(plainToNormalized(row, *admitted), 0.0f, 1.0f);
     setParameter(id, normalized);
-    if (automate) {
+    if (automate && startingUp_) {
+        setDuringStartUp_[static_cast<std::size_t>(id)] = true;
+    } else if (automate) {
         callHost(audioMasterAutomate, id, 0, nullptr, normalized);
     }
     return true;
+}
+
+void QuanAuBase::beginStartUp()
+{
+    startingUp_ = true;
+    setDuringStartUp_.assign(kParameterCount, false);
+}
+
+void QuanAuBase::endStartUp()
+{
+    startingUp_ = false;
+    if (startUpScriptIndex_) {
+        setParameterFromPlain(ParameterId::ScriptIndex, *startUpScriptIndex_, false);
+        setDuringStartUp_[ParameterId::ScriptIndex] = true;
+        startUpScriptIndex_.reset();
+    }
+}
+
+void QuanAuBase::reportStartUpValues()
+{
+    for (std::size_t id = 0; id < setDuringStartUp_.size(); ++id) {
+        if (setDuringStartUp_[id]) {
+            callHost(audioMasterAutomate, static_cast<VstInt32>(id), 0, nullptr, getParameter(static_cast<VstInt32>(id)));
+        }
+    }
+    setDuringStartUp_.clear();
 }
 
 void QuanAuBase::applyChangeEffects(int id, float)
@@ -140,7 +175,9 @@ void QuanAuBase::updateLatency()
     const int delay = fftSizeFromIndex(fftSizeIndexFromValue(plainValue(ParameterId::FftSize)));
     if (delay != cEffect_.initialDelay) {
         setInitialDelay(delay);
-        ioChanged();
+        if (!startingUp_) {
+            ioChanged();
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AUKernelBase;
@@ -85,6 +86,14 @@ protected:
     // value a host stored keeps meaning the same script for the instance's life.
     void setScriptIndexMaximum(float maximum);
 
+    // While the instance is being built, values that start-up scripts set are stored but
+    // the host, which does not know the instance yet, is not called: the changed ids are
+    // kept and reportStartUpValues() tells the host their final values once it has opened
+    // the instance. "Script Index" waits for the script list: endStartUp applies it.
+    void beginStartUp();
+    void endStartUp();
+    void reportStartUpValues();
+
     std::vector<std::unique_ptr<QuanProgram>> programs_;
     std::vector<std::unique_ptr<AUKernelBase>> kernels_;
 
@@ -101,6 +110,9 @@ private:
     void applyLoadedValues(const std::array<float, kParameterCount>& before);
 
     std::atomic<float> scriptIndexMaximum_{0.0f};
+    bool startingUp_ = false;
+    std::vector<bool> setDuringStartUp_;
+    std::optional<float> startUpScriptIndex_;
 
     std::vector<PropertyListener> propertyListeners_;
 };

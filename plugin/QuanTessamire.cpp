@@ -52,10 +52,21 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     oscHelper_ = std::make_unique<QN::OSCHelper>(this, luaHelper_.get());
 
     setUpDisplayBlock();
+    // The factory values come first and the start-up scripts after them, so that what the
+    // scripts set is what the instance starts with; the base port is known before a
+    // script can open the port.
+    factoryPreset_.fillDefaults();
+    for (int id = 0; id < kParameterCount; ++id) {
+        currentProgram().setParameter(id, factoryPreset_.values[static_cast<std::size_t>(id)]);
+    }
+    currentProgram().setName(std::strlen(factoryPreset_.name) <= 31 ? factoryPreset_.name : "");
+    setInitialDelay(fftSizeFromIndex(kDefaultFftSizeIndex));
+    readOscBasePort();
+    beginStartUp();
     luaHelper_->GetLuaState();
     completeScriptList();
+    endStartUp();
     engine_.setScriptRunner(spectralScripts_.get());
-    factoryPreset_.fillDefaults();
 
     canProcessReplacing();
     programsAreChunks();
@@ -64,12 +75,6 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     setNumOutputs(kChannelCount);
     setUniqueID(fourCharCode('Q', 'N', 'l', 'f'));
 
-    for (int id = 0; id < kParameterCount; ++id) {
-        currentProgram().setParameter(id, factoryPreset_.values[static_cast<std::size_t>(id)]);
-    }
-    currentProgram().setName(std::strlen(factoryPreset_.name) <= 31 ? factoryPreset_.name : "");
-
-    setInitialDelay(fftSizeFromIndex(kDefaultFftSizeIndex));
     makeKernels(kChannelCount);
     initialize();
 
@@ -162,11 +167,18 @@ bool QuanTessamire::indicator(int id)
 void QuanTessamire::initialize()
 {
     engine_.block() = BlockParameters{};
-    sharedOscBasePort.store(platform::readPreferenceInt("OSC Base Port", kDefaultOscBasePort),
-                            std::memory_order_relaxed);
     oscHelper_->Start();
     engine_.makeTransforms();
 }
+
+void QuanTessamire::readOscBasePort()
+{
+    sharedOscBasePort.store(platform::readPreferenceInt("OSC Base Port", kDefaultOscBasePort),
+                            std::memory_order_relaxed);
+}
+
+// The host knows the instance from here on: it hears the values start-up scripts set.
+void QuanTessamire::open() { reportStartUpValues(); }
 
 void QuanTessamire::cleanup() { oscHelper_->Stop(); }
 

@@ -45,6 +45,7 @@ public:
     DisplayBlock* displayBlock() override { return &displayBlock_; }
 
     bool prepareToClose(int waitMs) override;
+    void open() override;
     virtual void initialize();
     virtual void cleanup();
     virtual int versionNumber() const { return kVendorVersion; }
@@ -72,6 +73,7 @@ private:
     void setUpDisplayBlock();
     void completeScriptList();
     void applyPortOffset(float offset);
+    static void readOscBasePort();
 
     float** blockInputs_ = nullptr;
     float** blockOutputs_ = nullptr;

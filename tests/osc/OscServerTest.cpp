@@ -5,6 +5,7 @@
 #include "StdoutPipe.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -220,4 +221,52 @@ TEST_F(OscServerTest, LoadingAStateOpensMovesAndClosesThePortAsItsOffsetSays)
     EXPECT_EQ(plugin->setChunk(withOffset(0.0f).data(), 8500), 1);
     EXPECT_TRUE(UdpTestPeer::closedWithin(base + 3, 2000)) << "a state with the offset off closes the port";
     EXPECT_EQ(plugin->parameterDisplay(0), "Off");
+}
+
+TEST_F(OscServerTest, ValuesThatStartUpScriptsSetAreTheInstancesOwnAndASavedStateStillWins)
+{
+    const auto fresh = load();
+    ASSERT_TRUE(fresh);
+    const std::vector<std::uint8_t> factoryState = fresh->getChunk();
+    addScript("start.lua", R"(setParameter("Wet Level", 0.5) setParameter("Bin 10 Level", 0) setParameter("OSC Port Offset", 3)
+                             setParameter("Script Index", 2))");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    int automated = 0;  // the host library opens every instance it creates: the host hears them then
+    for (const auto& call : plugin->calls()) {
+        if (call.opcode == kAutomate) {
+            ++automated;
+            EXPECT_EQ(call.opt, plugin->getParameter(call.index)) << "the final value only, of " << call.index;
+        }
+    }
+    EXPECT_EQ(automated, 4);
+    EXPECT_FLOAT_EQ(plugin->getParameter(2), 0.5f);
+    EXPECT_EQ(plugin->parameterDisplay(2), "0.500");
+    EXPECT_EQ(plugin->getParameter(42), 0.0f);
+    EXPECT_EQ(plugin->parameterDisplay(13), "Reverse");
+    EXPECT_EQ(plugin->parameterDisplay(0), "3");
+    float stored = 0.0f;
+    std::memcpy(&stored, plugin->getChunk().data() + 176 + 4 * 2, 4);
+    EXPECT_EQ(stored, 0.5f);
+    EXPECT_EQ(peer.pingUntilAnswered(base + 3), pong(base + 3)) << "on the configured base port";
+    for (int id : {2, 42, 13}) {
+        fresh->setParameter(id, plugin->getParameter(id));
+    }
+    std::vector<float> input(4096);
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        input[i] = 0.5f * std::sin(0.05f * static_cast<float>(i));
+    }
+    auto render = [&](lfhost::PluginInstance& instance) {
+        std::vector<float> left(input.size()), right(input.size());
+        float* inputs[2] = {input.data(), input.data()};
+        float* outputs[2] = {left.data(), right.data()};
+        instance.processReplacing(inputs, outputs, static_cast<int>(input.size()));
+        return left;
+    };
+    EXPECT_EQ(render(*plugin), render(*fresh)) << "the audio follows the start-up values";
+
+    EXPECT_EQ(plugin->setChunk(factoryState.data(), factoryState.size()), 1);
+    EXPECT_EQ(plugin->getParameter(2), 1.0f) << "a restored session sounds as it was saved";
+    EXPECT_EQ(plugin->parameterDisplay(0), "Off");
+    EXPECT_TRUE(UdpTestPeer::closedWithin(base + 3, 2000));
 }
