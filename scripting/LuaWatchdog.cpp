@@ -52,21 +52,33 @@ bool LuaWatchdog::overBudget() const
     return deadline != 0 && nowNs() > deadline;
 }
 
+void LuaWatchdog::check(lua_State* L)
+{
+    // Level 1 from inside a library function is the script that called it.
+    raiseWhenDue(L, 1);
+}
+
 void LuaWatchdog::hook(lua_State* L, lua_Debug*)
+{
+    // Level 0 inside a hook is the running script function.
+    raiseWhenDue(L, 0);
+}
+
+// The error names the place of the script at the given level.
+void LuaWatchdog::raiseWhenDue(lua_State* L, int level)
 {
     const LuaWatchdog* watchdog = of(L);
     if (watchdog == nullptr) {
         return;
     }
-    // Level 0 inside a hook is the running script function: the message names its place.
     if (watchdog->stopRequested()) {
-        luaL_where(L, 0);
+        luaL_where(L, level);
         lua_pushliteral(L, "script stopped: the plug-in instance is closing");
         lua_concat(L, 2);
         lua_error(L);
     }
     if (watchdog->overBudget()) {
-        luaL_where(L, 0);
+        luaL_where(L, level);
         lua_pushfstring(L, "script stopped: it ran longer than %d s", static_cast<int>(watchdog->budget_.count() / 1000));
         lua_concat(L, 2);
         lua_error(L);

@@ -33,6 +33,10 @@ public:
     void requestStop() { stop_.store(true, std::memory_order_release); }
     bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
 
+    // Raises the hook's error now if a stop was requested or the budget is spent; for
+    // library functions that run long without executing Lua instructions.
+    static void check(lua_State* L);
+
     // One entry into the state, for as long as it lives: the hook is set again and the
     // budget starts now. The state's lock is held by the caller.
     class Entry {
@@ -48,6 +52,7 @@ public:
 
 private:
     static void hook(lua_State* L, lua_Debug* where);
+    static void raiseWhenDue(lua_State* L, int level);
     static LuaWatchdog* of(lua_State* L);
     bool overBudget() const;
 

@@ -1,6 +1,7 @@
 #include "scripting/ScriptSandbox.h"
 
 #include "scripting/LuaCall.h"
+#include "scripting/LuaPatternFunctions.h"
 
 namespace QN {
 
@@ -75,6 +76,7 @@ int restrict(lua_State* L)
         lua_setfield(L, -2, "stdin");
     }
     lua_pop(L, 1);
+    installInterruptiblePatterns(L);
     return 0;
 }
 

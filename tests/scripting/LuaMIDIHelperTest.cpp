@@ -1,4 +1,5 @@
 #include "ScriptedInstance.h"
+#include "scripting/LuaPatternFunctions.h"
 
 #include <gtest/gtest.h>
 
@@ -261,4 +262,73 @@ TEST(LuaMIDIHelper, ScriptAllocatingWithoutBoundGetsAMemoryError)
     const std::string error = errorOf(instance, "local t = {} for i = 1, 1e9 do t[i] = string.rep('x', 100000) .. i end");
     EXPECT_NE(error.find("not enough memory"), std::string::npos) << error;
     EXPECT_EQ(errorOf(instance, "collectgarbage(); ok = 1"), "") << "the state is usable afterwards";
+}
+
+// Our pattern functions against the interpreter's own, on the same cases: fixed ones and
+// random patterns and subjects built from the pieces patterns are made of.
+TEST(LuaPatterns, MatchTheInterpretersOwnFunctions)
+{
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    ASSERT_EQ(luaL_dostring(L, "original = {find = string.find, match = string.match, gmatch = string.gmatch, "
+                               "gsub = string.gsub}"),
+              0);
+    ASSERT_EQ(lua_cpcall(L, [](lua_State* state) { QN::installInterruptiblePatterns(state); return 0; }, nullptr), 0);
+    const char* comparison = R"(
+        local function pack(ok, ...) return {ok = ok, n = select('#', ...), ...} end
+        local function same(a, b)
+            if a.ok ~= b.ok then return false end
+            if not a.ok then return tostring(a[1]):gsub('^.-:%d+: ', '') == tostring(b[1]):gsub('^.-:%d+: ', '') end
+            if a.n ~= b.n then return false end
+            for i = 1, a.n do if a[i] ~= b[i] then return false end end
+            return true
+        end
+        local function gmatchAll(f, s, p) local out = {} for a, b in f(s, p) do out[#out + 1] = tostring(a) .. '|' .. tostring(b) end return table.concat(out, ',') end
+        local cases = {
+            {'hello world', 'o w'}, {'hello', 'l+'}, {'hello', '^h(.-)o$'}, {'key = value', '(%w+)%s*=%s*(%w+)'},
+            {'f(a(b)c)', '%b()'}, {'THE (quick) fox', '%f[%a]%a+'}, {'abcabc', '(a)(b)c%1%2'}, {'x', '()'},
+            {'a.b', '%.'}, {'[]]', '[]]'}, {'a-z', '[a%-z]+'}, {'abc', '[^b]+'}, {'', 'a*'}, {'aaa', 'a-b'},
+            {'a', '%'}, {'a', '[a'}, {'a', '(a'}, {'a', 'a)'}, {'a', '%1'}, {'a', '%b'}, {'a', '%f'}, {'a\0b', '%z'},
+        }
+        local pieces = {'a', 'b', '.', '%a', '%d', '%s', '[ab]', '[^a]', '[a-c]', '*', '+', '-', '?', '(', ')', '()',
+                        '%b()', '%f[%a]', '^', '$', '%1', '%%', 'ab', '%w'}
+        local subjects = {'', 'a', 'ab', 'abc', 'aab', 'a1 b2', '(a)', 'ba(c)d', 'abcabc', '  x  '}
+        math.randomseed(7)
+        for _ = 1, 4000 do
+            local p = {}
+            for _ = 1, math.random(1, 6) do p[#p + 1] = pieces[math.random(#pieces)] end
+            cases[#cases + 1] = {subjects[math.random(#subjects)], table.concat(p)}
+        end
+        mismatches = {}
+        for _, c in ipairs(cases) do
+            local s, p = c[1], c[2]
+            local checks = {
+                {'find', pack(pcall(original.find, s, p)), pack(pcall(string.find, s, p))},
+                {'find init', pack(pcall(original.find, s, p, -2)), pack(pcall(string.find, s, p, -2))},
+                {'match', pack(pcall(original.match, s, p)), pack(pcall(string.match, s, p))},
+                {'gsub', pack(pcall(original.gsub, s, p, '<%0>')), pack(pcall(string.gsub, s, p, '<%0>'))},
+                {'gmatch', pack(pcall(gmatchAll, original.gmatch, s, p)), pack(pcall(gmatchAll, string.gmatch, s, p))},
+            }
+            for _, check in ipairs(checks) do
+                if not same(check[2], check[3]) and #mismatches < 10 then
+                    mismatches[#mismatches + 1] = check[1] .. " '" .. s .. "' '" .. p .. "'"
+                end
+            end
+        end
+        mismatches = table.concat(mismatches, '\n')
+    )";
+    ASSERT_EQ(luaL_dostring(L, comparison), 0) << lua_tostring(L, -1);
+    lua_getglobal(L, "mismatches");
+    EXPECT_STREQ(lua_tostring(L, -1), "");
+    lua_close(L);
+}
+
+TEST(LuaPatterns, APatternThatBacktracksForMinutesIsStopped)
+{
+    ScriptedInstance instance;
+    (void)instance.state();
+    instance.helper().requestStop();
+    const std::string error =
+        errorOf(instance, "string.find(string.rep('a', 40), string.rep('a?', 40) .. string.rep('a', 40))");
+    EXPECT_NE(error.find("script stopped"), std::string::npos) << error;
 }
