@@ -90,3 +90,4 @@ void RenderPeakMemory(benchmark::State& state)
 BENCHMARK(RenderPeakMemory)->Arg(60)->Arg(3600)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
+BENCHMARK_MAIN();
