@@ -1,6 +1,8 @@
 // lumenfold-render with the real plug-in, as a user runs it from a terminal.
 
+#include "tests/tools/MidiFileBytes.h"
 #include "tests/tools/ToolProcess.h"
+#include "tools/host/PluginInstance.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -145,6 +147,152 @@ TEST_F(RenderWithPlugin, BadRequestsFailInOneLineAndLeaveNothing)
     expectOneLineFailure(render({path("in.wav"), path("e.wav"), "--set", "FFT Size=1.5"}), before);
     expectOneLineFailure(render({path("in.wav"), path("f.wav"), "--set", "Wet Level=inf"}), before);
     expectOneLineFailure(render({path("in.wav"), path("g.wav"), "--state", path("missing.state")}), before);
+}
+
+TEST_F(RenderWithPlugin, EveryBadInputNamesTheFileAndTheReasonWithItsExitStatus)
+{
+    writeWav(path("in.wav"), music(2, 4800));
+    std::ofstream(path("broken.mid"), std::ios::binary) << std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x10\0\x90", 24);
+    fs::create_directories(path("folder.wav"));
+    const std::size_t before = entryCount();
+    const struct {
+        std::vector<std::string> args;
+        const char* reason;
+        int status;
+    } cases[] = {
+        {{path("in.wav"), path("o.wav"), "--midi", path("broken.mid")}, "broken.mid cannot be used: a chunk claims 16 bytes", 1},
+        {{path("in.wav"), path("o.wav"), "--midi", path("none.mid")}, "none.mid: it does not exist", 1},
+        {{path("in.wav"), path("o.wav"), "--state", path("folder.wav")}, "folder.wav: it is a folder, not a file", 1},
+        {{path("folder.wav"), path("o.wav")}, "folder.wav: it is a folder, not a file", 1},
+        {{path("in.wav"), path("folder.wav")}, "folder.wav: it is a folder, not a file", 1},
+        {{path("in.wav"), path("o.mp4")}, "cannot tell the format of", 2},
+        {{path("in.wav"), path("o.flac"), "--bits", "32f"}, "cannot hold 32-bit float samples", 2},
+        {{path("in.wav"), path("o.wav"), "--bits", "12"}, "--bits takes 16, 24 or 32f", 2},
+        {{path("in.wav"), path("o.wav"), "--set", "Bin 9-2 Level=0"}, "runs backwards", 2},
+        {{path("in.wav"), path("o.wav"), "--set", "Bin 2000-2100 Level=0"}, "unknown parameter \"Bin 2049 Level\"", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ToolResult result = render(c.args);
+        expectOneLineFailure(result, before);
+        EXPECT_EQ(result.exitCode, c.status);
+        EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+    }
+}
+
+TEST_F(RenderWithPlugin, ParametersAndScriptsAreListed)
+{
+    const ToolResult parameters = render({"--list-parameters"});
+    ASSERT_EQ(parameters.exitCode, 0) << parameters.err;
+    EXPECT_EQ(std::count(parameters.out.begin(), parameters.out.end(), '\n'), 2082);
+    for (const char* line : {"id\tname\tunit\trange\tdefault\tvalue texts\n",
+                             "\n0\tOSC Port Offset\t\t0 to 100\t0\t0=Off\n",
+                             "\n3\tFFT Size\t\t0 to 7\t5\t0=32, 1=64, 2=128, 3=256, 4=512, 5=1024, 6=2048, 7=4096\n",
+                             "\n11\tInput Gain\tdB\t-80 to 36\t0\t\n", "\n2080\tBin 2048 Level\t\t0 to 1\t1\t\n"}) {
+        EXPECT_NE(parameters.out.find(line), std::string::npos) << line;
+    }
+    const ToolResult scripts = render({"--list-scripts"});
+    ASSERT_EQ(scripts.exitCode, 0) << scripts.err;
+    for (const char* name : {"\tShift\n", "\tLow Pass\n", "\tGate\n"})
+        EXPECT_NE(scripts.out.find(name), std::string::npos) << scripts.out;
+}
+
+TEST_F(RenderWithPlugin, NamesAndTextsIgnoreCaseValuesTakeUnitsAndBinRangesSetEveryBin)
+{
+    writeWav(path("in.wav"), music(1, 4800));
+    const ToolResult result =
+        render({path("in.wav"), path("o.wav"), "--set", "input GAIN=-6 dB", "--set", "fft size=256", "--set",
+                "View X Axis=LINEAR", "--set", "Bin 47-512 Level=0.5", "--save-state", path("s.state")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string error;
+    auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+    ASSERT_NE(plugin, nullptr) << error;
+    std::vector<char> state(fs::file_size(path("s.state")));
+    std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
+    ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+    EXPECT_FLOAT_EQ(plugin->getParameter(11), 74.0f / 116.0f);
+    EXPECT_EQ(plugin->parameterDisplay(3), "256");
+    EXPECT_EQ(plugin->parameterDisplay(4), "Linear");
+    EXPECT_FLOAT_EQ(plugin->getParameter(32 + 46), 1.0f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(32 + 47), 0.5f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(32 + 512), 0.5f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(32 + 513), 1.0f);
+}
+
+TEST_F(RenderWithPlugin, FixedPointOutputThatClipsIsNamedInOneWarningWithItsPeak)
+{
+    writeWav(path("in.wav"), music(2, 9600));
+    const ToolResult loud = render({path("in.wav"), path("loud.wav"), "--bits", "16", "--set", "Output Gain=12 dB"});
+    ASSERT_EQ(loud.exitCode, 0) << loud.err;
+    EXPECT_EQ(std::count(loud.err.begin(), loud.err.end(), '\n'), 1) << loud.err;
+    EXPECT_NE(loud.err.find("warning: " + path("loud.wav") + " clipped: its peak is 1."), std::string::npos) << loud.err;
+    const ToolResult asFloat = render({path("in.wav"), path("float.wav"), "--bits", "32f", "--set", "Output Gain=12"});
+    ASSERT_EQ(asFloat.exitCode, 0);
+    EXPECT_EQ(asFloat.err, "") << "float samples hold the overs";
+}
+
+TEST_F(RenderWithPlugin, OutputFormatFollowsTheExtension)
+{
+    writeWav(path("in.wav"), music(2, 4800));
+    const struct {
+        const char* name;
+        int format;
+    } cases[] = {{"o.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24}, {"o.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+                 {"o.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}, {"o.WAV", SF_FORMAT_WAV | SF_FORMAT_FLOAT}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(render({path("in.wav"), path(c.name)}).exitCode, 0) << c.name;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(path(c.name).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << c.name;
+        sf_close(file);
+        EXPECT_EQ(info.format, c.format) << c.name;
+        EXPECT_EQ(info.channels, 2) << c.name;
+    }
+}
+
+// The renderer's --midi against the same messages sent through our host library by hand:
+// controller 16 (the built-in script's "Output Gain") at 0 halfway turns the wet path to
+// -80 dB, so the second half falls silent.
+TEST_F(RenderWithPlugin, MidiFileDrivesTheBuiltInScriptAsTheHostLibraryDoes)
+{
+    constexpr int kFrames = 48000;
+    constexpr int kEventFrame = 24000;  // tick 96 at 96 ticks a quarter and 120 bpm
+    constexpr int kBlock = 1024;
+    const Sound input = music(1, kFrames);
+    writeWav(path("in.wav"), input);
+    const MidiBytes song = midiFile({midiHeader(0, 1, 96), midiTrack({0x60, 0xb0, 16, 0, 0x00, 0xff, 0x2f, 0x00})});
+    std::ofstream(path("song.mid"), std::ios::binary).write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
+    const ToolResult result = render({path("in.wav"), path("out.wav"), "--midi", path("song.mid")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const Sound rendered = readSound(path("out.wav"));
+    ASSERT_EQ(rendered.samples.size(), static_cast<std::size_t>(kFrames));
+
+    std::string error;
+    lfhost::HostOptions options;
+    options.sampleRate = 48000.0f;
+    options.blockSize = kBlock;
+    auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error, options);
+    ASSERT_NE(plugin, nullptr) << error;
+    plugin->setSampleRate(48000.0f);
+    plugin->setBlockSize(kBlock);
+    plugin->resume();
+    const int latency = plugin->initialDelay();
+    std::vector<float> in(kBlock), left(kBlock), right(kBlock), expected;
+    for (int start = 0; start < kFrames + latency; start += kBlock) {
+        for (int i = 0; i < kBlock; ++i) in[i] = start + i < kFrames ? input.samples[static_cast<std::size_t>(start + i)] : 0.0f;
+        if (kEventFrame >= start && kEventFrame < start + kBlock) plugin->sendMidi({{kEventFrame - start, {0xb0, 16, 0}}});
+        float* inputs[] = {in.data(), in.data()};
+        float* outputs[] = {left.data(), right.data()};
+        plugin->processReplacing(inputs, outputs, kBlock);
+        for (int i = 0; i < kBlock; ++i) expected.push_back(0.5f * (left[static_cast<std::size_t>(i)] + right[static_cast<std::size_t>(i)]));
+    }
+    float loudBefore = 0.0f, loudAfter = 0.0f;
+    for (int i = 0; i < kFrames; ++i) {
+        ASSERT_NEAR(rendered.samples[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i + latency)], 1e-6f) << i;
+        (i < kEventFrame ? loudBefore : loudAfter) = std::max(i < kEventFrame ? loudBefore : loudAfter, std::fabs(rendered.samples[static_cast<std::size_t>(i)]));
+    }
+    EXPECT_GT(loudBefore, 0.3f);
+    EXPECT_LT(loudAfter, 0.3f * 1e-3f) << "-80 dB after the controller";
 }
 
 TEST_F(RenderWithPlugin, StatesThatAreNotOursAreRefusedAndNothingIsWritten)

@@ -69,25 +69,39 @@ TEST(RenderCommandLine, MalformedCommandLinesAreRefused)
 
 TEST(OutputFormats, ExtensionChoosesTheContainerWithoutAnInput)
 {
-    EXPECT_EQ(lfrender::outputFormatFor("x.wav", nullptr), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(lfrender::outputFormatFor("x.WAV", nullptr), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(lfrender::outputFormatFor("x.flac", nullptr), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
-    EXPECT_EQ(lfrender::outputFormatFor("x.aif", nullptr), SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
-    EXPECT_THROW((void)lfrender::outputFormatFor("x.mp3", nullptr), RenderError);
-    EXPECT_THROW((void)lfrender::outputFormatFor("noextension", nullptr), RenderError);
+    const auto without = [](const char* path) { return lfrender::outputFormatFor(path, std::nullopt, std::nullopt, 2, 48000); };
+    EXPECT_EQ(without("x.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(without("x.WAV"), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(without("x.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(without("x.aif"), SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
+    EXPECT_EQ(without("x.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    EXPECT_EQ(without("x.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
+    EXPECT_THROW((void)without("x.mp4"), RenderError);
+    EXPECT_THROW((void)without("noextension"), RenderError);
 }
 
 TEST(OutputFormats, InputFormatIsKeptUnlessTheExtensionNamesAnotherContainer)
 {
-    lfrender::AudioBuffer input;
-    input.channels = {{0.0f}};
-    input.sampleRate = 44100;
-    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    EXPECT_EQ(lfrender::outputFormatFor("out.wav", &input), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(lfrender::outputFormatFor("out.data", &input), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(lfrender::outputFormatFor("out.flac", &input), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    input.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    EXPECT_EQ(lfrender::outputFormatFor("out.flac", &input), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    const auto from = [](const char* path, int input) { return lfrender::outputFormatFor(path, input, std::nullopt, 1, 44100); };
+    EXPECT_EQ(from("out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_THROW((void)from("out.data", SF_FORMAT_WAV | SF_FORMAT_PCM_16), RenderError);
+    EXPECT_EQ(from("out.flac", SF_FORMAT_WAV | SF_FORMAT_PCM_16), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    EXPECT_EQ(from("out.flac", SF_FORMAT_WAV | SF_FORMAT_FLOAT), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(from("out.wav", SF_FORMAT_OGG | SF_FORMAT_VORBIS), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+}
+
+TEST(OutputFormats, BitsChooseTheSampleFormatWhereTheContainerHoldsIt)
+{
+    const auto with = [](const char* path, lfrender::SampleBits bits) {
+        return lfrender::outputFormatFor(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, bits, 2, 48000);
+    };
+    EXPECT_EQ(with("o.wav", lfrender::SampleBits::Int24), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(with("o.aiff", lfrender::SampleBits::Float32), SF_FORMAT_AIFF | SF_FORMAT_FLOAT);
+    EXPECT_EQ(with("o.flac", lfrender::SampleBits::Int16), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    EXPECT_THROW((void)with("o.flac", lfrender::SampleBits::Float32), RenderError);
+    EXPECT_THROW((void)with("o.ogg", lfrender::SampleBits::Int16), RenderError);
+    EXPECT_EQ(lfrender::parseSampleBits("32f"), lfrender::SampleBits::Float32);
+    EXPECT_FALSE(lfrender::parseSampleBits("32"));
 }
 
 TEST(DemoSignal, FourSecondsOfStereoThatRepeatExactly)
@@ -107,10 +121,16 @@ TEST(DemoSignal, FourSecondsOfStereoThatRepeatExactly)
 
 TEST(ChannelFitting, MonoFileGetsTheMeanStereoTheFirstTwo)
 {
-    const std::vector<std::vector<float>> rendered = {{1.0f, 2.0f}, {3.0f, 2.0f}};
-    EXPECT_EQ(lfrender::fitChannels(rendered, 1), (std::vector<std::vector<float>>{{2.0f, 2.0f}}));
-    EXPECT_EQ(lfrender::fitChannels(rendered, 2), rendered);
-    EXPECT_EQ(lfrender::fitChannels({{5.0f}}, 2), (std::vector<std::vector<float>>{{5.0f}, {5.0f}}));
+    const float left[] = {1.0f, 2.0f};
+    const float right[] = {3.0f, 2.0f};
+    const float* const outputs[] = {left, right};
+    std::vector<float> mono(2), stereo(4);
+    lfrender::interleaveFitted(outputs, 2, 2, 1, mono.data());
+    EXPECT_EQ(mono, (std::vector<float>{2.0f, 2.0f}));
+    lfrender::interleaveFitted(outputs, 2, 2, 2, stereo.data());
+    EXPECT_EQ(stereo, (std::vector<float>{1.0f, 3.0f, 2.0f, 2.0f}));
+    lfrender::interleaveFitted(outputs, 1, 2, 2, stereo.data());
+    EXPECT_EQ(stereo, (std::vector<float>{1.0f, 1.0f, 2.0f, 2.0f}));
 }
 
 class OutputFile : public ::testing::Test {

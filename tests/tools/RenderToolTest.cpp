@@ -136,7 +136,11 @@ TEST_F(RenderTool, KeepsFlacAndItsSampleFormat)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const SoundFile output = readSound(path("out.flac"));
     EXPECT_EQ(output.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    EXPECT_EQ(output.interleaved, readSound(path("in.flac")).interleaved);
+    const SoundFile input = readSound(path("in.flac"));
+    ASSERT_EQ(output.interleaved.size(), input.interleaved.size());
+    // TPDF dither moves a sample by at most one 16-bit step.
+    for (std::size_t i = 0; i < input.interleaved.size(); ++i)
+        ASSERT_NEAR(output.interleaved[i], input.interleaved[i], 1.0f / 32768.0f) << i;
 }
 
 TEST_F(RenderTool, DemoSignalWithoutInputAtTheRequestedRate)
@@ -188,7 +192,7 @@ TEST_F(RenderTool, EveryErrorIsOneLineAndLeavesNoOutput)
         {{in, out, "--block", "0"}, "--block"},
         {{in, out, "--sample-rate", "fast"}, "--sample-rate"},
         {{in, out, "--sample-rate", "48000"}, "differs"},
-        {{path("demo.ogg")}, "cannot tell the format"},
+        {{path("demo.mp4")}, "cannot tell the format"},
         {{in, path("no/such/folder/out.wav")}, "cannot create"},
         {{in, out, "--save-state", path("no/such/folder/s.state")}, "cannot create"},
     };

@@ -38,6 +38,8 @@ struct EditorHost::Impl {
     int width = 0;
     int height = 0;
     bool editorOpen = false;
+    Atom deleteWindow = 0;
+    bool closeRequested = false;
 
     explicit Impl(PluginInstance& p) : plugin(p) {}
     ~Impl()
@@ -53,6 +55,8 @@ struct EditorHost::Impl {
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
+            if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
+                closeRequested = true;
         }
     }
     void tick(int ms)
@@ -84,6 +88,9 @@ bool EditorHost::Impl::createWindow(std::string* error, int x, int y)
                                  BlackPixel(display, screen));
     XSelectInput(display, window, StructureNotifyMask);
     XStoreName(display, window, "Lumenfold editor");
+    // Closing the window is then a request to us rather than the end of our connection.
+    deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, window, &deleteWindow, 1);
     XMapWindow(display, window);
     waitForMap();
     return true;
@@ -117,6 +124,8 @@ std::unique_ptr<EditorHost> EditorHost::open(PluginInstance& plugin, std::string
 }
 
 int EditorHost::width() const { return impl_->width; }
+
+bool EditorHost::closeRequested() const { return impl_->closeRequested; }
 
 int EditorHost::height() const { return impl_->height; }
 

@@ -52,6 +52,8 @@ public:
     [[nodiscard]] std::optional<Screenshot> capture();
     // Windows the plug-in placed inside ours.
     [[nodiscard]] int childWindowCount();
+    // True once the user asked the window manager to close the window.
+    [[nodiscard]] bool closeRequested() const;
     // effEditClose now (the destructor then only removes the window).
     void closeEditor();
 

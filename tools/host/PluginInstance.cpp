@@ -33,7 +33,7 @@ private:
 }  // namespace
 
 PluginInstance::PluginInstance(HostOptions options)
-    : hostVersion_(options.hostVersion), sampleRate_(options.sampleRate), blockSize_(options.blockSize)
+    : hostVersion_(options.hostVersion), recordCalls_(options.recordCalls), sampleRate_(options.sampleRate), blockSize_(options.blockSize)
 {
 }
 
@@ -84,7 +84,7 @@ VstIntPtr PluginInstance::hostCallback(AEffect* effect, VstInt32 opcode, VstInt3
 {
     PluginInstance* instance = instanceFor(effect);
     if (!instance) return 0;  // a call we cannot attribute (e.g. a plug-in thread racing creation)
-    instance->log_.record(HostCall{opcode, index, value, opt, std::this_thread::get_id()});
+    if (instance->recordCalls_) instance->log_.record(HostCall{opcode, index, value, opt, std::this_thread::get_id()});
     return instance->answer(opcode);
 }
 

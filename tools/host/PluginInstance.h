@@ -100,6 +100,7 @@ private:
     std::unique_ptr<PluginLibrary> library_;
     AEffect* effect_ = nullptr;
     const int hostVersion_;
+    const bool recordCalls_;
     std::atomic<float> sampleRate_;
     std::atomic<int> blockSize_;
     std::atomic<int> latencyAtLastIoChange_{0};

@@ -1,34 +1,34 @@
 #include "tools/render/AudioFile.h"
 
 #include "tools/render/RenderError.h"
+#include "tools/render/TextMatching.h"
 
 #include <sndfile.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
-#include <memory>
 
 namespace lfrender {
 namespace {
 
-struct SndfileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
+struct ExtensionFormat {
+    const char* extension;
+    int format;
 };
-using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-std::string lowerCaseExtension(const std::string& path)
-{
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
+constexpr ExtensionFormat kExtensions[] = {
+    {".wav", SF_FORMAT_WAV},
+    {".flac", SF_FORMAT_FLAC},
+    {".aiff", SF_FORMAT_AIFF},
+    {".aif", SF_FORMAT_AIFF},
+    {".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+    {".oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+    {".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+    {".mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+};
 
-int defaultSubtype(int major)
-{
-    return major == SF_FORMAT_WAV ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_24;
-}
+bool isCompressed(int format) { return (format & SF_FORMAT_SUBMASK) != 0; }
+
+int defaultSubtype(int major) { return major == SF_FORMAT_WAV ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_24; }
 
 bool isValidFormat(int format, int channels, int sampleRate)
 {
@@ -39,91 +39,108 @@ bool isValidFormat(int format, int channels, int sampleRate)
     return sf_format_check(&info) != 0;
 }
 
-std::vector<std::vector<float>> deinterleave(const std::vector<float>& samples, int channels, sf_count_t frames)
+int subtypeFor(SampleBits bits)
 {
-    std::vector<std::vector<float>> result(static_cast<std::size_t>(channels),
-                                           std::vector<float>(static_cast<std::size_t>(frames)));
-    for (sf_count_t f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c)
-            result[static_cast<std::size_t>(c)][static_cast<std::size_t>(f)] =
-                samples[static_cast<std::size_t>(f * channels + c)];
-    return result;
+    switch (bits) {
+    case SampleBits::Int16: return SF_FORMAT_PCM_16;
+    case SampleBits::Int24: return SF_FORMAT_PCM_24;
+    case SampleBits::Float32: return SF_FORMAT_FLOAT;
+    }
+    return SF_FORMAT_FLOAT;
 }
 
-std::vector<float> interleave(const std::vector<std::vector<float>>& channels)
+const char* bitsText(SampleBits bits)
 {
-    const std::size_t count = channels.size();
-    const std::size_t frames = count ? channels.front().size() : 0;
-    std::vector<float> samples(frames * count);
-    for (std::size_t f = 0; f < frames; ++f)
-        for (std::size_t c = 0; c < count; ++c) samples[f * count + c] = channels[c][f];
-    return samples;
+    switch (bits) {
+    case SampleBits::Int16: return "16-bit";
+    case SampleBits::Int24: return "24-bit";
+    case SampleBits::Float32: return "32-bit float";
+    }
+    return "";
+}
+
+std::string extensionList()
+{
+    std::string list;
+    for (const ExtensionFormat& entry : kExtensions) list += (list.empty() ? "" : ", ") + std::string(entry.extension);
+    return list;
+}
+
+int chosenFormat(const std::string& path, int container, std::optional<int> inputFormat, std::optional<SampleBits> bits,
+                 int channels, int sampleRate)
+{
+    if (isCompressed(container)) {
+        if (bits) throw RenderError::commandLine("--bits does not apply to " + path + ": its format is compressed");
+        return container;
+    }
+    if (bits) {
+        const int format = container | subtypeFor(*bits);
+        if (!isValidFormat(format, channels, sampleRate))
+            throw RenderError::commandLine(path + " cannot hold " + bitsText(*bits) + " samples: choose other --bits");
+        return format;
+    }
+    if (!inputFormat) return container | defaultSubtype(container);
+    if (container == (*inputFormat & SF_FORMAT_TYPEMASK)) return *inputFormat;
+    const int sameSubtype = container | (*inputFormat & SF_FORMAT_SUBMASK);
+    if (isValidFormat(sameSubtype, channels, sampleRate)) return sameSubtype;
+    return container | defaultSubtype(container);
 }
 
 }  // namespace
 
-AudioBuffer readAudioFile(const std::string& path)
+std::optional<SampleBits> parseSampleBits(const std::string& text)
 {
-    SF_INFO info{};
-    SndfileHandle file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) throw RenderError("cannot read " + path + ": " + sf_strerror(nullptr));
-    if (info.channels < 1 || info.channels > kMaxChannels)
-        throw RenderError(path + " has " + std::to_string(info.channels) +
-                          " channels; only mono and stereo files can be rendered");
-
-    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t read = sf_readf_float(file.get(), samples.data(), info.frames);
-    if (read != info.frames) throw RenderError("cannot read all of " + path + ": " + sf_strerror(file.get()));
-
-    AudioBuffer buffer;
-    buffer.channels = deinterleave(samples, info.channels, info.frames);
-    buffer.sampleRate = info.samplerate;
-    buffer.format = info.format;
-    return buffer;
+    if (text == "16") return SampleBits::Int16;
+    if (text == "24") return SampleBits::Int24;
+    if (text == "32f") return SampleBits::Float32;
+    return std::nullopt;
 }
 
-int majorFormatForExtension(const std::string& path)
+int formatForExtension(const std::string& path)
 {
-    const std::string extension = lowerCaseExtension(path);
-    if (extension == ".wav") return SF_FORMAT_WAV;
-    if (extension == ".flac") return SF_FORMAT_FLAC;
-    if (extension == ".aiff" || extension == ".aif") return SF_FORMAT_AIFF;
+    const std::string extension = lowerAscii(std::filesystem::path(path).extension().string());
+    for (const ExtensionFormat& entry : kExtensions)
+        if (extension == entry.extension) return entry.format;
     return 0;
 }
 
-int outputFormatFor(const std::string& outputPath, const AudioBuffer* input)
+int outputFormatFor(const std::string& outputPath, std::optional<int> inputFormat, std::optional<SampleBits> bits,
+                    int channels, int sampleRate)
 {
-    const int major = majorFormatForExtension(outputPath);
-    if (!input) {
-        if (major == 0)
-            throw RenderError("cannot tell the format of " + outputPath + " (use .wav, .flac, .aiff or .aif)");
-        return major | defaultSubtype(major);
-    }
-    if (major == 0 || major == (input->format & SF_FORMAT_TYPEMASK)) return input->format;
-    const int channels = static_cast<int>(input->channels.size());
-    const int sameSubtype = major | (input->format & SF_FORMAT_SUBMASK);
-    if (isValidFormat(sameSubtype, channels, input->sampleRate)) return sameSubtype;
-    return major | defaultSubtype(major);
+    const int container = formatForExtension(outputPath);
+    if (container == 0)
+        throw RenderError::commandLine("cannot tell the format of " + outputPath + " from its name: end it in " +
+                                       extensionList());
+    const int format = chosenFormat(outputPath, container, inputFormat, bits, channels, sampleRate);
+    if (!isValidFormat(format, channels, sampleRate))
+        throw RenderError::commandLine(outputPath + " cannot be written in its format at " + std::to_string(sampleRate) +
+                                       " Hz with " + std::to_string(channels) + " channels");
+    return format;
 }
 
-void writeAudioFile(int fd, const std::string& displayName, const AudioBuffer& buffer)
+int ditheredBits(int format)
 {
-    SF_INFO info{};
-    info.format = buffer.format;
-    info.channels = static_cast<int>(buffer.channels.size());
-    info.samplerate = buffer.sampleRate;
-    if (!sf_format_check(&info)) throw RenderError("cannot write " + displayName + " in the chosen format");
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: return 8;
+    case SF_FORMAT_PCM_16: return 16;
+    case SF_FORMAT_PCM_24: return 24;
+    default: return 0;
+    }
+}
 
-    SndfileHandle file(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
-    if (!file) throw RenderError("cannot write " + displayName + ": " + sf_strerror(nullptr));
-    // Integer formats: clip overs instead of letting them wrap around.
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
-
-    const std::vector<float> samples = interleave(buffer.channels);
-    const sf_count_t frames = info.channels ? static_cast<sf_count_t>(samples.size() / info.channels) : 0;
-    if (sf_writef_float(file.get(), samples.data(), frames) != frames)
-        throw RenderError("cannot write " + displayName + ": " + sf_strerror(file.get()));
-    if (sf_close(file.release()) != 0) throw RenderError("cannot finish writing " + displayName);
+bool isFixedPoint(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III: return false;
+    default: return true;
+    }
 }
 
 }  // namespace lfrender

@@ -1,27 +1,37 @@
 #pragma once
-// Reading and writing audio files through libsndfile (WAV, FLAC, AIFF). Every failure
-// throws RenderError with a one-line reason.
+// Which libsndfile format an output file is written in. The extension names the
+// container: .wav, .flac, .aiff/.aif, .ogg/.oga (Ogg Vorbis), .opus (Ogg Opus), .mp3
+// (MPEG layer III); any other extension is refused. Every failure throws RenderError
+// with a one-line reason.
 
-#include "tools/render/AudioBuffer.h"
-
+#include <optional>
 #include <string>
 
 namespace lfrender {
 
 inline constexpr int kMaxChannels = 2;
 
-[[nodiscard]] AudioBuffer readAudioFile(const std::string& path);
+// Sample formats --bits can ask for.
+enum class SampleBits { Int16, Int24, Float32 };
 
-// libsndfile major format named by the extension (.wav, .flac, .aiff, .aif), else 0.
-[[nodiscard]] int majorFormatForExtension(const std::string& path);
+// "16", "24" or "32f"; nothing for any other text.
+[[nodiscard]] std::optional<SampleBits> parseSampleBits(const std::string& text);
 
-// The format to write outputPath in: the input's own format when there is an input
-// (moved to another container when OUT's extension names one), otherwise the
-// extension's default (32-bit float for WAV, 24-bit for FLAC and AIFF).
-[[nodiscard]] int outputFormatFor(const std::string& outputPath, const AudioBuffer* input);
+// libsndfile major format (with the fixed subtype of a compressed format) named by the
+// extension, else 0.
+[[nodiscard]] int formatForExtension(const std::string& path);
 
-// Writes buffer (sample rate and format taken from it) to an open descriptor, which
-// stays open; displayName is used in error messages.
-void writeAudioFile(int fd, const std::string& displayName, const AudioBuffer& buffer);
+// The format to write outputPath in. --bits wins; otherwise the input's own sample format
+// when there is an input (moved to the extension's container when it can hold it),
+// otherwise the extension's default (32-bit float for WAV, 24-bit for FLAC and AIFF).
+// Compressed formats take no --bits. The result is checked against the channel count
+// and rate.
+[[nodiscard]] int outputFormatFor(const std::string& outputPath, std::optional<int> inputFormat,
+                                  std::optional<SampleBits> bits, int channels, int sampleRate);
+
+// Bits per sample of a fixed-point subtype that gets dither (8, 16 or 24), else 0.
+[[nodiscard]] int ditheredBits(int format);
+// True when the format stores samples as integers, so that values past full scale clip.
+[[nodiscard]] bool isFixedPoint(int format);
 
 }  // namespace lfrender

@@ -3,6 +3,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
+#include "tools/render/TextMatching.h"
 
 namespace lfrender {
 namespace {
@@ -11,7 +12,12 @@ constexpr VstInt32 kLumenfoldUniqueId = fourCharCode('Q', 'N', 'l', 'f');
 
 class TableCatalog : public ParameterCatalog {
 public:
-    int findByName(std::string_view name) const override { return findParameterByName(name); }
+    int findByName(std::string_view name) const override
+    {
+        for (int id = 0; id < kParameterCount; ++id)
+            if (equalsIgnoringCase(name, parameterInfo(id).name)) return id;
+        return -1;
+    }
 
     ParameterRange range(int id) const override
     {
@@ -25,6 +31,10 @@ public:
     }
 
     float plainToNormalized(int id, float plain) const override { return ::plainToNormalized(id, plain); }
+
+    std::string unit(int id) const override { return unitLabel(parameterInfo(id).unit); }
+
+    std::optional<float> defaultValue(int id) const override { return parameterInfo(id).defaultValue; }
 };
 
 }  // namespace

@@ -1,19 +1,26 @@
 #pragma once
 // Sets plug-in parameters from "--set NAME=VALUE" in the parameter's plain units.
 //
+// Names and value texts are matched without regard to case. A name may hold one range of
+// whole numbers, "Bin 47-512 Level", which sets every parameter named with a number of
+// that range ("Bin 47 Level" to "Bin 512 Level") to the same value.
+//
 // Indexed parameters first try VALUE as a display text: every index from the row's
 // minimum to its maximum is set in turn and the plug-in's own display text compared
-// ("FFT Size=1024", "View X Axis=Linear"). Otherwise VALUE must be a finite number (a
-// whole number for indexed rows), read in the "C" convention whatever the locale; one
-// outside the row's range is clamped to it with a warning, as the plug-in clamps values
-// from every other source. For an indexed row whose maximum only the plug-in knows
-// ("Script Index"), the maximum is asked of the plug-in itself (see
-// discoverIndexedMaximum), so numbers past the last script select the last one.
+// ("FFT Size=1024", "View X Axis=linear"). Otherwise VALUE must be a finite number (a
+// whole number for indexed rows), read in the "C" convention whatever the locale, and may
+// carry the parameter's unit ("-6 dB", "250ms"); one outside the row's range is clamped
+// to it with a warning, as the plug-in clamps values from every other source. For an
+// indexed row whose maximum only the plug-in knows ("Script Index"), the maximum is asked
+// of the plug-in itself (see discoverIndexedMaximum), so numbers past the last script
+// select the last one.
 
 #include "tools/render/ParameterRange.h"
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace lfhost {
 class PluginInstance;
@@ -25,9 +32,13 @@ class ParameterCatalog;
 
 class ParameterAssigner {
 public:
+    // Names in one range at most; a bigger range is refused.
+    static constexpr int kMaxRangeCount = 4096;
+
     ParameterAssigner(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog);
 
-    // Throws RenderError for an unknown name or a value that is not accepted.
+    // Throws RenderError for an unknown name or a value that is not accepted; then no
+    // parameter has changed.
     void assign(const std::string& name, const std::string& value);
 
     // The plug-in's current maximum of an indexed row whose normalised value maps to
@@ -35,12 +46,25 @@ public:
     // is 1 / maximum. The parameter's value is restored afterwards.
     [[nodiscard]] int discoverIndexedMaximum(int id);
 
-private:
-    [[nodiscard]] bool assignDisplayText(int id, const ParameterRange& range, const std::string& value);
-    void assignIndex(int id, const ParameterRange& range, const std::string& name, float value);
-    void assignContinuous(int id, const ParameterRange& range, const std::string& name, float value);
-    static float clampedToRange(const ParameterRange& range, const std::string& name, float value);
+    // The catalogue's range, with a maximum only the plug-in knows asked of it.
     [[nodiscard]] ParameterRange effectiveRange(int id);
+
+    // Every index of an indexed row with the plug-in's display text for it; the value is
+    // restored afterwards.
+    [[nodiscard]] std::vector<std::pair<int, std::string>> valueTexts(int id);
+
+private:
+    struct Target {
+        int id;
+        std::string name;
+    };
+    [[nodiscard]] std::vector<Target> resolveTargets(const std::string& name) const;
+    [[nodiscard]] std::optional<float> numberWithOptionalUnit(int id, const std::string& value) const;
+    void assignOne(const Target& target, const std::string& value, bool warn);
+    [[nodiscard]] bool assignDisplayText(int id, const ParameterRange& range, const std::string& value);
+    void assignIndex(int id, const ParameterRange& range, const std::string& name, float value, bool warn);
+    void assignContinuous(int id, const ParameterRange& range, const std::string& name, float value, bool warn);
+    static float clampedToRange(const ParameterRange& range, const std::string& name, float value, bool warn);
     [[nodiscard]] static float indexToNormalized(const ParameterRange& range, int index);
 
     lfhost::PluginInstance& plugin_;
@@ -49,5 +73,15 @@ private:
 
 // A number in the "C" convention spanning all of text, or nothing.
 [[nodiscard]] std::optional<float> parsePlainNumber(const std::string& text);
+
+// "Bin 47-512 Level" split at its one range of whole numbers: the text before, the first
+// and last number, the text after. Nothing when the name holds no such range.
+struct NameRange {
+    std::string before;
+    int first = 0;
+    int last = 0;
+    std::string after;
+};
+[[nodiscard]] std::optional<NameRange> findNameRange(const std::string& name);
 
 }  // namespace lfrender

@@ -1,9 +1,11 @@
 #pragma once
-// Where the renderer looks up parameters by name, their plain ranges and the mapping of
-// plain values to the 0..1 values the host interface carries.
+// Where the renderer looks up parameters by name, their plain ranges, units and defaults,
+// and the mapping of plain values to the 0..1 values the host interface carries.
 
 #include "tools/render/ParameterRange.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace lfrender {
@@ -12,10 +14,16 @@ class ParameterCatalog {
 public:
     virtual ~ParameterCatalog() = default;
 
-    // Parameter id with exactly this name, or -1.
+    // Parameter id with this name, or -1. The catalogues of real plug-ins match without
+    // regard to case; the first row of a repeated name wins.
     [[nodiscard]] virtual int findByName(std::string_view name) const = 0;
     [[nodiscard]] virtual ParameterRange range(int id) const = 0;
     [[nodiscard]] virtual float plainToNormalized(int id, float plain) const = 0;
+
+    // The unit a value may carry as a suffix ("dB", "ms"); empty for unitless rows.
+    [[nodiscard]] virtual std::string unit(int /*id*/) const { return {}; }
+    // The value a fresh instance starts with, in plain units, when the catalogue knows it.
+    [[nodiscard]] virtual std::optional<float> defaultValue(int /*id*/) const { return std::nullopt; }
 };
 
 }  // namespace lfrender

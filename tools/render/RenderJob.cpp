@@ -1,125 +1,225 @@
 #include "tools/render/RenderJob.h"
 
 #include "tools/host/DefaultPluginPath.h"
-#include "tools/host/OfflineRenderer.h"
+#include "tools/host/FramedMidiMessage.h"
 #include "tools/host/PluginInstance.h"
+#include "tools/host/StreamingRenderer.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/DemoSignal.h"
+#include "tools/render/FileProblem.h"
 #include "tools/render/LumenfoldParameterCatalog.h"
+#include "tools/render/MidiFileReader.h"
 #include "tools/render/ParameterAssigner.h"
+#include "tools/render/ParameterListing.h"
 #include "tools/render/PluginParameterCatalog.h"
 #include "tools/render/ProgressBar.h"
 #include "tools/render/RenderError.h"
+#include "tools/render/SoundFileReader.h"
+#include "tools/render/SoundFileWriter.h"
 #include "tools/render/TemporaryOutputFile.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
 
 namespace lfrender {
+namespace {
+
+std::unique_ptr<ParameterCatalog> catalogFor(lfhost::PluginInstance& plugin)
+{
+    std::unique_ptr<ParameterCatalog> catalog = makeLumenfoldParameterCatalog(plugin);
+    if (!catalog) catalog = std::make_unique<PluginParameterCatalog>(plugin);
+    return catalog;
+}
+
+void warnAboutClipping(const std::string& path, float peak)
+{
+    std::fprintf(stderr,
+                 "lumenfold-render: warning: %s clipped: its peak is %.3f (%+.2f dBFS), past what its "
+                 "fixed-point samples hold; lower \"Output Gain\" or use --bits 32f\n",
+                 path.c_str(), static_cast<double>(peak), 20.0 * std::log10(static_cast<double>(peak)));
+}
+
+}  // namespace
+
+// The audio to render, from a file or the demo signal, read a block at a time.
+struct RenderJob::Source {
+    std::optional<SoundFileReader> file;
+    std::vector<std::vector<float>> demo;
+    long long demoPosition = 0;
+    int channels = 2;
+    int sampleRate = 0;
+    long long frames = 0;
+    std::optional<int> format;
+    std::vector<float> interleaved;
+
+    // Fills every plug-in input channel c from file channel c % channels.
+    int pull(float* const* inputs, int inputCount, int wanted)
+    {
+        if (!file) return pullDemo(inputs, inputCount, wanted);
+        interleaved.resize(static_cast<std::size_t>(wanted) * static_cast<std::size_t>(channels));
+        const int got = file->read(interleaved.data(), wanted);
+        for (int c = 0; c < inputCount; ++c)
+            for (int i = 0; i < got; ++i)
+                inputs[c][i] = interleaved[static_cast<std::size_t>(i * channels + c % channels)];
+        return got;
+    }
+
+    int pullDemo(float* const* inputs, int inputCount, int wanted)
+    {
+        const int got = static_cast<int>(std::min<long long>(wanted, frames - demoPosition));
+        for (int c = 0; c < inputCount; ++c) {
+            const std::vector<float>& channel = demo[static_cast<std::size_t>(c % channels)];
+            std::copy_n(channel.begin() + demoPosition, got, inputs[c]);
+        }
+        demoPosition += got;
+        return got;
+    }
+};
 
 RenderJob::RenderJob(RenderOptions options) : options_(std::move(options)) {}
 
 std::vector<std::uint8_t> readStateFile(const std::string& path)
 {
+    requireReadableFile(path, "state file");
     std::ifstream file(path, std::ios::binary);
-    if (!file) throw RenderError("cannot read state file " + path);
+    if (!file) throw RenderError("cannot read state file " + path + ": " + describeFileProblem(errno));
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) throw RenderError("cannot read state file " + path);
+    if (file.bad()) throw RenderError("cannot read state file " + path + " to its end");
     if (bytes.empty()) throw RenderError("state file " + path + " is empty");
     return bytes;
 }
 
-std::vector<std::vector<float>> fitChannels(const std::vector<std::vector<float>>& rendered, std::size_t channelCount)
+void interleaveFitted(const float* const* outputs, int outputCount, int frames, int fileChannels, float* interleaved)
 {
-    if (rendered.empty()) throw RenderError("the plug-in has no outputs");
-    if (channelCount == 1) {
-        std::vector<float> mean(rendered.front().size(), 0.0f);
-        for (const auto& channel : rendered)
-            for (std::size_t i = 0; i < mean.size(); ++i) mean[i] += channel[i];
-        for (float& sample : mean) sample /= static_cast<float>(rendered.size());
-        return {mean};
+    if (outputCount < 1) throw RenderError("the plug-in has no outputs", ExitStatus::PluginProblem);
+    for (int i = 0; i < frames; ++i) {
+        if (fileChannels == 1) {
+            float sum = 0.0f;
+            for (int c = 0; c < outputCount; ++c) sum += outputs[c][i];
+            interleaved[i] = sum / static_cast<float>(outputCount);
+            continue;
+        }
+        for (int c = 0; c < fileChannels; ++c) interleaved[i * fileChannels + c] = outputs[c % outputCount][i];
     }
-    std::vector<std::vector<float>> result;
-    for (std::size_t c = 0; c < channelCount; ++c) result.push_back(rendered[c % rendered.size()]);
-    return result;
 }
 
-AudioBuffer RenderJob::loadSource() const
+std::unique_ptr<lfhost::PluginInstance> RenderJob::loadPlugin(float sampleRate) const
 {
-    if (options_.inputPath.empty()) {
-        AudioBuffer demo;
-        const float rate = options_.sampleRate.value_or(kDemoDefaultSampleRate);
-        demo.channels = makeDemoSignal(rate);
-        demo.sampleRate = static_cast<int>(std::lround(rate));
-        demo.format = outputFormatFor(options_.outputPath, nullptr);
-        return demo;
-    }
-    AudioBuffer input = readAudioFile(options_.inputPath);
-    if (options_.sampleRate && std::lround(*options_.sampleRate) != input.sampleRate)
-        throw RenderError("--sample-rate " + std::to_string(std::lround(*options_.sampleRate)) + " differs from " +
-                          options_.inputPath + "'s rate " + std::to_string(input.sampleRate));
-    input.format = outputFormatFor(options_.outputPath, &input);
-    return input;
-}
-
-void RenderJob::restoreState(lfhost::PluginInstance& plugin) const
-{
-    if (options_.statePath.empty()) return;
-    const std::vector<std::uint8_t> state = readStateFile(options_.statePath);
-    if (plugin.setChunk(state.data(), state.size()) == 0)
-        throw RenderError(options_.statePath + " is not a state of this plug-in (the plug-in refused it)");
-}
-
-void RenderJob::applyAssignments(lfhost::PluginInstance& plugin) const
-{
-    std::unique_ptr<ParameterCatalog> catalog = makeLumenfoldParameterCatalog(plugin);
-    if (!catalog) catalog = std::make_unique<PluginParameterCatalog>(plugin);
-    ParameterAssigner assigner(plugin, *catalog);
-    for (const auto& [name, value] : options_.assignments) assigner.assign(name, value);
-}
-
-AudioBuffer RenderJob::render(lfhost::PluginInstance& plugin, const AudioBuffer& source) const
-{
-    const long long frames = source.channels.empty() ? 0 : static_cast<long long>(source.channels.front().size());
-    ProgressBar bar(ProgressBar::wanted(frames, static_cast<float>(source.sampleRate)));
-    lfhost::OfflineRenderer renderer(plugin);
-    const auto rendered =
-        renderer.render(source.channels, options_.blockSize, [&bar](double fraction) { bar.update(fraction); });
-    AudioBuffer result;
-    result.channels = fitChannels(rendered, source.channels.size());
-    result.sampleRate = source.sampleRate;
-    result.format = source.format;
-    return result;
-}
-
-void RenderJob::run()
-{
-    const AudioBuffer source = loadSource();
-
     lfhost::HostOptions hostOptions;
-    hostOptions.sampleRate = static_cast<float>(source.sampleRate);
+    hostOptions.sampleRate = sampleRate;
     hostOptions.blockSize = options_.blockSize;
     const std::string pluginPath = options_.pluginPath.empty() ? lfhost::defaultPluginPath() : options_.pluginPath;
     std::string error;
     auto plugin = lfhost::PluginInstance::create(pluginPath, &error, hostOptions);
-    if (!plugin) throw RenderError(error);
+    if (!plugin) throw RenderError(error, ExitStatus::PluginProblem);
     plugin->setSampleRate(hostOptions.sampleRate);
     plugin->setBlockSize(hostOptions.blockSize);
+    return plugin;
+}
 
-    restoreState(*plugin);
+void RenderJob::restoreState(lfhost::PluginInstance& plugin, const std::vector<std::uint8_t>& state) const
+{
+    if (state.empty()) return;
+    if (plugin.setChunk(state.data(), state.size()) == 0)
+        throw RenderError("state file " + options_.statePath +
+                          " is not a state of this plug-in (the plug-in refused it)");
+}
+
+void RenderJob::applyAssignments(lfhost::PluginInstance& plugin) const
+{
+    const std::unique_ptr<ParameterCatalog> catalog = catalogFor(plugin);
+    ParameterAssigner assigner(plugin, *catalog);
+    for (const auto& [name, value] : options_.assignments) assigner.assign(name, value);
+}
+
+std::vector<lfhost::FramedMidiMessage> RenderJob::loadMidi(int sampleRate, long long length) const
+{
+    std::vector<lfhost::FramedMidiMessage> framed;
+    if (options_.midiPath.empty()) return framed;
+    for (const TimedMidiMessage& message : MidiFileReader::read(options_.midiPath)) {
+        const long long frame = std::llround(message.seconds * sampleRate);
+        if (frame >= length) break;
+        lfhost::FramedMidiMessage out;
+        out.frame = frame;
+        std::copy(std::begin(message.bytes), std::end(message.bytes), std::begin(out.bytes));
+        framed.push_back(out);
+    }
+    return framed;
+}
+
+void RenderJob::list()
+{
+    auto plugin = loadPlugin(kDemoDefaultSampleRate);
+    const std::unique_ptr<ParameterCatalog> catalog = catalogFor(*plugin);
+    if (options_.listParameters) printParameterList(*plugin, *catalog, stdout);
+    if (options_.listScripts) printScriptList(*plugin, *catalog, stdout);
+}
+
+void RenderJob::renderInto(lfhost::PluginInstance& plugin, Source& source, int fd, int format,
+                           const std::vector<lfhost::FramedMidiMessage>& midi) const
+{
+    SoundFileWriter writer(fd, options_.outputPath, format, source.channels, source.sampleRate);
+    lfhost::StreamingRenderer renderer(plugin, options_.blockSize);
+    std::vector<float> interleaved(static_cast<std::size_t>(options_.blockSize) * static_cast<std::size_t>(source.channels));
+    ProgressBar bar(ProgressBar::wanted(source.frames, static_cast<float>(source.sampleRate)));
+    renderer.render(
+        source.frames,
+        [&](float* const* inputs, int frames) { return source.pull(inputs, renderer.numInputs(), frames); },
+        [&](const float* const* outputs, int frames) {
+            interleaveFitted(outputs, renderer.numOutputs(), frames, source.channels, interleaved.data());
+            writer.write(interleaved.data(), frames);
+        },
+        midi, [&bar](double fraction) { bar.update(fraction); });
+    writer.finish();
+    if (writer.clipped()) warnAboutClipping(options_.outputPath, writer.peak());
+}
+
+void RenderJob::run()
+{
+    if (options_.listParameters || options_.listScripts) {
+        list();
+        return;
+    }
+    Source source;
+    if (options_.inputPath.empty()) {
+        const float rate = options_.sampleRate.value_or(kDemoDefaultSampleRate);
+        source.demo = makeDemoSignal(rate);
+        source.sampleRate = static_cast<int>(std::lround(rate));
+        source.frames = static_cast<long long>(source.demo.front().size());
+    } else {
+        source.file.emplace(options_.inputPath);
+        source.channels = source.file->channels();
+        source.sampleRate = source.file->sampleRate();
+        source.frames = source.file->frames();
+        source.format = source.file->format();
+        if (options_.sampleRate && std::lround(*options_.sampleRate) != source.sampleRate)
+            throw RenderError::commandLine("--sample-rate " + std::to_string(std::lround(*options_.sampleRate)) +
+                                           " differs from " + options_.inputPath + "'s rate " +
+                                           std::to_string(source.sampleRate));
+    }
+    // Everything from outside is checked before the plug-in runs or a file is made.
+    const int format =
+        outputFormatFor(options_.outputPath, source.format, options_.bits, source.channels, source.sampleRate);
+    const std::vector<lfhost::FramedMidiMessage> midi = loadMidi(source.sampleRate, source.frames);
+    const std::vector<std::uint8_t> state =
+        options_.statePath.empty() ? std::vector<std::uint8_t>() : readStateFile(options_.statePath);
+
+    auto plugin = loadPlugin(static_cast<float>(source.sampleRate));
+    restoreState(*plugin, state);
     applyAssignments(*plugin);
-    const AudioBuffer result = render(*plugin, source);
 
     // Both outputs are complete before either takes its final name.
     TemporaryOutputFile audioFile(options_.outputPath);
-    writeAudioFile(audioFile.fd(), options_.outputPath, result);
     std::optional<TemporaryOutputFile> stateFile;
-    if (!options_.saveStatePath.empty()) {
-        const std::vector<std::uint8_t> state = plugin->getChunk();
-        stateFile.emplace(options_.saveStatePath);
-        stateFile->writeAll(state.data(), state.size());
+    if (!options_.saveStatePath.empty()) stateFile.emplace(options_.saveStatePath);
+    renderInto(*plugin, source, audioFile.fd(), format, midi);
+    if (stateFile) {
+        const std::vector<std::uint8_t> saved = plugin->getChunk();
+        stateFile->writeAll(saved.data(), saved.size());
     }
     audioFile.commit();
     if (stateFile) stateFile->commit();

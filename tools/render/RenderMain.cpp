@@ -22,8 +22,9 @@ int main(int argc, char** argv)
         return 0;
     } catch (const lfrender::RenderError& error) {
         std::fprintf(stderr, "lumenfold-render: %s\n", error.what());
+        return static_cast<int>(error.status());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumenfold-render: unexpected failure: %s\n", error.what());
     }
-    return 1;
+    return static_cast<int>(lfrender::ExitStatus::FileProblem);
 }

@@ -13,7 +13,7 @@ int parseBlockSize(const std::string& text)
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > kMaxBlockSize)
-        throw RenderError("--block needs a whole number from 1 to " + std::to_string(kMaxBlockSize) + ", not \"" +
+        throw RenderError::commandLine("--block needs a whole number from 1 to " + std::to_string(kMaxBlockSize) + ", not \"" +
                           text + "\"");
     return value;
 }
@@ -24,21 +24,28 @@ float parseSampleRate(const std::string& text)
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
         value < kMinSampleRate || value > kMaxSampleRate)
-        throw RenderError("--sample-rate needs a rate from 1000 to 768000 Hz, not \"" + text + "\"");
+        throw RenderError::commandLine("--sample-rate needs a rate from 1000 to 768000 Hz, not \"" + text + "\"");
     return value;
+}
+
+SampleBits parseBits(const std::string& text)
+{
+    const std::optional<SampleBits> bits = parseSampleBits(text);
+    if (!bits) throw RenderError::commandLine("--bits takes 16, 24 or 32f, not \"" + text + "\"");
+    return *bits;
 }
 
 std::pair<std::string, std::string> parseAssignment(const std::string& text)
 {
     const auto equals = text.find('=');
     if (equals == std::string::npos || equals == 0)
-        throw RenderError("--set needs NAME=VALUE, not \"" + text + "\"");
+        throw RenderError::commandLine("--set needs NAME=VALUE, not \"" + text + "\"");
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
 const std::string& valueOf(const std::vector<std::string>& args, std::size_t& i)
 {
-    if (i + 1 >= args.size()) throw RenderError(args[i] + " needs a value");
+    if (i + 1 >= args.size()) throw RenderError::commandLine(args[i] + " needs a value");
     return args[++i];
 }
 
@@ -51,8 +58,12 @@ void applyOption(RenderOptions& options, const std::vector<std::string>& args, s
     else if (name == "--block") options.blockSize = parseBlockSize(valueOf(args, i));
     else if (name == "--sample-rate") options.sampleRate = parseSampleRate(valueOf(args, i));
     else if (name == "--plugin") options.pluginPath = valueOf(args, i);
+    else if (name == "--midi") options.midiPath = valueOf(args, i);
+    else if (name == "--bits") options.bits = parseBits(valueOf(args, i));
+    else if (name == "--list-parameters") options.listParameters = true;
+    else if (name == "--list-scripts") options.listScripts = true;
     else if (name == "--help" || name == "-h") options.showHelp = true;
-    else throw RenderError("unknown option " + name);
+    else throw RenderError::commandLine("unknown option " + name);
 }
 
 }  // namespace
@@ -66,8 +77,12 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
         else files.push_back(args[i]);
     }
     if (options.showHelp) return options;
-    if (files.empty()) throw RenderError("no output file given (usage: lumenfold-render [IN] OUT [options])");
-    if (files.size() > 2) throw RenderError("too many file names: give at most IN and OUT");
+    if (options.listParameters || options.listScripts) {
+        if (!files.empty()) throw RenderError::commandLine("--list-parameters and --list-scripts take no file names");
+        return options;
+    }
+    if (files.empty()) throw RenderError::commandLine("no output file given (usage: lumenfold-render [IN] OUT [options])");
+    if (files.size() > 2) throw RenderError::commandLine("too many file names: give at most IN and OUT");
     options.outputPath = files.back();
     if (files.size() == 2) options.inputPath = files.front();
     return options;
@@ -75,18 +90,32 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
 
 const char* renderUsage()
 {
-    return "usage: lumenfold-render [IN] OUT [--set NAME=VALUE]... [--state FILE] [--save-state FILE]\n"
-           "                        [--block N] [--sample-rate R] [--plugin PATH]\n"
-           "Runs IN (WAV, FLAC or AIFF, mono or stereo) through the plug-in into OUT, with the\n"
-           "plug-in's latency compensated. Without IN a built-in demo signal is rendered.\n"
-           "--set takes plain values in the parameter's own units, or its display text. A value\n"
-           "outside the parameter's range is clamped to it, with a warning; a value that is not a\n"
-           "finite number (nan, inf) is an error. The ranges: OSC Port Offset 0 to 100, Dry and\n"
-           "Wet Level 0 to 1, FFT Size 0 to 7 (32 to 4096), Input and Output Gain -80 to 36 dB,\n"
-           "Bin N Level 0 to 1, Script Index 0 to the number of spectral scripts.\n"
+    return "usage: lumenfold-render [IN] OUT [--set NAME=VALUE]... [--midi FILE.mid] [--bits 16|24|32f]\n"
+           "                        [--state FILE] [--save-state FILE] [--block N] [--sample-rate R]\n"
+           "                        [--plugin PATH]\n"
+           "       lumenfold-render --list-parameters | --list-scripts [--plugin PATH]\n"
+           "Runs IN (WAV, FLAC, AIFF, Ogg and what else libsndfile reads; mono or stereo) through\n"
+           "the plug-in into OUT, with the plug-in's latency compensated, a block at a time (memory\n"
+           "does not grow with the file's length). Without IN a built-in demo signal is rendered.\n"
+           "OUT's extension chooses its format: .wav, .flac, .aiff/.aif, .ogg/.oga (Ogg Vorbis),\n"
+           ".opus, .mp3; any other is refused. OUT keeps IN's sample format unless --bits says\n"
+           "otherwise (16 and 24 bits get TPDF dither); fixed-point output that clips is named in\n"
+           "one warning with its peak.\n"
+           "--set takes plain values in the parameter's own units, with or without the unit\n"
+           "(\"Input Gain=-6 dB\"), or its display text; names and texts match without regard to\n"
+           "case, and \"Bin 47-512 Level=0\" sets a range of bins. A value outside the parameter's\n"
+           "range is clamped to it, with a warning; a value that is not a finite number (nan, inf)\n"
+           "is an error. The ranges: OSC Port Offset 0 to 100, Dry and Wet Level 0 to 1, FFT Size\n"
+           "0 to 7 (32 to 4096), Input and Output Gain -80 to 36 dB, Bin N Level 0 to 1, Script\n"
+           "Index 0 to the number of spectral scripts. --list-parameters prints them all with\n"
+           "units, defaults and value texts; --list-scripts the spectral scripts by index.\n"
+           "--midi FILE.mid plays a standard MIDI file (format 0 or 1) into the plug-in, each\n"
+           "message at its exact sample; messages after the end of IN are not played.\n"
            "--state FILE loads a state saved by the plug-in (--save-state, or a host's); a file\n"
            "that is not a whole state of this plug-in is an error and nothing is written.\n"
-           "Exit status: 0 on success, 1 on any error.\n";
+           "Exit status: 0 on success; 1 when a file cannot be read or written or is not what it\n"
+           "should be (nothing is written then); 2 for a wrong command line (unknown option,\n"
+           "parameter or value); 3 when the plug-in cannot be loaded.\n";
 }
 
 }  // namespace lfrender

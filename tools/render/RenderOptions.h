@@ -1,6 +1,8 @@
 #pragma once
 // The command line of lumenfold-render, checked but not yet acted on.
 
+#include "tools/render/AudioFile.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,10 +16,14 @@ struct RenderOptions {
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::string statePath;
     std::string saveStatePath;
+    std::string midiPath;
+    std::optional<SampleBits> bits;
     int blockSize = 1024;
     std::optional<float> sampleRate;
-    std::string pluginPath;  // empty: Lumenfold.so next to the executable
+    std::string pluginPath;  // empty: the plug-in found by defaultPluginPath()
     bool showHelp = false;
+    bool listParameters = false;
+    bool listScripts = false;
 };
 
 inline constexpr int kMaxBlockSize = 1 << 20;

@@ -1,0 +1,177 @@
+// lumenfold-live: one instance of the plug-in on JACK, with its editor in a window of its
+// own (or none), OSC as configured, and its state loaded at start and saved at the end.
+
+#include "tools/host/DefaultPluginPath.h"
+#include "tools/host/EditorHost.h"
+#include "tools/host/PluginInstance.h"
+#include "tools/live/JackHost.h"
+#include "tools/live/LiveOptions.h"
+#include "tools/render/RenderError.h"
+#include "tools/render/RenderJob.h"
+#include "tools/render/TemporaryOutputFile.h"
+
+#include <signal.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitFileProblem = 1;
+constexpr int kExitCommandLine = 2;
+constexpr int kExitHostProblem = 3;
+constexpr int kIdleMs = 20;
+constexpr int kOscOffsetId = 0;
+
+int fail(const std::string& message, int status)
+{
+    std::fprintf(stderr, "lumenfold-live: %s\n", message.c_str());
+    return status;
+}
+
+// SIGINT and SIGTERM are blocked in every thread (they inherit the mask) and taken by
+// the main loop, so no handler ever runs inside a JACK or plug-in thread.
+sigset_t endSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+bool endSignalArrived(const sigset_t& signals, int waitMs)
+{
+    const timespec wait{waitMs / 1000, static_cast<long>(waitMs % 1000) * 1000000L};
+    return sigtimedwait(&signals, nullptr, &wait) > 0;
+}
+
+std::vector<std::uint8_t> loadStateIfPresent(const std::string& path)
+{
+    std::error_code ignored;
+    if (path.empty() || !std::filesystem::exists(path, ignored)) return {};
+    return lfrender::readStateFile(path);
+}
+
+void saveState(lfhost::PluginInstance& plugin, const std::string& path)
+{
+    const std::vector<std::uint8_t> state = plugin.getChunk();
+    lfrender::TemporaryOutputFile file(path);
+    file.writeAll(state.data(), state.size());
+    file.commit();
+}
+
+void connectRequested(lflive::JackHost& jack, const lflive::LiveOptions& options)
+{
+    if (options.connectInputs && jack.connectInputs() == 0)
+        std::fprintf(stderr, "lumenfold-live: warning: no system capture ports to connect\n");
+    if (options.connectOutputs && jack.connectOutputs() == 0)
+        std::fprintf(stderr, "lumenfold-live: warning: no system playback ports to connect\n");
+    if (options.connectMidi && jack.connectMidi() == 0)
+        std::fprintf(stderr, "lumenfold-live: warning: no hardware MIDI sources to connect\n");
+}
+
+// The host's loop until a signal, the server's end or the window's close.
+void runUntilEnd(lflive::JackHost& jack, lfhost::EditorHost* editor)
+{
+    const sigset_t signals = endSignals();
+    while (!jack.serverGone()) {
+        if (editor) {
+            editor->pumpFor(kIdleMs);
+            if (editor->closeRequested() || endSignalArrived(signals, 0)) return;
+        } else if (endSignalArrived(signals, kIdleMs * 5)) {
+            return;
+        }
+    }
+    std::fprintf(stderr, "lumenfold-live: the JACK server went away\n");
+}
+
+void printRunning(const lflive::JackHost& jack, const lflive::LiveOptions& options)
+{
+    std::printf("lumenfold-live: running as JACK client \"%s\" at %d Hz, %d frames a period", jack.clientName().c_str(),
+                jack.sampleRate(), jack.bufferSize());
+    if (!options.statePath.empty()) std::printf("; the state is saved to %s at the end", options.statePath.c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+int run(const lflive::LiveOptions& options)
+{
+    const sigset_t signals = endSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    std::vector<std::uint8_t> state;
+    try {
+        state = loadStateIfPresent(options.statePath);
+    } catch (const lfrender::RenderError& error) {
+        return fail(error.what(), kExitFileProblem);
+    }
+    std::string error;
+    auto jack = lflive::JackHost::open(options.clientName, &error);
+    if (!jack) return fail(error, kExitHostProblem);
+
+    lfhost::HostOptions hostOptions;
+    hostOptions.sampleRate = static_cast<float>(jack->sampleRate());
+    hostOptions.blockSize = jack->bufferSize();
+    hostOptions.recordCalls = false;
+    const std::string pluginPath = options.pluginPath.empty() ? lfhost::defaultPluginPath() : options.pluginPath;
+    auto plugin = lfhost::PluginInstance::create(pluginPath, &error, hostOptions);
+    if (!plugin) return fail(error, kExitHostProblem);
+    plugin->setSampleRate(hostOptions.sampleRate);
+    plugin->setBlockSize(hostOptions.blockSize);
+    if (!state.empty() && plugin->setChunk(state.data(), state.size()) == 0)
+        return fail("state file " + options.statePath + " is not a state of this plug-in (the plug-in refused it)",
+                    kExitFileProblem);
+    if (options.oscOffset)
+        plugin->setParameter(kOscOffsetId, static_cast<float>(*options.oscOffset) / lflive::kMaxOscOffset);
+
+    std::unique_ptr<lfhost::EditorHost> editor;
+    if (options.editor) {
+        editor = lfhost::EditorHost::open(*plugin, &error);
+        if (!editor) return fail("cannot open the editor: " + error + " (--no-editor runs without it)", kExitHostProblem);
+    }
+    plugin->resume();
+    if (!jack->start(*plugin, &error)) return fail(error, kExitHostProblem);
+    connectRequested(*jack, options);
+    printRunning(*jack, options);
+
+    runUntilEnd(*jack, editor.get());
+
+    jack->stop();
+    editor.reset();
+    plugin->suspend();
+    if (options.statePath.empty()) return 0;
+    try {
+        saveState(*plugin, options.statePath);
+    } catch (const lfrender::RenderError& saveError) {
+        return fail(saveError.what(), kExitFileProblem);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    lflive::LiveOptions options;
+    try {
+        options = lflive::parseLiveOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& error) {
+        return fail(std::string(error.what()) + " (lumenfold-live --help lists the options)", kExitCommandLine);
+    }
+    if (options.showHelp) {
+        std::fputs(lflive::liveUsage(), stdout);
+        return 0;
+    }
+    try {
+        return run(options);
+    } catch (const std::exception& error) {
+        return fail(std::string("unexpected failure: ") + error.what(), kExitHostProblem);
+    }
+}

@@ -1,0 +1,57 @@
+#include "tools/render/ParameterListing.h"
+
+#include "tools/host/PluginInstance.h"
+#include "tools/render/ParameterAssigner.h"
+#include "tools/render/ParameterCatalog.h"
+#include "tools/render/RenderError.h"
+
+#include <locale>
+#include <sstream>
+#include <string>
+
+namespace lfrender {
+namespace {
+
+std::string plainText(float value)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << value;
+    return text.str();
+}
+
+std::string valueTextList(ParameterAssigner& assigner, int id)
+{
+    std::string list;
+    for (const auto& [index, text] : assigner.valueTexts(id)) {
+        if (text == std::to_string(index)) continue;
+        list += (list.empty() ? "" : ", ") + std::to_string(index) + "=" + text;
+    }
+    return list;
+}
+
+}  // namespace
+
+void printParameterList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out)
+{
+    ParameterAssigner assigner(plugin, catalog);
+    std::fprintf(out, "id\tname\tunit\trange\tdefault\tvalue texts\n");
+    for (int id = 0; id < plugin.numParams(); ++id) {
+        const ParameterRange range = assigner.effectiveRange(id);
+        const std::optional<float> byDefault = catalog.defaultValue(id);
+        const std::string texts = range.isIndexed ? valueTextList(assigner, id) : std::string();
+        std::fprintf(out, "%d\t%s\t%s\t%s to %s\t%s\t%s\n", id, plugin.parameterName(id).c_str(),
+                     catalog.unit(id).c_str(), plainText(range.minValue).c_str(), plainText(range.maxValue).c_str(),
+                     byDefault ? plainText(*byDefault).c_str() : "-", texts.c_str());
+    }
+}
+
+void printScriptList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out)
+{
+    const int id = catalog.findByName("Script Index");
+    if (id < 0) throw RenderError("this plug-in has no \"Script Index\" parameter, so no spectral scripts", ExitStatus::PluginProblem);
+    ParameterAssigner assigner(plugin, catalog);
+    for (const auto& [index, name] : assigner.valueTexts(id)) std::fprintf(out, "%d\t%s\n", index, name.c_str());
+}
+
+}  // namespace lfrender

@@ -1,0 +1,26 @@
+#pragma once
+// What --list-parameters and --list-scripts print: every parameter with its id, name,
+// unit, plain range, default and value texts, and the spectral scripts "Script Index"
+// selects.
+
+#include <cstdio>
+
+namespace lfhost {
+class PluginInstance;
+}
+
+namespace lfrender {
+
+class ParameterCatalog;
+
+// One header line, then one line per parameter:
+//   id <tab> name <tab> unit <tab> minimum to maximum <tab> default <tab> value texts
+// Value texts are listed for indexed rows as "index=text" where the text is not simply
+// the number. The parameters' values are as before afterwards.
+void printParameterList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out);
+
+// One line per "Script Index" value: the index and the script's name. Throws RenderError
+// when the plug-in has no such parameter.
+void printScriptList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out);
+
+}  // namespace lfrender
