@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -82,6 +84,40 @@ TEST(Scripting, NrpnSequenceGivesTwoCalls)
     EXPECT_FLOAT_EQ(plugin->getParameter(21), 0.130f);
     EXPECT_FLOAT_EQ(plugin->getParameter(22), 0.388f);
     EXPECT_EQ(plugin->getParameter(23), 0.0f) << "no third call";
+}
+
+// A dense block: 1024 controllers in one host block all reach the handler, in order, with no
+// overflow line.
+TEST(Scripting, ThousandControllersInOneBlockAllReachTheHandlerInOrder)
+{
+    UserScriptFolder scripts;
+    scripts.add("dense.lua", R"(
+        count, inOrder = 0, true
+        requestAllCC(function(channel, controller, value)
+            if controller * 128 + value ~= count then inOrder = false end
+            count = count + 1
+        end)
+        requestNoteOn(60, function()
+            setParameter(19, count / 4096)
+            setParameter(20, inOrder and 1 or 0)
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    constexpr int kEvents = 1024;
+    constexpr int kFrames = 512;
+    std::vector<lfhost::MidiMessage> burst;
+    for (int i = 0; i < kEvents; ++i) {
+        burst.push_back({i * kFrames / kEvents, {0xB0, static_cast<unsigned char>(i >> 7), static_cast<unsigned char>(i & 0x7F)}});
+    }
+    testing::internal::CaptureStderr();
+    plugin->sendMidi(burst);
+    runBlock(*plugin, kFrames);
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    plugin->sendMidi({{0, {0x90, 60, 100}}});
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getParameter(19) * 4096.0f, static_cast<float>(kEvents));
+    EXPECT_EQ(plugin->getParameter(20), 1.0f) << "in the order sent";
+    EXPECT_EQ(diagnostics.find("overflow"), std::string::npos) << diagnostics;
 }
 
 TEST(Scripting, UserSpectralScriptJoinsTheListAndInvertsTheWetSignal)
