@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -51,6 +52,26 @@ void CHalvardKernel::startSize(int fftSize)
     lanes_[1].countdown = static_cast<std::uint32_t>(fftSize / 2);
 }
 
+void CHalvardKernel::clearFrames(int n)
+{
+    // What a frame of size n reads: the same state as startSize, without clearing the whole
+    // capacity, since a script that keeps writing NaNs brings the kernel here every frame.
+    const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(float);
+    for (int l = 0; l < 2; ++l) {
+        FrameLane& lane = lanes_[l];
+        std::memset(lane.input[0], 0, bytes);
+        std::memset(lane.input[1], 0, bytes);
+        std::memset(lane.analysis, 0, bytes);
+        std::memset(lane.working, 0, bytes);
+        std::memset(lane.output, 0, bytes);
+        lane.fillSelector = 0;
+    }
+    lanes_[0].countdown = 0;
+    lanes_[1].countdown = static_cast<std::uint32_t>(n / 2);
+    inputPeak_ = 0.0f;
+    outputPeak_ = 0.0f;
+}
+
 void CHalvardKernel::process(const float* input, float* output, int frames)
 {
     const int n = owner_.block().fftSize;
@@ -60,10 +81,16 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     while (frames > 0) {
         const int h = static_cast<int>(
             std::min({lanes_[0].countdown, lanes_[1].countdown, static_cast<std::uint32_t>(frames)}));
-        runSamples(input, output, h);
+        const bool finite = runSamples(input, output, h);
         input += h;
         output += h;
         frames -= h;
+        if (!finite) {
+            std::memset(output - h, 0, static_cast<std::size_t>(h) * sizeof(float));
+            clearFrames(n);
+            owner_.noteNonFinite();
+            continue;
+        }
         lanes_[0].countdown -= static_cast<std::uint32_t>(h);
         lanes_[1].countdown -= static_cast<std::uint32_t>(h);
         for (int l = 0; l < 2; ++l) {
@@ -76,7 +103,7 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     }
 }
 
-void CHalvardKernel::runSamples(const float* input, float* output, int count)
+bool CHalvardKernel::runSamples(const float* input, float* output, int count)
 {
     const BlockParameters& block = owner_.block();
     const int n = block.fftSize;
@@ -91,7 +118,7 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
                         block.inputGain,
                         block.wetGain,
                         block.dryGain};
-    owner_.loops().mixSamples(mix, input, output, count);
+    return owner_.loops().mixSamples(mix, input, output, count);
 }
 
 void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
@@ -128,7 +155,9 @@ void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
     const float outputPeak = transform.inverseWindowed(lane.working, window, gain, lane.output, measurePeaks);
     if (measurePeaks) {
         inputPeak_ = inputPeak;
-        outputPeak_ = outputPeak;
+        // An infinite frame is cleared by the next stretch, but the meters may read it first,
+        // and a meter that once holds an infinity never decays.
+        outputPeak_ = outputPeak <= std::numeric_limits<float>::max() ? outputPeak : 0.0f;
     }
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;

@@ -32,24 +32,47 @@ public:
         to[half] = nyquist;
     }
 
-    static void mixSamples(const SampleMix& mix, const float* input, float* output, int count)
+    // The finiteness check rides along: x * 0 is a signed zero for a finite x and a NaN for
+    // anything else, so the exponent bits of all those products ORed together tell whether
+    // some sample was not finite. An OR per vector costs next to nothing in this loop, and
+    // its one-cycle dependency does not hold the loop back as a running sum would.
+    static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
     {
+        Bits poisoned{};
         int j = 0;
         for (; j + kWidth <= count; j += kWidth) {
             const V x = load(input + j) * mix.inputGain;
             const V mixed = mix.wetGain * (load(mix.out0 + j) + load(mix.out1 + j)) + mix.dryGain * load(mix.previous0 + j);
+            poisoned |= reinterpret_cast<Bits>(x * 0.0f) | reinterpret_cast<Bits>(mixed * 0.0f);
             store(mix.fill + j, x);
             store(output + j, mixed);
         }
+        std::int32_t tail = 0;
         for (; j < count; ++j) {
             const float x = input[j] * mix.inputGain;
             const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
+            tail |= bits(x * 0.0f) | bits(mixed * 0.0f);
             mix.fill[j] = x;
             output[j] = mixed;
         }
+        for (int lane = 0; lane < kWidth; ++lane) {
+            tail |= poisoned[lane];
+        }
+        return (tail & kExponentBits) == 0;
     }
 
 private:
+    // The same lanes as integers (a comparison of two V gives that type).
+    using Bits = decltype(V{} < V{});
+    static constexpr std::int32_t kExponentBits = 0x7F800000;
+
+    static std::int32_t bits(float f)
+    {
+        std::int32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return b;
+    }
+
     static V load(const float* p)
     {
         V v;
