@@ -22,6 +22,9 @@ inline float liveLevel(const float* levels, int k)
     return std::atomic_ref<float>(const_cast<float&>(levels[k])).load(std::memory_order_relaxed);
 }
 
+// Peaks are never NaN (see RealFft), but may be infinite.
+inline float finiteOrZero(float peak) { return peak <= std::numeric_limits<float>::max() ? peak : 0.0f; }
+
 }  // namespace
 
 CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
@@ -154,10 +157,10 @@ void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
     const float gain = block.outputGain / static_cast<float>(n);
     const float outputPeak = transform.inverseWindowed(lane.working, window, gain, lane.output, measurePeaks);
     if (measurePeaks) {
-        inputPeak_ = inputPeak;
-        // An infinite frame is cleared by the next stretch, but the meters may read it first,
-        // and a meter that once holds an infinity never decays.
-        outputPeak_ = outputPeak <= std::numeric_limits<float>::max() ? outputPeak : 0.0f;
+        // A frame with an infinity in or out is cleared when it reaches the output, but the
+        // meters may read its peaks first, and a meter that once holds an infinity never decays.
+        inputPeak_ = finiteOrZero(inputPeak);
+        outputPeak_ = finiteOrZero(outputPeak);
     }
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;

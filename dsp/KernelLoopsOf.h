@@ -32,10 +32,12 @@ public:
         to[half] = nyquist;
     }
 
-    // The finiteness check rides along: x * 0 is a signed zero for a finite x and a NaN for
-    // anything else, so the exponent bits of all those products ORed together tell whether
-    // some sample was not finite. An OR per vector costs next to nothing in this loop, and
-    // its one-cycle dependency does not hold the loop back as a running sum would.
+    // The finiteness check rides along on the output: v - v is +0 for a finite v and a NaN for
+    // anything else, so the ORed bits of those differences are zero unless some output sample
+    // was not finite. It costs one subtraction and one OR per vector, which this loop (bound by
+    // its loads and stores) absorbs; an OR's one-cycle dependency does not hold the loop back
+    // as a running sum would. A bad input sample is caught when it reaches the output: through
+    // the dry path or the wet frame, within a frame.
     static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
     {
         Bits poisoned{};
@@ -43,32 +45,36 @@ public:
         for (; j + kWidth <= count; j += kWidth) {
             const V x = load(input + j) * mix.inputGain;
             const V mixed = mix.wetGain * (load(mix.out0 + j) + load(mix.out1 + j)) + mix.dryGain * load(mix.previous0 + j);
-            poisoned |= reinterpret_cast<Bits>(x * 0.0f) | reinterpret_cast<Bits>(mixed * 0.0f);
+            poisoned |= reinterpret_cast<Bits>(mixed - mixed);
             store(mix.fill + j, x);
             store(output + j, mixed);
         }
-        std::int32_t tail = 0;
+        std::uint32_t tail = 0;
         for (; j < count; ++j) {
             const float x = input[j] * mix.inputGain;
             const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
-            tail |= bits(x * 0.0f) | bits(mixed * 0.0f);
+            tail |= bits(mixed - mixed);
             mix.fill[j] = x;
             output[j] = mixed;
         }
-        for (int lane = 0; lane < kWidth; ++lane) {
-            tail |= poisoned[lane];
+        std::uint64_t words[kWidth / 2];
+        std::memcpy(words, &poisoned, sizeof words);
+        std::uint64_t any = tail;
+        for (int w = 0; w < kWidth / 2; ++w) {
+            any |= words[w];
         }
-        return (tail & kExponentBits) == 0;
+        // Without the sign bits: x - x is -0 when the rounding mode rounds down.
+        return (any & 0x7FFFFFFF7FFFFFFFu) == 0;
     }
 
 private:
     // The same lanes as integers (a comparison of two V gives that type).
     using Bits = decltype(V{} < V{});
-    static constexpr std::int32_t kExponentBits = 0x7F800000;
+    static_assert(sizeof(Bits) == sizeof(V));
 
-    static std::int32_t bits(float f)
+    static std::uint32_t bits(float f)
     {
-        std::int32_t b;
+        std::uint32_t b;
         std::memcpy(&b, &f, sizeof b);
         return b;
     }
