@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -20,6 +21,9 @@ inline float liveLevel(const float* levels, int k)
 {
     return std::atomic_ref<float>(const_cast<float&>(levels[k])).load(std::memory_order_relaxed);
 }
+
+// Peaks are never NaN (see RealFft), but may be infinite.
+inline float finiteOrZero(float peak) { return peak <= std::numeric_limits<float>::max() ? peak : 0.0f; }
 
 }  // namespace
 
@@ -51,6 +55,26 @@ void CHalvardKernel::startSize(int fftSize)
     lanes_[1].countdown = static_cast<std::uint32_t>(fftSize / 2);
 }
 
+void CHalvardKernel::clearFrames(int n)
+{
+    // What a frame of size n reads: the same state as startSize, without clearing the whole
+    // capacity, since a script that keeps writing NaNs brings the kernel here every frame.
+    const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(float);
+    for (int l = 0; l < 2; ++l) {
+        FrameLane& lane = lanes_[l];
+        std::memset(lane.input[0], 0, bytes);
+        std::memset(lane.input[1], 0, bytes);
+        std::memset(lane.analysis, 0, bytes);
+        std::memset(lane.working, 0, bytes);
+        std::memset(lane.output, 0, bytes);
+        lane.fillSelector = 0;
+    }
+    lanes_[0].countdown = 0;
+    lanes_[1].countdown = static_cast<std::uint32_t>(n / 2);
+    inputPeak_ = 0.0f;
+    outputPeak_ = 0.0f;
+}
+
 void CHalvardKernel::process(const float* input, float* output, int frames)
 {
     const int n = owner_.block().fftSize;
@@ -60,10 +84,16 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     while (frames > 0) {
         const int h = static_cast<int>(
             std::min({lanes_[0].countdown, lanes_[1].countdown, static_cast<std::uint32_t>(frames)}));
-        runSamples(input, output, h);
+        const bool finite = runSamples(input, output, h);
         input += h;
         output += h;
         frames -= h;
+        if (!finite) {
+            std::memset(output - h, 0, static_cast<std::size_t>(h) * sizeof(float));
+            clearFrames(n);
+            owner_.noteNonFinite();
+            continue;
+        }
         lanes_[0].countdown -= static_cast<std::uint32_t>(h);
         lanes_[1].countdown -= static_cast<std::uint32_t>(h);
         for (int l = 0; l < 2; ++l) {
@@ -76,7 +106,7 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     }
 }
 
-void CHalvardKernel::runSamples(const float* input, float* output, int count)
+bool CHalvardKernel::runSamples(const float* input, float* output, int count)
 {
     const BlockParameters& block = owner_.block();
     const int n = block.fftSize;
@@ -91,7 +121,7 @@ void CHalvardKernel::runSamples(const float* input, float* output, int count)
                         block.inputGain,
                         block.wetGain,
                         block.dryGain};
-    owner_.loops().mixSamples(mix, input, output, count);
+    return owner_.loops().mixSamples(mix, input, output, count);
 }
 
 void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
@@ -127,8 +157,10 @@ void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
     const float gain = block.outputGain / static_cast<float>(n);
     const float outputPeak = transform.inverseWindowed(lane.working, window, gain, lane.output, measurePeaks);
     if (measurePeaks) {
-        inputPeak_ = inputPeak;
-        outputPeak_ = outputPeak;
+        // A frame with an infinity in or out is cleared when it reaches the output, but the
+        // meters may read its peaks first, and a meter that once holds an infinity never decays.
+        inputPeak_ = finiteOrZero(inputPeak);
+        outputPeak_ = finiteOrZero(outputPeak);
     }
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;

@@ -2,6 +2,9 @@
 // The short-time Fourier kernel of one channel: 50 % overlapping frames, square-root
 // Hann analysis and synthesis windows, one real gain per bin, an optional spectral
 // script per frame, and a dry path delayed by the same N samples as the wet one.
+// Nothing non-finite leaves it: a stretch whose output holds a NaN or an infinity (from a
+// host's bad sample, a script's NaN bin, a level that overflows) is silenced and the kernel
+// starts again from silence, so the poison stays in no frame and no history.
 // Called on: the audio thread only (process, reset, the peak reads at block end).
 
 #include "dsp/AUKernelBase.h"
@@ -27,7 +30,10 @@ public:
 
 private:
     void startSize(int fftSize);
-    void runSamples(const float* input, float* output, int count);
+    // Starts both lanes again from silence at frame size n, keeping the level copy.
+    void clearFrames(int n);
+    // False when an output sample was not finite.
+    bool runSamples(const float* input, float* output, int count);
     void processFrame(FrameLane& lane, bool measurePeaks);
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);

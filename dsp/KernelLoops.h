@@ -27,7 +27,8 @@ struct KernelLoops {
     void (*applyLevels)(const float* from, const float* levels, float* to, int n);
     // For each of count samples: the fill gets input * inputGain, the output gets
     // wet * (out0 + out1) + dry * previous0. input and output may be the same buffer.
-    void (*mixSamples)(const SampleMix& mix, const float* input, float* output, int count);
+    // Returns false when any output sample is a NaN or an infinity (the fill is not looked at).
+    bool (*mixSamples)(const SampleMix& mix, const float* input, float* output, int count);
 
     // True when this CPU (and this build) runs the width.
     static bool machineRuns(Width width) noexcept;

@@ -32,24 +32,53 @@ public:
         to[half] = nyquist;
     }
 
-    static void mixSamples(const SampleMix& mix, const float* input, float* output, int count)
+    // The finiteness check rides along on the output: v - v is +0 for a finite v and a NaN for
+    // anything else, so the ORed bits of those differences are zero unless some output sample
+    // was not finite. It costs one subtraction and one OR per vector, which this loop (bound by
+    // its loads and stores) absorbs; an OR's one-cycle dependency does not hold the loop back
+    // as a running sum would. A bad input sample is caught when it reaches the output: through
+    // the dry path or the wet frame, within a frame.
+    static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
     {
+        Bits poisoned{};
         int j = 0;
         for (; j + kWidth <= count; j += kWidth) {
             const V x = load(input + j) * mix.inputGain;
             const V mixed = mix.wetGain * (load(mix.out0 + j) + load(mix.out1 + j)) + mix.dryGain * load(mix.previous0 + j);
+            poisoned |= reinterpret_cast<Bits>(mixed - mixed);
             store(mix.fill + j, x);
             store(output + j, mixed);
         }
+        std::uint32_t tail = 0;
         for (; j < count; ++j) {
             const float x = input[j] * mix.inputGain;
             const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
+            tail |= bits(mixed - mixed);
             mix.fill[j] = x;
             output[j] = mixed;
         }
+        std::uint64_t words[kWidth / 2];
+        std::memcpy(words, &poisoned, sizeof words);
+        std::uint64_t any = tail;
+        for (int w = 0; w < kWidth / 2; ++w) {
+            any |= words[w];
+        }
+        // Without the sign bits: x - x is -0 when the rounding mode rounds down.
+        return (any & 0x7FFFFFFF7FFFFFFFu) == 0;
     }
 
 private:
+    // The same lanes as integers (a comparison of two V gives that type).
+    using Bits = decltype(V{} < V{});
+    static_assert(sizeof(Bits) == sizeof(V));
+
+    static std::uint32_t bits(float f)
+    {
+        std::uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return b;
+    }
+
     static V load(const float* p)
     {
         V v;

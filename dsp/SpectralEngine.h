@@ -9,6 +9,8 @@
 #include "dsp/RealFft.h"
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 class SpectralScriptRunner;
@@ -40,10 +42,28 @@ public:
     void setScriptRunner(SpectralScriptRunner* runner) { scriptRunner_ = runner; }
     SpectralScriptRunner* scriptRunner() const { return scriptRunner_; }
 
+    // Called on: the audio thread, by a kernel that met a non-finite sample and cleared itself.
+    void noteNonFinite()
+    {
+        ++unreportedClears_;
+        clears_.fetch_add(1, std::memory_order_relaxed);
+    }
+    // Called on: the audio thread, at the end of every host block of `samples` samples. Writes
+    // one line on standard error, naming the clears not reported yet, when there are some and
+    // no line was written during the last kReportInterval samples: a script that keeps
+    // writing NaNs costs a line now and then, not one per block or per frame.
+    void reportNonFinite(int samples);
+    static constexpr int kReportInterval = 65536;  // about 1.4 s at 48 kHz
+    // Every clear since the engine was made. Called on: any thread.
+    std::uint64_t nonFiniteClears() const { return clears_.load(std::memory_order_relaxed); }
+
 private:
     std::array<std::unique_ptr<RealFft>, kSizeCount> transforms_{};
     std::array<AlignedFloats, kSizeCount> windows_{};
     BlockParameters block_{};
     SpectralScriptRunner* scriptRunner_ = nullptr;
     KernelLoops loops_ = KernelLoops::fastest();
+    std::uint32_t unreportedClears_ = 0;
+    int samplesSinceReport_ = kReportInterval;
+    std::atomic<std::uint64_t> clears_{0};
 };

@@ -205,6 +205,7 @@ void QuanTessamire::processReplacing(float** inputs, float** outputs, VstInt32 s
     blockInputs_ = inputs;
     blockOutputs_ = outputs;
     QN::renderBlockWithMessages(messageQueue_, sampleFrames, *this, *luaHelper_);
+    engine_.reportNonFinite(sampleFrames);
     updateMeters(sampleFrames);
 }
 

@@ -27,6 +27,7 @@ int MessageQueue::Write(const VstEvents* events)
         writeMidi(static_cast<std::uint8_t>(midi->midiData[0]), static_cast<std::uint8_t>(midi->midiData[1]),
                   static_cast<std::uint8_t>(midi->midiData[2]), midi->deltaFrames);
     }
+    reportDrops();
     return 1;
 }
 
@@ -34,7 +35,8 @@ bool MessageQueue::writeMidi(std::uint8_t status, std::uint8_t data1, std::uint8
 {
     const std::int32_t write = writePos_.load(std::memory_order_relaxed);
     if (write == readPos_.load(std::memory_order_acquire)) {
-        std::fputs("MessageQueue::Write() overflow\n", stderr);
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        unreportedDrops_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     MidiEventRecord& record = slots_[static_cast<std::size_t>(write)];
@@ -57,6 +59,19 @@ bool MessageQueue::take(MidiEventRecord& record)
     record = slots_[static_cast<std::size_t>(next)];
     readPos_.store(next, std::memory_order_release);
     return true;
+}
+
+void MessageQueue::reportDrops()
+{
+    const std::uint32_t drops = unreportedDrops_.exchange(0, std::memory_order_relaxed);
+    if (drops == 0) {
+        return;
+    }
+    // Formatted on the stack: this may run on the audio thread, which must not allocate.
+    char line[80];
+    std::snprintf(line, sizeof line, "MessageQueue::Write() overflow: %u event%s dropped\n", drops,
+                  drops == 1 ? "" : "s");
+    std::fputs(line, stderr);
 }
 
 }  // namespace QN

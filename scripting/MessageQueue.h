@@ -1,9 +1,11 @@
 #pragma once
 // Carries MIDI events from the host's event call to the audio rendering loop.
-// A fixed ring of 64 records: readPos names the slot consumed last, writePos the next
-// slot to fill; at most 63 events are pending. One writer and one reader, which may be
-// on two threads: each side publishes its position (release) only after the slot it
-// guards has been filled or copied out, and reads the other side's with acquire.
+// A fixed ring of 2048 records, part of the object: readPos names the slot consumed last,
+// writePos the next slot to fill; at most 2047 events are pending, so a block of 1024
+// events fits even behind events left over from the block before. One writer and one
+// reader, which may be on two threads: each side publishes its position (release) only
+// after the slot it guards has been filled or copied out, and reads the other side's with
+// acquire.
 
 #include "scripting/MidiEventRecord.h"
 
@@ -17,7 +19,8 @@ namespace QN {
 
 class MessageQueue {
 public:
-    static constexpr int kSlotCount = 64;
+    static constexpr int kSlotCount = 2048;
+    static constexpr int kCapacity = kSlotCount - 1;
 
     MessageQueue() = default;
     virtual ~MessageQueue() = default;
@@ -25,21 +28,29 @@ public:
     MessageQueue& operator=(const MessageQueue&) = delete;
 
     // Called on: the host's event call (usually the audio thread). Queues every MIDI
-    // event of the list in order; other event types are skipped. When the ring is full
-    // the event is dropped with one overflow line on standard error. Returns 1.
+    // event of the list in order; other event types are skipped. Events that find the ring
+    // full are dropped and counted; the call then writes one line on standard error naming
+    // how many were dropped since the last such line. Returns 1.
     int Write(const VstEvents* events);
 
-    // Queues one channel message given as raw bytes; false (with the overflow line)
-    // when the ring is full.
+    // Queues one channel message given as raw bytes; false when the ring is full, in which
+    // case the event is counted as dropped (reported by the next Write or reportDrops).
     bool writeMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int32_t deltaFrames);
 
     // Called on: the audio thread. Takes the oldest pending record; false when empty.
     bool take(MidiEventRecord& record);
 
+    // Writes one overflow line for the drops not reported yet, if there are any.
+    void reportDrops();
+    // Every event dropped since the queue was made. Called on: any thread.
+    std::uint64_t droppedCount() const { return dropped_.load(std::memory_order_relaxed); }
+
 private:
     std::array<MidiEventRecord, kSlotCount> slots_{};
     std::atomic<std::int32_t> readPos_{kSlotCount - 1};
     std::atomic<std::int32_t> writePos_{0};
+    std::atomic<std::uint64_t> dropped_{0};
+    std::atomic<std::uint32_t> unreportedDrops_{0};
 };
 
 }  // namespace QN

@@ -1,19 +1,23 @@
 // The kernel's loops at every width this machine runs give exactly what a plain one-sample-at-
 // a-time loop gives (same operations, same order), including the tails of odd sample counts,
-// misaligned buffers and in-place work; and a whole kernel gives bit-identical output on
-// every width.
+// misaligned buffers and in-place work; a whole kernel gives bit-identical output on every
+// width; and nothing non-finite gets through the mix or stays in a kernel.
 
 #include "dsp/CHalvardKernel.h"
 #include "dsp/KernelLoops.h"
 #include "dsp/SpectralEngine.h"
+#include "dsp/SpectralScriptRunner.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -102,6 +106,34 @@ TEST_P(KernelLoopsTest, MixCoversEveryTailAndWorksInPlace)
     }
 }
 
+// The mix tells whether every sample it gave out was finite: a NaN or an infinity in the frames
+// or the dry history, in the vector body or in the tail, and a sum that overflows. (A bad input
+// sample only goes to the fill; it is caught when it reaches the output.)
+TEST_P(KernelLoopsTest, MixReportsAnyNonFiniteSampleItStores)
+{
+    constexpr int kCount = 19;  // vectors of four or eight, then a tail
+    const float inf = std::numeric_limits<float>::infinity();
+    const auto mixes = [&](std::vector<std::vector<float>> sources) {
+        std::vector<float> fill(kCount), output(kCount);
+        const SampleMix mix{fill.data(), sources[3].data(), sources[1].data(), sources[2].data(), 0.8f, 0.6f, 0.3f};
+        return loops.mixSamples(mix, sources[0].data(), output.data(), kCount);
+    };
+    const std::vector<std::vector<float>> clean(4, randomFloats(kCount, 3));
+    EXPECT_TRUE(mixes(clean));
+    for (int source = 1; source < 4; ++source) {  // out0, out1, previous0
+        for (float bad : {std::nanf(""), inf, -inf}) {
+            for (int at : {0, 9, kCount - 1}) {
+                auto poisoned = clean;
+                poisoned[static_cast<std::size_t>(source)][static_cast<std::size_t>(at)] = bad;
+                EXPECT_FALSE(mixes(poisoned)) << "source " << source << ", " << bad << " at " << at;
+            }
+        }
+    }
+    auto huge = clean;
+    huge[1][5] = huge[2][5] = 3.0e38f;
+    EXPECT_FALSE(mixes(huge)) << "out0 + out1 overflows";
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryWidth, KernelLoopsTest, ::testing::ValuesIn(widthsThisMachineRuns()),
                          [](const auto& info) {
                              return info.param == KernelLoops::Width::Four ? std::string("FourLanes")
@@ -167,6 +199,80 @@ TEST(KernelWidthTest, EveryWidthGivesTheSameSamples)
         const std::vector<float> four = runKernel(KernelLoops::Width::Four, sizeIndex);
         const std::vector<float> eight = runKernel(KernelLoops::Width::Eight, sizeIndex);
         EXPECT_TRUE(sameBits(four.data(), eight.data(), static_cast<int>(four.size()))) << "N = " << (32 << sizeIndex);
+    }
+}
+
+// A script that writes a NaN into one bin of every frame while armed.
+class NanWritingScript : public SpectralScriptRunner {
+public:
+    bool armed = false;
+    void runSpectralScript(int, float* spectrum, int) override
+    {
+        if (armed) {
+            spectrum[3] = std::nanf("");
+        }
+    }
+};
+
+// Whatever brings a NaN or an infinity into a kernel (the host's input, a bin level, a level
+// that overflows the spectrum, a script), nothing non-finite comes out, the engine reports it
+// in one line (the run is shorter than its report interval), and once it is gone the kernel
+// gives the samples of a kernel that never met it.
+TEST(KernelNonFiniteTest, PoisonIsSilencedReportedOnceAndLeavesNoTrace)
+{
+    constexpr int kSizeIndex = 2;  // N = 128
+    constexpr int kHop = (32 << kSizeIndex) / 2;
+    constexpr int kPieces = 24;
+    constexpr int kPoisonFrom = 4, kPoisonTo = 8;
+    constexpr int kEqualFrom = kPoisonTo + 1 + 2 * 2;  // the clear, then two frame lengths
+    enum Poison { InputNaN, InputInfinity, LevelNaN, LevelOverflow, ScriptNaN };
+    const std::vector<float> input = randomFloats(kPieces * kHop, 13);
+    const Gains gains{0.5f, 0.5f, 1.5f, 1.0f};
+
+    std::vector<float> cleanLevels(2049, 0.5f);
+    std::atomic<std::uint32_t> cleanGeneration{1};
+    SpectralEngine referenceEngine;
+    prepare(referenceEngine, kSizeIndex, cleanLevels, cleanGeneration, gains);
+    CHalvardKernel reference(referenceEngine, 0);
+    std::vector<float> expected(input.size());
+    for (int p = 0; p < kPieces; ++p) {
+        reference.process(input.data() + p * kHop, expected.data() + p * kHop, kHop);
+    }
+
+    for (Poison poison : {InputNaN, InputInfinity, LevelNaN, LevelOverflow, ScriptNaN}) {
+        std::vector<float> levels(cleanLevels);
+        std::atomic<std::uint32_t> generation{1};
+        SpectralEngine engine;
+        prepare(engine, kSizeIndex, levels, generation, gains);
+        NanWritingScript script;
+        engine.setScriptRunner(&script);
+        CHalvardKernel kernel(engine, 0);
+        std::vector<float> output(input.size());
+        testing::internal::CaptureStderr();
+        for (int p = 0; p < kPieces; ++p) {
+            const bool on = p >= kPoisonFrom && p < kPoisonTo;
+            std::vector<float> piece(input.begin() + p * kHop, input.begin() + (p + 1) * kHop);
+            if (on && (poison == InputNaN || poison == InputInfinity)) {
+                piece[7] = poison == InputNaN ? std::nanf("") : std::numeric_limits<float>::infinity();
+            }
+            levels[3] = on && poison == LevelNaN ? std::nanf("") : 0.5f;
+            std::fill(levels.begin() + 4, levels.end(), on && poison == LevelOverflow ? 3.0e38f : 0.5f);
+            generation.fetch_add(1);
+            script.armed = on && poison == ScriptNaN;
+            engine.block().scriptIndex = script.armed ? 1 : 0;
+            kernel.process(piece.data(), output.data() + p * kHop, kHop);
+            ASSERT_TRUE(std::isfinite(kernel.inputPeak()) && std::isfinite(kernel.outputPeak())) << poison << " " << p;
+            engine.reportNonFinite(kHop);  // one piece per host block
+        }
+        const std::string lines = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << poison << ": " << lines;
+        EXPECT_GT(engine.nonFiniteClears(), 0u) << poison;
+        for (std::size_t i = 0; i < output.size(); ++i) {
+            ASSERT_TRUE(std::isfinite(output[i])) << poison << " at " << i;
+        }
+        const std::size_t from = static_cast<std::size_t>(kEqualFrom * kHop);
+        EXPECT_TRUE(sameBits(output.data() + from, expected.data() + from, static_cast<int>(output.size() - from)))
+            << poison;
     }
 }
 

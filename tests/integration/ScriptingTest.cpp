@@ -4,8 +4,12 @@
 #include "PluginFixture.h"
 #include "UserScriptFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -84,6 +88,40 @@ TEST(Scripting, NrpnSequenceGivesTwoCalls)
     EXPECT_EQ(plugin->getParameter(23), 0.0f) << "no third call";
 }
 
+// A dense block: 1024 controllers in one host block all reach the handler, in order, with no
+// overflow line.
+TEST(Scripting, ThousandControllersInOneBlockAllReachTheHandlerInOrder)
+{
+    UserScriptFolder scripts;
+    scripts.add("dense.lua", R"(
+        count, inOrder = 0, true
+        requestAllCC(function(channel, controller, value)
+            if controller * 128 + value ~= count then inOrder = false end
+            count = count + 1
+        end)
+        requestNoteOn(60, function()
+            setParameter(19, count / 4096)
+            setParameter(20, inOrder and 1 or 0)
+        end))");
+    auto plugin = loadPlugin();
+    ASSERT_TRUE(plugin);
+    constexpr int kEvents = 1024;
+    constexpr int kFrames = 512;
+    std::vector<lfhost::MidiMessage> burst;
+    for (int i = 0; i < kEvents; ++i) {
+        burst.push_back({i * kFrames / kEvents, {0xB0, static_cast<unsigned char>(i >> 7), static_cast<unsigned char>(i & 0x7F)}});
+    }
+    testing::internal::CaptureStderr();
+    plugin->sendMidi(burst);
+    runBlock(*plugin, kFrames);
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    plugin->sendMidi({{0, {0x90, 60, 100}}});
+    runBlock(*plugin);
+    EXPECT_EQ(plugin->getParameter(19) * 4096.0f, static_cast<float>(kEvents));
+    EXPECT_EQ(plugin->getParameter(20), 1.0f) << "in the order sent";
+    EXPECT_EQ(diagnostics.find("overflow"), std::string::npos) << diagnostics;
+}
+
 TEST(Scripting, UserSpectralScriptJoinsTheListAndInvertsTheWetSignal)
 {
     UserScriptFolder scripts;
@@ -116,6 +154,50 @@ TEST(Scripting, UserSpectralScriptJoinsTheListAndInvertsTheWetSignal)
     }
     for (std::size_t i = 3000; i < length; i += 17) {
         ASSERT_NEAR(output[0][i], -input[0][i - 1024], 0.01f) << i;
+    }
+}
+
+// A spectral script that writes NaNs into every frame, or a host that sends a NaN and an
+// infinity: the output stays finite throughout, one line says so, and without a script the
+// sound comes back.
+TEST(Scripting, NonFiniteSamplesNeverLeaveThePluginAndCostOneLine)
+{
+    UserScriptFolder scripts;
+    scripts.add("poison.lua", R"(
+        addSpectralScript("Poison", function(t) setBin(5, 0/0, 0) multiplyBin(6, 1e300) end))");
+    for (const bool fromScript : {true, false}) {
+        auto plugin = loadPlugin();
+        ASSERT_TRUE(plugin);
+        plugin->setParameter(1, 1.0f);  // the dry path too
+        plugin->setParameter(13, fromScript ? 1.0f : 0.0f);
+        ASSERT_EQ(plugin->parameterDisplay(13), fromScript ? "Poison" : "Off");
+        const std::size_t length = 16384;
+        std::vector<std::vector<float>> input(2, std::vector<float>(length));
+        for (std::size_t i = 0; i < length; ++i) {
+            input[0][i] = input[1][i] = 0.5f * std::sin(0.05f * static_cast<float>(i));
+        }
+        if (!fromScript) {
+            input[0][3000] = std::nanf("");
+            input[1][5000] = std::numeric_limits<float>::infinity();
+        }
+        std::vector<std::vector<float>> output(2, std::vector<float>(length));
+        testing::internal::CaptureStderr();
+        for (std::size_t start = 0; start < length; start += 256) {
+            float* in[2] = {input[0].data() + start, input[1].data() + start};
+            float* out[2] = {output[0].data() + start, output[1].data() + start};
+            plugin->processReplacing(in, out, 256);
+        }
+        const std::string lines = testing::internal::GetCapturedStderr();
+        float lastPeak = 0.0f;
+        for (int c = 0; c < 2; ++c) {
+            for (std::size_t i = 0; i < length; ++i) {
+                ASSERT_TRUE(std::isfinite(output[c][i])) << fromScript << " " << c << " " << i;
+                lastPeak = i >= length - 2048 ? std::max(lastPeak, std::fabs(output[c][i])) : lastPeak;
+            }
+        }
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+        EXPECT_NE(lines.find("non-finite"), std::string::npos) << lines;
+        EXPECT_EQ(lastPeak > 0.5f, !fromScript) << lastPeak;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "PluginFixture.h"
 #include "tools/host/MidiEventList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -216,6 +217,27 @@ TEST_F(RealtimeSafety, MidiNotesWithoutHandlersTakeOnlyTheScriptLock)
     // The handler lists are looked at under the scripting lock: once for the "all notes"
     // list and once for the list of that note.
     EXPECT_EQ(total.locks, 2u * 8u * kBlocks) << describe(total);
+}
+
+// More events than the queue holds: the ones past its capacity are dropped and reported in
+// one line per block, which allocates nothing and takes no lock.
+TEST_F(RealtimeSafety, MidiFloodPastTheQueueAllocatesNothingAndReportsOncePerBlock)
+{
+    constexpr int kEvents = 3000;
+    std::vector<lfhost::MidiMessage> notes;
+    for (int i = 0; i < kEvents; ++i) {
+        notes.push_back({i * 512 / kEvents, {0x90, 60, 100}});
+    }
+    lfhost::MidiEventList events(notes);
+    constexpr int kBlocks = 4;
+    testing::internal::CaptureStderr();
+    const AudioThreadCounts total = processBlocks(kBlocks, 512, &events);
+    const std::string lines = testing::internal::GetCapturedStderr();
+    report(std::to_string(kEvents) + " note events per block, no handler", total, kBlocks);
+    EXPECT_EQ(total.allocations, 0u) << describe(total);
+    EXPECT_EQ(total.frees, 0u) << describe(total);
+    EXPECT_EQ(total.otherKindLocks, 0u) << describe(total);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), kBlocks) << lines;
 }
 
 TEST_F(RealtimeSafety, ControllerThatTheBuiltInScriptMapsToALevelAllocatesNothing)

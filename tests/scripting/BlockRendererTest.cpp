@@ -85,3 +85,19 @@ TEST(BlockRenderer, DispatchMapsEveryChannelMessage)
     f.queue.writeMidi(0xF8, 0, 0, 0);    // system messages are not channel messages
     EXPECT_EQ(f.render(1), (Log{"off 15 60 0", "poly 3 61 70", "wheel 4 127 64", "audio 0+1"}));
 }
+
+TEST(BlockRenderer, ADenseBlockOfTenTwentyFourEventsDispatchesEveryOneAtItsOffsetInOrder)
+{
+    Fixture f;
+    Log expected;
+    for (int i = 0; i < 1024; ++i) {
+        // Two events per frame: the audio up to each new offset comes first.
+        if (i % 2 == 0 && i > 0) {
+            expected.push_back("audio " + std::to_string(i / 2 - 1) + "+1");
+        }
+        f.queue.writeMidi(0xB0, static_cast<std::uint8_t>(i >> 7), static_cast<std::uint8_t>(i & 0x7F), i / 2);
+        expected.push_back("cc 0 " + std::to_string(i >> 7) + " " + std::to_string(i & 0x7F));
+    }
+    expected.push_back("audio 511+1");
+    EXPECT_EQ(f.render(512), expected);
+}

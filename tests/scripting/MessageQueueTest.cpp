@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,23 +41,70 @@ VstMidiEvent midiEvent(unsigned char status, unsigned char d1, unsigned char d2,
 
 }  // namespace
 
-TEST(MessageQueue, KeepsSixtyThreeEventsAndDropsTheNextWithOneLine)
+TEST(MessageQueue, KeepsItsCapacityAndCountsDropsUntilTheyAreReported)
 {
     QN::MessageQueue queue;
-    for (int i = 0; i < 63; ++i) {
-        EXPECT_TRUE(queue.writeMidi(0x90, static_cast<std::uint8_t>(i), 100, i));
+    for (int i = 0; i < QN::MessageQueue::kCapacity; ++i) {
+        EXPECT_TRUE(queue.writeMidi(0x90, static_cast<std::uint8_t>(i & 0x7F), 100, i));
     }
     testing::internal::CaptureStderr();
     EXPECT_FALSE(queue.writeMidi(0x90, 99, 100, 0));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MessageQueue::Write() overflow\n");
+    EXPECT_FALSE(queue.writeMidi(0x90, 98, 100, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "no line per dropped event";
+    EXPECT_EQ(queue.droppedCount(), 2u);
+    testing::internal::CaptureStderr();
+    queue.reportDrops();
+    queue.reportDrops();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MessageQueue::Write() overflow: 2 events dropped\n");
 
     QN::MidiEventRecord record;
-    for (int i = 0; i < 63; ++i) {
+    for (int i = 0; i < QN::MessageQueue::kCapacity; ++i) {
         ASSERT_TRUE(queue.take(record));
-        EXPECT_EQ(record.data1, i);
+        ASSERT_EQ(record.deltaFrames, i);
     }
     EXPECT_FALSE(queue.take(record));
     EXPECT_TRUE(queue.writeMidi(0x80, 1, 2, 3)) << "space again once the reader moved on";
+}
+
+// A dense block from the host: 1024 events fit even behind events still pending from the
+// block before; what does not fit costs one line per Write call, not one per event.
+TEST(MessageQueue, BlockOfTenTwentyFourEventsFitsBehindPendingOnesAndOverflowCostsOneLine)
+{
+    const auto listOf = [](int count, int firstDelta) {
+        auto list = std::make_unique<EventList>();
+        for (int i = 0; i < count; ++i) {
+            list->midi.push_back(midiEvent(0xB0, static_cast<unsigned char>(i & 0x7F), 1, firstDelta + i));
+        }
+        for (VstMidiEvent& event : list->midi) {
+            list->pointers.push_back(reinterpret_cast<VstEvent*>(&event));
+        }
+        return list;
+    };
+    QN::MessageQueue queue;
+    constexpr int kPending = 3;
+    for (int i = 0; i < kPending; ++i) {
+        ASSERT_TRUE(queue.writeMidi(0x90, 1, 1, i));
+    }
+    const auto block = listOf(1024, kPending);
+    const auto flood = listOf(QN::MessageQueue::kCapacity, kPending + 1024);
+    testing::internal::CaptureStderr();
+    queue.Write(block->build());
+    const std::string afterBlock = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    queue.Write(flood->build());
+    const std::string afterFlood = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(afterBlock, "");
+    const int fitting = QN::MessageQueue::kCapacity - kPending - 1024;
+    const int dropped = QN::MessageQueue::kCapacity - fitting;
+    EXPECT_EQ(afterFlood, "MessageQueue::Write() overflow: " + std::to_string(dropped) + " events dropped\n");
+    EXPECT_EQ(queue.droppedCount(), static_cast<std::uint64_t>(dropped));
+
+    QN::MidiEventRecord record;
+    for (int i = 0; i < QN::MessageQueue::kCapacity; ++i) {
+        ASSERT_TRUE(queue.take(record));
+        ASSERT_EQ(record.deltaFrames, i) << "in order, the oldest first";
+    }
+    EXPECT_FALSE(queue.take(record));
 }
 
 TEST(MessageQueue, StoresOnlyMidiEventsSplittingStatusAndMaskingData)
@@ -96,7 +145,6 @@ TEST(MessageQueue, WriterAndReaderOnTwoThreadsLoseAndTearNothing)
             }
         }
     });
-    testing::internal::CaptureStderr();  // the writer backs off on overflow lines
     int expected = 0;
     QN::MidiEventRecord record;
     while (expected < kEvents) {
@@ -110,5 +158,4 @@ TEST(MessageQueue, WriterAndReaderOnTwoThreadsLoseAndTearNothing)
         ++expected;
     }
     writer.join();
-    (void)testing::internal::GetCapturedStderr();
 }
