@@ -3,6 +3,7 @@
 #include "dsp/CHalvardKernel.h"
 #include "dsp/ScopedDenormalFlush.h"
 #include "osc/OSCHelper.h"
+#include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/QuanProgramQNlfv1.h"
@@ -140,6 +141,7 @@ void QuanTessamire::initialize()
     engine_.block() = BlockParameters{};
     sharedOscBasePort.store(platform::readPreferenceInt("OSC Base Port", kDefaultOscBasePort),
                             std::memory_order_relaxed);
+    QN::OscAccessPreferences::load();
     oscHelper_->Start();
     engine_.makeTransforms();
 }
