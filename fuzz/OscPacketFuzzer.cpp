@@ -201,7 +201,9 @@ private:
         case 3: packet << osc::BeginMessage("/getAll") << url.c_str() << path.c_str() << osc::EndMessage; break;
         case 4: packet << osc::BeginMessage("/getAllRegistered") << osc::EndMessage; break;
         case 5: packet << osc::BeginMessage("/exec") << "print" << id << osc::EndMessage; break;
-        case 6: packet << osc::BeginMessage("/call") << "tostring" << url.c_str() << path.c_str() << osc::EndMessage; break;
+        case 6:
+            packet << osc::BeginMessage("/call") << "tostring" << url.c_str() << path.c_str() << osc::EndMessage;
+            break;
         case 7: packet << osc::BeginMessage("/get") << id << url.c_str() << path.c_str() << osc::EndMessage; break;
         case 8: packet << osc::BeginMessage("/set") << id << float(in_.byte()) << osc::EndMessage; break;
         default: packet << osc::BeginMessage("/ping") << url.c_str() << path.c_str() << osc::EndMessage; break;

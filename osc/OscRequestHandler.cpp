@@ -99,7 +99,10 @@ const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
 // datagram so that a bundle of many refused requests makes one line.
 class OscRequestHandler::ReplyBudgetUsedUp : public osc::Exception {
 public:
-    ReplyBudgetUsedUp() : osc::Exception("reply budget of this datagram used up; its later answering requests are refused") {}
+    ReplyBudgetUsedUp()
+        : osc::Exception("reply budget of this datagram used up; its later answering requests are refused")
+    {
+    }
 };
 
 OscRequestHandler::OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates,

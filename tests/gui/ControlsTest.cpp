@@ -377,9 +377,9 @@ TEST_F(PanelTest, ASwitchIsStoredAtOnceEvenWhenThePanelIsCancelled)
 
 TEST_F(PanelTest, OscAccessSwitchesStartOffAndAreStoredAndAppliedAtOnce)
 {
-    for (const auto& [part, preference] : {std::pair{PreferencesPanel::Part::OscReplyToAnyHost, "OSC Reply To Any Host"},
-                                           std::pair{PreferencesPanel::Part::OscAllowRemoteScripts,
-                                                     "OSC Allow Remote Scripts"}}) {
+    using Part = PreferencesPanel::Part;
+    for (const auto& [part, preference] : {std::pair{Part::OscReplyToAnyHost, "OSC Reply To Any Host"},
+                                           std::pair{Part::OscAllowRemoteScripts, "OSC Allow Remote Scripts"}}) {
         SCOPED_TRACE(preference);
         EXPECT_EQ(platform::readPreferenceInt(preference, -1), -1);
         clickOn(part);
