@@ -62,6 +62,7 @@ public:
     void setUpdateRegistered(int id, bool registered) { updates_.setFlag(id, registered); }
     bool isUpdateRegistered(int id) const { return updates_.isRegistered(id); }
     SetParamQueue& setParamQueue() { return setParamQueue_; }
+    const UpdateRegistry& updateRegistry() const { return updates_; }
 
     // The port most recently asked for; 0 when not listening.
     int requestedPort() const { return port_.load(std::memory_order_acquire); }

@@ -18,6 +18,9 @@ public:
     virtual std::optional<std::uint32_t> resolve(const std::string& host) = 0;
     // A socket connected to the endpoint; null (with *error set) when none can be made.
     virtual std::unique_ptr<OscDatagramChannel> open(const OscEndpoint& to, const char** error) = 0;
+    // True when address (host byte order) is one of this machine's own interface
+    // addresses; the loopback range counts as this machine without asking.
+    virtual bool isOwnAddress(std::uint32_t /*address*/) { return false; }
 };
 
 }  // namespace QN

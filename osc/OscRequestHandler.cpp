@@ -1,5 +1,6 @@
 #include "osc/OscRequestHandler.h"
 
+#include "osc/OscAccessPreferences.h"
 #include "osc/OscLog.h"
 #include "osc/OscPacketValidator.h"
 #include "osc/OscUrl.h"
@@ -75,22 +76,33 @@ void appendResults(osc::OutboundPacketStream& packet, const LuaCallResults& resu
 
 }  // namespace
 
-// The fixed address space, in the order addresses are compared.
+// The fixed address space, in the order addresses are compared. "/getAllRegistered"
+// counts its replies itself: they depend on the registrations.
 const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
-    {"/ping", &OscRequestHandler::ping},
-    {"/set", &OscRequestHandler::set},
-    {"/get", &OscRequestHandler::get},
-    {"/getAll", &OscRequestHandler::getAll},
-    {"/getAllRegistered", &OscRequestHandler::getAllRegistered},
-    {"/getNumParameters", &OscRequestHandler::getNumParameters},
-    {"/isParameterUsed", &OscRequestHandler::isParameterUsed},
-    {"/getInfo", &OscRequestHandler::getInfo},
-    {"/registerUpdate", &OscRequestHandler::registerUpdate},
-    {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate},
-    {"/exec", &OscRequestHandler::exec},
-    {"/call", &OscRequestHandler::call},
-    {"/startNote", &OscRequestHandler::startNote},
-    {"/stopNote", &OscRequestHandler::stopNote},
+    {"/ping", &OscRequestHandler::ping, 1, false},
+    {"/set", &OscRequestHandler::set, 0, false},
+    {"/get", &OscRequestHandler::get, 1, false},
+    {"/getAll", &OscRequestHandler::getAll, kEveryParameter, false},
+    {"/getAllRegistered", &OscRequestHandler::getAllRegistered, 0, false},
+    {"/getNumParameters", &OscRequestHandler::getNumParameters, 1, false},
+    {"/isParameterUsed", &OscRequestHandler::isParameterUsed, 1, false},
+    {"/getInfo", &OscRequestHandler::getInfo, 1, false},
+    {"/registerUpdate", &OscRequestHandler::registerUpdate, 0, false},
+    {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate, 0, false},
+    {"/exec", &OscRequestHandler::exec, 0, true},
+    {"/call", &OscRequestHandler::call, 1, true},
+    {"/startNote", &OscRequestHandler::startNote, 0, false},
+    {"/stopNote", &OscRequestHandler::stopNote, 0, false},
+};
+
+// Refusal of an answering request past the datagram's reply budget; logged once per
+// datagram so that a bundle of many refused requests makes one line.
+class OscRequestHandler::ReplyBudgetUsedUp : public osc::Exception {
+public:
+    ReplyBudgetUsedUp()
+        : osc::Exception("reply budget of this datagram used up; its later answering requests are refused")
+    {
+    }
 };
 
 OscRequestHandler::OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates,
@@ -101,6 +113,9 @@ OscRequestHandler::OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua,
 
 void OscRequestHandler::ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint)
 {
+    sender_ = OscEndpoint{static_cast<std::uint32_t>(remoteEndpoint.address), remoteEndpoint.port};
+    repliesLeft_ = kReplyBudget;
+    budgetRefusalLogged_ = false;
     try {
         if (const char* error = OscPacketValidator::check(data, size > 0 ? static_cast<std::size_t>(size) : 0)) {
             OscLog::taskError("osc::Exception", error);
@@ -114,19 +129,24 @@ void OscRequestHandler::ProcessPacket(const char* data, int size, const IpEndpoi
     }
 }
 
-void OscRequestHandler::handlePacket(const char* data, std::size_t size)
+void OscRequestHandler::handlePacket(const char* data, std::size_t size, const OscEndpoint& from)
 {
     if (size > static_cast<std::size_t>(0x7FFFFFFC)) {
         OscLog::taskError("osc::Exception", "invalid packet size");
         return;
     }
-    ProcessPacket(data, static_cast<int>(size), IpEndpointName());
+    ProcessPacket(data, static_cast<int>(size), IpEndpointName(static_cast<unsigned long>(from.address), from.port));
 }
 
 void OscRequestHandler::ProcessMessage(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint)
 {
     try {
         dispatch(message, remoteEndpoint);
+    } catch (const ReplyBudgetUsedUp& error) {
+        if (!budgetRefusalLogged_) {
+            budgetRefusalLogged_ = true;
+            OscLog::messageError(message.AddressPattern(), error.what());
+        }
     } catch (const osc::Exception& error) {
         OscLog::messageError(message.AddressPattern(), error.what());
     } catch (const std::exception& error) {
@@ -137,16 +157,63 @@ void OscRequestHandler::ProcessMessage(const osc::ReceivedMessage& message, cons
 void OscRequestHandler::dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint)
 {
     const std::string address = message.AddressPattern();
-    if (applyParameterPath(address, message) || callFunctionPath(address, message)) {
+    if (applyParameterPath(address, message)) {
+        return;
+    }
+    // Entries are never removed, so an address that has functions now still has them
+    // when they are called.
+    if (paths_.hasFunctions(address)) {
+        requireScriptPeer();
+        callFunctionPath(address, message);
         return;
     }
     for (const Route& route : kRoutes) {
         if (address == route.address) {
+            if (route.runsScripts) {
+                requireScriptPeer();
+            }
+            requireReplies(route.replies == kEveryParameter ? usedParameterCount() : route.replies);
             (this->*route.handler)(message);
             return;
         }
     }
     HandleUnknownMessage(address.c_str(), message, remoteEndpoint);
+}
+
+void OscRequestHandler::requireScriptPeer() const
+{
+    if (!OscAccessPreferences::allowRemoteScripts() && !isThisMachine(sender_.address)) {
+        throw osc::Exception("Lua calls are refused from other machines (OSC Allow Remote Scripts is off)");
+    }
+}
+
+void OscRequestHandler::requireReplies(int count) const
+{
+    if (count > repliesLeft_) {
+        throw ReplyBudgetUsedUp();
+    }
+}
+
+int OscRequestHandler::usedParameterCount()
+{
+    int count = 0;
+    for (int id = 0; id < kParameterCount; ++id) {
+        count += IsParameterUsed(id) ? 1 : 0;
+    }
+    return count;
+}
+
+// The loopback range is this machine whatever the interfaces say.
+bool OscRequestHandler::isThisMachine(std::uint32_t address) const
+{
+    return (address >> 24) == 127 || network_.isOwnAddress(address);
+}
+
+// The sender's own host; a program on this machine may also name another address of it.
+bool OscRequestHandler::mayReplyTo(std::uint32_t address) const
+{
+    return OscAccessPreferences::replyToAnyHost() || address == sender_.address ||
+           (isThisMachine(sender_.address) && isThisMachine(address));
 }
 
 // Unknown addresses are reported, so a peer with a typing error learns why nothing
@@ -266,8 +333,12 @@ void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
 void OscRequestHandler::getAllRegistered(const osc::ReceivedMessage& message)
 {
     message.ArgumentStream() >> osc::EndMessage;
+    std::vector<UpdateRegistration> registrations = updates_.all();
+    std::erase_if(registrations, [this](const UpdateRegistration& r) { return !mayReplyTo(r.endpoint.address); });
+    requireReplies(static_cast<int>(registrations.size()));
+    repliesLeft_ -= static_cast<int>(registrations.size());
     bool allSent = true;
-    for (const UpdateRegistration& registration : updates_.all()) {
+    for (const UpdateRegistration& registration : registrations) {
         const float value = plugin_ ? plugin_->parameterValue(registration.index) : 0.0f;
         allSent = sendUpdate(network_, registration.endpoint, registration.path, registration.index, value) && allSent;
     }
@@ -316,7 +387,15 @@ void OscRequestHandler::registerUpdate(const osc::ReceivedMessage& message)
     // A path that no notification could carry is refused now rather than failing on
     // every later change.
     checkFits(reply.path);
-    updates_.add(UpdateRegistration{id, resolveUrl(reply.url), reply.path});
+    switch (updates_.add(UpdateRegistration{id, resolveUrl(reply.url), reply.path})) {
+    case UpdateRegistry::AddResult::ParameterFull:
+        throw osc::Exception("too many update registrations for this parameter");
+    case UpdateRegistry::AddResult::RegistryFull:
+        throw osc::Exception("too many update registrations");
+    case UpdateRegistry::AddResult::Added:
+    case UpdateRegistry::AddResult::AlreadyThere:
+        break;
+    }
 }
 
 void OscRequestHandler::unregisterUpdate(const osc::ReceivedMessage& message)
@@ -420,6 +499,9 @@ OscEndpoint OscRequestHandler::resolveUrl(const char* url)
     if (!address) {
         throw osc::Exception("cannot resolve reply host");
     }
+    if (!mayReplyTo(*address)) {
+        throw osc::Exception("reply host is not the sender's host (OSC Reply To Any Host is off)");
+    }
     return OscEndpoint{*address, parsed->port()};
 }
 
@@ -435,6 +517,10 @@ std::unique_ptr<OscDatagramChannel> OscRequestHandler::openReply(const OscEndpoi
 
 void OscRequestHandler::send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet)
 {
+    // Each request checked its replies against the budget before it began; this keeps
+    // the bound whatever a request sends.
+    requireReplies(1);
+    --repliesLeft_;
     if (!channel.send(packet.Data(), packet.Size())) {
         throw osc::Exception("unable to send reply");
     }

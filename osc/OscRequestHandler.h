@@ -6,12 +6,21 @@
 // finally HandleUnknownMessage. Replies go to the URL named in the request, one message
 // per datagram, from a socket of their own.
 //
+// What a peer may ask for (see docs/osc.md, Security):
+//  - replies and registrations name the host the request came from, unless "OSC Reply To
+//    Any Host" is on;
+//  - Lua calls ("/exec", "/call", addresses scripts bound to functions) come from this
+//    machine, unless "OSC Allow Remote Scripts" is on;
+//  - one datagram, bundles included, makes at most kReplyBudget replies; an answering
+//    request that would go past it is refused whole.
+//
 // Nothing a peer sends can end the server: a malformed packet is logged as a whole
 // ("osc::Exception in TaskMain(): ..."), a failing message as "error while parsing
 // message: <address>: <text>", and the next datagram is handled as usual.
 // Called on: OSC thread (the fuzzer and tests call it directly, without sockets).
 
 #include "osc/LuaCallResults.h"
+#include "osc/OscEndpoint.h"
 #include "osc/OscLuaRequests.h"
 #include "osc/OscNetwork.h"
 #include "osc/ParameterBinding.h"
@@ -33,6 +42,11 @@ class UpdateRegistry;
 class OscRequestHandler : public osc::OscPacketListener {
 public:
     static constexpr std::size_t kMessageBufferSize = 1024;
+    // One "/getAll" (a message per parameter) and nothing more per datagram: a small
+    // datagram cannot make the instance send more than that.
+    static constexpr int kReplyBudget = 2081;
+    // The sender handlePacket assumes: a program on this machine.
+    static constexpr OscEndpoint kLocalSender{0x7f000001u, 0};
 
     OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates, ScriptPathTable& paths,
                       OscNetwork& network);
@@ -41,8 +55,8 @@ public:
     void setListeningPort(int port) { listeningPort_.store(port, std::memory_order_relaxed); }
 
     void ProcessPacket(const char* data, int size, const IpEndpointName& remoteEndpoint) override;
-    // The same without a sender (tests, fuzzing).
-    void handlePacket(const char* data, std::size_t size);
+    // The same without a socket (tests, fuzzing): from is the sender the datagram came from.
+    void handlePacket(const char* data, std::size_t size, const OscEndpoint& from = kLocalSender);
 
     // Sends (index, value) to one registration; false when it cannot be built or sent.
     // Called on: notify thread and OSC thread.
@@ -57,13 +71,24 @@ protected:
 
 private:
     using Handler = void (OscRequestHandler::*)(const osc::ReceivedMessage&);
+    // replies: how many messages the request may send back (kEveryParameter: one per used
+    // parameter); runsScripts: it calls Lua.
+    static constexpr int kEveryParameter = -1;
     struct Route {
         const char* address;
         Handler handler;
+        int replies;
+        bool runsScripts;
     };
     static const Route kRoutes[];
+    class ReplyBudgetUsedUp;
 
     void dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint);
+    void requireScriptPeer() const;
+    void requireReplies(int count) const;
+    int usedParameterCount();
+    [[nodiscard]] bool isThisMachine(std::uint32_t address) const;
+    [[nodiscard]] bool mayReplyTo(std::uint32_t address) const;
     bool applyParameterPath(const std::string& address, const osc::ReceivedMessage& message);
     bool callFunctionPath(const std::string& address, const osc::ReceivedMessage& message);
 
@@ -101,6 +126,12 @@ private:
     OscNetwork& network_;
     OscLuaRequests luaRequests_;
     std::atomic<int> listeningPort_{0};
+
+    // The datagram being handled (OSC thread only): who sent it, how many replies it may
+    // still make, and whether its budget refusal has been logged (once per datagram).
+    OscEndpoint sender_ = kLocalSender;
+    int repliesLeft_ = kReplyBudget;
+    bool budgetRefusalLogged_ = false;
 };
 
 }  // namespace QN

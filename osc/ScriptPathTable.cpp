@@ -41,4 +41,10 @@ std::vector<int> ScriptPathTable::functions(const std::string& path) const
     return refs;
 }
 
+bool ScriptPathTable::hasFunctions(const std::string& path) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return functionPaths_.count(path) != 0;
+}
+
 }  // namespace QN

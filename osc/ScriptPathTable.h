@@ -26,6 +26,7 @@ public:
     // Called on: OSC thread. Copies of the entries, in registration order.
     std::vector<Bindings> parameterEntries(const std::string& path) const;
     std::vector<int> functions(const std::string& path) const;
+    bool hasFunctions(const std::string& path) const;
 
 private:
     mutable std::mutex mutex_;

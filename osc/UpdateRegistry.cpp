@@ -1,66 +1,95 @@
 #include "osc/UpdateRegistry.h"
 
+#include <algorithm>
+
 namespace QN {
 
-bool UpdateRegistry::add(const UpdateRegistration& registration)
+UpdateRegistry::AddResult UpdateRegistry::add(const UpdateRegistration& registration)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto [first, last] = registrations_.equal_range(registration.index);
-    for (auto it = first; it != last; ++it) {
-        if (it->second == registration) {
-            return false;
-        }
+    if (!validIndex(registration.index)) {
+        return AddResult::ParameterFull;
     }
-    registrations_.emplace(registration.index, registration);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<UpdateRegistration>& listeners = byParameter_[static_cast<std::size_t>(registration.index)];
+    if (std::find(listeners.begin(), listeners.end(), registration) != listeners.end()) {
+        return AddResult::AlreadyThere;
+    }
+    if (listeners.size() >= kMaxPerParameter) {
+        return AddResult::ParameterFull;
+    }
+    if (total_ >= kMaxTotal) {
+        return AddResult::RegistryFull;
+    }
+    listeners.push_back(registration);
+    ++total_;
     setFlag(registration.index, true);
-    return true;
+    return AddResult::Added;
 }
 
 bool UpdateRegistry::remove(const UpdateRegistration& registration)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto [first, last] = registrations_.equal_range(registration.index);
-    for (auto it = first; it != last; ++it) {
-        if (it->second == registration) {
-            registrations_.erase(it);
-            setFlag(registration.index, registrations_.count(registration.index) != 0);
-            return true;
-        }
+    if (!validIndex(registration.index)) {
+        return false;
     }
-    return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<UpdateRegistration>& listeners = byParameter_[static_cast<std::size_t>(registration.index)];
+    const auto found = std::find(listeners.begin(), listeners.end(), registration);
+    if (found == listeners.end()) {
+        return false;
+    }
+    listeners.erase(found);
+    --total_;
+    if (listeners.empty()) {
+        // Gives the memory back: a peer cannot leave 2081 grown arrays behind.
+        std::vector<UpdateRegistration>().swap(listeners);
+        setFlag(registration.index, false);
+    }
+    return true;
 }
 
 std::vector<UpdateRegistration> UpdateRegistry::registrationsFor(int index) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<UpdateRegistration> copies;
-    const auto [first, last] = registrations_.equal_range(index);
-    for (auto it = first; it != last; ++it) {
-        copies.push_back(it->second);
+    if (!validIndex(index)) {
+        return {};
     }
-    return copies;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return byParameter_[static_cast<std::size_t>(index)];
 }
 
 std::vector<UpdateRegistration> UpdateRegistry::all() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<UpdateRegistration> copies;
-    copies.reserve(registrations_.size());
-    for (const auto& entry : registrations_) {
-        copies.push_back(entry.second);
+    copies.reserve(total_);
+    for (const std::vector<UpdateRegistration>& listeners : byParameter_) {
+        copies.insert(copies.end(), listeners.begin(), listeners.end());
     }
     return copies;
 }
 
+std::size_t UpdateRegistry::size() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return total_;
+}
+
+std::size_t UpdateRegistry::countFor(int index) const
+{
+    if (!validIndex(index)) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return byParameter_[static_cast<std::size_t>(index)].size();
+}
+
 bool UpdateRegistry::isRegistered(int index) const
 {
-    return index >= 0 && index < kParameterSlots &&
-           flags_[static_cast<std::size_t>(index)].load(std::memory_order_acquire) != 0;
+    return validIndex(index) && flags_[static_cast<std::size_t>(index)].load(std::memory_order_acquire) != 0;
 }
 
 void UpdateRegistry::setFlag(int index, bool registered)
 {
-    if (index >= 0 && index < kParameterSlots) {
+    if (validIndex(index)) {
         flags_[static_cast<std::size_t>(index)].store(registered ? 1 : 0, std::memory_order_release);
     }
 }

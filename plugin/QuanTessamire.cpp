@@ -3,6 +3,7 @@
 #include "dsp/CHalvardKernel.h"
 #include "dsp/ScopedDenormalFlush.h"
 #include "osc/OSCHelper.h"
+#include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/QuanProgramQNlfv1.h"
@@ -167,6 +168,7 @@ bool QuanTessamire::indicator(int id)
 void QuanTessamire::initialize()
 {
     engine_.block() = BlockParameters{};
+    QN::OscAccessPreferences::load();
     oscHelper_->Start();
     engine_.makeTransforms();
 }

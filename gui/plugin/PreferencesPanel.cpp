@@ -3,6 +3,7 @@
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Manager.h"
+#include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
 
 #include <cctype>
@@ -11,9 +12,10 @@
 namespace {
 
 // The panel is laid out in dialog units of the original design: 1.5 pixels across and
-// 1.625 pixels down per unit, 200 by 193 units.
+// 1.625 pixels down per unit, 200 by 213 units (the design's 193 and two rows for the OSC
+// access switches).
 constexpr float kUnitX = 1.5f, kUnitY = 1.625f;
-constexpr float kWidthUnits = 200.0f, kHeightUnits = 193.0f;
+constexpr float kWidthUnits = 200.0f, kHeightUnits = 213.0f;
 constexpr std::size_t kMaxPortDigits = 5;
 constexpr char kEnter = 13, kEscape = 27, kBackspace = 8;
 
@@ -38,9 +40,19 @@ void outline(const QN::Box& box)
 PreferencesPanel::PreferencesPanel(QN::Manager& manager, Actions actions)
     : UIElement(manager), actions_(std::move(actions))
 {
-    switches_[0].preference = "Enable eye candy", switches_[0].defaultValue = 1;
-    switches_[1].preference = "Enable constant redraw", switches_[1].defaultValue = 1;
-    switches_[2].preference = "Enable floating tooltip", switches_[2].defaultValue = 0;
+    const auto define = [this](std::size_t i, Part part, const char* label, const char* preference,
+                               int defaultValue, bool display) {
+        Switch& option = switches_[i];
+        option.part = part, option.label = label, option.preference = preference;
+        option.defaultValue = defaultValue, option.display = display;
+    };
+    define(0, Part::EyeCandy, "Eye candy", "Enable eye candy", 1, true);
+    define(1, Part::ConstantRedraw, "Constant redraw", "Enable constant redraw", 1, true);
+    define(2, Part::FloatingTooltip, "Floating tooltip", "Enable floating tooltip", 0, true);
+    define(3, Part::OscReplyToAnyHost, "OSC replies to any host", QN::OscAccessPreferences::kReplyToAnyHost, 0,
+           false);
+    define(4, Part::OscAllowRemoteScripts, "OSC Lua calls from other machines",
+           QN::OscAccessPreferences::kAllowRemoteScripts, 0, false);
 }
 
 void PreferencesPanel::open()
@@ -83,7 +95,9 @@ QN::Box PreferencesPanel::boxOf(Part part) const
     case Part::EyeCandy: return unitBox(12, 137, 176, 10);
     case Part::ConstantRedraw: return unitBox(12, 147, 176, 10);
     case Part::FloatingTooltip: return unitBox(12, 157, 176, 10);
-    case Part::Ok: return unitBox(80, 177, 40, 12);
+    case Part::OscReplyToAnyHost: return unitBox(12, 167, 176, 10);
+    case Part::OscAllowRemoteScripts: return unitBox(12, 177, 176, 10);
+    case Part::Ok: return unitBox(80, 197, 40, 12);
     case Part::None: break;
     }
     return QN::Box{};
@@ -92,7 +106,7 @@ QN::Box PreferencesPanel::boxOf(Part part) const
 PreferencesPanel::Part PreferencesPanel::partAt(QN::Point point) const
 {
     for (Part part : {Part::WebButton, Part::PortField, Part::EyeCandy, Part::ConstantRedraw, Part::FloatingTooltip,
-                      Part::Ok}) {
+                      Part::OscReplyToAnyHost, Part::OscAllowRemoteScripts, Part::Ok}) {
         if (boxOf(part).contains(point)) return part;
     }
     return Part::None;
@@ -106,12 +120,10 @@ std::string PreferencesPanel::portText() const
 
 PreferencesPanel::Switch* PreferencesPanel::switchFor(Part part)
 {
-    switch (part) {
-    case Part::EyeCandy: return &switches_[0];
-    case Part::ConstantRedraw: return &switches_[1];
-    case Part::FloatingTooltip: return &switches_[2];
-    default: return nullptr;
+    for (Switch& option : switches_) {
+        if (option.part == part) return &option;
     }
+    return nullptr;
 }
 
 // ---- input -------------------------------------------------------------------------
@@ -138,8 +150,12 @@ void PreferencesPanel::toggle(Switch& option)
     const bool on = !option.on.load();
     option.on.store(on);
     platform::writePreferenceInt(option.preference, on ? 1 : 0);
-    // Every open editor takes the switch from its next frame.
-    QN::Manager::readDisplayPreferences();
+    if (option.display) {
+        // Every open editor takes the switch from its next frame.
+        QN::Manager::readDisplayPreferences();
+    } else if (actions_.oscAccessChanged) {
+        actions_.oscAccessChanged();
+    }
 }
 
 bool PreferencesPanel::keyChar(char c)
@@ -196,7 +212,7 @@ void PreferencesPanel::drawFrame() const
     glColor3f(0.8f, 0.75f, 0.7f);
     outline(panel);
     glColor3f(0.5f, 0.5f, 0.7f);
-    outline(unitBox(8, 110, 184, 62));
+    outline(unitBox(8, 110, 184, 82));
     glColor3f(0.3f, 0.27f, 0.35f);
     fill(boxOf(Part::WebButton));
     fill(boxOf(Part::Ok));
@@ -226,18 +242,16 @@ void PreferencesPanel::drawTexts(const QN::Font& font) const
 
 void PreferencesPanel::drawSwitches(const QN::Font& font) const
 {
-    const char* names[] = {"Eye candy", "Constant redraw", "Floating tooltip"};
-    const Part parts[] = {Part::EyeCandy, Part::ConstantRedraw, Part::FloatingTooltip};
-    for (std::size_t i = 0; i < switches_.size(); ++i) {
-        const QN::Box row = boxOf(parts[i]);
+    for (const Switch& option : switches_) {
+        const QN::Box row = boxOf(option.part);
         const QN::Box tick = QN::Box::of(row.minX, row.minY + 2, row.minX + row.height() - 4, row.maxY - 2);
         glColor3f(0.8f, 0.8f, 0.85f);
         fill(tick);
-        if (switches_[i].on.load()) {
+        if (option.on.load()) {
             glColor3f(0.8f, 0.4f, 0.1f);
             fill(QN::Box::of(tick.minX + 3, tick.minY + 3, tick.maxX - 3, tick.maxY - 3));
         }
         glColor3f(0.9f, 0.88f, 0.85f);
-        font.drawText(names[i], tick.maxX + 6, row.minY + 3);
+        font.drawText(option.label, tick.maxX + 6, row.minY + 3);
     }
 }

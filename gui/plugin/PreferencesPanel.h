@@ -10,8 +10,10 @@
 
 // The preferences and About panel, drawn by the editor over its own content while it is
 // open and taking every pointer and key event: maker, product and version, the maker's
-// web page, the OSC base port and the three display switches. A switch is stored the
-// moment it is clicked; the port only with OK (or Enter). Escape cancels.
+// web page, the OSC base port, the three display switches and the two OSC access switches
+// (replies to any host, Lua calls from other machines; both off unless the user turns
+// them on). A switch is stored the moment it is clicked; the port only with OK (or
+// Enter). Escape cancels.
 //
 // Threads: opened, clicked and typed into on the host GUI thread; drawn on the render
 // thread (the texts under a small lock, the switches as atomics).
@@ -19,12 +21,24 @@ class PreferencesPanel : public QN::UIElement {
 public:
     static constexpr const char* kWebAddress = "https://corvanne.example/lumenfold";
     // Parts of the panel, as the pointer finds them.
-    enum class Part { None, WebButton, PortField, EyeCandy, ConstantRedraw, FloatingTooltip, Ok };
+    enum class Part {
+        None,
+        WebButton,
+        PortField,
+        EyeCandy,
+        ConstantRedraw,
+        FloatingTooltip,
+        OscReplyToAnyHost,
+        OscAllowRemoteScripts,
+        Ok
+    };
 
     struct Actions {
         // A valid new base port (1..65535); the caller stores and applies it.
         std::function<void(int)> applyPort;
         std::function<void(const std::string&)> openUrl;
+        // One of the OSC access switches was stored; the caller makes the servers use it.
+        std::function<void()> oscAccessChanged;
     };
 
     PreferencesPanel(QN::Manager& manager, Actions actions);
@@ -46,8 +60,11 @@ public:
 
 private:
     struct Switch {
-        const char* preference;
-        int defaultValue;
+        Part part = Part::None;
+        const char* label = "";
+        const char* preference = "";
+        int defaultValue = 0;
+        bool display = true;  // a display switch (else an OSC access switch)
         std::atomic<bool> on{false};
     };
 
@@ -63,6 +80,6 @@ private:
     Actions actions_;
     mutable std::mutex portLock_;
     std::string port_;
-    std::array<Switch, 3> switches_;
+    std::array<Switch, 5> switches_;
     Part pressed_ = Part::None;
 };

@@ -4,6 +4,7 @@
 #include "gui/plugin/PreferencesPanel.h"
 #include "gui/plugin/TKmanager.h"
 #include "gui/plugin/TessamireConnection.h"
+#include "osc/OscAccessPreferences.h"
 #include "plugin/QuanTessamire.h"
 #include "platform/PreferenceStore.h"
 #include "platform/UrlOpener.h"
@@ -55,6 +56,8 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
     PreferencesPanel::Actions actions;
     actions.applyPort = [this](int port) { applyOscBasePort(port); };
     actions.openUrl = [](const std::string& url) { (void)platform::openUrl(url); };
+    // Every instance's server reads the access switches per request: they apply at once.
+    actions.oscAccessChanged = [] { QN::OscAccessPreferences::load(); };
     preferences_ = manager->make<PreferencesPanel>(std::move(actions));
     return manager;
 }

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -96,6 +97,23 @@ std::unique_ptr<OscDatagramChannel> UdpOscNetwork::open(const OscEndpoint& to, c
         *error = "out of memory";
         return nullptr;
     }
+}
+
+bool UdpOscNetwork::isOwnAddress(std::uint32_t address)
+{
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0) {
+        return false;
+    }
+    bool found = false;
+    for (const ifaddrs* entry = interfaces; entry != nullptr && !found; entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+            const auto* own = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+            found = ntohl(own->sin_addr.s_addr) == address;
+        }
+    }
+    ::freeifaddrs(interfaces);
+    return found;
 }
 
 UdpOscNetwork& UdpOscNetwork::shared()

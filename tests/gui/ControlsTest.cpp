@@ -316,6 +316,7 @@ protected:
         PreferencesPanel::Actions actions;
         actions.applyPort = [this](int port) { applied.push_back(port); };
         actions.openUrl = [this](const std::string& url) { opened = url; };
+        actions.oscAccessChanged = [this] { ++oscAccessChanges; };
         panel = manager.make<PreferencesPanel>(std::move(actions));
         panel->open();
     }
@@ -336,6 +337,7 @@ protected:
     PreferencesPanel* panel = nullptr;
     std::vector<int> applied;
     std::string opened;
+    int oscAccessChanges = 0;
 };
 
 TEST_F(PanelTest, ShowsTheDefaultsAndAppliesAPositivePortWithOk)
@@ -371,6 +373,20 @@ TEST_F(PanelTest, ASwitchIsStoredAtOnceEvenWhenThePanelIsCancelled)
     EXPECT_EQ(platform::readPreferenceInt("Enable eye candy", 1), 0);
     clickOn(PreferencesPanel::Part::WebButton);
     EXPECT_EQ(opened.rfind("https://", 0), 0u);
+}
+
+TEST_F(PanelTest, OscAccessSwitchesStartOffAndAreStoredAndAppliedAtOnce)
+{
+    using Part = PreferencesPanel::Part;
+    for (const auto& [part, preference] : {std::pair{Part::OscReplyToAnyHost, "OSC Reply To Any Host"},
+                                           std::pair{Part::OscAllowRemoteScripts, "OSC Allow Remote Scripts"}}) {
+        SCOPED_TRACE(preference);
+        EXPECT_EQ(platform::readPreferenceInt(preference, -1), -1);
+        clickOn(part);
+        EXPECT_EQ(platform::readPreferenceInt(preference, -1), 1);
+    }
+    EXPECT_EQ(oscAccessChanges, 2);
+    EXPECT_EQ(platform::readPreferenceInt("Enable eye candy", 1), 1) << "each row is a switch of its own";
 }
 
 TEST_F(PanelTest, WhileOpenItTakesThePointerFromTheLayout)

@@ -30,8 +30,8 @@ constexpr int kInputFieldX = 38, kInputFieldY = 476;
 constexpr int kFftSizeX = 93, kFftSizeY = 476;
 constexpr int kFftSizeLastItemY = 500;  // the menu's bottom item, "4096"
 constexpr int kPrefsX = 55, kAllZeroX = 135, kButtonRowY = 52;
-constexpr int kPortFieldX = 530, kPortFieldY = 307;
-constexpr int kOkX = 512, kOkY = 396;
+constexpr int kPortFieldX = 530, kPortFieldY = 290;
+constexpr int kOkX = 512, kOkY = 412;
 // The spectrum display with the linear axis and 513 bins: x 30 is bin 10, x 50 bin 20;
 // y 150 lies in the upper half (level 1), y 500 below the display (level 0).
 constexpr int kBin10X = 30, kBin20X = 50, kLevelOneY = 150, kLevelZeroY = 500;

@@ -270,3 +270,27 @@ TEST_F(OscServerTest, ValuesThatStartUpScriptsSetAreTheInstancesOwnAndASavedStat
     EXPECT_EQ(plugin->parameterDisplay(0), "Off");
     EXPECT_TRUE(UdpTestPeer::closedWithin(base + 3, 2000));
 }
+
+TEST_F(OscServerTest, ADatagramIsAnsweredWithinItsBudgetAndOnlyAtTheSendersHost)
+{
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    StdoutPipe output;
+    const Bytes getAll = oscMessage("/getAll", [&](auto& s) { s << peer.url().c_str() << "/all"; });
+    peer.sendTo(base + 5, oscBundle({getAll, getAll, get(peer, 1)}));
+    int received = 0;
+    while (peer.receive(500)) {
+        ++received;
+    }
+    EXPECT_EQ(received, 2081) << "one /getAll of replies per datagram";
+    EXPECT_TRUE(output.waitFor("error while parsing message: /getAll: reply budget of this datagram used up; its "
+                               "later answering requests are refused\n",
+                               3000));
+
+    peer.sendTo(base + 5, oscMessage("/get", [](auto& s) { s << 1 << "192.0.2.1:9000" << "/r"; }));
+    EXPECT_TRUE(output.waitFor(
+        "error while parsing message: /get: reply host is not the sender's host (OSC Reply To Any Host is off)\n", 3000))
+        << output.collected();
+}

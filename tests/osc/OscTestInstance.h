@@ -34,11 +34,11 @@ public:
         lua_.GetLuaState();
     }
 
-    // Hands one datagram to the packet handler and returns what it printed.
-    std::string handle(const Bytes& datagram)
+    // Hands one datagram, sent from `from`, to the packet handler and returns what it printed.
+    std::string handle(const Bytes& datagram, const QN::OscEndpoint& from = QN::OscRequestHandler::kLocalSender)
     {
         testing::internal::CaptureStdout();
-        osc_.requestHandler().handlePacket(datagram.data(), datagram.size());
+        osc_.requestHandler().handlePacket(datagram.data(), datagram.size(), from);
         return testing::internal::GetCapturedStdout();
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A network that records what would have been sent instead of sending it. It resolves
-// dotted addresses and "localhost" only, so tests never look names up.
+// dotted addresses and "localhost" only, so tests never look names up; this machine's own
+// interface addresses are the ones a test puts in ownAddresses.
 
 #include "osc/OscNetwork.h"
 #include "OscBytes.h"
@@ -9,6 +10,7 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,8 @@ public:
         return std::make_unique<Channel>(*this, to);
     }
 
+    bool isOwnAddress(std::uint32_t address) override { return ownAddresses.count(address) != 0; }
+
     // Every datagram, described (see describeOsc), in sending order.
     std::vector<std::string> described() const
     {
@@ -59,6 +63,7 @@ public:
     }
 
     int socketsOpened = 0;
+    std::set<std::uint32_t> ownAddresses;
 
 private:
     class Channel : public QN::OscDatagramChannel {
