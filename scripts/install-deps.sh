@@ -11,6 +11,7 @@ PACKAGES=(
   libsndfile1-dev xvfb xauth libgl1-mesa-dri libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   liblo-tools clang libclang-rt-dev
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 qtractor
 )
 
 missing=()
