@@ -23,7 +23,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace lumenfold::lv2 {
@@ -250,6 +252,18 @@ private:
 
 Lv2Plugin* from(LV2_Handle handle) { return static_cast<Lv2Plugin*>(handle); }
 
+// Called on: the host's instantiating thread only.
+LV2_URID_Map& fallbackMap()
+{
+    static std::mutex lock;
+    static std::map<std::string, LV2_URID> ids;
+    static LV2_URID_Map map{nullptr, [](LV2_URID_Map_Handle, const char* uri) -> LV2_URID {
+                                std::lock_guard<std::mutex> guard(lock);
+                                return ids.emplace(uri, static_cast<LV2_URID>(ids.size() + 1)).first->second;
+                            }};
+    return map;
+}
+
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {
     LV2_URID_Map* map = nullptr;
@@ -259,8 +273,10 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
         }
     }
     if (map == nullptr || map->map == nullptr) {
-        std::fputs("Lumenfold: LV2 host offers no urid:map; no instance\n", stderr);
-        return nullptr;
+        // Hosts without a map (lv2apply) cannot send atoms either: a map of our own gives
+        // the instance its identifiers, and audio, ports and state work as usual.
+        std::fputs("Lumenfold: LV2 host offers no urid:map; MIDI and patch messages unavailable\n", stderr);
+        map = &fallbackMap();
     }
     if (!std::isfinite(rate) || rate <= 0.0 || rate > 1.0e7) {
         std::fprintf(stderr, "Lumenfold: LV2 sample rate %g refused; no instance\n", rate);

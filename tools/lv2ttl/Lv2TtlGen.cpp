@@ -59,7 +59,6 @@ int main(int argc, char** argv)
     std::ofstream ttl(folder + "/Lumenfold.ttl");
     ttl << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
            "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
-           "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
            "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
            "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
@@ -79,10 +78,8 @@ int main(int argc, char** argv)
         << "    a lv2:Plugin , lv2:AnalyserPlugin ;\n"
            "    doap:name \"Lumenfold\" ;\n"
            "    doap:license <http://usefulinc.com/doap/licenses/gpl> ;\n"
-           "    doap:maintainer [ foaf:name \"Corvanne\" ] ;\n"
            "    lv2:minorVersion 0 ;\n    lv2:microVersion 2 ;\n"
-           "    lv2:requiredFeature urid:map ;\n"
-           "    lv2:optionalFeature lv2:hardRTCapable , opts:options ;\n"
+           "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n"
            "    lv2:extensionData state:interface ;\n";
     ttl << "    patch:writable\n";
     for (int k = 0; k < kBinCount; ++k) {
@@ -103,9 +100,11 @@ int main(int argc, char** argv)
     }
     ttl << "[\n        a lv2:InputPort , atom:AtomPort ;\n        atom:bufferType atom:Sequence ;\n"
            "        atom:supports midi:MidiEvent , patch:Message ;\n        lv2:designation lv2:control ;\n"
+           "        lv2:portProperty lv2:connectionOptional ;\n"
         << "        lv2:index " << kControlIn << " ;\n        lv2:symbol \"control\" ;\n        lv2:name \"Control\" ;\n"
         << "    ] , [\n        a lv2:OutputPort , atom:AtomPort ;\n        atom:bufferType atom:Sequence ;\n"
            "        atom:supports patch:Message ;\n        lv2:designation lv2:control ;\n"
+           "        lv2:portProperty lv2:connectionOptional ;\n"
         << "        lv2:index " << kNotifyOut << " ;\n        lv2:symbol \"notify\" ;\n        lv2:name \"Notify\" ;\n"
         << "    ] , [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:designation lv2:latency ;\n"
            "        lv2:portProperty lv2:reportsLatency , lv2:integer , pprop:notOnGUI ;\n"
