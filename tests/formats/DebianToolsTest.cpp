@@ -142,7 +142,7 @@ TEST_F(DebianTools, JalvRunsTheBundleHeadlessOnJackDummy)
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
     const pid_t jackd = fork();
     if (jackd == 0) {
-        execl("/usr/bin/jackd", "jackd", "-n", server.c_str(), "-d", "dummy", "-r", "48000", "-p", "512",
+        execl("/usr/bin/jackd", "jackd", "--no-realtime", "-n", server.c_str(), "-d", "dummy", "-r", "48000", "-p", "512",
               static_cast<char*>(nullptr));
         _exit(127);
     }

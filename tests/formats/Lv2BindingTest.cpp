@@ -1,0 +1,88 @@
+// The LV2 binding as hosts call it, good and bad: bin levels as patch parameters, the
+// latency port, and safe answers to every bad call.
+
+#include "FormatFixture.h"
+
+#include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
+#include <lv2/ui/ui.h>
+
+#include <dlfcn.h>
+
+using namespace formats;
+
+namespace {
+
+struct Lv2Library {
+    Lv2Library()
+    {
+        handle = dlopen((std::string(LUMENFOLD_LV2_BUNDLE) + "/Lumenfold.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(handle, nullptr) << dlerror();
+        plugin = reinterpret_cast<LV2_Descriptor_Function>(dlsym(handle, "lv2_descriptor"));
+        ui = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(handle, "lv2ui_descriptor"));
+    }
+    void* handle = nullptr;
+    LV2_Descriptor_Function plugin = nullptr;
+    LV2UI_DescriptorFunction ui = nullptr;
+};
+
+}  // namespace
+
+TEST(Lv2Binding, BinLevelsArePatchParametersAndTheLatencyIsAPort)
+{
+    auto lv2 = loadLv2();
+    ASSERT_TRUE(lv2);
+    std::vector<float> left(64), right(64);
+    float* io[2] = {left.data(), right.data()};
+    lv2->setProperty(binUri(kBinLevelBase + 7), 0.25f);
+    lv2->setControl("fft_size", 2);
+    lv2->run(io, io, 64);
+    EXPECT_EQ(lv2->latency(), 128.0f);
+    const std::vector<std::uint8_t> state = lv2->saveState();
+    ASSERT_EQ(state.size(), 8500u);
+    auto clap = loadClap();
+    ASSERT_TRUE(clap->loadState(state));
+    EXPECT_EQ(clap->parameter(kBinLevelBase + 7), 0.25);
+    EXPECT_EQ(clap->parameter(ParameterId::FftSize), 2.0);
+}
+
+TEST(Lv2Binding, BadHostCallsGetSafeAnswers)
+{
+    Lv2Library library;
+    ASSERT_TRUE(library.plugin && library.ui);
+    const LV2_Descriptor* descriptor = library.plugin(0);
+    ASSERT_NE(descriptor, nullptr);
+    EXPECT_STREQ(descriptor->URI, lumenfold::lv2::kPluginUri);
+    EXPECT_EQ(library.plugin(1), nullptr);
+    EXPECT_EQ(descriptor->instantiate(descriptor, -1.0, "", nullptr), nullptr);
+    EXPECT_EQ(descriptor->extension_data("urn:no-such-extension"), nullptr);
+    EXPECT_EQ(descriptor->extension_data(nullptr), nullptr);
+
+    // No features at all: it still runs (hosts such as lv2apply offer none).
+    LV2_Handle instance = descriptor->instantiate(descriptor, 48000.0, "", nullptr);
+    ASSERT_NE(instance, nullptr);
+    descriptor->connect_port(instance, 9999, nullptr);
+    descriptor->activate(instance);
+    descriptor->run(instance, 64);  // nothing connected: nothing done
+    const auto* state = static_cast<const LV2_State_Interface*>(descriptor->extension_data(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    const LV2_State_Retrieve_Function nothing = [](LV2_State_Handle, std::uint32_t, std::size_t*, std::uint32_t*,
+                                                   std::uint32_t*) -> const void* { return nullptr; };
+    EXPECT_NE(state->restore(instance, nothing, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_NE(state->restore(instance, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_NE(state->save(instance, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_NE(state->save(nullptr, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
+    descriptor->deactivate(instance);
+    descriptor->cleanup(instance);
+    descriptor->run(nullptr, 64);
+    descriptor->cleanup(nullptr);
+
+    const LV2UI_Descriptor* ui = library.ui(0);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(library.ui(1), nullptr);
+    LV2UI_Widget widget = nullptr;
+    // Without a parent window and the instance the editor cannot open.
+    EXPECT_EQ(ui->instantiate(ui, lumenfold::lv2::kPluginUri, "", nullptr, nullptr, &widget, nullptr), nullptr);
+    EXPECT_EQ(ui->instantiate(ui, "urn:someone-else", "", nullptr, nullptr, &widget, nullptr), nullptr);
+    EXPECT_EQ(ui->extension_data(LV2_UI__idleInterface) != nullptr, true);
+}
