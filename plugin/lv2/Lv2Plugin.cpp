@@ -166,9 +166,12 @@ public:
         std::uint32_t type = 0;
         std::uint32_t flags = 0;
         const void* data = retrieve(handle, urids_.state, &size, &type, &flags);
-        if (data == nullptr || type != urids_.atomChunk) {
-            std::fputs("Lumenfold: LV2 state without a Lumenfold block; nothing loaded\n", stdout);
-            return LV2_STATE_ERR_NO_PROPERTY;
+        if (data == nullptr) {
+            return LV2_STATE_SUCCESS;  // a preset of port values only: the ports carry it
+        }
+        if (type != urids_.atomChunk) {
+            std::fputs("Lumenfold: LV2 state block of a foreign type; nothing loaded\n", stdout);
+            return LV2_STATE_ERR_BAD_TYPE;
         }
         if (!instance_->setState(data, size)) return LV2_STATE_ERR_BAD_TYPE;
         // The stored ports' values are the state's: a later port value different from

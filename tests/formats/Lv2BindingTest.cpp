@@ -66,9 +66,14 @@ TEST(Lv2Binding, BadHostCallsGetSafeAnswers)
     descriptor->run(instance, 64);  // nothing connected: nothing done
     const auto* state = static_cast<const LV2_State_Interface*>(descriptor->extension_data(LV2_STATE__interface));
     ASSERT_NE(state, nullptr);
-    const LV2_State_Retrieve_Function nothing = [](LV2_State_Handle, std::uint32_t, std::size_t*, std::uint32_t*,
-                                                   std::uint32_t*) -> const void* { return nullptr; };
-    EXPECT_NE(state->restore(instance, nothing, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
+    static const std::uint8_t bytes[8500] = {};
+    const LV2_State_Retrieve_Function wrongType = [](LV2_State_Handle, std::uint32_t, std::size_t* size,
+                                                     std::uint32_t* type, std::uint32_t*) -> const void* {
+        *size = sizeof bytes;
+        *type = 0;
+        return bytes;
+    };
+    EXPECT_NE(state->restore(instance, wrongType, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
     EXPECT_NE(state->restore(instance, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
     EXPECT_NE(state->save(instance, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
     EXPECT_NE(state->save(nullptr, nullptr, nullptr, 0, nullptr), LV2_STATE_SUCCESS);
