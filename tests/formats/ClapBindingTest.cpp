@@ -3,8 +3,14 @@
 
 #include "FormatFixture.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
 
 using namespace formats;
 
@@ -228,4 +234,30 @@ TEST_F(ClapTest, OfflineRenderingIsAccepted)
     EXPECT_FALSE(render->has_hard_realtime_requirement(clap->plugin()));
     EXPECT_TRUE(render->set(clap->plugin(), CLAP_RENDER_OFFLINE));
     EXPECT_FALSE(render->set(clap->plugin(), 7));
+}
+
+TEST(ClapOsc, OscChangesAskTheHostForAFlushAndArriveAsOutputEvents)
+{
+    // A base port of this process's own, so that parallel runs never share one.
+    const int basePort = 30000 + static_cast<int>(getpid() % 20000);
+    const std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Corvanne";
+    std::filesystem::create_directories(config);
+    std::ofstream(config + "/com.corvanne.lumenfold.conf") << "OSC Base Port=" << basePort << "\n";
+    auto clap = loadClap();
+    ASSERT_TRUE(clap);
+    clap->setParameter(ParameterId::OscPortOffset, 1);
+    clap->flush();
+    const std::string command = "oscsend localhost " + std::to_string(basePort + 1) + " /set if 11 -12.5";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (clap->flushRequests() == 0 && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // waits for the server; bounded above
+    }
+    ASSERT_GT(clap->flushRequests(), 0);
+    clap->flush();
+    ASSERT_FALSE(clap->outputEvents().empty());
+    EXPECT_EQ(clap->outputEvents().back().paramId, static_cast<clap_id>(ParameterId::InputGain));
+    EXPECT_EQ(clap->outputEvents().back().value, -12.5);
+    clap->setParameter(ParameterId::OscPortOffset, 0);
+    clap->flush();
 }
