@@ -92,6 +92,8 @@ public:
         record_.destroy = [](const clap_plugin_t* p) {
             ClapPlugin* self = from(p, "destroy");
             if (self != nullptr && self->onMainThread("destroy")) {
+                // A host may destroy us with the editor still open: its timer goes too.
+                if (self->guiCreated_) guarded("destroy", 0, [&] { return self->guiDestroy(), 0; });
                 self->magic_ = 0;
                 guarded("destroy", 0, [&] {
                     delete self;
