@@ -28,7 +28,7 @@ const std::string kBundle = LUMENFOLD_LV2_BUNDLE;
 
 // The LV2 vocabulary exactly as lv2_validate hands it to sord_validate: the files its
 // script names.
-std::vector<std::string> specificationFiles()
+std::vector<std::string> vocabularyFiles()
 {
     std::vector<std::string> files;
     std::ifstream script("/usr/bin/lv2_validate");
@@ -103,7 +103,7 @@ TEST_F(DebianTools, Lv2ValidateFindsNoErrors)
 
 TEST_F(DebianTools, SordValidateFindsNoErrors)
 {
-    std::vector<std::string> files = specificationFiles();
+    std::vector<std::string> files = vocabularyFiles();
     for (const std::string& file : bundleFiles()) files.push_back(file);
     const ToolResult result = runTool("/usr/bin/sord_validate", files);
     ASSERT_GT(files.size(), 20u);

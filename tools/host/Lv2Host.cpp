@@ -88,7 +88,7 @@ std::unique_ptr<Lv2PluginHost> Lv2PluginHost::load(const std::string& bundleFold
     std::unique_ptr<Lv2PluginHost> host(new Lv2PluginHost());
     Impl& d = *host->impl_;
     d.world = lilv_world_new();
-    // Only this bundle and the installed LV2 specifications, never other plug-ins.
+    // Only this bundle and the installed LV2 vocabularies, never other plug-ins.
     lilv_world_load_specifications(d.world);
     lilv_world_load_plugin_classes(d.world);
     const std::string folder = bundleFolder.back() == '/' ? bundleFolder : bundleFolder + "/";
