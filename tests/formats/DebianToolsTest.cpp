@@ -154,6 +154,8 @@ TEST_F(DebianTools, JalvRunsTheBundleHeadlessOnJackDummy)
     waitpid(jackd, nullptr, 0);
     const std::string output = toolOutput(result);
     EXPECT_NE(output.find("Plugin:       urn:corvanne:lumenfold"), std::string::npos) << output;
+    // Printed once the instance runs in jackd's process cycle.
+    EXPECT_NE(output.find("fft_size = 5.000000"), std::string::npos) << output;
     EXPECT_EQ(output.find("rror"), std::string::npos) << output;
 }
 
