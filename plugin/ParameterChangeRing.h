@@ -30,7 +30,7 @@ public:
     // Called on: any thread.
     void push(Kind kind, int id) noexcept
     {
-        if (!isValidParameterId(id)) return;
+        if (id < 0 || id >= kParameterCount) return;
         std::size_t position = tail_.load(std::memory_order_relaxed);
         for (;;) {
             Slot& slot = slots_[position & (kCapacity - 1)];

@@ -7,7 +7,13 @@
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
 
 using namespace formats;
 
@@ -90,4 +96,30 @@ TEST(Lv2Binding, BadHostCallsGetSafeAnswers)
     EXPECT_EQ(ui->instantiate(ui, lumenfold::lv2::kPluginUri, "", nullptr, nullptr, &widget, nullptr), nullptr);
     EXPECT_EQ(ui->instantiate(ui, "urn:someone-else", "", nullptr, nullptr, &widget, nullptr), nullptr);
     EXPECT_EQ(ui->extension_data(LV2_UI__idleInterface) != nullptr, true);
+}
+
+TEST(Lv2Binding, BinLevelsChangedInsideArriveAsPatchSetOnTheNotifyPort)
+{
+    // A base port of this process's own, so that parallel runs never share one.
+    const int basePort = 30000 + static_cast<int>(getpid() % 20000);
+    const std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Corvanne";
+    std::filesystem::create_directories(config);
+    std::ofstream(config + "/com.corvanne.lumenfold.conf") << "OSC Base Port=" << basePort << "\n";
+    auto lv2 = loadLv2();
+    ASSERT_TRUE(lv2);
+    std::vector<float> left(64), right(64);
+    float* io[2] = {left.data(), right.data()};
+    lv2->setControl("osc_port_offset", 2);
+    lv2->run(io, io, 64);
+    const std::string command = "oscsend localhost " + std::to_string(basePort + 2) + " /set if 40 0.5";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (lv2->notifications().empty() && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // waits for the server; bounded above
+        lv2->run(io, io, 64);
+    }
+    ASSERT_FALSE(lv2->notifications().empty());
+    EXPECT_EQ(lv2->notifications().back(), std::make_pair(binUri(40), 0.5f));
+    lv2->setControl("osc_port_offset", 0);
+    lv2->run(io, io, 64);
 }
