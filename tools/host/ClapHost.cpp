@@ -239,7 +239,7 @@ bool ClapPluginHost::loadState(const std::vector<std::uint8_t>& bytes)
     const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* buffer, std::uint64_t size) {
                                     auto& r = *static_cast<Reader*>(s->ctx);
                                     const std::uint64_t n = std::min<std::uint64_t>(size, r.bytes->size() - r.position);
-                                    std::memcpy(buffer, r.bytes->data() + r.position, n);
+                                    if (n > 0) std::memcpy(buffer, r.bytes->data() + r.position, n);
                                     r.position += n;
                                     return static_cast<std::int64_t>(n);
                                 }};
