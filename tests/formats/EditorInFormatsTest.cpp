@@ -8,7 +8,12 @@
 #include <lv2/ui/ui.h>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <dlfcn.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 using namespace formats;
 
@@ -107,4 +112,61 @@ TEST_F(HostWindow, Lv2UiOpensTheSameEditorOnTheInstance)
     ui->cleanup(handle);
     EXPECT_EQ(childCount(), 0u);
     plugin->cleanup(instance);
+}
+
+TEST_F(HostWindow, ClapEditorDragReachesTheHostInsideAGesture)
+{
+    constexpr int kKnobX = 38, kKnobY = 450;  // "Input Gain" in the built-in layout
+    auto clap = loadClap();
+    ASSERT_TRUE(clap);
+    const clap_plugin_t* p = clap->plugin();
+    const auto* gui = clap->extension<clap_plugin_gui_t>(kClapExtGui);
+    const auto* timers = clap->extension<clap_plugin_timer_support_t>(kClapExtTimerSupport);
+    std::uint32_t width = 0, height = 0;
+    ASSERT_TRUE(gui->create(p, "x11", false) && gui->get_size(p, &width, &height));
+    XResizeWindow(display, parent, width, height);
+    clap_window_t window{};
+    window.api = "x11";
+    window.x11 = parent;
+    ASSERT_TRUE(gui->set_parent(p, &window));
+    // The host's timer, as a host's main loop runs it: the editor handles its input there.
+    const auto pumpUntil = [&](const std::function<bool()>& done, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            timers->on_timer(p, 1);
+            XSync(display, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return done();
+    };
+    const auto pointerTo = [&](int x, int y) {
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rootX, &rootY, &child);
+        XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+        XFlush(display);
+    };
+    pumpUntil([] { return false; }, 1500);  // the editor draws its first frames
+    pointerTo(kKnobX, kKnobY);
+    pumpUntil([] { return false; }, 200);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    ASSERT_TRUE(pumpUntil([&] { return clap->flushRequests() > 0; }, 20000));
+    pointerTo(kKnobX, kKnobY + 60);
+    pumpUntil([] { return false; }, 300);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    const auto& events = clap->outputEvents();
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            clap->flush();
+            return !events.empty() && events.back().type == CLAP_EVENT_PARAM_GESTURE_END;
+        },
+        20000));
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
+    EXPECT_EQ(events.front().paramId, static_cast<clap_id>(ParameterId::InputGain));
+    EXPECT_EQ(events.back().type, CLAP_EVENT_PARAM_GESTURE_END);
+    EXPECT_EQ(events.back().paramId, static_cast<clap_id>(ParameterId::InputGain));
+    EXPECT_EQ(events[1].type, CLAP_EVENT_PARAM_VALUE);
+    EXPECT_LT(events[events.size() - 2].value, 0.0);  // dragged down: the gain went down
+    gui->destroy(p);
 }
