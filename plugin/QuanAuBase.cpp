@@ -196,9 +196,10 @@ void QuanAuBase::getParameterDisplay(VstInt32 id, char* text)
     copyText(text, isValidParameterId(id) ? displayText(id) : std::string(), kMaxDisplayChars);
 }
 
-std::string QuanAuBase::displayText(int id)
+std::string QuanAuBase::displayText(int id) { return displayTextOf(id, plainValue(id)); }
+
+std::string QuanAuBase::displayTextOf(int id, float value)
 {
-    const float value = plainValue(id);
     const ParameterUnit unit = parameterInfo(id).unit;
     if (unit == ParameterUnit::Indexed) {
         return indexedDisplayText(id, value);

@@ -50,6 +50,9 @@ public:
     float plainValue(int id) const;
     // The table's row as this instance uses it: with its own "Script Index" maximum.
     ParameterInfo parameterRow(int id) const;
+    // The display text any plain value of a valid id would have (getParameterDisplay shows
+    // the current value's).
+    std::string displayTextOf(int id, float value);
 
     VstInt32 getProgram() override { return curProgram_; }
     void setProgramName(const char* name) override;

@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 qtractor
   liblua5.1-0-dev liboscpack-dev libpng-dev zlib1g-dev
   libfreetype-dev libftgl-dev libglew-dev libgl-dev libglu1-mesa-dev
   libx11-dev libfontconfig-dev fonts-dejavu-core

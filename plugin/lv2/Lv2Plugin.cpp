@@ -1,0 +1,419 @@
+// The LV2 binding: one plug-in (with state and patch parameters for the bin levels) and
+// one X11 UI that opens the same editor on the plug-in instance. Both wrap a
+// HostedInstance; the library exports only lv2_descriptor and lv2ui_descriptor.
+
+#include "plugin/HostedInstance.h"
+#include "plugin/ParameterChangeRing.h"
+#include "plugin/lv2/Lv2Ports.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
+#include <lv2/core/lv2.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace lumenfold::lv2 {
+namespace {
+
+template <typename Result, typename Call>
+Result guarded(const char* entry, Result safeAnswer, Call&& call) noexcept
+{
+    try {
+        return call();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Lumenfold: LV2 %s failed: %s\n", entry, error.what());
+    } catch (...) {
+        std::fprintf(stderr, "Lumenfold: LV2 %s failed\n", entry);
+    }
+    return safeAnswer;
+}
+
+struct Urids {
+    LV2_URID atomBlank, atomObject, atomChunk, atomFloat, atomUrid, atomSequence, midiEvent, patchSet, patchGet,
+        patchProperty, patchValue, state, binFirst;
+};
+
+class Lv2Plugin final : public InstanceEvents {
+public:
+    Lv2Plugin(LV2_URID_Map* map) : map_(map)
+    {
+        auto uri = [&](const char* text) { return map->map(map->handle, text); };
+        urids_.atomBlank = uri(LV2_ATOM__Blank);
+        urids_.atomObject = uri(LV2_ATOM__Object);
+        urids_.atomChunk = uri(LV2_ATOM__Chunk);
+        urids_.atomFloat = uri(LV2_ATOM__Float);
+        urids_.atomUrid = uri(LV2_ATOM__URID);
+        urids_.atomSequence = uri(LV2_ATOM__Sequence);
+        urids_.midiEvent = uri(LV2_MIDI__MidiEvent);
+        urids_.patchSet = uri(LV2_PATCH__Set);
+        urids_.patchGet = uri(LV2_PATCH__Get);
+        urids_.patchProperty = uri(LV2_PATCH__property);
+        urids_.patchValue = uri(LV2_PATCH__value);
+        urids_.state = uri(kStateUri);
+        // Bin URIDs are mapped once here so that run() never maps.
+        for (int k = 0; k < kBinCount; ++k) {
+            binUrids_[k] = uri((std::string(kBinUriPrefix) + std::to_string(k)).c_str());
+        }
+        lv2_atom_forge_init(&forge_, map);
+    }
+
+    bool build(double rate)
+    {
+        std::string error;
+        instance_ = HostedInstance::create(*this, &error);
+        if (!instance_) {
+            std::fprintf(stderr, "Error: %s\n", error.c_str());
+            return false;
+        }
+        instance_->open();
+        instance_->setSampleRate(rate);
+        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = instance_->plainValue(id);
+        return true;
+    }
+
+    HostedInstance& instance() { return *instance_; }
+
+    void connect(std::uint32_t port, void* data)
+    {
+        if (port >= static_cast<std::uint32_t>(kPortCount)) {
+            std::fprintf(stderr, "Lumenfold: LV2 port %u does not exist; not connected\n", port);
+            return;
+        }
+        ports_[port] = data;
+    }
+
+    void activate() { instance_->setActive(true); }
+    void deactivate() { instance_->setActive(false); }
+
+    // Called on: the audio thread. No allocation, no I/O.
+    void run(std::uint32_t frames)
+    {
+        float* in[2] = {static_cast<float*>(ports_[kAudioIn1]), static_cast<float*>(ports_[kAudioIn2])};
+        float* out[2] = {static_cast<float*>(ports_[kAudioOut1]), static_cast<float*>(ports_[kAudioOut2])};
+        if (!in[0] || !in[1] || !out[0] || !out[1]) return;
+        for (int id = 0; id < kControlParameterCount; ++id) {
+            const auto* port = static_cast<const float*>(ports_[kFirstParameterPort + id]);
+            if (port != nullptr && *port != lastPortValue_[id] && std::isfinite(*port)) {
+                lastPortValue_[id] = *port;
+                instance_->setPlainValue(id, *port);
+            }
+        }
+        startNotify();
+        std::uint32_t done = 0;
+        if (const auto* sequence = static_cast<const LV2_Atom_Sequence*>(ports_[kControlIn])) {
+            LV2_ATOM_SEQUENCE_FOREACH (sequence, event) {
+                const auto time = static_cast<std::uint32_t>(std::clamp<std::int64_t>(event->time.frames, done, frames));
+                if (event->body.type == urids_.midiEvent) {
+                    const auto* bytes = static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
+                    if (event->body.size >= 1 && event->body.size <= 3 && bytes[0] >= 0x80 && bytes[0] < 0xf0) {
+                        instance_->queueMidi(static_cast<int>(time - done), bytes, static_cast<int>(event->body.size));
+                    }
+                } else if (lv2_atom_forge_is_object_type(&forge_, event->body.type)) {
+                    if (time > done) {
+                        renderPiece(in, out, done, time);
+                        done = time;
+                    }
+                    takePatch(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
+                }
+            }
+        }
+        renderPiece(in, out, done, frames);
+        if (auto* latency = static_cast<float*>(ports_[kLatencyOut])) *latency = static_cast<float>(instance_->latency());
+        changes_.drain([&](const ParameterChangeRing::Change& change) {
+            if (change.kind == ParameterChangeRing::Kind::Value && change.id >= kBinLevelBase) sendBin(change.id);
+        });
+        endNotify();
+    }
+
+    // InstanceEvents. Control ports cannot be written by a plug-in: only the bin levels
+    // travel back (patch:Set on the notify port).
+    void parameterEdited(int id) override
+    {
+        if (id >= kBinLevelBase) changes_.push(ParameterChangeRing::Kind::Value, id);
+    }
+    void gestureBegan(int) override {}
+    void gestureEnded(int) override {}
+    void latencyChanged() override {}  // the latency port carries it
+
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle)
+    {
+        if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
+        const void* data = nullptr;
+        const std::size_t size = instance_->state(&data);
+        return store(handle, urids_.state, data, size, urids_.atomChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+    }
+
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
+    {
+        if (retrieve == nullptr) return LV2_STATE_ERR_UNKNOWN;
+        std::size_t size = 0;
+        std::uint32_t type = 0;
+        std::uint32_t flags = 0;
+        const void* data = retrieve(handle, urids_.state, &size, &type, &flags);
+        if (data == nullptr) {
+            return LV2_STATE_SUCCESS;  // a preset of port values only: the ports carry it
+        }
+        if (type != urids_.atomChunk) {
+            std::fputs("Lumenfold: LV2 state block of a foreign type; nothing loaded\n", stdout);
+            return LV2_STATE_ERR_BAD_TYPE;
+        }
+        if (!instance_->setState(data, size)) return LV2_STATE_ERR_BAD_TYPE;
+        // The stored ports' values are the state's: a later port value different from
+        // them is a new host change.
+        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = instance_->plainValue(id);
+        return LV2_STATE_SUCCESS;
+    }
+
+private:
+    void renderPiece(float* const* in, float* const* out, std::uint32_t from, std::uint32_t to)
+    {
+        float* a[2] = {in[0] + from, in[1] + from};
+        float* b[2] = {out[0] + from, out[1] + from};
+        instance_->process(a, b, static_cast<int>(to - from));
+    }
+
+    int binOf(LV2_URID property) const
+    {
+        for (int k = 0; k < kBinCount; ++k) {
+            if (binUrids_[k] == property) return kBinLevelBase + k;
+        }
+        return -1;
+    }
+
+    void takePatch(const LV2_Atom_Object* object)
+    {
+        const LV2_Atom* property = nullptr;
+        const LV2_Atom* value = nullptr;
+        lv2_atom_object_get(object, urids_.patchProperty, &property, urids_.patchValue, &value, 0);
+        if (property == nullptr || property->type != urids_.atomUrid) return;
+        const int id = binOf(reinterpret_cast<const LV2_Atom_URID*>(property)->body);
+        if (id < 0) return;
+        if (object->body.otype == urids_.patchSet) {
+            if (value != nullptr && value->type == urids_.atomFloat) {
+                instance_->setPlainValue(id, reinterpret_cast<const LV2_Atom_Float*>(value)->body);
+            }
+        } else if (object->body.otype == urids_.patchGet) {
+            sendBin(id);
+        }
+    }
+
+    void startNotify()
+    {
+        notifyOpen_ = false;
+        auto* sequence = static_cast<LV2_Atom_Sequence*>(ports_[kNotifyOut]);
+        if (sequence == nullptr) return;
+        const std::uint32_t capacity = sequence->atom.size;
+        lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(sequence), capacity);
+        notifyOpen_ = lv2_atom_forge_sequence_head(&forge_, &notifyFrame_, 0) != 0;
+    }
+
+    void sendBin(int id)
+    {
+        if (!notifyOpen_) return;
+        LV2_Atom_Forge_Frame frame;
+        if (!lv2_atom_forge_frame_time(&forge_, 0)) return;
+        lv2_atom_forge_object(&forge_, &frame, 0, urids_.patchSet);
+        lv2_atom_forge_key(&forge_, urids_.patchProperty);
+        lv2_atom_forge_urid(&forge_, binUrids_[id - kBinLevelBase]);
+        lv2_atom_forge_key(&forge_, urids_.patchValue);
+        lv2_atom_forge_float(&forge_, instance_->plainValue(id));
+        lv2_atom_forge_pop(&forge_, &frame);
+    }
+
+    void endNotify()
+    {
+        if (notifyOpen_) lv2_atom_forge_pop(&forge_, &notifyFrame_);
+    }
+
+    LV2_URID_Map* map_;
+    Urids urids_{};
+    LV2_URID binUrids_[kBinCount] = {};
+    LV2_Atom_Forge forge_{};
+    LV2_Atom_Forge_Frame notifyFrame_{};
+    bool notifyOpen_ = false;
+    void* ports_[kPortCount] = {};
+    float lastPortValue_[kControlParameterCount] = {};
+    ParameterChangeRing changes_;
+    std::unique_ptr<HostedInstance> instance_;
+};
+
+Lv2Plugin* from(LV2_Handle handle) { return static_cast<Lv2Plugin*>(handle); }
+
+// Called on: the host's instantiating thread only.
+LV2_URID_Map& fallbackMap()
+{
+    static std::mutex lock;
+    static std::map<std::string, LV2_URID> ids;
+    static LV2_URID_Map map{nullptr, [](LV2_URID_Map_Handle, const char* uri) -> LV2_URID {
+                                std::lock_guard<std::mutex> guard(lock);
+                                return ids.emplace(uri, static_cast<LV2_URID>(ids.size() + 1)).first->second;
+                            }};
+    return map;
+}
+
+LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
+{
+    LV2_URID_Map* map = nullptr;
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        if (features[i]->URI != nullptr && std::strcmp(features[i]->URI, LV2_URID__map) == 0) {
+            map = static_cast<LV2_URID_Map*>(features[i]->data);
+        }
+    }
+    if (map == nullptr || map->map == nullptr) {
+        // Hosts without a map (lv2apply) cannot send atoms either: a map of our own gives
+        // the instance its identifiers, and audio, ports and state work as usual.
+        std::fputs("Lumenfold: LV2 host offers no urid:map; MIDI and patch messages unavailable\n", stderr);
+        map = &fallbackMap();
+    }
+    if (!std::isfinite(rate) || rate <= 0.0 || rate > 1.0e7) {
+        std::fprintf(stderr, "Lumenfold: LV2 sample rate %g refused; no instance\n", rate);
+        return nullptr;
+    }
+    return guarded("instantiate", static_cast<LV2_Handle>(nullptr), [&]() -> LV2_Handle {
+        auto plugin = std::make_unique<Lv2Plugin>(map);
+        return plugin->build(rate) ? plugin.release() : nullptr;
+    });
+}
+
+const void* extensionData(const char* uri)
+{
+    static const LV2_State_Interface state{
+        [](LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle, std::uint32_t,
+           const LV2_Feature* const*) {
+            return h ? guarded("state save", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->save(store, handle); })
+                     : LV2_STATE_ERR_UNKNOWN;
+        },
+        [](LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle, std::uint32_t,
+           const LV2_Feature* const*) {
+            return h ? guarded("state restore", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->restore(retrieve, handle); })
+                     : LV2_STATE_ERR_UNKNOWN;
+        },
+    };
+    if (uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
+    return nullptr;
+}
+
+const LV2_Descriptor kDescriptor{
+    kPluginUri,
+    instantiate,
+    [](LV2_Handle h, std::uint32_t port, void* data) {
+        if (h) from(h)->connect(port, data);
+    },
+    [](LV2_Handle h) {
+        if (h) guarded("activate", 0, [&] { return from(h)->activate(), 0; });
+    },
+    [](LV2_Handle h, std::uint32_t frames) {
+        if (h) guarded("run", 0, [&] { return from(h)->run(frames), 0; });
+    },
+    [](LV2_Handle h) {
+        if (h) guarded("deactivate", 0, [&] { return from(h)->deactivate(), 0; });
+    },
+    [](LV2_Handle h) {
+        guarded("cleanup", 0, [&] {
+            delete from(h);
+            return 0;
+        });
+    },
+    extensionData,
+};
+
+// The UI: the plug-in's own editor, opened on the instance inside the host's window.
+struct Lv2Ui {
+    Lv2Plugin* plugin;
+    LV2UI_Resize* resize;
+};
+
+LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*, LV2UI_Write_Function,
+                           LV2UI_Controller, LV2UI_Widget* widget, const LV2_Feature* const* features)
+{
+    void* parent = nullptr;
+    LV2_Handle instance = nullptr;
+    LV2UI_Resize* resize = nullptr;
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        const char* uri = features[i]->URI;
+        if (uri == nullptr) continue;
+        if (std::strcmp(uri, LV2_UI__parent) == 0) parent = features[i]->data;
+        if (std::strcmp(uri, LV2_INSTANCE_ACCESS_URI) == 0) instance = features[i]->data;
+        if (std::strcmp(uri, LV2_UI__resize) == 0) resize = static_cast<LV2UI_Resize*>(features[i]->data);
+    }
+    if (pluginUri == nullptr || std::strcmp(pluginUri, kPluginUri) != 0 || parent == nullptr || instance == nullptr) {
+        std::fputs("Lumenfold: LV2 UI needs our plug-in, ui:parent and instance-access; no editor\n", stderr);
+        return nullptr;
+    }
+    return guarded("UI instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
+        auto* plugin = from(instance);
+        if (!plugin->instance().openEditor(reinterpret_cast<unsigned long>(parent))) return nullptr;
+        int width = 0;
+        int height = 0;
+        if (resize && resize->ui_resize && plugin->instance().editorSize(&width, &height)) {
+            resize->ui_resize(resize->handle, width, height);
+        }
+        if (widget) *widget = parent;
+        return new Lv2Ui{plugin, resize};
+    });
+}
+
+int uiIdle(LV2UI_Handle handle)
+{
+    if (handle == nullptr) return 1;
+    return guarded("UI idle", 1, [&] {
+        static_cast<Lv2Ui*>(handle)->plugin->instance().idleEditor();
+        return 0;
+    });
+}
+
+const void* uiExtensionData(const char* uri)
+{
+    static const LV2UI_Idle_Interface idle{uiIdle};
+    if (uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &idle;
+    return nullptr;
+}
+
+const LV2UI_Descriptor kUiDescriptor{
+    kUiUri,
+    uiInstantiate,
+    [](LV2UI_Handle handle) {
+        guarded("UI cleanup", 0, [&] {
+            if (auto* ui = static_cast<Lv2Ui*>(handle)) {
+                ui->plugin->instance().closeEditor();
+                delete ui;
+            }
+            return 0;
+        });
+    },
+    nullptr,  // no port events: the editor reads the instance itself
+    uiExtensionData,
+};
+
+}  // namespace
+}  // namespace lumenfold::lv2
+
+extern "C" {
+
+__attribute__((visibility("default"))) const LV2_Descriptor* lv2_descriptor(std::uint32_t index)
+{
+    return index == 0 ? &lumenfold::lv2::kDescriptor : nullptr;
+}
+
+__attribute__((visibility("default"))) const LV2UI_Descriptor* lv2ui_descriptor(std::uint32_t index)
+{
+    return index == 0 ? &lumenfold::lv2::kUiDescriptor : nullptr;
+}
+
+}  // extern "C"

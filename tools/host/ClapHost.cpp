@@ -1,0 +1,256 @@
+#include "tools/host/ClapHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dlfcn.h>
+
+namespace lfhost {
+
+ClapPluginHost::ClapPluginHost()
+{
+    host_.clap_version = kClapVersion;
+    host_.host_data = this;
+    host_.name = "lumenfold-test-host";
+    host_.vendor = "Corvanne";
+    host_.url = "";
+    host_.version = "1";
+    host_.get_extension = &ClapPluginHost::hostExtension;
+    host_.request_restart = [](const clap_host_t* host) { ++of(host).restartRequests_; };
+    host_.request_process = [](const clap_host_t*) {};
+    host_.request_callback = [](const clap_host_t*) {};
+}
+
+const void* ClapPluginHost::hostExtension(const clap_host_t*, const char* id)
+{
+    static const clap_host_params_t params{
+        [](const clap_host_t*, std::uint32_t) {},
+        [](const clap_host_t*, clap_id, std::uint32_t) {},
+        [](const clap_host_t* host) { ++of(host).flushRequests_; },
+    };
+    static const clap_host_latency_t latency{[](const clap_host_t* host) { ++of(host).latencyChanges_; }};
+    static const clap_host_state_t state{[](const clap_host_t*) {}};
+    static const clap_host_thread_check_t threads{
+        [](const clap_host_t* host) { return of(host).isMain_.load(); },
+        [](const clap_host_t* host) { return of(host).isAudio_.load(); },
+    };
+    static const clap_host_timer_support_t timers{
+        [](const clap_host_t*, std::uint32_t, clap_id* id) {
+            *id = 1;
+            return true;
+        },
+        [](const clap_host_t*, clap_id) { return true; },
+    };
+    if (id == nullptr) return nullptr;
+    if (std::strcmp(id, kClapExtParams) == 0) return &params;
+    if (std::strcmp(id, kClapExtLatency) == 0) return &latency;
+    if (std::strcmp(id, kClapExtState) == 0) return &state;
+    if (std::strcmp(id, kClapExtThreadCheck) == 0) return &threads;
+    if (std::strcmp(id, kClapExtTimerSupport) == 0) return &timers;
+    return nullptr;
+}
+
+std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, std::string* error)
+{
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::unique_ptr<ClapPluginHost>();
+    };
+    // Never closed, as for VST plug-ins: threads of an instance may outlive it.
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return fail(std::string("cannot open ") + path + ": " + dlerror());
+    const auto* entry = static_cast<const clap_plugin_entry_t*>(dlsym(library, "clap_entry"));
+    if (entry == nullptr) return fail("no clap_entry in " + path);
+    if (!entry->init(path.c_str())) return fail("clap_entry.init failed");
+    const auto* factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(kClapPluginFactoryId));
+    if (factory == nullptr || factory->get_plugin_count(factory) < 1) return fail("no plug-in factory");
+    const clap_plugin_descriptor_t* descriptor = factory->get_plugin_descriptor(factory, 0);
+    if (descriptor == nullptr) return fail("no descriptor");
+    std::unique_ptr<ClapPluginHost> host(new ClapPluginHost());
+    host->entry_ = entry;
+    host->plugin_ = factory->create_plugin(factory, &host->host_, descriptor->id);
+    if (host->plugin_ == nullptr) return fail("create_plugin failed");
+    if (!host->plugin_->init(host->plugin_)) {
+        host->plugin_->destroy(host->plugin_);
+        host->plugin_ = nullptr;
+        return fail("plug-in init failed");
+    }
+    return host;
+}
+
+ClapPluginHost::~ClapPluginHost()
+{
+    if (plugin_ != nullptr) {
+        pretendThreads(true, true);
+        deactivate();
+        plugin_->destroy(plugin_);
+    }
+}
+
+bool ClapPluginHost::activate(double sampleRate, std::uint32_t maxFrames)
+{
+    if (active_) return true;
+    active_ = plugin_->activate(plugin_, sampleRate, 1, maxFrames);
+    if (active_) processing_ = plugin_->start_processing(plugin_);
+    return active_;
+}
+
+void ClapPluginHost::deactivate()
+{
+    if (!active_) return;
+    if (processing_) plugin_->stop_processing(plugin_);
+    processing_ = false;
+    plugin_->deactivate(plugin_);
+    active_ = false;
+}
+
+void ClapPluginHost::setParameter(clap_id id, double value, std::uint32_t time)
+{
+    queued_.push_back(Queued{time, true, id, value, {}});
+}
+
+void ClapPluginHost::sendMidi(std::uint32_t time, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
+{
+    queued_.push_back(Queued{time, false, 0, 0.0, {status, data1, data2}});
+}
+
+void ClapPluginHost::buildEvents()
+{
+    std::stable_sort(queued_.begin(), queued_.end(), [](const Queued& a, const Queued& b) { return a.time < b.time; });
+    paramEvents_.clear();
+    midiEvents_.clear();
+    inputList_.clear();
+    paramEvents_.reserve(queued_.size());
+    midiEvents_.reserve(queued_.size());
+    for (const Queued& q : queued_) {
+        if (q.isParameter) {
+            clap_event_param_value_t event{};
+            event.header = {sizeof event, q.time, kClapCoreEventSpaceId, CLAP_EVENT_PARAM_VALUE, 0};
+            event.param_id = q.id;
+            event.note_id = -1;
+            event.port_index = -1;
+            event.channel = -1;
+            event.key = -1;
+            event.value = q.value;
+            paramEvents_.push_back(event);
+            inputList_.push_back(&paramEvents_.back().header);
+        } else {
+            clap_event_midi_t event{};
+            event.header = {sizeof event, q.time, kClapCoreEventSpaceId, CLAP_EVENT_MIDI, 0};
+            event.port_index = 0;
+            std::memcpy(event.data, q.midi, 3);
+            midiEvents_.push_back(event);
+            inputList_.push_back(&midiEvents_.back().header);
+        }
+    }
+    queued_.clear();
+}
+
+namespace {
+
+clap_input_events_t makeInputList(std::vector<const clap_event_header_t*>& list)
+{
+    return clap_input_events_t{
+        &list,
+        [](const clap_input_events_t* events) {
+            return static_cast<std::uint32_t>(static_cast<std::vector<const clap_event_header_t*>*>(events->ctx)->size());
+        },
+        [](const clap_input_events_t* events, std::uint32_t index) -> const clap_event_header_t* {
+            const auto& items = *static_cast<std::vector<const clap_event_header_t*>*>(events->ctx);
+            return index < items.size() ? items[index] : nullptr;
+        }};
+}
+
+clap_output_events_t makeOutputList(std::vector<ClapPluginHost::OutputEvent>& list)
+{
+    return clap_output_events_t{&list, [](const clap_output_events_t* events, const clap_event_header_t* event) {
+                                    auto& items = *static_cast<std::vector<ClapPluginHost::OutputEvent>*>(events->ctx);
+                                    if (event->type == CLAP_EVENT_PARAM_VALUE) {
+                                        const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
+                                        items.push_back({event->type, value->param_id, value->value});
+                                    } else if (event->type == CLAP_EVENT_PARAM_GESTURE_BEGIN ||
+                                               event->type == CLAP_EVENT_PARAM_GESTURE_END) {
+                                        const auto* gesture = reinterpret_cast<const clap_event_param_gesture_t*>(event);
+                                        items.push_back({event->type, gesture->param_id, 0.0});
+                                    }
+                                    return true;
+                                }};
+}
+
+}  // namespace
+
+clap_process_status ClapPluginHost::process(float* const* inputs, float* const* outputs, std::uint32_t frames)
+{
+    buildEvents();
+    const clap_input_events_t in = makeInputList(inputList_);
+    const clap_output_events_t out = makeOutputList(output_);
+    clap_audio_buffer_t input{const_cast<float**>(inputs), nullptr, 2, 0, 0};
+    clap_audio_buffer_t output{const_cast<float**>(outputs), nullptr, 2, 0, 0};
+    clap_process_t process{};
+    process.frames_count = frames;
+    process.steady_time = -1;
+    process.audio_inputs = &input;
+    process.audio_outputs = &output;
+    process.audio_inputs_count = 1;
+    process.audio_outputs_count = 1;
+    process.in_events = &in;
+    process.out_events = &out;
+    return plugin_->process(plugin_, &process);
+}
+
+void ClapPluginHost::flush()
+{
+    buildEvents();
+    const clap_input_events_t in = makeInputList(inputList_);
+    const clap_output_events_t out = makeOutputList(output_);
+    const auto* params = extension<clap_plugin_params_t>(kClapExtParams);
+    if (params) params->flush(plugin_, &in, &out);
+}
+
+double ClapPluginHost::parameter(clap_id id) const
+{
+    const auto* params = extension<clap_plugin_params_t>(kClapExtParams);
+    double value = 0.0;
+    if (params == nullptr || !params->get_value(plugin_, id, &value)) return -1.0e30;
+    return value;
+}
+
+std::vector<std::uint8_t> ClapPluginHost::saveState() const
+{
+    std::vector<std::uint8_t> bytes;
+    const clap_ostream_t stream{&bytes, [](const clap_ostream_t* s, const void* buffer, std::uint64_t size) {
+                                    auto& out = *static_cast<std::vector<std::uint8_t>*>(s->ctx);
+                                    const auto* data = static_cast<const std::uint8_t*>(buffer);
+                                    // A host that takes at most 1000 bytes a call.
+                                    const std::uint64_t taken = std::min<std::uint64_t>(size, 1000);
+                                    out.insert(out.end(), data, data + taken);
+                                    return static_cast<std::int64_t>(taken);
+                                }};
+    const auto* state = extension<clap_plugin_state_t>(kClapExtState);
+    if (state == nullptr || !state->save(plugin_, &stream)) return {};
+    return bytes;
+}
+
+bool ClapPluginHost::loadState(const std::vector<std::uint8_t>& bytes)
+{
+    struct Reader {
+        const std::vector<std::uint8_t>* bytes;
+        std::size_t position;
+    } reader{&bytes, 0};
+    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* buffer, std::uint64_t size) {
+                                    auto& r = *static_cast<Reader*>(s->ctx);
+                                    const std::uint64_t n = std::min<std::uint64_t>(size, r.bytes->size() - r.position);
+                                    if (n > 0) std::memcpy(buffer, r.bytes->data() + r.position, n);
+                                    r.position += n;
+                                    return static_cast<std::int64_t>(n);
+                                }};
+    const auto* state = extension<clap_plugin_state_t>(kClapExtState);
+    return state != nullptr && state->load(plugin_, &stream);
+}
+
+std::uint32_t ClapPluginHost::latency() const
+{
+    const auto* latency = extension<clap_plugin_latency_t>(kClapExtLatency);
+    return latency ? latency->get(plugin_) : 0;
+}
+
+}  // namespace lfhost

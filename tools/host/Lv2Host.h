@@ -1,0 +1,47 @@
+#pragma once
+// A small LV2 host of our own on Debian's lilv, for tests: loads a bundle, instantiates
+// its plug-in with urid:map, and runs it with control port values, MIDI and patch:Set
+// messages in its atom input; saves and restores its state through its state interface.
+// Threads: one thread plays every role.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lfhost {
+
+class Lv2PluginHost {
+public:
+    // Null with *error set when the bundle or the plug-in cannot be loaded.
+    [[nodiscard]] static std::unique_ptr<Lv2PluginHost> load(const std::string& bundleFolder,
+                                                             const std::string& pluginUri, double sampleRate,
+                                                             std::string* error);
+    ~Lv2PluginHost();
+    Lv2PluginHost(const Lv2PluginHost&) = delete;
+    Lv2PluginHost& operator=(const Lv2PluginHost&) = delete;
+
+    // The control port with this symbol; false when there is none.
+    bool setControl(const std::string& symbol, float value);
+    [[nodiscard]] float control(const std::string& symbol) const;
+    // Queued for the next run, at the given frame.
+    void setProperty(const std::string& uri, float value, std::uint32_t time = 0);
+    void sendMidi(std::uint32_t time, std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    // Two channels each; in and out may be the same.
+    void run(float* const* inputs, float* const* outputs, std::uint32_t frames);
+    [[nodiscard]] float latency() const;
+    // patch:Set messages the plug-in sent in the last run: (property URI, value).
+    [[nodiscard]] const std::vector<std::pair<std::string, float>>& notifications() const { return notified_; }
+
+    [[nodiscard]] std::vector<std::uint8_t> saveState();
+    bool restoreState(const std::vector<std::uint8_t>& block);
+
+private:
+    Lv2PluginHost();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::vector<std::pair<std::string, float>> notified_;
+};
+
+}  // namespace lfhost
