@@ -52,9 +52,9 @@ bool LuaWatchdog::overBudget() const
     return deadline != 0 && nowNs() > deadline;
 }
 
-void LuaWatchdog::hook(lua_State* L, lua_Debug*)
+void LuaWatchdog::raiseWhenStopped(lua_State* L)
 {
-    const LuaWatchdog* watchdog = of(L);
+    LuaWatchdog* watchdog = of(L);
     if (watchdog == nullptr) {
         return;
     }
@@ -62,13 +62,53 @@ void LuaWatchdog::hook(lua_State* L, lua_Debug*)
         luaL_error(L, "script stopped: the plug-in instance is closing");
     }
     if (watchdog->overBudget()) {
+        watchdog->timedOut_.store(true, std::memory_order_relaxed);
         luaL_error(L, "script stopped: it ran longer than %d s", static_cast<int>(watchdog->budget_.count() / 1000));
     }
+}
+
+void LuaWatchdog::hook(lua_State* L, lua_Debug*) { raiseWhenStopped(L); }
+
+// Upvalue 1 is the wrapped function; its results go back unchanged unless a stop came.
+int LuaWatchdog::passStopsOn(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    raiseWhenStopped(L);
+    return lua_gettop(L);
+}
+
+int LuaWatchdog::makeStopsUncatchable(lua_State* L)
+{
+    struct Wrapped {
+        const char* library;  // null for a global
+        const char* name;
+    };
+    for (const Wrapped& wrapped : {Wrapped{nullptr, "pcall"}, Wrapped{nullptr, "xpcall"}, Wrapped{"coroutine", "resume"}}) {
+        if (wrapped.library == nullptr) {
+            lua_pushvalue(L, LUA_GLOBALSINDEX);
+        } else {
+            lua_getglobal(L, wrapped.library);
+        }
+        if (lua_istable(L, -1)) {
+            lua_getfield(L, -1, wrapped.name);  // table, original
+            if (lua_isfunction(L, -1)) {
+                lua_pushcclosure(L, passStopsOn, 1);
+                lua_setfield(L, -2, wrapped.name);
+            } else {
+                lua_pop(L, 1);
+            }
+        }
+        lua_pop(L, 1);
+    }
+    return 0;
 }
 
 LuaWatchdog::Entry::Entry(LuaWatchdog& watchdog, lua_State* L) : watchdog_(watchdog)
 {
     lua_sethook(L, hook, LUA_MASKCOUNT, kCheckInstructions);
+    watchdog.timedOut_.store(false, std::memory_order_relaxed);
     const auto budget = std::chrono::duration_cast<std::chrono::nanoseconds>(watchdog.budget_).count();
     watchdog.deadline_.store(nowNs() + budget, std::memory_order_relaxed);
 }

@@ -32,6 +32,14 @@ public:
 
     void requestStop() { stop_.store(true, std::memory_order_release); }
     bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
+    // Whether the latest entry was stopped for running past its budget.
+    bool timedOut() const { return timedOut_.load(std::memory_order_relaxed); }
+
+    // Wraps pcall, xpcall and coroutine.resume so that they hand a stop on instead of
+    // catching it: a script looping around a protected call cannot outlast its budget.
+    // A lua_CFunction taking no argument, to run in protected mode once the watchdog is
+    // attached. Used where the whole script must end with its entry (the editor's layout).
+    static int makeStopsUncatchable(lua_State* L);
 
     // One entry into the state, for as long as it lives: the hook is set again and the
     // budget starts now. The state's lock is held by the caller.
@@ -49,9 +57,12 @@ public:
 private:
     static void hook(lua_State* L, lua_Debug* where);
     static LuaWatchdog* of(lua_State* L);
+    static void raiseWhenStopped(lua_State* L);
+    static int passStopsOn(lua_State* L);
     bool overBudget() const;
 
     std::atomic<bool> stop_{false};
+    std::atomic<bool> timedOut_{false};
     std::atomic<std::int64_t> deadline_{0};  // steady-clock nanoseconds; 0 while no entry runs
     std::chrono::milliseconds budget_;
 };

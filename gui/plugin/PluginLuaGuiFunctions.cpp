@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -141,10 +142,7 @@ void registerPluginGuiFunctions(lua_State* L)
                                 {"setBackgroundTexture", setBackgroundTexture},
                                 {"knobRenderer", knobRenderer},
                                 {"waveformDisplay", waveformDisplay}};
-    for (const luaL_Reg& entry : globals) {
-        lua_pushcfunction(L, entry.func);
-        lua_setglobal(L, entry.name);
-    }
+    QN::luagui::registerGuardedGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kLevelMeters, kMeterMethods);
     createMetatable(L, kWaveformDisplay, kDisplayMethods);
     createMetatable(L, kKnobRenderer, nullptr);

@@ -16,6 +16,7 @@
 #include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"
 
+#include <iterator>
 #include <vector>
 
 namespace QN {
@@ -186,15 +187,23 @@ int texture(lua_State* L)
     return 1;
 }
 
+// Nothing of this frame outlives it, so the caller may raise Lua errors afterwards.
+Font* addRequestedFont(LuaGui& builder, Manager& manager)
+{
+    std::unique_ptr<Font> loaded = builder.loadRequestedFont();
+    return loaded ? manager.addExtraFont(std::move(loaded)) : nullptr;
+}
+
 int font(lua_State* L)
 {
     luaL_checktype(L, 1, LUA_TFUNCTION);
     Manager& manager = buildingManagerOf(L);
+    LuaGui& builder = builderOf(L);
     lua_pushvalue(L, 1);
     Font* loaded = nullptr;
     if (protectedCall(L, 0, 1, LuaErrorPolicy::Silent)) {
-        std::unique_ptr<Font> list = builderOf(L).fontFromList(L);  // pops the result
-        if (list) loaded = manager.addExtraFont(std::move(list));
+        builder.readFontList(L);  // pops the result
+        loaded = addRequestedFont(builder, manager);
     }
     pushObject(L, loaded, kFont);
     return 1;
@@ -351,10 +360,7 @@ void registerBuilderFunctions(lua_State* L)
         {"getParameterID", getParameterID},
         {"sendOSC", script::sendOSC},
     };
-    for (const luaL_Reg& entry : globals) {
-        lua_pushcfunction(L, entry.func);
-        lua_setglobal(L, entry.name);
-    }
+    luagui::registerGuardedGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kGroup, kGroupMethods);
     createMetatable(L, kElement, kElementMethods);
     createMetatable(L, kTexture, nullptr);

@@ -42,6 +42,11 @@ void* objectAt(lua_State* L, int index, const char* metatable);
 UIElement* elementArgument(lua_State* L, int index);
 // Creates a named metatable whose __index is itself, with the given methods.
 void createMetatable(lua_State* L, const char* name, const luaL_Reg* methods);
+// Pushes function wrapped so that a C++ exception inside it (no memory for an element)
+// becomes a Lua error instead of unwinding through the interpreter.
+void pushGuarded(lua_State* L, lua_CFunction function);
+// Sets each function, guarded, as a global.
+void registerGuardedGlobals(lua_State* L, const luaL_Reg* functions, int count);
 
 }  // namespace luagui
 }  // namespace QN
