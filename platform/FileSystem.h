@@ -15,6 +15,10 @@ std::string environmentValue(const char* name);
 // which is what a skin folder needs.
 bool isReadable(const std::string& path);
 
+// True when the path (links followed) is a regular file the current user may read: not
+// a FIFO or a device, whose opening or reading could block or never end.
+bool isReadableRegularFile(const std::string& path);
+
 // Names (not paths) of the files in a folder whose names end with the suffix,
 // sorted by byte order so that every run sees the same order. Directories and
 // other non-regular entries are left out; an entry whose type cannot be

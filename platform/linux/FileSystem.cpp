@@ -40,6 +40,11 @@ bool isReadable(const std::string& path) {
     return !path.empty() && ::access(path.c_str(), R_OK) == 0;
 }
 
+bool isReadableRegularFile(const std::string& path) {
+    struct stat info {};
+    return isReadable(path) && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::vector<std::string> listFileNames(const std::string& folder, const std::string& suffix) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());

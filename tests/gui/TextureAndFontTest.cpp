@@ -10,6 +10,9 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -126,6 +129,20 @@ TEST(FontLookup, AReadablePathIsUsedAsItIs)
     const std::string path = platform::locateFontFile("tahoma.ttf");
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(platform::locateFontFile(path), path);
+}
+
+// A skin naming a FIFO as its font used to hold the editor's opening in the font engine.
+TEST(FontLookup, AFifoIsNotTakenForAFontFile)
+{
+    char folder[] = "/tmp/lumenfold-font-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/DejaVuSans.ttf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string found = platform::locateFontFile(fifo);
+    EXPECT_NE(found, fifo);
+    EXPECT_NE(found.find(".ttf"), std::string::npos) << "an installed font stands in: " << found;
+    std::remove(fifo.c_str());
+    rmdir(folder);
 }
 
 TEST(FontMetrics, TextIsMeasuredAtHalfTheRenderedSize)
