@@ -127,22 +127,22 @@ int displaySetSliderColours(lua_State* L)
     return 1;
 }
 
-const luaL_Reg kMeterMethods[] = {{"add", metersAdd}, {nullptr, nullptr}};
-const luaL_Reg kDisplayMethods[] = {{"setFFTColour", displaySetFFTColour},
-                                    {"setPFFTColour", displaySetPFFTColour},
-                                    {"setSliderColours", displaySetSliderColours},
+const luaL_Reg kMeterMethods[] = {{"add", guarded<metersAdd>}, {nullptr, nullptr}};
+const luaL_Reg kDisplayMethods[] = {{"setFFTColour", guarded<displaySetFFTColour>},
+                                    {"setPFFTColour", guarded<displaySetPFFTColour>},
+                                    {"setSliderColours", guarded<displaySetSliderColours>},
                                     {nullptr, nullptr}};
 
 }  // namespace
 
 void registerPluginGuiFunctions(lua_State* L)
 {
-    const luaL_Reg globals[] = {{"levelMeters", levelMeters},
-                                {"textField", textField},
-                                {"setBackgroundTexture", setBackgroundTexture},
-                                {"knobRenderer", knobRenderer},
-                                {"waveformDisplay", waveformDisplay}};
-    QN::luagui::registerGuardedGlobals(L, globals, static_cast<int>(std::size(globals)));
+    const luaL_Reg globals[] = {{"levelMeters", guarded<levelMeters>},
+                                {"textField", guarded<textField>},
+                                {"setBackgroundTexture", guarded<setBackgroundTexture>},
+                                {"knobRenderer", guarded<knobRenderer>},
+                                {"waveformDisplay", guarded<waveformDisplay>}};
+    QN::luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kLevelMeters, kMeterMethods);
     createMetatable(L, kWaveformDisplay, kDisplayMethods);
     createMetatable(L, kKnobRenderer, nullptr);

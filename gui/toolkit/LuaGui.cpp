@@ -41,6 +41,31 @@ int saneSide(lua_State* L, int index)
     return value >= 1 && value <= LuaGui::kMaxSide ? static_cast<int>(value) : 0;
 }
 
+// A skin comes from anywhere. Finalizers run with hooks off, where no time limit reaches
+// a loop, so a skin gets no way to give anything one: no newproxy, a locked metatable
+// on the io library's files (the editor's own are locked where they are made), and no
+// debug functions that reach metatables, the registry or the editor functions' insides.
+void closeDoorsToFinalizers(lua_State* L)
+{
+    lua_pushnil(L);
+    lua_setglobal(L, "newproxy");
+    luaL_getmetatable(L, "FILE*");
+    if (lua_istable(L, -1)) {
+        lua_pushliteral(L, "locked");
+        lua_setfield(L, -2, "__metatable");
+    }
+    lua_pop(L, 1);
+    lua_getglobal(L, "debug");
+    if (lua_istable(L, -1)) {
+        for (const char* name : {"getregistry", "getmetatable", "setmetatable", "getupvalue", "setupvalue", "getlocal",
+                                 "setlocal", "getfenv", "setfenv"}) {
+            lua_pushnil(L);
+            lua_setfield(L, -2, name);
+        }
+    }
+    lua_pop(L, 1);
+}
+
 struct ChunkRun {
     const char* text;
     std::size_t size;
@@ -111,7 +136,10 @@ LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin)
 
 LuaGui::~LuaGui()
 {
-    if (state_) lua_close(state_);
+    if (!state_) return;
+    // Closing runs the script's finalizers (newproxy's __gc): they get the same budget.
+    LuaWatchdog::Entry entry(watchdog_, state_);
+    lua_close(state_);
 }
 
 void LuaGui::resolveSkin()
@@ -191,6 +219,7 @@ int LuaGui::setUpState(lua_State* L)
     // The program's own print, as in every other Lua state of the plug-in.
     lua_register(L, "print", script::print);
     builder->registerGlobals(L);
+    closeDoorsToFinalizers(L);
     lua_pushlightuserdata(L, builder);
     lua_setfield(L, LUA_REGISTRYINDEX, luagui::kViewRefcon);
     return 0;

@@ -326,12 +326,12 @@ int elementGetState(lua_State* L)
     return 1;
 }
 
-const luaL_Reg kGroupMethods[] = {{"add", groupAdd},           {"setPosition", groupSetPosition},
-                                  {"width", groupWidth},       {"height", groupHeight},
-                                  {"bounds", groupBounds},     {"setVisible", groupSetVisible},
-                                  {"isVisible", groupIsVisible}, {nullptr, nullptr}};
-const luaL_Reg kElementMethods[] = {{"setVisible", elementSetVisible}, {"isVisible", elementIsVisible},
-                                    {"setState", elementSetState},     {"getState", elementGetState},
+const luaL_Reg kGroupMethods[] = {{"add", guarded<groupAdd>},           {"setPosition", guarded<groupSetPosition>},
+                                  {"width", guarded<groupWidth>},       {"height", guarded<groupHeight>},
+                                  {"bounds", guarded<groupBounds>},     {"setVisible", guarded<groupSetVisible>},
+                                  {"isVisible", guarded<groupIsVisible>}, {nullptr, nullptr}};
+const luaL_Reg kElementMethods[] = {{"setVisible", guarded<elementSetVisible>}, {"isVisible", guarded<elementIsVisible>},
+                                    {"setState", guarded<elementSetState>},     {"getState", guarded<elementGetState>},
                                     {nullptr, nullptr}};
 
 }  // namespace
@@ -339,28 +339,29 @@ const luaL_Reg kElementMethods[] = {{"setVisible", elementSetVisible}, {"isVisib
 void registerBuilderFunctions(lua_State* L)
 {
     const luaL_Reg globals[] = {
-        {"setGroupActiveColour", setGroupActiveColour}, {"setGroupInactiveColour", setGroupInactiveColour},
-        {"group", group},
-        {"knob", knob},
-        {"button", button},
-        {"slider", slider},
-        {"luaButton", luaButton},
-        {"texture", texture},
-        {"font", font},
-        {"dropDown", dropDown},
-        {"label", label},
-        {"add", add},
-        {"setBackgroundColour", setBackgroundColour},
-        {"setBannerColour", setBannerColour},
-        {"setBannerTextColour", setBannerTextColour},
-        {"setBannerPosition", setBannerPosition},
-        {"redrawLabels", redrawLabels},
-        {"setParameter", setParameter},
-        {"getParameter", getParameter},
-        {"getParameterID", getParameterID},
-        {"sendOSC", script::sendOSC},
+        {"setGroupActiveColour", guarded<setGroupActiveColour>},
+        {"setGroupInactiveColour", guarded<setGroupInactiveColour>},
+        {"group", guarded<group>},
+        {"knob", guarded<knob>},
+        {"button", guarded<button>},
+        {"slider", guarded<slider>},
+        {"luaButton", guarded<luaButton>},
+        {"texture", guarded<texture>},
+        {"font", guarded<font>},
+        {"dropDown", guarded<dropDown>},
+        {"label", guarded<label>},
+        {"add", guarded<add>},
+        {"setBackgroundColour", guarded<setBackgroundColour>},
+        {"setBannerColour", guarded<setBannerColour>},
+        {"setBannerTextColour", guarded<setBannerTextColour>},
+        {"setBannerPosition", guarded<setBannerPosition>},
+        {"redrawLabels", guarded<redrawLabels>},
+        {"setParameter", guarded<setParameter>},
+        {"getParameter", guarded<getParameter>},
+        {"getParameterID", guarded<getParameterID>},
+        {"sendOSC", guarded<script::sendOSC>},
     };
-    luagui::registerGuardedGlobals(L, globals, static_cast<int>(std::size(globals)));
+    luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kGroup, kGroupMethods);
     createMetatable(L, kElement, kElementMethods);
     createMetatable(L, kTexture, nullptr);

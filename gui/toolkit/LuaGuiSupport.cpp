@@ -83,39 +83,18 @@ void createMetatable(lua_State* L, const char* name, const luaL_Reg* methods)
     luaL_newmetatable(L, name);
     lua_pushvalue(L, -1);
     lua_setfield(L, -2, "__index");
-    for (const luaL_Reg* method = methods; method && method->name; ++method) {
-        pushGuarded(L, method->func);
-        lua_setfield(L, -2, method->name);
-    }
+    lua_pushliteral(L, "locked");
+    lua_setfield(L, -2, "__metatable");
+    if (methods) luaL_register(L, nullptr, methods);
     lua_pop(L, 1);
 }
 
-namespace {
+int raiseOutOfMemory(lua_State* L) { return luaL_error(L, "the editor has no memory left for this"); }
 
-// Upvalue 1 holds the wrapped function. Lua errors raised inside pass through as they
-// are; an exception ends here, and the Lua error is raised once it is gone.
-int callGuarded(lua_State* L)
-{
-    const lua_CFunction function = *static_cast<lua_CFunction*>(lua_touserdata(L, lua_upvalueindex(1)));
-    try {
-        return function(L);
-    } catch (...) {
-    }
-    return luaL_error(L, "the editor has no memory left for this");
-}
-
-}  // namespace
-
-void pushGuarded(lua_State* L, lua_CFunction function)
-{
-    *static_cast<lua_CFunction*>(lua_newuserdata(L, sizeof(lua_CFunction))) = function;
-    lua_pushcclosure(L, callGuarded, 1);
-}
-
-void registerGuardedGlobals(lua_State* L, const luaL_Reg* functions, int count)
+void registerGlobals(lua_State* L, const luaL_Reg* functions, int count)
 {
     for (int i = 0; i < count; ++i) {
-        pushGuarded(L, functions[i].func);
+        lua_pushcfunction(L, functions[i].func);
         lua_setglobal(L, functions[i].name);
     }
 }

@@ -1,5 +1,5 @@
-// Skins that loop for ever, catch their own stop, do not compile, or show an image whose
-// header claims 100000 x 100000 pixels. Each runs in a child process standing in for the
+// Skins that loop for ever (also when their state is closed), catch their own stop, do
+// not compile, or show an image whose header claims 100000 x 100000 pixels. Each runs in a child process standing in for the
 // host, with the script time limit set to 1 s in the test's own preferences: the host
 // survives, effEditGetRect and effEditOpen (with and without a display) come back, and a
 // failed skin leaves the built-in layout on screen at the built-in size. The time limits
@@ -41,6 +41,20 @@ const HostileSkin kSkins[] = {
      "was stopped: ", true},
     {"CatchesItsOwnStop", "function getWindowSize() while true do pcall(function() while true do end end) end end",
      "was stopped: ", true},
+    // Finalizers run with hooks off: every way to give something one is closed.
+    {"LoopsWhenCollected",
+     "function getWindowSize() return 1024, 512 end "
+     "function getFont() return { { name = 'DejaVuSans.ttf', size = 12 } } end "
+     "local function loop() while true do end end "
+     "function createUI() "
+     "  local l = label('x', 10, 10, 50, 12) local g = group('G') g:add(l) g:setPosition(100, 100) "
+     "  pcall(function() getmetatable(l).__gc = loop end) "
+     "  pcall(function() getmetatable(io.stdout).__gc = loop end) "
+     "  pcall(function() local p = newproxy(true) getmetatable(p).__gc = loop kept = p end) "
+     "  pcall(function() debug.getregistry()['QNgui.Element'].__gc = loop end) "
+     "  pcall(function() debug.setmetatable(l, { __gc = loop }) end) "
+     "end",
+     "", false},
     {"DoesNotCompile", "function getWindowSize( return 300 end", "made no layout; using the built-in layout", true},
     {"ShowsAHugeImage",
      "function getWindowSize() return 1024, 512 end "
@@ -90,6 +104,7 @@ std::string actAsHost(const HostileSkin& skin)
         run();
         const double seconds = secondsSince(start);
         std::printf("%s: %.2f s\n", call, seconds);
+        std::fflush(stdout);
         return seconds < kCallLimitSeconds;
     };
 
@@ -121,7 +136,7 @@ std::string actAsHost(const HostileSkin& skin)
         return shot && (skin.builtIn ? builtInLayoutShown(*shot) : distinctColours(*shot) > 1);
     }, kDrawTimeoutMs);
     if (!drawn) return skin.builtIn ? "the built-in layout was not drawn" : "nothing was drawn";
-    editor->closeEditor();
+    if (!timed("effEditClose", [&] { editor->closeEditor(); })) return "closing took too long";
     return "";
 }
 
