@@ -200,7 +200,7 @@ void LuaGui::createState()
     elementTypes_ = {luagui::kElement};
     registerElementTypes();
     watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
-    if (!protectedCCall(L, setUpState, this, LuaErrorPolicy::Silent) || !restrictScriptLibraries(L) ||
+    if (!protectedCCall(L, setUpState, this, LuaErrorPolicy::Silent) || !restrictLayoutLibraries(L) ||
         !protectedCCall(L, LuaWatchdog::makeStopsUncatchable, nullptr, LuaErrorPolicy::Silent)) {
         platform::showError("the editor's layout cannot run: not enough memory");
         lua_close(L);

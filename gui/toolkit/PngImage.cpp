@@ -23,8 +23,10 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length)
     reader->remaining -= length;
 }
 
-// Warnings are not errors; libpng's default would print them.
+// A damaged image leaves its texture empty without a message; libpng's defaults would
+// print one.
 void ignoreWarning(png_structp, png_const_charp) {}
+[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 bool isPowerOfTwo(png_uint_32 n) { return n != 0 && (n & (n - 1)) == 0; }
 
@@ -78,7 +80,7 @@ std::optional<PngImage> decodeRows(png_structp png, png_infop info, const Header
 std::optional<PngImage> PngImage::decodeTexture(const std::uint8_t* data, std::size_t size, std::string* refusal)
 {
     if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return std::nullopt;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
     if (!png) return std::nullopt;
     png_infop info = png_create_info_struct(png);
     if (!info) {

@@ -215,6 +215,36 @@ TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileFailsWithTheBuiltInSize)
     EXPECT_EQ(std::make_pair(manager.width(), manager.height()), std::make_pair(1024, 512));
 }
 
+// A skin comes from anywhere: it may not run programs or open files (a command that never
+// ends or a FIFO would hold the editor where no time limit reaches), load precompiled or
+// native code, or give anything a finalizer (they run with the time limit's hook off).
+TEST_F(LuaLayoutTest, ASkinCannotBlockLoadCodeOrMakeFinalizers)
+{
+    buildSkin(R"(
+        local open = {}
+        local function refuses(name, f, ...) if pcall(f, ...) then open[#open + 1] = name end end
+        refuses('os.execute', os.execute, 'true')
+        refuses('io.open', io.open, '/dev/null')
+        refuses('io.lines', io.lines, '/dev/null')
+        refuses('io.popen', io.popen, 'true')
+        refuses('io.output', io.output, '/dev/null')
+        refuses('dofile', dofile, '/dev/null')
+        refuses('loadfile', loadfile, '/dev/null')
+        refuses('load', load, function() return nil end)
+        refuses('require', require, 'string')
+        refuses('package.loadlib', package.loadlib, 'libc.so.6', 'puts')
+        if next(package.loaders) then open[#open + 1] = 'package.loaders' end
+        if loadstring(string.dump(function() end)) then open[#open + 1] = 'precompiled chunks' end
+        if loadstring('return 1')() ~= 1 then open[#open + 1] = '(source text is refused)' end
+        if newproxy then open[#open + 1] = 'newproxy' end
+        if getmetatable(io.stdout) ~= 'locked' then open[#open + 1] = 'file metatable' end
+        if debug.getregistry or debug.setmetatable or debug.setupvalue then open[#open + 1] = 'debug' end
+        doorsLeftOpen = table.concat(open, ', ')
+        function createUI() add(label('x', 0, 0, 9, 9)) end)");
+    EXPECT_EQ(global("doorsLeftOpen"), "");
+    EXPECT_FALSE(builder->skinFailed());
+}
+
 TEST_F(LuaLayoutTest, AWindowSizeThatIsNotTwoSaneNumbersGivesTheBuiltInSize)
 {
     platform::writePreferenceString("Skin", "Test");
