@@ -20,6 +20,9 @@ namespace platform {
 // Called on: the host GUI thread (or the editor's idle stand-in, under the editor lock).
 class EditorWindow {
 public:
+    // Largest width and height of the window.
+    static constexpr int kMaxSide = 4096;
+
     EditorWindow();
     ~EditorWindow();
     EditorWindow(const EditorWindow&) = delete;
@@ -27,7 +30,7 @@ public:
 
     // Creates and maps the child window of parent (the host's window id). False with
     // *error set when there is no display, no suitable GL visual or the parent is
-    // not a window.
+    // not a window, or the size is not 1 to kMaxSide each way.
     [[nodiscard]] bool open(std::uintptr_t parent, int width, int height, std::string* error);
     // Destroys the window and closes the connection. Safe when not open.
     void close();

@@ -5,7 +5,7 @@
 namespace platform {
 
 // The font file to use for a font name from a layout ("tahoma.ttf"). A name that
-// is a readable path is used as it is; otherwise the file name's stem is matched
+// is the path of a readable regular file is used as it is; otherwise the file name's stem is matched
 // as a family by the system's font configuration, which substitutes an installed
 // font (DejaVu Sans when nothing closer exists). Empty when nothing is found.
 // Called on: any thread.

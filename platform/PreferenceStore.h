@@ -15,8 +15,11 @@ namespace platform {
 // "com.corvanne.lumenfold.conf.lock", so two processes never lose each other's
 // values and a reader never sees a half-written file.
 //
-// There is no cache: every call reads the file. Failures are silent: a read
-// gives the default (or nothing), a failed write leaves the file as it was.
+// There is no cache: every call reads the file. Only a regular file of at most
+// 64 KB is read, without ever blocking: anything else in its place (a FIFO, a
+// device, a folder, a larger file) gives the defaults with one "Error:" line, and
+// writes leave it alone. Other failures are silent: a read gives the default (or
+// nothing), a failed write leaves the file as it was.
 // Called on: host threads (plug-in start, editor opening, the preferences
 // panel); never on the audio or render thread.
 

@@ -150,7 +150,8 @@ void LuaMIDIHelper::createState()
     watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
     watchdog_.attach(L_);
     console_.attach(L_);
-    if (!protectedCCall(L_, setUpInterface, this, LuaErrorPolicy::Silent) || !restrictScriptLibraries(L_)) {
+    if (!protectedCCall(L_, setUpInterface, this, LuaErrorPolicy::Silent) || !restrictScriptLibraries(L_) ||
+        !protectedCCall(L_, LuaWatchdog::makeStopsUncatchable, nullptr, LuaErrorPolicy::Silent)) {
         std::fputs("@@@ Lua could not start (not enough memory): scripts are off for this instance\n", stdout);
         lua_close(L_);
         L_ = nullptr;
@@ -167,6 +168,8 @@ int LuaMIDIHelper::setUpInterface(lua_State* L)
     lua_register(L, "print", script::print);
     helper->registerGlobalFunctions();
     luaL_newmetatable(L, kTimerMetatable);
+    lua_pushliteral(L, "locked");  // no script may give timers a finalizer
+    lua_setfield(L, -2, "__metatable");
     lua_pop(L, 1);
     helper->RegisterLuaFunctions();
     helper->storeRegistryEntries();

@@ -67,7 +67,7 @@ void LuaWatchdog::hook(lua_State* L, lua_Debug*)
 // The error names the place of the script at the given level.
 void LuaWatchdog::raiseWhenDue(lua_State* L, int level)
 {
-    const LuaWatchdog* watchdog = of(L);
+    LuaWatchdog* watchdog = of(L);
     if (watchdog == nullptr) {
         return;
     }
@@ -78,6 +78,7 @@ void LuaWatchdog::raiseWhenDue(lua_State* L, int level)
         lua_error(L);
     }
     if (watchdog->overBudget()) {
+        watchdog->timedOut_.store(true, std::memory_order_relaxed);
         luaL_where(L, level);
         lua_pushfstring(L, "script stopped: it ran longer than %d s", static_cast<int>(watchdog->budget_.count() / 1000));
         lua_concat(L, 2);
@@ -85,9 +86,46 @@ void LuaWatchdog::raiseWhenDue(lua_State* L, int level)
     }
 }
 
+// Upvalue 1 is the wrapped function; its results go back unchanged unless a stop came.
+int LuaWatchdog::passStopsOn(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    raiseWhenDue(L, 1);
+    return lua_gettop(L);
+}
+
+int LuaWatchdog::makeStopsUncatchable(lua_State* L)
+{
+    struct Wrapped {
+        const char* library;  // null for a global
+        const char* name;
+    };
+    for (const Wrapped& wrapped : {Wrapped{nullptr, "pcall"}, Wrapped{nullptr, "xpcall"}, Wrapped{"coroutine", "resume"}}) {
+        if (wrapped.library == nullptr) {
+            lua_pushvalue(L, LUA_GLOBALSINDEX);
+        } else {
+            lua_getglobal(L, wrapped.library);
+        }
+        if (lua_istable(L, -1)) {
+            lua_getfield(L, -1, wrapped.name);  // table, original
+            if (lua_isfunction(L, -1)) {
+                lua_pushcclosure(L, passStopsOn, 1);
+                lua_setfield(L, -2, wrapped.name);
+            } else {
+                lua_pop(L, 1);
+            }
+        }
+        lua_pop(L, 1);
+    }
+    return 0;
+}
+
 LuaWatchdog::Entry::Entry(LuaWatchdog& watchdog, lua_State* L) : watchdog_(watchdog)
 {
     lua_sethook(L, hook, LUA_MASKCOUNT, kCheckInstructions);
+    watchdog.timedOut_.store(false, std::memory_order_relaxed);
     const auto budget = std::chrono::duration_cast<std::chrono::nanoseconds>(watchdog.budget_).count();
     watchdog.deadline_.store(nowNs() + budget, std::memory_order_relaxed);
 }

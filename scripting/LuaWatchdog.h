@@ -32,6 +32,14 @@ public:
 
     void requestStop() { stop_.store(true, std::memory_order_release); }
     bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
+    // Whether the latest entry was stopped for running past its budget.
+    bool timedOut() const { return timedOut_.load(std::memory_order_relaxed); }
+
+    // Wraps pcall, xpcall and coroutine.resume so that they hand a stop on instead of
+    // catching it: a script looping around a protected call cannot outlast its budget.
+    // A lua_CFunction taking no argument, to run in protected mode once the watchdog is
+    // attached. Used where the whole script must end with its entry (the editor's layout).
+    static int makeStopsUncatchable(lua_State* L);
 
     // Raises the hook's error now if a stop was requested or the budget is spent; for
     // library functions that run long without executing Lua instructions.
@@ -54,9 +62,11 @@ private:
     static void hook(lua_State* L, lua_Debug* where);
     static void raiseWhenDue(lua_State* L, int level);
     static LuaWatchdog* of(lua_State* L);
+    static int passStopsOn(lua_State* L);
     bool overBudget() const;
 
     std::atomic<bool> stop_{false};
+    std::atomic<bool> timedOut_{false};
     std::atomic<std::int64_t> deadline_{0};  // steady-clock nanoseconds; 0 while no entry runs
     std::chrono::milliseconds budget_;
 };

@@ -3,6 +3,9 @@
 #include "scripting/LuaCall.h"
 #include "scripting/LuaPatternFunctions.h"
 
+#include <cstddef>
+#include <initializer_list>
+
 namespace QN {
 
 namespace {
@@ -13,14 +16,23 @@ int refuse(lua_State* L)
                       lua_tostring(L, lua_upvalueindex(2)));
 }
 
+// library null: a global function.
 void replaceWithRefusal(lua_State* L, const char* library, const char* name, const char* reason)
 {
-    lua_getglobal(L, library);
+    if (library == nullptr) {
+        lua_pushvalue(L, LUA_GLOBALSINDEX);
+    } else {
+        lua_getglobal(L, library);
+    }
     if (!lua_istable(L, -1)) {
         lua_pop(L, 1);
         return;
     }
-    lua_pushfstring(L, "%s.%s", library, name);
+    if (library == nullptr) {
+        lua_pushstring(L, name);
+    } else {
+        lua_pushfstring(L, "%s.%s", library, name);
+    }
     lua_pushstring(L, reason);
     lua_pushcclosure(L, refuse, 2);
     lua_setfield(L, -2, name);
@@ -58,6 +70,31 @@ void requireFileName(lua_State* L, const char* library, const char* name)
     lua_pop(L, 1);
 }
 
+// Finalizers run with hooks off, where no time limit or stop reaches a loop, and they run
+// when a state closes: a script gets no way to give anything one. No newproxy, a locked
+// metatable on the io library's files (the plug-in's own are locked where they are made),
+// and no debug functions that reach metatables, the registry or functions' insides.
+void closeDoorsToFinalizers(lua_State* L)
+{
+    lua_pushnil(L);
+    lua_setglobal(L, "newproxy");
+    luaL_getmetatable(L, "FILE*");
+    if (lua_istable(L, -1)) {
+        lua_pushliteral(L, "locked");
+        lua_setfield(L, -2, "__metatable");
+    }
+    lua_pop(L, 1);
+    lua_getglobal(L, "debug");
+    if (lua_istable(L, -1)) {
+        for (const char* name : {"getregistry", "getmetatable", "setmetatable", "getupvalue", "setupvalue", "getlocal",
+                                 "setlocal", "getfenv", "setfenv"}) {
+            lua_pushnil(L);
+            lua_setfield(L, -2, name);
+        }
+    }
+    lua_pop(L, 1);
+}
+
 int restrict(lua_State* L)
 {
     constexpr const char* kEndsHost = "it would end the host program";
@@ -77,11 +114,57 @@ int restrict(lua_State* L)
     }
     lua_pop(L, 1);
     installInterruptiblePatterns(L);
+    closeDoorsToFinalizers(L);
+    return 0;
+}
+
+// loadstring for source text only; upvalue 1 is the original.
+int loadSourceText(lua_State* L)
+{
+    std::size_t length = 0;
+    const char* text = luaL_checklstring(L, 1, &length);
+    if (length > 0 && text[0] == LUA_SIGNATURE[0]) {
+        lua_pushnil(L);
+        lua_pushliteral(L, "precompiled chunks are not available to a layout: give source text");
+        return 2;
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+int restrictLayout(lua_State* L)
+{
+    constexpr const char* kBlocks = "it could hold the editor without end";
+    constexpr const char* kLoads = "a layout is one source file; precompiled or native code could crash the host";
+    replaceWithRefusal(L, "os", "execute", kBlocks);
+    for (const char* name : {"open", "lines", "popen", "output"}) replaceWithRefusal(L, "io", name, kBlocks);
+    for (const char* name : {"load", "loadfile", "dofile", "require"}) replaceWithRefusal(L, nullptr, name, kLoads);
+    replaceWithRefusal(L, "package", "loadlib", kLoads);
+    lua_getglobal(L, "package");
+    if (lua_istable(L, -1)) {
+        lua_newtable(L);
+        lua_setfield(L, -2, "loaders");
+    }
+    lua_pop(L, 1);
+    lua_getglobal(L, "loadstring");
+    if (lua_isfunction(L, -1)) {
+        lua_pushcclosure(L, loadSourceText, 1);
+        lua_setglobal(L, "loadstring");
+    } else {
+        lua_pop(L, 1);
+    }
     return 0;
 }
 
 }  // namespace
 
 bool restrictScriptLibraries(lua_State* L) { return protectedCCall(L, restrict, nullptr, LuaErrorPolicy::Silent); }
+
+bool restrictLayoutLibraries(lua_State* L)
+{
+    return restrictScriptLibraries(L) && protectedCCall(L, restrictLayout, nullptr, LuaErrorPolicy::Silent);
+}
 
 }  // namespace QN

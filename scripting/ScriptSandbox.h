@@ -13,4 +13,12 @@ namespace QN {
 // Runs in protected mode; false when the state ran out of memory doing it.
 bool restrictScriptLibraries(lua_State* L);
 
+// All of the above, and what a layout script (a skin, which may come from anywhere) may
+// not do besides: run programs or open files (os.execute, io.open, io.lines, io.popen,
+// io.output; a FIFO or a command that never ends would hold the editor where no time
+// limit reaches), or load anything but source text given to loadstring (load, loadfile,
+// dofile, require, package.loadlib; precompiled chunks and native libraries could crash
+// the host). Runs in protected mode; false when the state ran out of memory doing it.
+bool restrictLayoutLibraries(lua_State* L);
+
 }  // namespace QN

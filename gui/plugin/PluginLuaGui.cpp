@@ -12,10 +12,16 @@
 namespace {
 constexpr int kPreferencesHoverId = -2;
 constexpr int kCapturePresetHoverId = -3;
+
+int registerPluginFunctions(lua_State* L)
+{
+    registerPluginGuiFunctions(L);
+    return 0;
+}
 }  // namespace
 
-PluginLuaGui::PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences)
-    : LuaGui(plugin), openPreferences_(std::move(openPreferences))
+PluginLuaGui::PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences, Layout layout)
+    : LuaGui(plugin, layout), openPreferences_(std::move(openPreferences))
 {
     addResource("buttons.png", 120);
     addResource("bgtile.png", 121);
@@ -29,8 +35,10 @@ void PluginLuaGui::registerElementTypes() { addElementType(QN::luagui::kWaveform
 void PluginLuaGui::buildUI(QN::Manager& manager)
 {
     setManager(&manager);
+    // Whatever the script does, the window is never 0 x 0.
+    manager.setSize(kBuiltInWidth, kBuiltInHeight);
     setBuilding(true);
-    if (lua_State* L = luaState()) {
+    if (luaState() && !skinFailed()) {
         auto textField = loadFontFrom("getTextFieldFont");
         auto label = loadFontFrom("getLabelFont");
         auto main = loadFontFrom("getFont");
@@ -38,11 +46,11 @@ void PluginLuaGui::buildUI(QN::Manager& manager)
         manager.hoverTexts().enter(kPreferencesHoverId, "Preferences");
         manager.hoverTexts().enter(kCapturePresetHoverId, "Capture preset");
         setButtonActions({{"Prefs", {openPreferences_, kPreferencesHoverId}}});
-        registerPluginGuiFunctions(L);
-        runLayout();
+        if (enter(registerPluginFunctions, nullptr)) runLayout();
         clearButtonActions();
     }
     setBuilding(false);
+    checkLayoutMade();
 }
 
 QN::UIElement* PluginLuaGui::createKnob(lua_State* L, int parameter, const char* label, float x, float y, float size)

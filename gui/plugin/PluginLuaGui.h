@@ -16,7 +16,8 @@ class PluginLuaGui : public QN::LuaGui {
 public:
     static constexpr int kScriptResource = 135;
 
-    PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences);
+    PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences,
+                 Layout layout = Layout::Preferred);
 
     void buildUI(QN::Manager& manager) override;
     QN::UIElement* createKnob(lua_State* L, int parameter, const char* label, float x, float y, float size) override;

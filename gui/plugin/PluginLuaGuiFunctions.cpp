@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -126,25 +127,22 @@ int displaySetSliderColours(lua_State* L)
     return 1;
 }
 
-const luaL_Reg kMeterMethods[] = {{"add", metersAdd}, {nullptr, nullptr}};
-const luaL_Reg kDisplayMethods[] = {{"setFFTColour", displaySetFFTColour},
-                                    {"setPFFTColour", displaySetPFFTColour},
-                                    {"setSliderColours", displaySetSliderColours},
+const luaL_Reg kMeterMethods[] = {{"add", guarded<metersAdd>}, {nullptr, nullptr}};
+const luaL_Reg kDisplayMethods[] = {{"setFFTColour", guarded<displaySetFFTColour>},
+                                    {"setPFFTColour", guarded<displaySetPFFTColour>},
+                                    {"setSliderColours", guarded<displaySetSliderColours>},
                                     {nullptr, nullptr}};
 
 }  // namespace
 
 void registerPluginGuiFunctions(lua_State* L)
 {
-    const luaL_Reg globals[] = {{"levelMeters", levelMeters},
-                                {"textField", textField},
-                                {"setBackgroundTexture", setBackgroundTexture},
-                                {"knobRenderer", knobRenderer},
-                                {"waveformDisplay", waveformDisplay}};
-    for (const luaL_Reg& entry : globals) {
-        lua_pushcfunction(L, entry.func);
-        lua_setglobal(L, entry.name);
-    }
+    const luaL_Reg globals[] = {{"levelMeters", guarded<levelMeters>},
+                                {"textField", guarded<textField>},
+                                {"setBackgroundTexture", guarded<setBackgroundTexture>},
+                                {"knobRenderer", guarded<knobRenderer>},
+                                {"waveformDisplay", guarded<waveformDisplay>}};
+    QN::luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kLevelMeters, kMeterMethods);
     createMetatable(L, kWaveformDisplay, kDisplayMethods);
     createMetatable(L, kKnobRenderer, nullptr);

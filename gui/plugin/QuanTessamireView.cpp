@@ -53,6 +53,16 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
     createGui();
     auto manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
     builder_->buildUI(*manager);
+    if (builder_->skinFailed()) {
+        // The skin said why on its one line; start again from the built-in layout, with
+        // nothing of the skin's left behind.
+        builder_.reset();
+        manager.reset();
+        builder_ = std::make_unique<PluginLuaGui>(*connection_, [this] { openPreferences(); },
+                                                  PluginLuaGui::Layout::BuiltIn);
+        manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
+        builder_->buildUI(*manager);
+    }
     PreferencesPanel::Actions actions;
     actions.applyPort = [this](int port) { applyOscBasePort(port); };
     actions.openUrl = [](const std::string& url) { (void)platform::openUrl(url); };

@@ -1,72 +1,120 @@
 #include "gui/toolkit/LuaGui.h"
 
 #include "gui/toolkit/Font.h"
+#include "gui/toolkit/Group.h"
 #include "gui/toolkit/LuaGuiFunctions.h"
 #include "gui/toolkit/LuaGuiSupport.h"
 #include "gui/toolkit/Manager.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/UserFolders.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageOutput.h"
 #include "platform/PreferenceStore.h"
 #include "platform/Resources.h"
-#include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"
+#include "scripting/ScriptSandbox.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace QN {
 namespace {
 
 constexpr const char* kSkinScript = "/Contents/Resources/gui.lua";
 
-std::optional<std::string> readWholeFile(const std::string& path)
+// Reached only if a Lua error escaped every protection, which no entry allows; Lua ends
+// the process after this returns, so at least say why.
+int reportPanic(lua_State* L)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const char* message = lua_tostring(L, -1);
+    std::fprintf(stderr, "Error: the editor's layout script failed outside protection: %s\n",
+                 message ? message : "(no message)");
+    return 0;
 }
 
-// The font list on top of the stack: { {name = ..., size = ...}, ... }. Pops it. Reads
-// raw fields only: a metamethod could raise a Lua error here, outside protected mode and
-// past the C++ objects this function holds.
-std::vector<FontRequest> fontRequests(lua_State* L)
+// A size from the script: a number that rounds to 1..kMaxSide, else 0.
+int saneSide(lua_State* L, int index)
 {
-    std::vector<FontRequest> requests;
-    const int count = static_cast<int>(lua_objlen(L, -1));
-    for (int i = 1; i <= count; ++i) {
-        lua_rawgeti(L, -1, i);  // list, entry
-        if (lua_istable(L, -1)) {
-            lua_pushliteral(L, "name");
-            lua_rawget(L, -2);  // list, entry, name
-            lua_pushliteral(L, "size");
-            lua_rawget(L, -3);  // list, entry, name, size
-            if (lua_type(L, -2) == LUA_TSTRING && lua_type(L, -1) == LUA_TNUMBER) {
-                const double size = std::floor(lua_tonumber(L, -1) + 0.5);
-                if (size > 0 && size < 1000) requests.push_back({lua_tostring(L, -2), static_cast<int>(size)});
-            }
-            lua_pop(L, 2);
-        }
-        lua_pop(L, 1);
-    }
-    lua_pop(L, 1);
-    return requests;
+    if (lua_type(L, index) != LUA_TNUMBER) return 0;
+    const double value = std::floor(lua_tonumber(L, index) + 0.5);
+    return value >= 1 && value <= LuaGui::kMaxSide ? static_cast<int>(value) : 0;
+}
+
+struct ChunkRun {
+    const char* text;
+    std::size_t size;
+};
+
+int runChunk(lua_State* L)
+{
+    const auto* chunk = static_cast<const ChunkRun*>(lua_touserdata(L, 1));
+    if (luaL_loadbuffer(L, chunk->text, chunk->size, "gui.lua") != 0) return lua_error(L);
+    lua_call(L, 0, 0);
+    return 0;
+}
+
+struct SizeQuery {
+    int width = 0;
+    int height = 0;
+};
+
+int askWindowSize(lua_State* L)
+{
+    auto* query = static_cast<SizeQuery*>(lua_touserdata(L, 1));
+    lua_getglobal(L, "getWindowSize");
+    lua_call(L, 0, 2);
+    query->width = saneSide(L, -2);
+    query->height = saneSide(L, -1);
+    return 0;
+}
+
+struct FontQuery {
+    LuaGui* builder;
+    const char* function;
+};
+
+int askFontList(lua_State* L)
+{
+    const auto* query = static_cast<const FontQuery*>(lua_touserdata(L, 1));
+    lua_getglobal(L, query->function);
+    lua_call(L, 0, 1);
+    query->builder->readFontList(L);
+    return 0;
+}
+
+int runCreateUI(lua_State* L)
+{
+    lua_pushboolean(L, 1);
+    lua_setfield(L, LUA_REGISTRYINDEX, luagui::kButtonLookup);
+    lua_getglobal(L, "createUI");
+    lua_call(L, 0, 0);
+    return 0;
+}
+
+int runReference(lua_State* L)
+{
+    const auto* callback = static_cast<const LuaGui::LuaButtonCallback*>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, callback->reference);
+    lua_call(L, 0, 0);
+    return 0;
 }
 
 }  // namespace
 
-LuaGui::LuaGui(PluginConnection& plugin) : plugin_(plugin)
+LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin)
 {
-    resolveSkin();
+    if (layout == Layout::Preferred) resolveSkin();
     // Table order: a name shared by several rows ("Dummy") answers the last of them.
     for (int i = 0; i < kParameterCount; ++i) parameterLookup_[parameterInfo(i).name] = i;
 }
 
 LuaGui::~LuaGui()
 {
-    if (state_) lua_close(state_);
+    if (!state_) return;
+    // Closing runs the script's finalizers (newproxy's __gc): they get the same budget.
+    LuaWatchdog::Entry entry(watchdog_, state_);
+    lua_close(state_);
 }
 
 void LuaGui::resolveSkin()
@@ -75,12 +123,29 @@ void LuaGui::resolveSkin()
     if (skinName_.empty()) return;
     skinFolder_ = findSkin(skinName_);
     if (skinFolder_.empty()) return;
-    std::ifstream script(skinFolder_ + kSkinScript);
-    if (!script) {
+    // Read without blocking and within a bound: a FIFO or a device named gui.lua must
+    // not hold the editor's opening.
+    platform::FileRead script = platform::readRegularFile(skinFolder_ + kSkinScript, kMaxScriptBytes);
+    if (script.status != platform::FileReadStatus::Read) {
         // Textures would be looked for in a folder without a layout: use the built-in one.
-        platform::showError("the skin \"" + skinName_ + "\" has no readable gui.lua; using the built-in layout");
+        platform::showError("the skin \"" + skinName_ + "\" has no readable gui.lua (" + platform::describe(script.status) +
+                            "); using the built-in layout");
         skinFolder_.clear();
+        return;
     }
+    skinScript_ = std::move(script.text);
+}
+
+std::string LuaGui::scriptDescription() const
+{
+    if (skinFolder_.empty()) return "the built-in layout";
+    return "the skin \"" + skinName_ + "\" (" + skinFolder_ + kSkinScript + ")";
+}
+
+void LuaGui::failSkin(const std::string& why)
+{
+    skinFailed_ = true;
+    platform::showError(scriptDescription() + " " + why + "; using the built-in layout");
 }
 
 int LuaGui::parameterIndex(const std::string& name) const
@@ -106,17 +171,32 @@ void LuaGui::createState()
         platform::showError("the editor's layout cannot run: Lua is not available");
         return;
     }
-    state_ = L;
-    luaL_openlibs(L);
-    // The program's own print, as in every other Lua state of the plug-in.
-    lua_pushcfunction(L, script::print);
-    lua_setglobal(L, "print");
-    registerGlobals(L);
+    lua_atpanic(L, reportPanic);
     elementTypes_ = {luagui::kElement};
     registerElementTypes();
-    lua_pushlightuserdata(L, this);
+    watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
+    if (!protectedCCall(L, setUpState, this, LuaErrorPolicy::Silent) || !restrictLayoutLibraries(L) ||
+        !protectedCCall(L, LuaWatchdog::makeStopsUncatchable, nullptr, LuaErrorPolicy::Silent)) {
+        platform::showError("the editor's layout cannot run: not enough memory");
+        lua_close(L);
+        return;
+    }
+    state_ = L;
+    runScript();
+}
+
+// Everything a new state needs before the script runs, in protected mode.
+int LuaGui::setUpState(lua_State* L)
+{
+    auto* builder = static_cast<LuaGui*>(lua_touserdata(L, 1));
+    builder->watchdog_.attach(L);
+    luaL_openlibs(L);
+    // The program's own print, as in every other Lua state of the plug-in.
+    lua_register(L, "print", script::print);
+    builder->registerGlobals(L);
+    lua_pushlightuserdata(L, builder);
     lua_setfield(L, LUA_REGISTRYINDEX, luagui::kViewRefcon);
-    runScript(L);
+    return 0;
 }
 
 void LuaGui::registerGlobals(lua_State* L)
@@ -134,7 +214,7 @@ void LuaGui::registerGlobals(lua_State* L)
 
 std::optional<std::string> LuaGui::scriptText() const
 {
-    if (!skinFolder_.empty()) return readWholeFile(skinFolder_ + kSkinScript);
+    if (!skinFolder_.empty()) return skinScript_;
     const auto id = resources_.find("gui.lua");
     if (id == resources_.end()) return std::nullopt;
     const auto resource = platform::findResource(platform::kResourceTypeScript, id->second);
@@ -142,73 +222,115 @@ std::optional<std::string> LuaGui::scriptText() const
     return std::string(reinterpret_cast<const char*>(resource->data), resource->size);
 }
 
-void LuaGui::runScript(lua_State* L)
+bool LuaGui::enter(lua_CFunction function, void* ud, LuaCallResult* result)
+{
+    if (!state_ || skinFailed_) return false;
+    LuaCallResult local;
+    LuaCallResult& outcome = result ? *result : local;
+    {
+        LuaWatchdog::Entry entry(watchdog_, state_);
+        if (protectedCCall(state_, function, ud, LuaErrorPolicy::KeepMessage, &outcome)) return true;
+    }
+    if (watchdog_.timedOut()) {
+        // Until the layout is built the editor can still turn to the built-in layout;
+        // afterwards (a button's function) the editor just goes on.
+        if (!built_ && !skinFolder_.empty()) {
+            failSkin(std::string("was stopped: ") + outcome.message);
+        } else {
+            platform::showError(scriptDescription() + " was stopped: " + outcome.message);
+        }
+    }
+    return false;
+}
+
+void LuaGui::runScript()
 {
     const std::optional<std::string> text = scriptText();
     if (!text) {
         platform::writeDebugOutput("failed to run buffer: failed to find gui.lua in resouce id lookup\n");
         return;
     }
+    ChunkRun chunk{text->data(), text->size()};
     LuaCallResult result;
-    if (luaL_loadbuffer(L, text->data(), text->size(), "gui.lua") != 0) {
-        const char* message = lua_tostring(L, -1);
-        platform::writeDebugOutput((std::string("failed to run buffer: ") + (message ? message : "?") + "\n").c_str());
-        lua_pop(L, 1);
-        return;
-    }
-    if (!protectedCall(L, 0, 0, LuaErrorPolicy::KeepMessage, &result)) {
+    if (!enter(runChunk, &chunk, &result) && !skinFailed_) {
         platform::writeDebugOutput((std::string("failed to run buffer: ") + result.message + "\n").c_str());
     }
 }
 
 std::pair<int, int> LuaGui::windowSize()
 {
-    lua_State* L = luaState();
-    if (!L) return {0, 0};
-    LuaStackGuard guard(L);
-    lua_getglobal(L, "getWindowSize");
-    if (!protectedCall(L, 0, 2, LuaErrorPolicy::Silent)) return {0, 0};
-    const auto rounded = [L](int index) {
-        if (lua_type(L, index) != LUA_TNUMBER) return 0;
-        const double value = std::floor(lua_tonumber(L, index) + 0.5);
-        return value > 0 && value <= 4096 ? static_cast<int>(value) : 0;
-    };
-    return {rounded(-2), rounded(-1)};
+    SizeQuery query;
+    if (luaState() && enter(askWindowSize, &query) && query.width > 0 && query.height > 0) {
+        return {query.width, query.height};
+    }
+    return {kBuiltInWidth, kBuiltInHeight};
 }
 
 std::unique_ptr<Font> LuaGui::loadFontFrom(const char* function)
 {
-    lua_State* L = luaState();
-    if (!L) return nullptr;
-    LuaStackGuard guard(L);
-    lua_getglobal(L, function);
-    if (!protectedCall(L, 0, 1, LuaErrorPolicy::Silent)) return nullptr;
-    return fontFromList(L);
+    FontQuery query{this, function};
+    fontRequests_.clear();
+    if (!luaState() || !enter(askFontList, &query)) return nullptr;
+    return loadRequestedFont();
 }
 
-std::unique_ptr<Font> LuaGui::fontFromList(lua_State* L)
+// The font list on top of the stack: { {name = ..., size = ...}, ... }. Pops it. Reads
+// raw fields only, so that no metamethod of the script's runs here.
+void LuaGui::readFontList(lua_State* L)
 {
+    fontRequests_.clear();
     if (!lua_istable(L, -1)) {
         lua_pop(L, 1);
-        return nullptr;
+        return;
     }
-    const std::vector<FontRequest> requests = fontRequests(L);
-    return requests.empty() ? nullptr : Font::load(requests);
+    const int count = static_cast<int>(lua_objlen(L, -1));
+    for (int i = 1; i <= count; ++i) {
+        lua_rawgeti(L, -1, i);  // list, entry
+        if (lua_istable(L, -1)) {
+            lua_pushliteral(L, "name");
+            lua_rawget(L, -2);  // list, entry, name
+            lua_pushliteral(L, "size");
+            lua_rawget(L, -3);  // list, entry, name, size
+            if (lua_type(L, -2) == LUA_TSTRING && lua_type(L, -1) == LUA_TNUMBER) {
+                const double size = std::floor(lua_tonumber(L, -1) + 0.5);
+                bool stored = true;
+                if (size > 0 && size < 1000) {
+                    try {
+                        fontRequests_.push_back({lua_tostring(L, -2), static_cast<int>(size)});
+                    } catch (...) {
+                        stored = false;
+                    }
+                }
+                if (!stored) luaL_error(L, "not enough memory for the font list");
+            }
+            lua_pop(L, 2);
+        }
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+}
+
+std::unique_ptr<Font> LuaGui::loadRequestedFont()
+{
+    return fontRequests_.empty() ? nullptr : Font::load(fontRequests_);
 }
 
 void LuaGui::runLayout()
 {
-    lua_State* L = luaState();
-    if (!L) return;
-    LuaStackGuard guard(L);
+    if (!luaState()) return;
     const auto [width, height] = windowSize();
     manager_->setSize(width, height);
-    lua_pushboolean(L, 1);
-    lua_setfield(L, LUA_REGISTRYINDEX, luagui::kButtonLookup);
-    lua_getglobal(L, "createUI");
     LuaCallResult result;
-    if (!protectedCall(L, 0, 0, LuaErrorPolicy::KeepMessage, &result) && std::getenv("LUMENFOLD_LAYOUT_ERRORS")) {
+    if (!enter(runCreateUI, nullptr, &result) && !skinFailed_ && std::getenv("LUMENFOLD_LAYOUT_ERRORS")) {
         platform::writeDebugOutput((std::string("createUI: ") + result.message + "\n").c_str());
+    }
+}
+
+void LuaGui::checkLayoutMade()
+{
+    built_ = true;
+    if (!skinFailed_ && !skinFolder_.empty() && manager_ && manager_->root().children().empty()) {
+        failSkin("made no layout");
     }
 }
 
@@ -246,11 +368,7 @@ LuaGui::LuaButtonCallback& LuaGui::addLuaButtonCallback(lua_State* L)
 
 void LuaGui::runLuaButton(const LuaButtonCallback& callback)
 {
-    lua_State* L = state_;
-    if (!L) return;
-    LuaStackGuard guard(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, callback.reference);
-    (void)protectedCall(L, 0, 0, LuaErrorPolicy::Silent);
+    (void)enter(runReference, const_cast<LuaButtonCallback*>(&callback));
 }
 
 }  // namespace QN

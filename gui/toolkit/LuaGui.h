@@ -1,6 +1,10 @@
 #pragma once
 
+#include "gui/toolkit/FontRequest.h"
+#include "scripting/LuaCall.h"
+#include "scripting/LuaHeaders.h"
 #include "scripting/LuaMemoryBudget.h"
+#include "scripting/LuaWatchdog.h"
 
 #include <functional>
 #include <map>
@@ -8,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-struct lua_State;
 
 namespace QN {
 
@@ -23,6 +25,12 @@ class UIElement;
 // comes from the skin named by the "Skin" preference or, without one, from the
 // library's resources. Errors inside the script end only the script call that raised
 // them: the editor then shows whatever was created until then.
+//
+// A skin cannot take the host with it: every entry into the state is a protected call
+// (running out of memory fails that one request), runs under the "Script Time Limit"
+// budget (3 s unless set), and the window size is always sane. A skin whose script
+// runs past the budget, or whose layout made nothing, counts as failed: the editor then
+// uses the built-in layout (skinFailed).
 //
 // The plug-in's subclass supplies the concrete controls and its own functions.
 // Threads: everything on the host GUI thread (editor opening, button and mouse events).
@@ -39,7 +47,19 @@ public:
         int hoverId;
     };
 
-    explicit LuaGui(PluginConnection& plugin);
+    // Without a sane size from the script, the editor gets the built-in layout's.
+    static constexpr int kBuiltInWidth = 1024;
+    static constexpr int kBuiltInHeight = 512;
+    static constexpr int kMaxSide = 4096;
+    // Longest skin script read.
+    static constexpr std::size_t kMaxScriptBytes = 1 << 20;
+
+    enum class Layout {
+        Preferred,  // the "Skin" preference's skin, else the built-in layout
+        BuiltIn,    // the built-in layout whatever the preference says
+    };
+
+    explicit LuaGui(PluginConnection& plugin, Layout layout = Layout::Preferred);
     virtual ~LuaGui();
     LuaGui(const LuaGui&) = delete;
     LuaGui& operator=(const LuaGui&) = delete;
@@ -56,8 +76,11 @@ public:
     virtual UIElement* createDropDown(lua_State* L, int parameter, float x, float y, float width, float height) = 0;
     virtual void registerElementTypes() {}
 
-    // The script's "getWindowSize", rounded; 0 for whatever it does not give.
+    // The script's "getWindowSize", rounded, when both are numbers from 1 to kMaxSide;
+    // the built-in layout's size otherwise.
     [[nodiscard]] std::pair<int, int> windowSize();
+    // The skin ran past its time budget or made no layout: use the built-in layout.
+    [[nodiscard]] bool skinFailed() const { return skinFailed_; }
 
     // The state, created (and the script's top level run) on first use; null when Lua
     // cannot be loaded.
@@ -73,15 +96,22 @@ public:
     [[nodiscard]] const std::map<std::string, int>& resources() const { return resources_; }
     // The "button" table of the layout run in progress; null outside buildUI.
     [[nodiscard]] const std::map<std::string, ButtonAction>* buttonActions() const;
-    // The font list on top of the stack (popped) loaded; null when nothing loads.
-    [[nodiscard]] std::unique_ptr<class Font> fontFromList(lua_State* L);
+    // Reads the font list on top of the stack (popped) into the pending font requests.
+    // Raises Lua errors: only inside a protected call, with nothing of the caller's own
+    // alive across it.
+    void readFontList(lua_State* L);
+    // The first pending font request that loads; null when none does.
+    [[nodiscard]] std::unique_ptr<class Font> loadRequestedFont();
     // Elements can be created only while the layout is built: afterwards the render
     // thread walks the element lists without locks.
     [[nodiscard]] bool isBuilding() const { return building_; }
     // Registers a luaButton's function (on top of the stack, popped) and answers its record.
     LuaButtonCallback& addLuaButtonCallback(lua_State* L);
-    // Runs a luaButton's function in protected mode; errors are dropped.
+    // Runs a luaButton's function in protected mode under the time budget; errors are
+    // dropped, a stop is reported.
     void runLuaButton(const LuaButtonCallback& callback);
+    // Test access: the state's memory ceiling.
+    [[nodiscard]] LuaMemoryBudget& memoryBudget() { return memory_; }
 
 protected:
     void setManager(Manager* manager) { manager_ = manager; }
@@ -94,29 +124,45 @@ protected:
     [[nodiscard]] std::unique_ptr<class Font> loadFontFrom(const char* function);
     // "getWindowSize" into the manager, then "createUI". Both protected; errors dropped.
     void runLayout();
+    // One entry into the state: function(ud) in protected mode under the time budget.
+    // False when it failed (the message in *result when given) or could not run: no
+    // state, or a skin that already failed. A stop for time is reported here.
+    bool enter(lua_CFunction function, void* ud, LuaCallResult* result = nullptr);
+    // At the end of buildUI: a skin that made nothing counts as failed.
+    void checkLayoutMade();
 
 private:
     void createState();
+    static int setUpState(lua_State* L);
     void registerGlobals(lua_State* L);
-    void runScript(lua_State* L);
+    void runScript();
     [[nodiscard]] std::optional<std::string> scriptText() const;
     void resolveSkin();
+    // "the skin "<name>" (<path>)" or "the built-in layout", for diagnostic lines.
+    [[nodiscard]] std::string scriptDescription() const;
+    void failSkin(const std::string& why);
 
     PluginConnection& plugin_;
     Manager* manager_ = nullptr;
     std::string skinName_;
     std::string skinFolder_;
+    std::string skinScript_;  // read once, when the skin is chosen
+    bool skinFailed_ = false;
     // The layout's allocations have a ceiling too: a skin allocating without bound gets
     // "not enough memory" instead of taking the host's memory.
     LuaMemoryBudget memory_;
+    LuaWatchdog watchdog_;
     lua_State* state_ = nullptr;
     bool stateAttempted_ = false;
     bool building_ = false;
+    bool built_ = false;
     std::vector<std::string> elementTypes_;
     std::map<std::string, int> resources_;
     std::map<std::string, int> parameterLookup_;
     std::vector<std::unique_ptr<LuaButtonCallback>> luaButtons_;
     std::optional<std::map<std::string, ButtonAction>> buttonActions_;
+    // Filled inside protected calls, so that a Lua error cannot skip its destructor.
+    std::vector<FontRequest> fontRequests_;
 };
 
 }  // namespace QN

@@ -16,6 +16,7 @@
 #include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"
 
+#include <iterator>
 #include <vector>
 
 namespace QN {
@@ -186,15 +187,23 @@ int texture(lua_State* L)
     return 1;
 }
 
+// Nothing of this frame outlives it, so the caller may raise Lua errors afterwards.
+Font* addRequestedFont(LuaGui& builder, Manager& manager)
+{
+    std::unique_ptr<Font> loaded = builder.loadRequestedFont();
+    return loaded ? manager.addExtraFont(std::move(loaded)) : nullptr;
+}
+
 int font(lua_State* L)
 {
     luaL_checktype(L, 1, LUA_TFUNCTION);
     Manager& manager = buildingManagerOf(L);
+    LuaGui& builder = builderOf(L);
     lua_pushvalue(L, 1);
     Font* loaded = nullptr;
     if (protectedCall(L, 0, 1, LuaErrorPolicy::Silent)) {
-        std::unique_ptr<Font> list = builderOf(L).fontFromList(L);  // pops the result
-        if (list) loaded = manager.addExtraFont(std::move(list));
+        builder.readFontList(L);  // pops the result
+        loaded = addRequestedFont(builder, manager);
     }
     pushObject(L, loaded, kFont);
     return 1;
@@ -317,12 +326,12 @@ int elementGetState(lua_State* L)
     return 1;
 }
 
-const luaL_Reg kGroupMethods[] = {{"add", groupAdd},           {"setPosition", groupSetPosition},
-                                  {"width", groupWidth},       {"height", groupHeight},
-                                  {"bounds", groupBounds},     {"setVisible", groupSetVisible},
-                                  {"isVisible", groupIsVisible}, {nullptr, nullptr}};
-const luaL_Reg kElementMethods[] = {{"setVisible", elementSetVisible}, {"isVisible", elementIsVisible},
-                                    {"setState", elementSetState},     {"getState", elementGetState},
+const luaL_Reg kGroupMethods[] = {{"add", guarded<groupAdd>},           {"setPosition", guarded<groupSetPosition>},
+                                  {"width", guarded<groupWidth>},       {"height", guarded<groupHeight>},
+                                  {"bounds", guarded<groupBounds>},     {"setVisible", guarded<groupSetVisible>},
+                                  {"isVisible", guarded<groupIsVisible>}, {nullptr, nullptr}};
+const luaL_Reg kElementMethods[] = {{"setVisible", guarded<elementSetVisible>}, {"isVisible", guarded<elementIsVisible>},
+                                    {"setState", guarded<elementSetState>},     {"getState", guarded<elementGetState>},
                                     {nullptr, nullptr}};
 
 }  // namespace
@@ -330,31 +339,29 @@ const luaL_Reg kElementMethods[] = {{"setVisible", elementSetVisible}, {"isVisib
 void registerBuilderFunctions(lua_State* L)
 {
     const luaL_Reg globals[] = {
-        {"setGroupActiveColour", setGroupActiveColour}, {"setGroupInactiveColour", setGroupInactiveColour},
-        {"group", group},
-        {"knob", knob},
-        {"button", button},
-        {"slider", slider},
-        {"luaButton", luaButton},
-        {"texture", texture},
-        {"font", font},
-        {"dropDown", dropDown},
-        {"label", label},
-        {"add", add},
-        {"setBackgroundColour", setBackgroundColour},
-        {"setBannerColour", setBannerColour},
-        {"setBannerTextColour", setBannerTextColour},
-        {"setBannerPosition", setBannerPosition},
-        {"redrawLabels", redrawLabels},
-        {"setParameter", setParameter},
-        {"getParameter", getParameter},
-        {"getParameterID", getParameterID},
-        {"sendOSC", script::sendOSC},
+        {"setGroupActiveColour", guarded<setGroupActiveColour>},
+        {"setGroupInactiveColour", guarded<setGroupInactiveColour>},
+        {"group", guarded<group>},
+        {"knob", guarded<knob>},
+        {"button", guarded<button>},
+        {"slider", guarded<slider>},
+        {"luaButton", guarded<luaButton>},
+        {"texture", guarded<texture>},
+        {"font", guarded<font>},
+        {"dropDown", guarded<dropDown>},
+        {"label", guarded<label>},
+        {"add", guarded<add>},
+        {"setBackgroundColour", guarded<setBackgroundColour>},
+        {"setBannerColour", guarded<setBannerColour>},
+        {"setBannerTextColour", guarded<setBannerTextColour>},
+        {"setBannerPosition", guarded<setBannerPosition>},
+        {"redrawLabels", guarded<redrawLabels>},
+        {"setParameter", guarded<setParameter>},
+        {"getParameter", guarded<getParameter>},
+        {"getParameterID", guarded<getParameterID>},
+        {"sendOSC", guarded<script::sendOSC>},
     };
-    for (const luaL_Reg& entry : globals) {
-        lua_pushcfunction(L, entry.func);
-        lua_setglobal(L, entry.name);
-    }
+    luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kGroup, kGroupMethods);
     createMetatable(L, kElement, kElementMethods);
     createMetatable(L, kTexture, nullptr);

@@ -83,8 +83,20 @@ void createMetatable(lua_State* L, const char* name, const luaL_Reg* methods)
     luaL_newmetatable(L, name);
     lua_pushvalue(L, -1);
     lua_setfield(L, -2, "__index");
+    lua_pushliteral(L, "locked");
+    lua_setfield(L, -2, "__metatable");
     if (methods) luaL_register(L, nullptr, methods);
     lua_pop(L, 1);
+}
+
+int raiseOutOfMemory(lua_State* L) { return luaL_error(L, "the editor has no memory left for this"); }
+
+void registerGlobals(lua_State* L, const luaL_Reg* functions, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        lua_pushcfunction(L, functions[i].func);
+        lua_setglobal(L, functions[i].name);
+    }
 }
 
 }  // namespace QN::luagui

@@ -40,8 +40,29 @@ void pushObject(lua_State* L, void* pointer, const char* metatable);
 void* objectAt(lua_State* L, int index, const char* metatable);
 // A GUI element argument: "element expected" or a type error naming "element".
 UIElement* elementArgument(lua_State* L, int index);
-// Creates a named metatable whose __index is itself, with the given methods.
+// Creates a named metatable whose __index is itself, with the given methods, locked
+// against the script (its __metatable field): a script that could change it could give
+// the editor's objects a finalizer, which runs where no time limit reaches.
 void createMetatable(lua_State* L, const char* name, const luaL_Reg* methods);
+// Raises the Lua error for a C++ exception caught in a layout function.
+int raiseOutOfMemory(lua_State* L);
+
+// A layout function as registered: a C++ exception inside it (no memory for an element)
+// becomes a Lua error instead of unwinding through the interpreter. Lua errors raised
+// inside pass through as they are. The function is fixed at compile time, so nothing a
+// script can reach (upvalues) decides what is called.
+template <lua_CFunction function>
+int guarded(lua_State* L)
+{
+    try {
+        return function(L);
+    } catch (...) {
+    }
+    return raiseOutOfMemory(L);
+}
+
+// Sets each function as a global.
+void registerGlobals(lua_State* L, const luaL_Reg* functions, int count);
 
 }  // namespace luagui
 }  // namespace QN

@@ -2,30 +2,40 @@
 
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/PngImage.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageOutput.h"
 #include "platform/Resources.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <vector>
+#include <string>
 
 namespace QN {
 namespace {
 
-std::optional<std::vector<std::uint8_t>> readFile(const std::string& path)
+// A skin image file may hold a little more than the largest image's raw pixels.
+constexpr std::size_t kMaxImageFileBytes = std::size_t(PngImage::kMaxSide) * PngImage::kMaxSide * 4 + (1u << 20);
+
+void reportRefusedImage(const std::string& path, const std::string& reason)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    platform::showError("skin image " + path + " is not used: " + reason);
 }
 
 std::optional<PngImage> decodeSource(const std::string& path, int resourceId)
 {
+    std::string refusal;
     if (!path.empty()) {
-        auto bytes = readFile(path);
-        if (!bytes) return std::nullopt;
-        return PngImage::decodeTexture(bytes->data(), bytes->size());
+        const platform::FileRead file = platform::readRegularFile(path, kMaxImageFileBytes);
+        if (file.status == platform::FileReadStatus::Missing || file.status == platform::FileReadStatus::Unreadable) {
+            return std::nullopt;  // a missing image leaves its texture empty, as it always did
+        }
+        if (file.status != platform::FileReadStatus::Read) {
+            reportRefusedImage(path, platform::describe(file.status));
+            return std::nullopt;
+        }
+        auto image = PngImage::decodeTexture(reinterpret_cast<const std::uint8_t*>(file.text.data()),
+                                             file.text.size(), &refusal);
+        if (!refusal.empty()) reportRefusedImage(path, refusal);
+        return image;
     }
     auto resource = platform::findResource(platform::kResourceTypePng, resourceId);
     if (!resource) {
@@ -41,7 +51,13 @@ void TextureRecord::load()
 {
     if (attempted_) return;
     attempted_ = true;
-    std::optional<PngImage> image = decodeSource(path_, resourceId_);
+    std::optional<PngImage> image;
+    try {
+        image = decodeSource(path_, resourceId_);
+    } catch (...) {
+        // Runs on the render thread, where nothing may escape: the texture stays empty.
+        return;
+    }
     if (!image) return;
     const GLenum format = image->channels == 4 ? GL_RGBA : GL_RGB;
     glGenTextures(1, &glName_);

@@ -12,7 +12,9 @@ public:
     TextureRecord(std::string path, int resourceId) : path_(std::move(path)), resourceId_(resourceId) {}
 
     // Loads the image into a GL texture once; later calls do nothing. Without a
-    // usable image the record stays without a texture. Called on: render thread.
+    // usable image the record stays without a texture; a skin image that is too large
+    // (file or pixels) or not a regular file also gives one line. Never throws.
+    // Called on: render thread.
     void load();
     // Deletes the GL texture. Called on: render thread.
     void release();

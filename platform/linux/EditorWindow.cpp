@@ -131,6 +131,11 @@ bool EditorWindow::open(std::uintptr_t parent, int width, int height, std::strin
         *error = "the host gave no parent window";
         return false;
     }
+    // X refuses an empty window with an error whose default handling ends the process.
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
+        *error = "the editor's size " + std::to_string(width) + " x " + std::to_string(height) + " is not usable";
+        return false;
+    }
     impl_->display = XOpenDisplay(nullptr);
     if (!impl_->display) {
         *error = "cannot connect to the X display";

@@ -21,7 +21,8 @@ std::string familyFromFileName(const std::string& name)
 std::string locateFontFile(const std::string& name)
 {
     if (name.empty()) return {};
-    if (isReadable(name)) return name;
+    // A FIFO or a device named by a skin would hold the font engine reading it.
+    if (isReadableRegularFile(name)) return name;
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (!config) return {};
     std::string file;
@@ -40,7 +41,7 @@ std::string locateFontFile(const std::string& name)
     if (match) FcPatternDestroy(match);
     FcPatternDestroy(pattern);
     FcConfigDestroy(config);
-    return isReadable(file) ? file : std::string();
+    return isReadableRegularFile(file) ? file : std::string();
 }
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 #include "platform/PreferenceStore.h"
 
 #include "platform/FileSystem.h"
+#include "platform/MessageOutput.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -55,18 +57,35 @@ std::string makerFolder() {
     return config + kMakerFolder;
 }
 
-std::string readWholeFile(const std::string& path) {
-    std::string content;
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return content;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        content.append(buffer, static_cast<std::size_t>(got));
+// Only a regular file of at most this size is read: a FIFO or a device in its place
+// would hold the host at its start, and a huge file would take its memory.
+constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+// One line per path and problem, not one per value read: hosts read several values in a row.
+void reportRefusedFile(const std::string& path, FileReadStatus status) {
+    static std::mutex reportedLock;
+    static std::string reported;
+    const std::string limit = status == FileReadStatus::TooLarge
+        ? " (the limit is " + std::to_string(kMaxFileBytes / 1024) + " KB)" : std::string();
+    const std::string line = "the preference file " + path + " is ignored: " + describe(status) + limit
+        + "; using the defaults";
+    {
+        std::lock_guard<std::mutex> lock(reportedLock);
+        if (reported == line) return;
+        reported = line;
     }
-    return content;
+    showError(line);
+}
+
+// The file's text; empty when there is none, nothing when something unusable stands
+// in its place (reported once).
+std::optional<std::string> readWholeFile(const std::string& path) {
+    FileRead file = readRegularFile(path, kMaxFileBytes);
+    switch (file.status) {
+    case FileReadStatus::Read: return std::move(file.text);
+    case FileReadStatus::Missing: return std::string();
+    default: reportRefusedFile(path, file.status); return std::nullopt;
+    }
 }
 
 std::vector<std::string> splitLines(const std::string& content) {
@@ -109,7 +128,9 @@ std::optional<std::string> readValue(const std::string& name) {
     // The maker's folder (shared by the maker's products) comes into being on
     // a read; the product's file only on a write.
     (void)makeDirectories(folder);
-    return findValue(splitLines(readWholeFile(folder + kFileName)), name);
+    const std::optional<std::string> content = readWholeFile(folder + kFileName);
+    if (!content) return std::nullopt;
+    return findValue(splitLines(*content), name);
 }
 
 // Replaces the first line of that name, drops later duplicates, and appends
@@ -188,9 +209,20 @@ void writeValue(const std::string& name, const std::string& value) {
     while (::flock(lock.get(), LOCK_EX) != 0)
         if (errno != EINTR) return;
     removeStaleCopies(folder);
-    std::vector<std::string> lines = splitLines(readWholeFile(path));
+    // Something that cannot be read in the file's place is left alone rather than
+    // replaced by a file holding only this value.
+    const std::optional<std::string> content = readWholeFile(path);
+    if (!content) return;
+    std::vector<std::string> lines = splitLines(*content);
     putValue(lines, name, value);
-    replaceFile(path, joinLines(lines));
+    const std::string joined = joinLines(lines);
+    // A file the next read would refuse is not written.
+    if (joined.size() > kMaxFileBytes) {
+        showError("the preference \"" + name + "\" is not stored: the preference file would pass "
+                  + std::to_string(kMaxFileBytes / 1024) + " KB");
+        return;
+    }
+    replaceFile(path, joined);
 }
 
 // Cuts at maxBytes without splitting a UTF-8 sequence.

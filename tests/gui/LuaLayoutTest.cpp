@@ -2,6 +2,7 @@
 
 #include "FakePluginConnection.h"
 #include "UserFolderSandbox.h"
+#include "support/ChildProcess.h"
 
 #include "gui/plugin/PluginLuaGui.h"
 #include "gui/plugin/TKmanager.h"
@@ -200,20 +201,79 @@ TEST_F(LuaLayoutTest, ASkinAllocatingWithoutBoundStopsAtTheCeiling)
     EXPECT_EQ(builder->windowSize(), std::make_pair(300, 200)) << "the state is still usable";
 }
 
-TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileOpensEmptyAndSizeless)
+// Such a skin used to open a 0 x 0 window, whose X error ended the host.
+TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileFailsWithTheBuiltInSize)
 {
     testing::internal::CaptureStderr();
     buildSkin("function getWindowSize( return 300 end");
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("failed to run buffer: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Test/Contents/Resources/gui.lua) made no layout; using the built-in layout"),
+              std::string::npos) << err;
+    EXPECT_TRUE(builder->skinFailed());
     EXPECT_TRUE(manager.root().children().empty());
-    EXPECT_EQ(builder->windowSize(), std::make_pair(0, 0));
+    EXPECT_EQ(std::make_pair(manager.width(), manager.height()), std::make_pair(1024, 512));
 }
 
-TEST_F(LuaLayoutTest, AWindowSizeThatIsNotTwoNumbersGivesZeros)
+// A skin comes from anywhere: it may not run programs or open files (a command that never
+// ends or a FIFO would hold the editor where no time limit reaches), load precompiled or
+// native code, or give anything a finalizer (they run with the time limit's hook off).
+TEST_F(LuaLayoutTest, ASkinCannotBlockLoadCodeOrMakeFinalizers)
 {
-    buildSkin("function getWindowSize() return 'wide', 200 end");
-    EXPECT_EQ(builder->windowSize(), std::make_pair(0, 200));
+    buildSkin(R"(
+        local open = {}
+        local function refuses(name, f, ...) if pcall(f, ...) then open[#open + 1] = name end end
+        refuses('os.execute', os.execute, 'true')
+        refuses('io.open', io.open, '/dev/null')
+        refuses('io.lines', io.lines, '/dev/null')
+        refuses('io.popen', io.popen, 'true')
+        refuses('io.output', io.output, '/dev/null')
+        refuses('dofile', dofile, '/dev/null')
+        refuses('loadfile', loadfile, '/dev/null')
+        refuses('load', load, function() return nil end)
+        refuses('require', require, 'string')
+        refuses('package.loadlib', package.loadlib, 'libc.so.6', 'puts')
+        if next(package.loaders) then open[#open + 1] = 'package.loaders' end
+        if loadstring(string.dump(function() end)) then open[#open + 1] = 'precompiled chunks' end
+        if loadstring('return 1')() ~= 1 then open[#open + 1] = '(source text is refused)' end
+        if newproxy then open[#open + 1] = 'newproxy' end
+        if getmetatable(io.stdout) ~= 'locked' then open[#open + 1] = 'file metatable' end
+        if debug.getregistry or debug.setmetatable or debug.setupvalue then open[#open + 1] = 'debug' end
+        doorsLeftOpen = table.concat(open, ', ')
+        function createUI() add(label('x', 0, 0, 9, 9)) end)");
+    EXPECT_EQ(global("doorsLeftOpen"), "");
+    EXPECT_FALSE(builder->skinFailed());
+}
+
+TEST_F(LuaLayoutTest, AWindowSizeThatIsNotTwoSaneNumbersGivesTheBuiltInSize)
+{
+    platform::writePreferenceString("Skin", "Test");
+    for (const char* size : {"'wide', 200", "300", "0, 200", "300, 4097", "0/0, 200", "error('no size')"}) {
+        std::ofstream(folders.skinResources("Test") / "gui.lua") << "function getWindowSize() return " << size << " end";
+        EXPECT_EQ(PluginLuaGui(plugin, nullptr).windowSize(), std::make_pair(1024, 512)) << size;
+    }
+}
+
+// A layout state at its memory ceiling used to end the host when the editor asked for its
+// size (the query's first call into Lua was outside protected mode): now that one request
+// fails, the built-in size stands in, and the state goes on.
+TEST_F(LuaLayoutTest, TheSizeQueryAtTheMemoryCeilingFailsAloneAndTheStateGoesOn)
+{
+    std::ofstream(folders.skinResources("Test") / "gui.lua") << "hoard = {}";
+    platform::writePreferenceString("Skin", "Test");
+    const ChildOutcome outcome = runInChild(std::chrono::seconds(20), [&] {
+        PluginLuaGui probe(plugin, nullptr);
+        lua_State* L = probe.luaState();
+        QN::LuaMemoryBudget& memory = probe.memoryBudget();
+        const std::size_t limit = memory.limit;
+        memory.limit = memory.used;
+        if (probe.windowSize() != std::make_pair(1024, 512)) return std::string("not the built-in size at the ceiling");
+        memory.limit = limit;
+        if (luaL_dostring(L, "function getWindowSize() return 300, 200 end") != 0) return std::string("state unusable");
+        if (probe.windowSize() != std::make_pair(300, 200)) return std::string("the state no longer answers");
+        return std::string();
+    });
+    EXPECT_TRUE(outcome.survived()) << outcome.output;
 }
 
 TEST_F(LuaLayoutTest, ASkinFolderEndingInBundleIsFoundAndAMissingSkinFallsBackToTheBuiltInLayout)

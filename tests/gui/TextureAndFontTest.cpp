@@ -4,11 +4,15 @@
 #include "gui/toolkit/PngImage.h"
 #include "platform/FontLocator.h"
 #include "platform/Resources.h"
+#include "support/PngHeader.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -71,6 +75,18 @@ TEST(TextureImage, OtherSizesFormatsAndDamagedDataAreRefused)
     EXPECT_FALSE(QN::PngImage::decodeTexture(nullptr, 0));
 }
 
+// A few bytes announcing 100000 x 100000 pixels used to be decoded before the size was
+// looked at, taking gigabytes; the header alone now refuses it.
+TEST(TextureImage, AHugeSizeInTheHeaderIsRefusedBeforeDecoding)
+{
+    for (const std::uint32_t side : {100000u, 4u}) {
+        const std::vector<std::uint8_t> bytes = pngHeaderOnly(side, side);
+        std::string refusal;
+        EXPECT_FALSE(QN::PngImage::decodeTexture(bytes.data(), bytes.size(), &refusal)) << side;
+        EXPECT_EQ(refusal, side == 4 ? "" : "100000 x 100000 pixels is larger than 4096 x 4096");
+    }
+}
+
 TEST(TextureImage, BuiltInImagesHaveTheirLayoutSizes)
 {
     struct Expected {
@@ -113,6 +129,20 @@ TEST(FontLookup, AReadablePathIsUsedAsItIs)
     const std::string path = platform::locateFontFile("tahoma.ttf");
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(platform::locateFontFile(path), path);
+}
+
+// A skin naming a FIFO as its font used to hold the editor's opening in the font engine.
+TEST(FontLookup, AFifoIsNotTakenForAFontFile)
+{
+    char folder[] = "/tmp/lumenfold-font-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/DejaVuSans.ttf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string found = platform::locateFontFile(fifo);
+    EXPECT_NE(found, fifo);
+    EXPECT_NE(found.find(".ttf"), std::string::npos) << "an installed font stands in: " << found;
+    std::remove(fifo.c_str());
+    rmdir(folder);
 }
 
 TEST(FontMetrics, TextIsMeasuredAtHalfTheRenderedSize)

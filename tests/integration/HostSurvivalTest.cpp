@@ -84,6 +84,7 @@ TEST(HostSurvival, StartUpScriptsThatHangOrTryToEndTheHostAreStoppedAndTheInstan
     scripts.add("c-stdin.lua", "dofile()");
     scripts.add("d-read.lua", "io.read('*l')");
     scripts.add("e-hook.lua", "debug.sethook()");
+    scripts.add("f-finalizer.lua", "assert(getmetatable(io.stdout) == 'locked') newproxy(true)");
     CapturedStderr output;
     const auto start = Clock::now();
     auto plugin = loadPlugin();
@@ -94,7 +95,8 @@ TEST(HostSurvival, StartUpScriptsThatHangOrTryToEndTheHostAreStoppedAndTheInstan
     const std::string text = output.text();
     for (const char* expected : {"a-loop.lua:1: script stopped: it ran longer than 1 s",
                                  "os.exit is not available to scripts", "dofile needs a file name",
-                                 "io.read is not available to scripts", "debug.sethook is not available to scripts"}) {
+                                 "io.read is not available to scripts", "debug.sethook is not available to scripts",
+                                 "f-finalizer.lua:1: attempt to call global 'newproxy'"}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }
 }

@@ -140,9 +140,10 @@ TEST_F(PreferenceStoreStress, NextWriterClearsAwayACopyLeftByAKilledWriter) {
 }
 
 // The child reports each finished write through the pipe and goes straight on with
-// the next one, which is large, so the kill finds it inside a write.
+// the next one, which is large (yet within the file's 64 KB), so the kill finds it
+// inside a write.
 [[noreturn]] void writeUntilKilled(int round, int reportFd) {
-    const std::string filler(256 * 1024, static_cast<char>('a' + round % 26));
+    const std::string filler(48 * 1024, static_cast<char>('a' + round % 26));
     for (int turn = 0;; ++turn) {
         platform::writePreferenceString("Filler", filler.substr(0, filler.size() - static_cast<std::size_t>(turn)));
         platform::writePreferenceInt(kShared, sharedValue(round, turn));

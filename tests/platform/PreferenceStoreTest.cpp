@@ -1,5 +1,6 @@
 #include "platform/PreferenceStore.h"
 
+#include "support/ChildProcess.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"
 
@@ -8,7 +9,9 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -110,6 +113,41 @@ TEST_F(PreferenceStore, RejectsNamesAndValuesThatWouldBreakTheLineFormat) {
     platform::writePreferenceString("", "x");
     platform::writePreferenceString("Skin", "two\nlines");
     EXPECT_FALSE(fs::exists(file));
+}
+
+// A FIFO in the file's place used to hold the host at its first read, and an endless
+// device to fill its memory: now anything but a regular file of at most 64 KB gives the
+// defaults at once with one line, and a write leaves it where it is.
+TEST_F(PreferenceStore, AnythingButASmallRegularFileIsIgnoredWithOneLine) {
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+        {"a link to an endless device", [&] { fs::create_symlink("/dev/zero", file); }},
+        {"a folder", [&] { fs::create_directory(file); }},
+        {"a file over 64 KB", [&] { writeRawFile("OSC Base Port=9000\n" + std::string(70000, '#')); }},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(makerFolder);
+        fs::create_directories(makerFolder);
+        c.make();
+        const auto before = fs::symlink_status(file).type();
+        const ChildOutcome outcome = runInChild(std::chrono::seconds(20), [] {
+            if (platform::readPreferenceInt("OSC Base Port", 7000) != 7000) return std::string("not the default");
+            if (platform::readPreferenceString("Skin")) return std::string("a skin name was read");
+            platform::writePreferenceInt("OSC Base Port", 9001);
+            return std::string();
+        });
+        EXPECT_TRUE(outcome.survived()) << c.what << ": " << outcome.output;
+        std::size_t lines = 0;
+        for (std::size_t at = outcome.output.find("Error: the preference file"); at != std::string::npos;
+             at = outcome.output.find("Error: the preference file", at + 1))
+            ++lines;
+        EXPECT_EQ(lines, 1u) << c.what << ": " << outcome.output;
+        EXPECT_EQ(fs::symlink_status(file).type(), before) << c.what;
+    }
 }
 
 // Every writer holds the lock across read-modify-write, so no value is lost
