@@ -8,5 +8,6 @@
 #include "scripting/LuaHeaders.h"
 
 // Registers, in order: addSpectralScript, copyBin, multiplyBin, swapBins, getBin,
-// setBin, getBinMagnitudeSqr, zeroBin.
+// setBin, getBinMagnitudeSqr, zeroBin, then the bulk forms multiplyBins, zeroBins,
+// copyBins, getMagnitudesSqr, getBins, setBins (one call per frame instead of one per bin).
 void registerSpectralBinFunctions(lua_State* L);
