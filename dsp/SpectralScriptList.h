@@ -60,4 +60,5 @@ private:
     QN::PluginServices& plugin_;
     std::vector<SpectralScriptEntry> entries_;
     SpectralFrameContext frame_;
+    int frameTableRef_ = LUA_NOREF;
 };
