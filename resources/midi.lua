@@ -166,29 +166,44 @@ local function highPass(t)
 end
 
 -- Band Pass's two ramps, cached between frames. The falling ramp's bins are the rounded
--- values cutoff, cutoff + 1, ... as the bin-by-bin loop steps them.
+-- values cutoff, cutoff + 1, ... as the bin-by-bin loop steps them. Where a ramp's gain is 0
+-- the bins are cleared instead of multiplied (the same values, without reading a curve).
 local band = { rising = {}, falling = {}, fallingBins = {} }
 
 local function buildBand(cutoff, depth, maxBin)
   band.cutoff, band.depth, band.maxBin = cutoff, depth, maxBin
   local rising, falling, bins = band.rising, band.falling, band.fallingBins
-  local count = 0
+  -- rising: bins 0 .. risingLast; gains 0 below risingFirst; rising[1] is bin risingFirst
+  local risingLast = math.floor(cutoff)
+  local risingFirst = 0
   for i = 0, cutoff do
+    if math.max(0, 1 - (cutoff - i) * depth) == 0 then
+      risingFirst = i + 1
+    end
+  end
+  band.risingFirst, band.risingLast = risingFirst, risingLast
+  local count = 0
+  for i = risingFirst, risingLast do
     count = count + 1
     rising[count] = math.max(0, 1 - (cutoff - i) * depth)
   end
-  band.risingCount = count
+  -- falling: the first fallingCount steps have gains; the steps after them clear
   count = 0
   band.consecutive = true
+  local steps = 0
   for i = cutoff, maxBin do
-    count = count + 1
-    falling[count] = math.max(0, 1 - (i - cutoff) * depth)
-    bins[count] = roundBin(i)
-    if count > 1 and bins[count] ~= bins[count - 1] + 1 then
+    steps = steps + 1
+    local gain = math.max(0, 1 - (i - cutoff) * depth)
+    falling[steps] = gain
+    bins[steps] = roundBin(i)
+    if gain > 0 then
+      count = steps
+    end
+    if steps > 1 and bins[steps] ~= bins[steps - 1] + 1 then
       band.consecutive = false
     end
   end
-  band.fallingCount = count
+  band.fallingCount, band.fallingSteps = count, steps
 end
 
 local function bandPass(t)
@@ -201,19 +216,28 @@ local function bandPass(t)
   if cutoff ~= band.cutoff or depth ~= band.depth or maxBin ~= band.maxBin then
     buildBand(cutoff, depth, maxBin)
   end
-  if band.risingCount > 0 then
-    multiplyBins(0, band.risingCount - 1, band.rising)
+  if band.risingFirst > 0 then
+    zeroBins(0, math.min(band.risingFirst, band.risingLast + 1) - 1)
   end
-  local count = band.fallingCount
-  if count == 0 then
+  if band.risingFirst <= band.risingLast then
+    multiplyBins(band.risingFirst, band.risingLast, band.rising)
+  end
+  local steps = band.fallingSteps
+  if steps == 0 then
     return
   end
-  if band.consecutive then
-    multiplyBins(band.fallingBins[1], band.fallingBins[count], band.falling)
-  else
-    for j = 1, count do
-      multiplyBin(band.fallingBins[j], band.falling[j])
+  local bins, count = band.fallingBins, band.fallingCount
+  if not band.consecutive then
+    for j = 1, steps do
+      multiplyBin(bins[j], band.falling[j])
     end
+    return
+  end
+  if count > 0 then
+    multiplyBins(bins[1], bins[count], band.falling)
+  end
+  if count < steps then
+    zeroBins(bins[count + 1], bins[steps])
   end
 end
 
