@@ -80,7 +80,7 @@ void SpectralScriptStereo(benchmark::State& state)
     runStereo(state, *plugin);
 }
 
-// A user script, the example "Tilt" (one multiplyBin call per bin), installed in a
+// A user script, the example "Tilt" (one multiplyBins call per frame), installed in a
 // temporary data folder; it is listed after the six built-in scripts.
 void UserScriptStereo(benchmark::State& state)
 {
@@ -132,10 +132,12 @@ BENCHMARK(InstanceBuild)->Unit(benchmark::kMillisecond);
 BENCHMARK(KernelStereo)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SpectralScriptStereo)
     ->Args({3, 1})
+    ->Args({5, 1})
     ->Args({7, 1})
     ->Args({3, 5})
+    ->Args({5, 5})
     ->Args({7, 5})
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(UserScriptStereo)->Arg(3)->Arg(7)->Unit(benchmark::kMicrosecond);
+BENCHMARK(UserScriptStereo)->Arg(3)->Arg(5)->Arg(7)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

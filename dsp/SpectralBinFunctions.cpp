@@ -2,6 +2,7 @@
 
 #include "dsp/SpectralScriptList.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -130,6 +131,153 @@ int swapBins(lua_State* L)
     return 0;
 }
 
+// Bulk functions. Range ends are rounded like single bins; values that are not finite
+// numbers make the call do nothing. Every loop is bounded by the frame's bins, whatever
+// the range asked for, and reuses the per-bin reads and writes so results match bin by bin.
+
+constexpr double kRangeLimit = 1.0e9;
+
+bool rangeArgument(lua_State* L, int index, long* out)
+{
+    const double rounded = std::nearbyint(static_cast<double>(lua_tonumber(L, index)));
+    if (!(rounded >= -kRangeLimit && rounded <= kRangeLimit)) {
+        return false;
+    }
+    *out = static_cast<long>(rounded);
+    return true;
+}
+
+// Bins first..last (inclusive) clipped to 0..n; false when nothing is left.
+bool clippedRange(lua_State* L, const SpectralFrameContext* frame, int firstIndex, int lastIndex, long* first, long* last)
+{
+    if (frame == nullptr || !rangeArgument(L, firstIndex, first) || !rangeArgument(L, lastIndex, last)) {
+        return false;
+    }
+    *first = std::max(*first, 0L);
+    *last = std::min(*last, static_cast<long>(frame->n));
+    return *first <= *last;
+}
+
+// Stack: table at index, value pushed and popped. Non-numbers count as 0 like per-bin values.
+float tableNumber(lua_State* L, int index, long i)
+{
+    lua_rawgeti(L, index, static_cast<int>(i));
+    const float value = static_cast<float>(lua_tonumber(L, -1));
+    lua_pop(L, 1);
+    return value;
+}
+
+// multiplyBins(first, last, gain): gain is a number, or a table whose element j + 1
+// multiplies bin first + j.
+int multiplyBins(lua_State* L)
+{
+    SpectralFrameContext* frame = frameOf(L);
+    long requestedFirst = 0, first = 0, last = 0;
+    if (!rangeArgument(L, 1, &requestedFirst) || !clippedRange(L, frame, 1, 2, &first, &last)) {
+        return 0;
+    }
+    const bool curve = lua_type(L, 3) == LUA_TTABLE;
+    const float gain = curve ? 0.0f : valueArgument(L, 3);
+    for (long k = first; k <= last; ++k) {
+        const float factor = curve ? tableNumber(L, 3, k - requestedFirst + 1) : gain;
+        const Bin bin = readBin(frame, k);
+        writeBin(frame, k, {bin.re * factor, bin.im * factor});
+    }
+    return 0;
+}
+
+// zeroBins(first, last)
+int zeroBins(lua_State* L)
+{
+    SpectralFrameContext* frame = frameOf(L);
+    long first = 0, last = 0;
+    if (!clippedRange(L, frame, 1, 2, &first, &last)) {
+        return 0;
+    }
+    for (long k = first; k <= last; ++k) {
+        writeBin(frame, k, {});
+    }
+    return 0;
+}
+
+// copyBins(from, to, count): as copyBin(from + j, to + j) for every j, in the order that
+// reads each source before it is overwritten (overlapping ranges shift cleanly).
+int copyBins(lua_State* L)
+{
+    SpectralFrameContext* frame = frameOf(L);
+    long from = 0, to = 0, count = 0;
+    if (frame == nullptr || !rangeArgument(L, 1, &from) || !rangeArgument(L, 2, &to) || !rangeArgument(L, 3, &count)) {
+        return 0;
+    }
+    // Only destinations inside 0..n matter.
+    const long begin = std::max(0L, -to);
+    const long end = std::min(count - 1, static_cast<long>(frame->n) - to);
+    if (begin > end) {
+        return 0;
+    }
+    if (to > from) {
+        for (long j = end; j >= begin; --j) {
+            writeBin(frame, to + j, readBin(frame, from + j));
+        }
+    } else {
+        for (long j = begin; j <= end; ++j) {
+            writeBin(frame, to + j, readBin(frame, from + j));
+        }
+    }
+    return 0;
+}
+
+// getMagnitudesSqr(out): out[k + 1] = getBinMagnitudeSqr(k) for k = 0..maxBin. Presized
+// tables (for example filled once outside the audio path) are written without allocating.
+int getMagnitudesSqr(lua_State* L)
+{
+    luaL_checktype(L, 1, LUA_TTABLE);
+    const SpectralFrameContext* frame = frameOf(L);
+    if (frame == nullptr) {
+        return 0;
+    }
+    for (long k = 0; k <= frame->n; ++k) {
+        const Bin bin = readBin(frame, k);
+        lua_pushnumber(L, bin.re * bin.re + bin.im * bin.im);
+        lua_rawseti(L, 1, static_cast<int>(k + 1));
+    }
+    return 0;
+}
+
+// getBins(re, im): re[k + 1], im[k + 1] = getBin(k) for k = 0..maxBin.
+int getBins(lua_State* L)
+{
+    luaL_checktype(L, 1, LUA_TTABLE);
+    luaL_checktype(L, 2, LUA_TTABLE);
+    const SpectralFrameContext* frame = frameOf(L);
+    if (frame == nullptr) {
+        return 0;
+    }
+    for (long k = 0; k <= frame->n; ++k) {
+        const Bin bin = readBin(frame, k);
+        lua_pushnumber(L, bin.re);
+        lua_rawseti(L, 1, static_cast<int>(k + 1));
+        lua_pushnumber(L, bin.im);
+        lua_rawseti(L, 2, static_cast<int>(k + 1));
+    }
+    return 0;
+}
+
+// setBins(re, im): setBin(k, re[k + 1], im[k + 1]) for k = 0..maxBin.
+int setBins(lua_State* L)
+{
+    luaL_checktype(L, 1, LUA_TTABLE);
+    luaL_checktype(L, 2, LUA_TTABLE);
+    SpectralFrameContext* frame = frameOf(L);
+    if (frame == nullptr) {
+        return 0;
+    }
+    for (long k = 0; k <= frame->n; ++k) {
+        writeBin(frame, k, {tableNumber(L, 1, k + 1), tableNumber(L, 2, k + 1)});
+    }
+    return 0;
+}
+
 }  // namespace
 
 void registerSpectralBinFunctions(lua_State* L)
@@ -142,4 +290,10 @@ void registerSpectralBinFunctions(lua_State* L)
     lua_register(L, "setBin", setBin);
     lua_register(L, "getBinMagnitudeSqr", getBinMagnitudeSqr);
     lua_register(L, "zeroBin", zeroBin);
+    lua_register(L, "multiplyBins", multiplyBins);
+    lua_register(L, "zeroBins", zeroBins);
+    lua_register(L, "copyBins", copyBins);
+    lua_register(L, "getMagnitudesSqr", getMagnitudesSqr);
+    lua_register(L, "getBins", getBins);
+    lua_register(L, "setBins", setBins);
 }

@@ -8,5 +8,8 @@
 #include "scripting/LuaHeaders.h"
 
 // Registers, in order: addSpectralScript, copyBin, multiplyBin, swapBins, getBin,
-// setBin, getBinMagnitudeSqr, zeroBin.
+// setBin, getBinMagnitudeSqr, zeroBin, then the bulk forms multiplyBins, zeroBins,
+// copyBins, getMagnitudesSqr, getBins, setBins (one call per range instead of one per bin).
+// The bin functions are called on: the audio thread inside a spectral script (no allocation:
+// tables passed in are written in place, a table that already has its slots never grows).
 void registerSpectralBinFunctions(lua_State* L);

@@ -54,6 +54,10 @@ void SpectralScriptList::registerLuaFunctions(lua_State* L)
     lua_pushlightuserdata(L, this);
     lua_rawset(L, LUA_REGISTRYINDEX);
     registerSpectralBinFunctions(L);
+    // The frame table is made once per state and refilled every frame: its five fields
+    // then exist, so filling it allocates nothing on the audio thread.
+    lua_createtable(L, 0, 5);
+    frameTableRef_ = luaL_ref(L, LUA_REGISTRYINDEX);
 }
 
 SpectralScriptList* SpectralScriptList::fromState(lua_State* L)
@@ -91,8 +95,13 @@ std::vector<std::string> SpectralScriptList::completeAfterStartup()
 
 void SpectralScriptList::pushFrameTable(lua_State* L, int n)
 {
-    // t = { param1 = ..., param2 = ..., param3 = ..., param4 = ..., maxBin = n }
-    lua_createtable(L, 0, 5);
+    // t = { param1 = ..., param2 = ..., param3 = ..., param4 = ..., maxBin = n }, the same
+    // table every frame (a fresh one if the state never got it).
+    lua_rawgeti(L, LUA_REGISTRYINDEX, frameTableRef_);
+    if (!lua_istable(L, -1)) {
+        lua_pop(L, 1);
+        lua_createtable(L, 0, 5);
+    }
     const char* const names[] = {"param1", "param2", "param3", "param4"};
     for (int k = 0; k < 4; ++k) {
         lua_pushnumber(L, scriptParameter(plugin_, ParameterId::Scripted1 + k));

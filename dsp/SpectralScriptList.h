@@ -32,8 +32,8 @@ class SpectralScriptList final : public SpectralScriptRunner {
 public:
     SpectralScriptList(QN::LuaMIDIHelper& helper, QN::PluginServices& plugin);
 
-    // Registers addSpectralScript and the seven bin functions in the helper's state and
-    // makes the list reachable from them. Called while the state is being created.
+    // Registers addSpectralScript and the bin functions in the helper's state, makes the
+    // list reachable from them and creates the frame table. Called while the state is being created.
     void registerLuaFunctions(lua_State* L);
 
     // Called on: the audio thread. Runs entry scriptIndex on the spectrum, if it has a
@@ -60,4 +60,5 @@ private:
     QN::PluginServices& plugin_;
     std::vector<SpectralScriptEntry> entries_;
     SpectralFrameContext frame_;
+    int frameTableRef_ = LUA_NOREF;
 };

@@ -6,13 +6,22 @@ requestCC(74, function(channel, controller, value)
   setParameter("Scripted 2", value / 127)
 end)
 
+-- The gain curve is rebuilt only when the amount or the frame size changes; each frame
+-- then costs one multiplyBins call instead of one call per bin.
+local curve, curveAmount, curveMaxBin = {}, nil, nil
+
 addSpectralScript("Tilt", function(t)
   local amount = t.param2
   if amount <= 0 then
     return
   end
-  for bin = 1, t.maxBin do
-    -- gain falls from 1 at bin 0 to 10^(-2 * amount) at the Nyquist bin
-    multiplyBin(bin, 10 ^ (-2 * amount * bin / t.maxBin))
+  local maxBin = t.maxBin
+  if amount ~= curveAmount or maxBin ~= curveMaxBin then
+    for bin = 1, maxBin do
+      -- gain falls from 1 at bin 0 to 10^(-2 * amount) at the Nyquist bin
+      curve[bin] = 10 ^ (-2 * amount * bin / maxBin)
+    end
+    curveAmount, curveMaxBin = amount, maxBin
   end
+  multiplyBins(1, maxBin, curve)
 end)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -38,6 +39,20 @@ float peakOf(const std::vector<float>& samples, std::size_t begin, std::size_t e
     return peak;
 }
 
+// RMS of output[i] - scale * input[i - n] over i >= n, relative to the input's RMS, in dB.
+double nullErrorDb(const Signal& input, const Signal& output, std::size_t n, double scale)
+{
+    double error = 0.0, signal = 0.0;
+    for (int c = 0; c < 2; ++c) {
+        for (std::size_t i = n; i < input[c].size(); ++i) {
+            const double d = static_cast<double>(output[c][i]) - scale * static_cast<double>(input[c][i - n]);
+            error += d * d;
+            signal += static_cast<double>(input[c][i - n]) * input[c][i - n];
+        }
+    }
+    return error == 0.0 ? -400.0 : 10.0 * std::log10(error / signal);
+}
+
 constexpr float kDryOn = 1.0f;
 constexpr float kGainFloor = 0.0f;  // normalised -80 dB
 
@@ -69,6 +84,51 @@ TEST_F(PluginTest, DryPathIsTheInputDelayedByExactlyOneFrame)
             }
         }
     }
+}
+
+// Pins the fault where windows built over N - 1 points modulated unity levels at the hop rate.
+// A leading piece of odd length moves the hop phase against the host blocks that follow.
+TEST_F(PluginTest, UnityWetPathNullsAgainstTheDelayedInputAtEverySizeBlockAndHopPhase)
+{
+    struct Run {
+        int blockSize;
+        std::size_t leadingPiece;
+    };
+    for (const Run run : {Run{1, 0}, Run{64, 0}, Run{4096, 0}, Run{64, 1001}}) {
+        for (int k = 0; k < 8; ++k) {
+            plugin = loadPlugin();
+            ASSERT_TRUE(plugin);
+            plugin->setParameter(3, static_cast<float>(k) / 7.0f);
+            const auto n = static_cast<std::size_t>(plugin->initialDelay());
+            const Signal input = noise(run.leadingPiece + 3 * n + 999, 31 + static_cast<unsigned>(k));
+            Signal output(2);
+            if (run.leadingPiece > 0) {
+                const Signal head{{input[0].begin(), input[0].begin() + static_cast<long>(run.leadingPiece)},
+                                  {input[1].begin(), input[1].begin() + static_cast<long>(run.leadingPiece)}};
+                const Signal tail{{input[0].begin() + static_cast<long>(run.leadingPiece), input[0].end()},
+                                  {input[1].begin() + static_cast<long>(run.leadingPiece), input[1].end()}};
+                output = process(head, static_cast<int>(run.leadingPiece));
+                const Signal rest = process(tail, run.blockSize);
+                for (int c = 0; c < 2; ++c) {
+                    output[c].insert(output[c].end(), rest[c].begin(), rest[c].end());
+                }
+            } else {
+                output = process(input, run.blockSize);
+            }
+            const double db = nullErrorDb(input, output, n, 1.0);
+            RecordProperty("null_db_N" + std::to_string(n) + "_block" + std::to_string(run.blockSize) + "_lead" +
+                               std::to_string(run.leadingPiece),
+                           std::to_string(db));
+            EXPECT_LT(db, -120.0) << "N " << n << " block " << run.blockSize << " leading " << run.leadingPiece;
+        }
+    }
+}
+
+TEST_F(PluginTest, DryAndWetAtUnityGiveTwiceTheDelayedInput)
+{
+    plugin->setParameter(1, kDryOn);
+    const Signal input = noise(6000, 37);
+    EXPECT_LT(nullErrorDb(input, process(input, 512), 1024, 2.0), -120.0);
 }
 
 TEST_F(PluginTest, InputGainFloorSilencesBothPaths)

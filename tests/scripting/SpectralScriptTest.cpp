@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 #include <numeric>
 
 namespace {
@@ -138,4 +139,29 @@ TEST(SpectralScript, FrameTableHoldsScriptedParametersWithinTheirRanges)
     EXPECT_EQ(instance.number("p2"), parameterInfo(ParameterId::Scripted2).minValue);
     EXPECT_EQ(instance.number("p3"), parameterInfo(ParameterId::Scripted3).defaultValue);
     EXPECT_EQ(instance.number("p4"), 0.25);
+}
+
+// Each range call against the per-bin loop it stands for, including ranges that stick out of
+// the frame, run backwards or hold no finite number.
+TEST(SpectralScript, RangeFunctionsEqualTheirPerBinLoops)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"zeroBins(-5, 1e6)", "for k = -5, 20 do zeroBin(k) end"},
+        {"zeroBins(2.5, 5.5)", "for k = 2, 6 do zeroBin(k) end"},
+        {"zeroBins(6, 2); zeroBins(0/0, 3); zeroBins(1, 1/0)", ""},
+        {"multiplyBins(7, 20, 2)", "multiplyBin(7, 2); multiplyBin(8, 2)"},
+        {"multiplyBins(-1, 1, {5, 6, 'x'})", "multiplyBin(0, 6); multiplyBin(1, 0)"},
+        {"copyBins(0, 1, 100)", "for k = 8, 1, -1 do copyBin(k - 1, k) end"},
+        {"copyBins(2, -1, 4)", "for k = 0, 2 do copyBin(k + 3, k) end"},
+        {"copyBins(9, 0, 3); copyBins(0, 3, -2)", "for k = 0, 2 do copyBin(k + 9, k) end"},
+        {"local re, im = {}, {}; getBins(re, im); for k = 1, #re do re[k] = -re[k] end; setBins(re, im)",
+         "for k = 0, t.maxBin do local r, i = getBin(k); setBin(k, -r, i) end"},
+        {"local m = {}; getMagnitudesSqr(m); setBins(m, {})",
+         "for k = 0, t.maxBin do setBin(k, getBinMagnitudeSqr(k), 0) end"},
+    };
+    for (const auto& [ranged, perBin] : cases) {
+        ScriptedInstance rangedInstance, perBinInstance;
+        EXPECT_EQ(runScript(rangedInstance, ranged).bins, runScript(perBinInstance, perBin).bins) << ranged;
+        EXPECT_EQ(rangedInstance.consoleText(), "") << ranged;
+    }
 }
