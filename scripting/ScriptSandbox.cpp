@@ -17,7 +17,9 @@ int refuse(lua_State* L)
 }
 
 // library null: a global function.
-void replaceWithRefusal(lua_State* L, const char* library, const char* name, const char* reason)
+// Pushes a library's table (library null: the globals); false, with nothing pushed, when
+// the state has no such library.
+bool pushLibrary(lua_State* L, const char* library)
 {
     if (library == nullptr) {
         lua_pushvalue(L, LUA_GLOBALSINDEX);
@@ -26,6 +28,14 @@ void replaceWithRefusal(lua_State* L, const char* library, const char* name, con
     }
     if (!lua_istable(L, -1)) {
         lua_pop(L, 1);
+        return false;
+    }
+    return true;
+}
+
+void replaceWithRefusal(lua_State* L, const char* library, const char* name, const char* reason)
+{
+    if (!pushLibrary(L, library)) {
         return;
     }
     if (library == nullptr) {
@@ -54,13 +64,7 @@ int needingFileName(lua_State* L)
 
 void requireFileName(lua_State* L, const char* library, const char* name)
 {
-    if (library == nullptr) {
-        lua_pushvalue(L, LUA_GLOBALSINDEX);
-    } else {
-        lua_getglobal(L, library);
-    }
-    if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
+    if (!pushLibrary(L, library)) {
         return;
     }
     lua_getfield(L, -1, name);

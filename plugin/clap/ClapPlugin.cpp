@@ -1,5 +1,7 @@
 #include "plugin/clap/ClapPlugin.h"
 
+#include "plugin/GuardedCall.h"
+
 #include "plugin/HostedInstance.h"
 #include "plugin/ParameterChangeRing.h"
 #include "plugin/ParameterTable.h"
@@ -67,18 +69,6 @@ void copyName(char* destination, std::size_t capacity, const char* text)
     std::snprintf(destination, capacity, "%s", text);
 }
 
-template <typename Result, typename Call>
-Result guarded(const char* entry, Result safeAnswer, Call&& call) noexcept
-{
-    try {
-        return call();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Lumenfold: CLAP %s failed: %s\n", entry, error.what());
-    } catch (...) {
-        std::fprintf(stderr, "Lumenfold: CLAP %s failed\n", entry);
-    }
-    return safeAnswer;
-}
 
 class ClapPlugin final : public InstanceEvents {
 public:
@@ -93,9 +83,9 @@ public:
             ClapPlugin* self = from(p, "destroy");
             if (self != nullptr && self->onMainThread("destroy")) {
                 // A host may destroy us with the editor still open: its timer goes too.
-                if (self->guiCreated_) guarded("destroy", 0, [&] { return self->guiDestroy(), 0; });
+                if (self->guiCreated_) guarded("CLAP", "destroy", 0, [&] { return self->guiDestroy(), 0; });
                 self->magic_ = 0;
-                guarded("destroy", 0, [&] {
+                guarded("CLAP", "destroy", 0, [&] {
                     delete self;
                     return 0;
                 });
@@ -158,7 +148,7 @@ private:
     {
         ClapPlugin* self = from(p, entry);
         if (self == nullptr) return safeAnswer;
-        return guarded(entry, safeAnswer, [&] { return body(*self); });
+        return guarded("CLAP", entry, safeAnswer, [&] { return body(*self); });
     }
 
     // The host's word on the calling thread, where it offers one.
@@ -809,7 +799,7 @@ const clap_plugin_t* createPlugin(const clap_host_t* host)
         std::fputs("Lumenfold: CLAP host record missing or of an unknown version; no plug-in\n", stderr);
         return nullptr;
     }
-    return guarded("create_plugin", static_cast<const clap_plugin_t*>(nullptr),
+    return guarded("CLAP", "create_plugin", static_cast<const clap_plugin_t*>(nullptr),
                    [&] { return (new ClapPlugin(host))->record(); });
 }
 

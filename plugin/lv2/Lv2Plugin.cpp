@@ -3,6 +3,8 @@
 // HostedInstance; the library exports only lv2_descriptor and lv2ui_descriptor.
 
 #include "plugin/HostedInstance.h"
+
+#include "plugin/GuardedCall.h"
 #include "plugin/ParameterChangeRing.h"
 #include "plugin/lv2/Lv2Ports.h"
 
@@ -31,18 +33,6 @@
 namespace lumenfold::lv2 {
 namespace {
 
-template <typename Result, typename Call>
-Result guarded(const char* entry, Result safeAnswer, Call&& call) noexcept
-{
-    try {
-        return call();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Lumenfold: LV2 %s failed: %s\n", entry, error.what());
-    } catch (...) {
-        std::fprintf(stderr, "Lumenfold: LV2 %s failed\n", entry);
-    }
-    return safeAnswer;
-}
 
 struct Urids {
     LV2_URID atomBlank, atomObject, atomChunk, atomFloat, atomUrid, atomSequence, midiEvent, patchSet, patchGet,
@@ -285,7 +275,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
         std::fprintf(stderr, "Lumenfold: LV2 sample rate %g refused; no instance\n", rate);
         return nullptr;
     }
-    return guarded("instantiate", static_cast<LV2_Handle>(nullptr), [&]() -> LV2_Handle {
+    return guarded("LV2", "instantiate", static_cast<LV2_Handle>(nullptr), [&]() -> LV2_Handle {
         auto plugin = std::make_unique<Lv2Plugin>(map);
         return plugin->build(rate) ? plugin.release() : nullptr;
     });
@@ -296,12 +286,12 @@ const void* extensionData(const char* uri)
     static const LV2_State_Interface state{
         [](LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle, std::uint32_t,
            const LV2_Feature* const*) {
-            return h ? guarded("state save", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->save(store, handle); })
+            return h ? guarded("LV2", "state save", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->save(store, handle); })
                      : LV2_STATE_ERR_UNKNOWN;
         },
         [](LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle, std::uint32_t,
            const LV2_Feature* const*) {
-            return h ? guarded("state restore", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->restore(retrieve, handle); })
+            return h ? guarded("LV2", "state restore", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->restore(retrieve, handle); })
                      : LV2_STATE_ERR_UNKNOWN;
         },
     };
@@ -316,16 +306,16 @@ const LV2_Descriptor kDescriptor{
         if (h) from(h)->connect(port, data);
     },
     [](LV2_Handle h) {
-        if (h) guarded("activate", 0, [&] { return from(h)->activate(), 0; });
+        if (h) guarded("LV2", "activate", 0, [&] { return from(h)->activate(), 0; });
     },
     [](LV2_Handle h, std::uint32_t frames) {
-        if (h) guarded("run", 0, [&] { return from(h)->run(frames), 0; });
+        if (h) guarded("LV2", "run", 0, [&] { return from(h)->run(frames), 0; });
     },
     [](LV2_Handle h) {
-        if (h) guarded("deactivate", 0, [&] { return from(h)->deactivate(), 0; });
+        if (h) guarded("LV2", "deactivate", 0, [&] { return from(h)->deactivate(), 0; });
     },
     [](LV2_Handle h) {
-        guarded("cleanup", 0, [&] {
+        guarded("LV2", "cleanup", 0, [&] {
             delete from(h);
             return 0;
         });
@@ -356,7 +346,7 @@ LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const
         std::fputs("Lumenfold: LV2 UI needs our plug-in, ui:parent and instance-access; no editor\n", stderr);
         return nullptr;
     }
-    return guarded("UI instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
+    return guarded("LV2", "UI instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
         auto* plugin = from(instance);
         if (!plugin->instance().openEditor(reinterpret_cast<unsigned long>(parent))) return nullptr;
         int width = 0;
@@ -372,7 +362,7 @@ LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const
 int uiIdle(LV2UI_Handle handle)
 {
     if (handle == nullptr) return 1;
-    return guarded("UI idle", 1, [&] {
+    return guarded("LV2", "UI idle", 1, [&] {
         static_cast<Lv2Ui*>(handle)->plugin->instance().idleEditor();
         return 0;
     });
@@ -389,7 +379,7 @@ const LV2UI_Descriptor kUiDescriptor{
     kUiUri,
     uiInstantiate,
     [](LV2UI_Handle handle) {
-        guarded("UI cleanup", 0, [&] {
+        guarded("LV2", "UI cleanup", 0, [&] {
             if (auto* ui = static_cast<Lv2Ui*>(handle)) {
                 ui->plugin->instance().closeEditor();
                 delete ui;

@@ -1,5 +1,7 @@
 #include "plugin/vst/AudioEffect.h"
 
+#include "plugin/GuardedCall.h"
+
 #include "plugin/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
@@ -20,18 +22,6 @@ AudioEffect* objectOf(AEffect* effect) { return static_cast<AudioEffect*>(effect
 
 // No exception may reach the host: each entry turns one into a line on standard error and
 // the safe answer given.
-template <typename Result, typename Call>
-Result guarded(const char* entry, Result safeAnswer, Call&& call) noexcept
-{
-    try {
-        return call();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Lumenfold: %s failed: %s\n", entry, error.what());
-    } catch (...) {
-        std::fprintf(stderr, "Lumenfold: %s failed\n", entry);
-    }
-    return safeAnswer;
-}
 
 void silence(float** outputs, VstInt32 frames, int channels)
 {
@@ -44,9 +34,9 @@ void silence(float** outputs, VstInt32 frames, int channels)
 
 void closeInstance(AudioEffect* object)
 {
-    guarded("close", 0, [&] { return object->dispatcher(effClose, 0, 0, nullptr, 0.0f); });
-    if (guarded("close", true, [&] { return object->prepareToClose(kCloseWaitMs); })) {
-        guarded("close", 0, [&] {
+    guarded("VST", "close", 0, [&] { return object->dispatcher(effClose, 0, 0, nullptr, 0.0f); });
+    if (guarded("VST", "close", true, [&] { return object->prepareToClose(kCloseWaitMs); })) {
+        guarded("VST", "close", 0, [&] {
             delete object;
             return 0;
         });
@@ -54,8 +44,8 @@ void closeInstance(AudioEffect* object)
     }
     std::fputs("Lumenfold: a script is still busy inside a library call; the instance is freed once it returns\n",
                stderr);
-    guarded("close", 0, [&] {
-        std::thread([object] { guarded("close", 0, [&] {
+    guarded("VST", "close", 0, [&] {
+        std::thread([object] { guarded("VST", "close", 0, [&] {
             delete object;
             return 0;
         }); }).detach();
@@ -71,12 +61,12 @@ VstIntPtr dispatchTrampoline(AEffect* effect, VstInt32 opcode, VstInt32 index, V
         closeInstance(object);
         return 1;
     }
-    return guarded("a host call", VstIntPtr{0}, [&] { return object->dispatcher(opcode, index, value, ptr, opt); });
+    return guarded("VST", "a host call", VstIntPtr{0}, [&] { return object->dispatcher(opcode, index, value, ptr, opt); });
 }
 
 void processTrampoline(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
-    guarded("process", 0, [&] {
+    guarded("VST", "process", 0, [&] {
         objectOf(effect)->process(inputs, outputs, frames);
         return 0;
     });
@@ -84,7 +74,7 @@ void processTrampoline(AEffect* effect, float** inputs, float** outputs, VstInt3
 
 void processReplacingTrampoline(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
-    const int failed = guarded("processing", 1, [&] {
+    const int failed = guarded("VST", "processing", 1, [&] {
         objectOf(effect)->processReplacing(inputs, outputs, frames);
         return 0;
     });
@@ -95,7 +85,7 @@ void processReplacingTrampoline(AEffect* effect, float** inputs, float** outputs
 
 void processDoubleReplacingTrampoline(AEffect* effect, double** inputs, double** outputs, VstInt32 frames)
 {
-    guarded("processing", 0, [&] {
+    guarded("VST", "processing", 0, [&] {
         objectOf(effect)->processDoubleReplacing(inputs, outputs, frames);
         return 0;
     });
@@ -108,7 +98,7 @@ void setParameterTrampoline(AEffect* effect, VstInt32 index, float value)
     if (std::isnan(value)) {
         return;
     }
-    guarded("setParameter", 0, [&] {
+    guarded("VST", "setParameter", 0, [&] {
         objectOf(effect)->setParameter(index, std::clamp(value, 0.0f, 1.0f));
         return 0;
     });
@@ -116,7 +106,7 @@ void setParameterTrampoline(AEffect* effect, VstInt32 index, float value)
 
 float getParameterTrampoline(AEffect* effect, VstInt32 index)
 {
-    return guarded("getParameter", 0.0f, [&] { return objectOf(effect)->getParameter(index); });
+    return guarded("VST", "getParameter", 0.0f, [&] { return objectOf(effect)->getParameter(index); });
 }
 
 void copyLimited(char* text, const std::string& value, VstInt32 maxLen)
