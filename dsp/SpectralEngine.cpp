@@ -26,7 +26,7 @@ void SpectralEngine::reportNonFinite(int samples)
 {
     const std::int64_t since = static_cast<std::int64_t>(samplesSinceReport_) + std::max(samples, 0);
     samplesSinceReport_ = static_cast<int>(std::min<std::int64_t>(since, kReportInterval));
-    if (unreportedClears_ == 0 || samplesSinceReport_ < kReportInterval) {
+    if (unreportedClears_ == 0 || samplesSinceReport_ < kReportInterval || reportLine_ == nullptr) {
         return;
     }
     // Formatted on the stack: the audio thread must not allocate.
@@ -34,7 +34,7 @@ void SpectralEngine::reportNonFinite(int samples)
     std::snprintf(line, sizeof line,
                   "SpectralEngine: non-finite samples (NaN or infinity); kernel cleared and output silenced %u time%s\n",
                   unreportedClears_, unreportedClears_ == 1 ? "" : "s");
-    std::fputs(line, stderr);
+    reportLine_(reportContext_, line);
     unreportedClears_ = 0;
     samplesSinceReport_ = 0;
 }

@@ -48,10 +48,19 @@ public:
         ++unreportedClears_;
         clears_.fetch_add(1, std::memory_order_relaxed);
     }
-    // Called on: the audio thread, at the end of every host block of `samples` samples. Writes
-    // one line on standard error, naming the clears not reported yet, when there are some and
-    // no line was written during the last kReportInterval samples: a script that keeps
-    // writing NaNs costs a line now and then, not one per block or per frame.
+    // Where report lines go: post(context, line) must not block, allocate or write (the
+    // instance's console, which writes them out on a thread of its own). Without one,
+    // clears are only counted. Called on: the host thread, before audio runs.
+    using ReportLine = void (*)(void* context, const char* line);
+    void setReportLine(ReportLine post, void* context)
+    {
+        reportLine_ = post;
+        reportContext_ = context;
+    }
+    // Called on: the audio thread, at the end of every host block of `samples` samples. Posts
+    // one line, naming the clears not reported yet, when there are some and no line was
+    // posted during the last kReportInterval samples: a script that keeps writing NaNs
+    // costs a line now and then, not one per block or per frame.
     void reportNonFinite(int samples);
     static constexpr int kReportInterval = 65536;  // about 1.4 s at 48 kHz
     // Every clear since the engine was made. Called on: any thread.
@@ -63,6 +72,8 @@ private:
     BlockParameters block_{};
     SpectralScriptRunner* scriptRunner_ = nullptr;
     KernelLoops loops_ = KernelLoops::fastest();
+    ReportLine reportLine_ = nullptr;
+    void* reportContext_ = nullptr;
     std::uint32_t unreportedClears_ = 0;
     int samplesSinceReport_ = kReportInterval;
     std::atomic<std::uint64_t> clears_{0};

@@ -40,6 +40,9 @@ public:
     // Reads every event already queued, without blocking, and hands each to sink.
     void dispatchPending(const std::function<void(const WindowEvent&)>& sink);
     void takeKeyboardFocus();
+    // Puts text on the clipboard, where it stays while the window is open (its events
+    // answer other programs' requests for it) or until something else is copied.
+    void copyText(const std::string& text);
 
     // Editor windows open in this process right now.
     [[nodiscard]] static int openCount();

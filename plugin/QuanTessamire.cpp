@@ -39,6 +39,8 @@ int scriptIndexFromValue(float value)
     return static_cast<int>(value);
 }
 
+void postToConsole(void* console, const char* line) { static_cast<QN::ScriptConsole*>(console)->post("audio", line); }
+
 }  // namespace
 
 QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audioMaster, 1, kParameterCount)
@@ -47,6 +49,9 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     programs_.back()->setName("Defaults");
 
     luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
+    // The audio thread's own reports go through the console's ring, never to a file.
+    messageQueue_.setConsole(&luaHelper_->console());
+    engine_.setReportLine(postToConsole, &luaHelper_->console());
     spectralScripts_ = std::make_unique<SpectralScriptList>(*luaHelper_, *this);
     luaHelper_->setSpectralScripts(spectralScripts_.get());
     // Built before the scripts run, so that they can register OSC addresses.
@@ -192,6 +197,8 @@ AUKernelBase* QuanTessamire::createKernel()
 {
     return new CHalvardKernel(engine_, static_cast<int>(kernels_.size()));
 }
+
+QN::ScriptConsole& QuanTessamire::scriptConsole() { return luaHelper_->console(); }
 
 void QuanTessamire::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {

@@ -18,6 +18,9 @@ namespace QN {
 class OSCHelper;
 }  // namespace QN
 class HlvdLuaMIDIHelper;
+namespace QN {
+class ScriptConsole;
+}  // namespace QN
 class SpectralScriptList;
 
 class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
@@ -56,6 +59,8 @@ public:
     ParameterInfo parameterRow(int id) const override { return QuanAuBase::parameterRow(id); }
     void setIndicator(int id, bool flag) override;
     bool indicator(int id) override;
+    // What this instance's scripts printed and the errors they raised (the editor's console).
+    QN::ScriptConsole& scriptConsole();
 
     // The "OSC Base Port" preference, shared by every instance (the last one read wins).
     static int oscBasePort();

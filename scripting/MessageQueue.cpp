@@ -1,6 +1,7 @@
 #include "scripting/MessageQueue.h"
 
 #include "plugin/vst/Vst2Abi.h"
+#include "scripting/ScriptConsole.h"
 
 #include <cstdio>
 
@@ -63,15 +64,19 @@ bool MessageQueue::take(MidiEventRecord& record)
 
 void MessageQueue::reportDrops()
 {
+    if (console_ == nullptr) {
+        return;
+    }
     const std::uint32_t drops = unreportedDrops_.exchange(0, std::memory_order_relaxed);
     if (drops == 0) {
         return;
     }
-    // Formatted on the stack: this may run on the audio thread, which must not allocate.
+    // Formatted on the stack and posted to the lock-free ring: this may run on the audio
+    // thread, which must not allocate or write.
     char line[80];
     std::snprintf(line, sizeof line, "MessageQueue::Write() overflow: %u event%s dropped\n", drops,
                   drops == 1 ? "" : "s");
-    std::fputs(line, stderr);
+    console_->post("MIDI input", line);
 }
 
 }  // namespace QN

@@ -17,6 +17,8 @@ struct VstEvents;
 
 namespace QN {
 
+class ScriptConsole;
+
 class MessageQueue {
 public:
     static constexpr int kSlotCount = 2048;
@@ -27,9 +29,14 @@ public:
     MessageQueue(const MessageQueue&) = delete;
     MessageQueue& operator=(const MessageQueue&) = delete;
 
+    // Where overflow lines go: the instance's console, which writes them to standard error
+    // off the audio thread. Without one, drops are only counted. Called on: the host
+    // thread that builds the instance, before audio runs.
+    void setConsole(ScriptConsole* console) { console_ = console; }
+
     // Called on: the host's event call (usually the audio thread). Queues every MIDI
     // event of the list in order; other event types are skipped. Events that find the ring
-    // full are dropped and counted; the call then writes one line on standard error naming
+    // full are dropped and counted; the call then posts one line to the console naming
     // how many were dropped since the last such line. Returns 1.
     int Write(const VstEvents* events);
 
@@ -40,7 +47,7 @@ public:
     // Called on: the audio thread. Takes the oldest pending record; false when empty.
     bool take(MidiEventRecord& record);
 
-    // Writes one overflow line for the drops not reported yet, if there are any.
+    // Posts one overflow line for the drops not reported yet, if there are any.
     void reportDrops();
     // Every event dropped since the queue was made. Called on: any thread.
     std::uint64_t droppedCount() const { return dropped_.load(std::memory_order_relaxed); }
@@ -51,6 +58,7 @@ private:
     std::atomic<std::int32_t> writePos_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<std::uint32_t> unreportedDrops_{0};
+    ScriptConsole* console_ = nullptr;
 };
 
 }  // namespace QN

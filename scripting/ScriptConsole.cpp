@@ -129,9 +129,13 @@ bool ScriptConsole::writeWaiting()
 
 void ScriptConsole::writeOut(const char* source, const char* text, bool error)
 {
+    if (forgetLast_.exchange(false, std::memory_order_relaxed)) {
+        lastError_ = false;
+    }
     // A script failing on every frame or every timer tick says so once, then how often.
     if (error && lastError_ && lastSource_ == source && lastText_ == text) {
         ++repeats_;
+        countRepeat();
         return;
     }
     const std::size_t dropped = dropped_.exchange(0, std::memory_order_relaxed);
@@ -154,14 +158,29 @@ void ScriptConsole::writeOut(const char* source, const char* text, bool error)
     // one again; closing never waits for it.
     const bool wait = !stalled_ && !closing_.load(std::memory_order_relaxed);
     stalled_ = !writeAll(line, wait ? kWriteWaitMs : 0);
-    Line kept{source, text};
+    keep(source, text, error);
+}
+
+void ScriptConsole::keep(const char* source, const char* text, bool error)
+{
+    Line kept{source, text, error};
     if (!kept.text.empty() && kept.text.back() == '\n') {
         kept.text.pop_back();
     }
     std::lock_guard<std::mutex> lock(historyLock_);
+    kept.number = ++lineCount_;
     history_.push_back(std::move(kept));
     if (history_.size() > kHistoryLines) {
         history_.pop_front();
+    }
+}
+
+// The repeat belongs to the last kept line, unless a clear came in between.
+void ScriptConsole::countRepeat()
+{
+    std::lock_guard<std::mutex> lock(historyLock_);
+    if (!history_.empty() && history_.back().error) {
+        ++history_.back().repeats;
     }
 }
 
@@ -185,6 +204,13 @@ std::vector<ScriptConsole::Line> ScriptConsole::history() const
 {
     std::lock_guard<std::mutex> lock(historyLock_);
     return {history_.begin(), history_.end()};
+}
+
+void ScriptConsole::clear()
+{
+    std::lock_guard<std::mutex> lock(historyLock_);
+    history_.clear();
+    forgetLast_.store(true, std::memory_order_relaxed);
 }
 
 void ScriptConsole::flush()

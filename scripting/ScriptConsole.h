@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,9 @@ public:
     struct Line {
         std::string source;  // "file:line", or what ran ("timer", "start-up"); may be empty
         std::string text;
+        bool error = false;
+        std::size_t repeats = 0;  // an error that came again this many times after it
+        std::uint64_t number = 0;  // counts up over the console's life, so a reader can follow lines
     };
 
     ScriptConsole();
@@ -51,6 +55,8 @@ public:
 
     // The last kHistoryLines lines written, oldest first. Called on: any non-audio thread.
     std::vector<Line> history() const;
+    // Forgets the kept lines; an error that repeats shows again. Called on: any non-audio thread.
+    void clear();
     // Returns once every line posted before the call has been written. Not on the audio thread.
     void flush();
 
@@ -78,8 +84,13 @@ private:
     bool lastError_ = false;
     std::size_t repeats_ = 0;
 
+    void keep(const char* source, const char* text, bool error);
+    void countRepeat();
+
     mutable std::mutex historyLock_;
     std::deque<Line> history_;
+    std::uint64_t lineCount_ = 0;           // under historyLock_
+    std::atomic<bool> forgetLast_{false};  // set by clear, taken by the writer
 
     std::mutex wakeLock_;
     std::condition_variable wake_;

@@ -12,6 +12,7 @@
 namespace {
 constexpr int kPreferencesHoverId = -2;
 constexpr int kCapturePresetHoverId = -3;
+constexpr int kConsoleHoverId = -4;
 
 int registerPluginFunctions(lua_State* L)
 {
@@ -45,7 +46,9 @@ void PluginLuaGui::buildUI(QN::Manager& manager)
         manager.setFonts(std::move(main), std::move(label), std::move(textField));
         manager.hoverTexts().enter(kPreferencesHoverId, "Preferences");
         manager.hoverTexts().enter(kCapturePresetHoverId, "Capture preset");
-        setButtonActions({{"Prefs", {openPreferences_, kPreferencesHoverId}}});
+        manager.hoverTexts().enter(kConsoleHoverId, "Script console");
+        setButtonActions({{"Prefs", {openPreferences_, kPreferencesHoverId}},
+                          {"Console", {openConsole_ ? openConsole_ : [] {}, kConsoleHoverId}}});
         if (enter(registerPluginFunctions, nullptr)) runLayout();
         clearButtonActions();
     }

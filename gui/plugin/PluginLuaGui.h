@@ -10,7 +10,8 @@ class PluginConnection;
 
 // The plug-in's layout builder: its controls (knobs, buttons, drop-downs, text fields),
 // the level meters, the spectrum display, the lit background and the built-in script
-// and images. The "Prefs" button runs openPreferences.
+// and images. The "Prefs" button runs openPreferences, the "Console" button the action
+// given with setConsoleAction.
 // Called on: host GUI thread.
 class PluginLuaGui : public QN::LuaGui {
 public:
@@ -29,7 +30,9 @@ public:
                                    float width, float height, int hoverId, bool toggle) override;
     QN::UIElement* createDropDown(lua_State* L, int parameter, float x, float y, float width, float height) override;
     void registerElementTypes() override;
+    void setConsoleAction(std::function<void()> openConsole) { openConsole_ = std::move(openConsole); }
 
 private:
     std::function<void()> openPreferences_;
+    std::function<void()> openConsole_;
 };

@@ -2,6 +2,7 @@
 
 #include "gui/plugin/PluginLuaGui.h"
 #include "gui/plugin/PreferencesPanel.h"
+#include "gui/plugin/ScriptConsolePanel.h"
 #include "gui/plugin/TKmanager.h"
 #include "gui/plugin/TessamireConnection.h"
 #include "osc/OscAccessPreferences.h"
@@ -36,9 +37,14 @@ bool QuanTessamireView::getRect(ERect** rect)
     return true;
 }
 
-void QuanTessamireView::createGui()
+void QuanTessamireView::createGui() { builder_ = makeBuilder(false); }
+
+std::unique_ptr<PluginLuaGui> QuanTessamireView::makeBuilder(bool builtIn)
 {
-    builder_ = std::make_unique<PluginLuaGui>(*connection_, [this] { openPreferences(); });
+    auto builder = std::make_unique<PluginLuaGui>(*connection_, [this] { openPreferences(); },
+                                                  builtIn ? PluginLuaGui::Layout::BuiltIn : PluginLuaGui::Layout::Preferred);
+    builder->setConsoleAction([this] { openConsole(); });
+    return builder;
 }
 
 void QuanTessamireView::releaseGui()
@@ -46,6 +52,7 @@ void QuanTessamireView::releaseGui()
     sizeProbed_ = false;
     builder_.reset();
     preferences_ = nullptr;
+    console_ = nullptr;
 }
 
 std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
@@ -58,8 +65,7 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
         // nothing of the skin's left behind.
         builder_.reset();
         manager.reset();
-        builder_ = std::make_unique<PluginLuaGui>(*connection_, [this] { openPreferences(); },
-                                                  PluginLuaGui::Layout::BuiltIn);
+        builder_ = makeBuilder(true);
         manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
         builder_->buildUI(*manager);
     }
@@ -69,6 +75,7 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
     // Every instance's server reads the access switches per request: they apply at once.
     actions.oscAccessChanged = [] { QN::OscAccessPreferences::load(); };
     preferences_ = manager->make<PreferencesPanel>(std::move(actions));
+    console_ = manager->make<ScriptConsolePanel>();
     return manager;
 }
 
@@ -76,6 +83,11 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
 void QuanTessamireView::openPreferences()
 {
     if (preferences_) preferences_->open();
+}
+
+void QuanTessamireView::openConsole()
+{
+    if (console_) console_->open();
 }
 
 void QuanTessamireView::applyOscBasePort(int port)

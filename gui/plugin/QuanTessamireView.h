@@ -7,10 +7,11 @@
 class PluginLuaGui;
 class PreferencesPanel;
 class QuanTessamire;
+class ScriptConsolePanel;
 class TessamireConnection;
 
 // The plug-in's editor: its layout comes from the layout script (built in, or a skin's),
-// and its "Prefs" button opens the preferences panel.
+// its "Prefs" button opens the preferences panel and its "Console" button the script console.
 class QuanTessamireView : public QN::CarbonVSTEditor {
 public:
     explicit QuanTessamireView(QuanTessamire* plugin);
@@ -26,10 +27,13 @@ protected:
 
 private:
     void openPreferences();
+    void openConsole();
+    [[nodiscard]] std::unique_ptr<PluginLuaGui> makeBuilder(bool builtIn);
     void applyOscBasePort(int port);
 
     std::unique_ptr<TessamireConnection> connection_;
     std::unique_ptr<PluginLuaGui> builder_;
     PreferencesPanel* preferences_ = nullptr;  // owned by the manager
+    ScriptConsolePanel* console_ = nullptr;     // owned by the manager
     bool sizeProbed_ = false;                  // rect_ holds the layout's size while closed
 };

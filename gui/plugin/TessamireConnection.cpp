@@ -4,6 +4,7 @@
 #include "plugin/CFArray.h"
 #include "plugin/QuanTessamire.h"
 #include "plugin/StatusCodes.h"
+#include "scripting/ScriptConsole.h"
 
 namespace {
 // Hosts give plug-ins at least this much room for a value text; so do we.
@@ -64,4 +65,20 @@ void TessamireConnection::changeOscBasePort(int port)
     QuanTessamire::setOscBasePort(port);
     // Setting the offset again is what moves a server to base port + offset.
     plugin_.setParameter(ParameterId::OscPortOffset, plugin_.getParameter(ParameterId::OscPortOffset));
+}
+
+std::vector<QN::ConsoleLine> TessamireConnection::consoleLines()
+{
+    std::vector<QN::ConsoleLine> lines;
+    for (auto& line : plugin_.scriptConsole().history()) {
+        lines.push_back({std::move(line.source), std::move(line.text), line.error, line.repeats, line.number});
+    }
+    return lines;
+}
+
+void TessamireConnection::clearConsole() { plugin_.scriptConsole().clear(); }
+
+void TessamireConnection::postConsoleError(const std::string& source, const std::string& text)
+{
+    plugin_.scriptConsole().postError(source.c_str(), text.c_str());
 }

@@ -26,6 +26,9 @@ public:
     std::string displayText(int index) override;
     std::string unitLabel(int index) override;
     float sampleRate() override;
+    std::vector<QN::ConsoleLine> consoleLines() override;
+    void clearConsole() override;
+    void postConsoleError(const std::string& source, const std::string& text) override;
 
 private:
     QuanTessamire& plugin_;

@@ -149,6 +149,7 @@ void CarbonVSTEditor::handle(const platform::WindowEvent& event)
         manager_->release(point, event.modifiers);
         buttonHeld_ = false;
         break;
+    case Type::Wheel: manager_->scroll(point, event.wheelSteps); break;
     }
 }
 
@@ -158,7 +159,7 @@ bool CarbonVSTEditor::onKeyDown(VstKeyCode& key)
     if (key.virt == kVirtualReturn || key.virt == kVirtualEnter) character = 13;
     if (static_cast<unsigned char>(character) == 190) character = '.';
     std::lock_guard<std::mutex> lock(editorLock_);
-    if (manager_ && manager_->focus()) manager_->typeCharacter(character);
+    if (manager_ && (manager_->focus() || manager_->modal())) manager_->typeCharacter(character);
     return character != 0;
 }
 

@@ -5,6 +5,7 @@
 #include "gui/toolkit/LuaGuiFunctions.h"
 #include "gui/toolkit/LuaGuiSupport.h"
 #include "gui/toolkit/Manager.h"
+#include "gui/toolkit/PluginConnection.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/UserFolders.h"
 #include "platform/FileSystem.h"
@@ -16,12 +17,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace QN {
 namespace {
 
 constexpr const char* kSkinScript = "/Contents/Resources/gui.lua";
+constexpr const char* kConsoleSource = "editor layout";
 
 // Reached only if a Lua error escaped every protection, which no entry allows; Lua ends
 // the process after this returns, so at least say why.
@@ -128,8 +129,8 @@ void LuaGui::resolveSkin()
     platform::FileRead script = platform::readRegularFile(skinFolder_ + kSkinScript, kMaxScriptBytes);
     if (script.status != platform::FileReadStatus::Read) {
         // Textures would be looked for in a folder without a layout: use the built-in one.
-        platform::showError("the skin \"" + skinName_ + "\" has no readable gui.lua (" + platform::describe(script.status) +
-                            "); using the built-in layout");
+        report("Error: the skin \"" + skinName_ + "\" has no readable gui.lua (" + platform::describe(script.status) +
+               "); using the built-in layout");
         skinFolder_.clear();
         return;
     }
@@ -142,10 +143,12 @@ std::string LuaGui::scriptDescription() const
     return "the skin \"" + skinName_ + "\" (" + skinFolder_ + kSkinScript + ")";
 }
 
+void LuaGui::report(const std::string& line) { plugin_.postConsoleError(kConsoleSource, line); }
+
 void LuaGui::failSkin(const std::string& why)
 {
     skinFailed_ = true;
-    platform::showError(scriptDescription() + " " + why + "; using the built-in layout");
+    report("Error: " + scriptDescription() + " " + why + "; using the built-in layout");
 }
 
 int LuaGui::parameterIndex(const std::string& name) const
@@ -168,7 +171,7 @@ void LuaGui::createState()
     lua_State* L = lua_newstate(LuaMemoryBudget::allocate, &memory_);
     if (!L) L = luaL_newstate();  // interpreters that do not take our allocator
     if (!L) {
-        platform::showError("the editor's layout cannot run: Lua is not available");
+        report("Error: the editor's layout cannot run: Lua is not available");
         return;
     }
     lua_atpanic(L, reportPanic);
@@ -177,7 +180,7 @@ void LuaGui::createState()
     watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
     if (!protectedCCall(L, setUpState, this, LuaErrorPolicy::Silent) || !restrictLayoutLibraries(L) ||
         !protectedCCall(L, LuaWatchdog::makeStopsUncatchable, nullptr, LuaErrorPolicy::Silent)) {
-        platform::showError("the editor's layout cannot run: not enough memory");
+        report("Error: the editor's layout cannot run: not enough memory");
         lua_close(L);
         return;
     }
@@ -237,7 +240,7 @@ bool LuaGui::enter(lua_CFunction function, void* ud, LuaCallResult* result)
         if (!built_ && !skinFolder_.empty()) {
             failSkin(std::string("was stopped: ") + outcome.message);
         } else {
-            platform::showError(scriptDescription() + " was stopped: " + outcome.message);
+            report("Error: " + scriptDescription() + " was stopped: " + outcome.message);
         }
     }
     return false;
@@ -247,13 +250,13 @@ void LuaGui::runScript()
 {
     const std::optional<std::string> text = scriptText();
     if (!text) {
-        platform::writeDebugOutput("failed to run buffer: failed to find gui.lua in resouce id lookup\n");
+        report("failed to run buffer: failed to find gui.lua in resouce id lookup");
         return;
     }
     ChunkRun chunk{text->data(), text->size()};
     LuaCallResult result;
     if (!enter(runChunk, &chunk, &result) && !skinFailed_) {
-        platform::writeDebugOutput((std::string("failed to run buffer: ") + result.message + "\n").c_str());
+        report(std::string("failed to run buffer: ") + result.message);
     }
 }
 
@@ -321,9 +324,8 @@ void LuaGui::runLayout()
     const auto [width, height] = windowSize();
     manager_->setSize(width, height);
     LuaCallResult result;
-    if (!enter(runCreateUI, nullptr, &result) && !skinFailed_ && std::getenv("LUMENFOLD_LAYOUT_ERRORS")) {
-        platform::writeDebugOutput((std::string("createUI: ") + result.message + "\n").c_str());
-    }
+    // The layout stops where the error came: the console says why half a layout shows.
+    if (!enter(runCreateUI, nullptr, &result) && !skinFailed_) report(std::string("createUI: ") + result.message);
 }
 
 void LuaGui::checkLayoutMade()

@@ -141,6 +141,8 @@ private:
     // "the skin "<name>" (<path>)" or "the built-in layout", for diagnostic lines.
     [[nodiscard]] std::string scriptDescription() const;
     void failSkin(const std::string& why);
+    // One line for the instance's console (and standard error).
+    void report(const std::string& line);
 
     PluginConnection& plugin_;
     Manager* manager_ = nullptr;

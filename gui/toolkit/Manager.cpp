@@ -185,6 +185,13 @@ void Manager::typeCharacter(char character)
     }
 }
 
+void Manager::scroll(Point point, int steps)
+{
+    UIElement* target = modal_.load();
+    if (!target) target = root_->hitTest(point);
+    if (target && target != root_) (void)target->scrollWheel(point, steps);
+}
+
 void Manager::setFocus(UIElement* element)
 {
     UIElement* previous = focus_.exchange(element);

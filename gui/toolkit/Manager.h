@@ -96,6 +96,8 @@ public:
     void drag(Point point, int modifiers);
     void release(Point point, int modifiers);
     void typeCharacter(char character);
+    // The wheel: to the open panel, else to the element under the pointer.
+    void scroll(Point point, int steps);
     void setFocus(UIElement* element);
     void clearFocus() { setFocus(nullptr); }
     [[nodiscard]] UIElement* focus() const { return focus_.load(); }

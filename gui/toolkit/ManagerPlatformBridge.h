@@ -1,10 +1,12 @@
 #pragma once
 
+#include <string>
+
 namespace QN {
 
-// The window system's side of a manager: the GL context of the editor window and
-// keyboard focus. Every operation but takeKeyboardFocus runs on the render thread;
-// takeKeyboardFocus runs on the host GUI thread.
+// The window system's side of a manager: the GL context of the editor window, keyboard
+// focus and the clipboard. Every operation but takeKeyboardFocus and copyText runs on
+// the render thread; those two run on the host GUI thread.
 class ManagerPlatformBridge {
 public:
     virtual ~ManagerPlatformBridge() = default;
@@ -16,6 +18,7 @@ public:
     virtual void destroyContexts() = 0;
     virtual void swapBuffers() = 0;
     virtual void takeKeyboardFocus() = 0;
+    virtual void copyText(const std::string&) {}
 };
 
 }  // namespace QN

@@ -29,4 +29,6 @@ void ManagerX11Bridge::swapBuffers() { surface_->swapBuffers(); }
 
 void ManagerX11Bridge::takeKeyboardFocus() { window_.takeKeyboardFocus(); }
 
+void ManagerX11Bridge::copyText(const std::string& text) { window_.copyText(text); }
+
 }  // namespace QN

@@ -12,7 +12,7 @@ class GlSurface;
 namespace QN {
 
 // The bridge on the X11 editor window: a GLX context of the render thread's own on
-// the window, and focus through the window's event connection.
+// the window, and focus and the clipboard through the window's event connection.
 class ManagerX11Bridge : public ManagerPlatformBridge {
 public:
     // window must outlive the bridge.
@@ -25,6 +25,7 @@ public:
     void destroyContexts() override;
     void swapBuffers() override;
     void takeKeyboardFocus() override;
+    void copyText(const std::string& text) override;
 
 private:
     platform::EditorWindow& window_;

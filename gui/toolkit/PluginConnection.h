@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/toolkit/ConsoleLine.h"
+#include "platform/MessageOutput.h"
 #include "plugin/ParameterInfo.h"
 
 #include <string>
@@ -38,6 +40,16 @@ public:
     virtual std::string unitLabel(int index) = 0;
     // Called on: the render thread.
     virtual float sampleRate() = 0;
+    // The instance's last script output and errors, oldest first.
+    // Called on: the GUI or render thread.
+    virtual std::vector<ConsoleLine> consoleLines() { return {}; }
+    virtual void clearConsole() {}
+    // A line of the editor's own (a skin that failed) for the console, which also writes
+    // it to standard error. Called on: host GUI thread.
+    virtual void postConsoleError(const std::string& /*source*/, const std::string& text)
+    {
+        platform::writeDebugOutput((text + "\n").c_str());
+    }
 };
 
 }  // namespace QN

@@ -43,6 +43,8 @@ public:
     virtual void prepareLate() {}
     // Drawing into the static layer with the label font. Called on: render thread.
     virtual void drawStatic(Font&) {}
+    // The wheel turned steps notches (positive up) over the element; true when it used them.
+    virtual bool scrollWheel(Point, int) { return false; }
     // True when the character was consumed.
     virtual bool keyChar(char) { return false; }
     virtual void loseFocus() {}

@@ -1,12 +1,14 @@
 #include "platform/EditorWindow.h"
 
 #include "platform/linux/GlxConfig.h"
+#include "platform/linux/X11ClipboardOwner.h"
 #include "platform/linux/XErrorTrap.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <atomic>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -27,6 +29,8 @@ int modifiersOf(unsigned int state)
 
 bool isEditorButton(unsigned int button) { return button >= Button1 && button <= Button3; }
 
+bool isWheelButton(unsigned int button) { return button == Button4 || button == Button5; }
+
 }  // namespace
 
 struct EditorWindow::Impl {
@@ -34,6 +38,7 @@ struct EditorWindow::Impl {
     Window window = 0;
     Colormap colormap = 0;
     bool counted = false;  // counted in openWindows
+    std::optional<X11ClipboardOwner> clipboard;  // once something was copied
 
     bool create(Window parent, int width, int height, std::string* error);
     bool translate(XEvent& event, WindowEvent* out);
@@ -90,7 +95,16 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
         return true;
     case ButtonPress:
     case ButtonRelease:
-        // Buttons 4 and 5 are the wheel, which the editor does not use.
+        if (isWheelButton(event.xbutton.button)) {
+            // One press per notch, and a release that means nothing.
+            if (event.type != ButtonPress) return false;
+            out->type = WindowEvent::Type::Wheel;
+            out->x = event.xbutton.x;
+            out->y = event.xbutton.y;
+            out->modifiers = modifiersOf(event.xbutton.state);
+            out->wheelSteps = event.xbutton.button == Button4 ? 1 : -1;
+            return true;
+        }
         if (!isEditorButton(event.xbutton.button)) return false;
         out->type = event.type == ButtonPress ? WindowEvent::Type::ButtonDown : WindowEvent::Type::ButtonUp;
         out->x = event.xbutton.x;
@@ -114,6 +128,10 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
         if (event.xfocus.detail == NotifyPointer || event.xfocus.detail == NotifyInferior) return false;
         out->type = WindowEvent::Type::FocusLost;
         return true;
+    case SelectionRequest:
+    case SelectionClear:
+        if (clipboard) (void)clipboard->handle(event);
+        return false;
     default: return false;
     }
 }
@@ -187,6 +205,14 @@ void EditorWindow::takeKeyboardFocus()
     XErrorTrap trap(impl_->display);
     XSetInputFocus(impl_->display, impl_->window, RevertToParent, CurrentTime);
     (void)trap.failed();
+}
+
+void EditorWindow::copyText(const std::string& text)
+{
+    if (!impl_->window) return;
+    if (!impl_->clipboard) impl_->clipboard.emplace(impl_->display, impl_->window);
+    impl_->clipboard->offer(text);
+    XFlush(impl_->display);
 }
 
 int EditorWindow::openCount() { return openWindows.load(); }

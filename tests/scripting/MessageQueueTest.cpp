@@ -1,8 +1,10 @@
 #include "plugin/vst/Vst2Abi.h"
 #include "scripting/MessageQueue.h"
+#include "scripting/ScriptConsole.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,23 +41,36 @@ VstMidiEvent midiEvent(unsigned char status, unsigned char d1, unsigned char d2,
     return event;
 }
 
+// Overflow lines go through the console: its writer puts them on standard error, and it keeps them.
+std::string stderrOf(QN::ScriptConsole& console, const std::function<void()>& act)
+{
+    testing::internal::CaptureStderr();
+    act();
+    console.flush();
+    return testing::internal::GetCapturedStderr();
+}
+
 }  // namespace
 
 TEST(MessageQueue, KeepsItsCapacityAndCountsDropsUntilTheyAreReported)
 {
+    QN::ScriptConsole console;
     QN::MessageQueue queue;
+    queue.setConsole(&console);
     for (int i = 0; i < QN::MessageQueue::kCapacity; ++i) {
         EXPECT_TRUE(queue.writeMidi(0x90, static_cast<std::uint8_t>(i & 0x7F), 100, i));
     }
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(queue.writeMidi(0x90, 99, 100, 0));
-    EXPECT_FALSE(queue.writeMidi(0x90, 98, 100, 0));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "no line per dropped event";
+    EXPECT_EQ(stderrOf(console, [&] {
+        EXPECT_FALSE(queue.writeMidi(0x90, 99, 100, 0));
+        EXPECT_FALSE(queue.writeMidi(0x90, 98, 100, 0));
+    }), "") << "no line per dropped event";
     EXPECT_EQ(queue.droppedCount(), 2u);
-    testing::internal::CaptureStderr();
-    queue.reportDrops();
-    queue.reportDrops();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MessageQueue::Write() overflow: 2 events dropped\n");
+    EXPECT_EQ(stderrOf(console, [&] {
+        queue.reportDrops();
+        queue.reportDrops();
+    }), "MessageQueue::Write() overflow: 2 events dropped\n");
+    ASSERT_EQ(console.history().size(), 1u);
+    EXPECT_EQ(console.history().back().text, "MessageQueue::Write() overflow: 2 events dropped");
 
     QN::MidiEventRecord record;
     for (int i = 0; i < QN::MessageQueue::kCapacity; ++i) {
@@ -80,19 +95,17 @@ TEST(MessageQueue, BlockOfTenTwentyFourEventsFitsBehindPendingOnesAndOverflowCos
         }
         return list;
     };
+    QN::ScriptConsole console;
     QN::MessageQueue queue;
+    queue.setConsole(&console);
     constexpr int kPending = 3;
     for (int i = 0; i < kPending; ++i) {
         ASSERT_TRUE(queue.writeMidi(0x90, 1, 1, i));
     }
     const auto block = listOf(1024, kPending);
     const auto flood = listOf(QN::MessageQueue::kCapacity, kPending + 1024);
-    testing::internal::CaptureStderr();
-    queue.Write(block->build());
-    const std::string afterBlock = testing::internal::GetCapturedStderr();
-    testing::internal::CaptureStderr();
-    queue.Write(flood->build());
-    const std::string afterFlood = testing::internal::GetCapturedStderr();
+    const std::string afterBlock = stderrOf(console, [&] { queue.Write(block->build()); });
+    const std::string afterFlood = stderrOf(console, [&] { queue.Write(flood->build()); });
     EXPECT_EQ(afterBlock, "");
     const int fitting = QN::MessageQueue::kCapacity - kPending - 1024;
     const int dropped = QN::MessageQueue::kCapacity - fitting;

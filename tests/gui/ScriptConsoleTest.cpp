@@ -1,0 +1,174 @@
+// The script console of the built-in layout, through the plug-in's real ABI: its
+// "Console" button opens the panel, Ctrl+C copies what it shows to the X clipboard (read
+// back here as another program would), "Clear" empties it.
+
+#include "UserFolderSandbox.h"
+
+#include "platform/PreferenceStore.h"
+#include "tools/host/EditorHost.h"
+#include "tools/host/PluginInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+namespace {
+
+constexpr int kTimeoutMs = 20000;
+// Window pixels from the top-left: the "Console" button, and the panel's "Clear" and
+// "Close" buttons (a spot of each beside its label).
+constexpr int kConsoleButtonX = 535, kButtonRowY = 52;
+constexpr int kPanelClearX = 898, kPanelCloseX = 958, kPanelButtonY = 84;
+
+// Another program on the display, asking for the clipboard's text.
+class ClipboardReader {
+public:
+    ClipboardReader()
+        : display_(XOpenDisplay(nullptr)),
+          window_(XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0)),
+          clipboard_(XInternAtom(display_, "CLIPBOARD", False))
+    {
+    }
+    ~ClipboardReader()
+    {
+        XDestroyWindow(display_, window_);
+        XCloseDisplay(display_);
+    }
+    ClipboardReader(const ClipboardReader&) = delete;
+    ClipboardReader& operator=(const ClipboardReader&) = delete;
+
+    // Takes the clipboard, so that a copy shows as another owner.
+    void takeClipboard()
+    {
+        XSetSelectionOwner(display_, clipboard_, window_, CurrentTime);
+        XSync(display_, False);
+    }
+    [[nodiscard]] bool someoneElseOwns() { return XGetSelectionOwner(display_, clipboard_) != window_; }
+
+    // The owner's text as UTF-8; nothing when it refused or never answered.
+    std::optional<std::string> read(lfhost::EditorHost& editor)
+    {
+        const Atom property = XInternAtom(display_, "LUMENFOLD_CLIPBOARD", False);
+        XConvertSelection(display_, clipboard_, XInternAtom(display_, "UTF8_STRING", False), property, window_,
+                          CurrentTime);
+        XFlush(display_);
+        XEvent reply{};
+        if (!editor.pumpUntil([&] { return XCheckTypedWindowEvent(display_, window_, SelectionNotify, &reply); },
+                              kTimeoutMs) ||
+            reply.xselection.property == None) {
+            return std::nullopt;
+        }
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display_, window_, property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format, &count,
+                           &after, &data);
+        std::string text(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+        return text;
+    }
+
+private:
+    Display* display_;
+    Window window_;
+    Atom clipboard_;
+};
+
+class ScriptConsole : public testing::Test {
+protected:
+    void addScript(const std::string& name, const std::string& text)
+    {
+        const auto folder = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Corvanne" / "Lumenfold" / "Scripts";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / name) << text;
+    }
+    void openConsole()
+    {
+        std::string error;
+        plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+        ASSERT_TRUE(plugin) << error;
+        editor = lfhost::EditorHost::open(*plugin, &error);
+        ASSERT_TRUE(editor) << error;
+        const auto buttonSpot = [&] { return editor->capture()->pixel(kPanelCloseX, kPanelButtonY)[2]; };
+        ASSERT_TRUE(editor->pumpUntil([&] { return buttonSpot() > 0; }, kTimeoutMs)) << "the layout is drawn";
+        const std::uint8_t before = buttonSpot();
+        click(kConsoleButtonX, kButtonRowY);
+        // The panel's buttons are a flat grey-violet where the display was.
+        ASSERT_TRUE(editor->pumpUntil([&] { return buttonSpot() != before && buttonSpot() == panelButtonBlue(); },
+                                      kTimeoutMs));
+    }
+    static std::uint8_t panelButtonBlue() { return 89; }
+    void click(int x, int y)
+    {
+        editor->movePointer(x, y);
+        editor->pumpFor(60);
+        editor->pressButton();
+        editor->pumpFor(60);
+        editor->releaseButton();
+        editor->pumpFor(60);
+    }
+    // Ctrl+C in the panel, then the clipboard as another program reads it.
+    std::string copied()
+    {
+        clipboard.takeClipboard();
+        editor->pressKey("Control_L");
+        editor->typeKeys({"c"});
+        editor->releaseKey("Control_L");
+        EXPECT_TRUE(editor->pumpUntil([&] { return clipboard.someoneElseOwns(); }, kTimeoutMs)) << "Ctrl+C copied";
+        return clipboard.read(*editor).value_or("(no answer)");
+    }
+
+    UserFolderSandbox folders;
+    ClipboardReader clipboard;
+    std::unique_ptr<lfhost::PluginInstance> plugin;
+    std::unique_ptr<lfhost::EditorHost> editor;
+};
+
+TEST_F(ScriptConsole, ShowsTheErrorOfAFailingTimerWithItsFileAndLine)
+{
+    addScript("failing-timer.lua", "requestTimedCallback(0.01, function()\n"
+                                   "    error('the timer broke')\n"
+                                   "end)\n");
+    openConsole();
+    ASSERT_TRUE(editor);
+    const std::string text = copied();
+    EXPECT_NE(text.find("timer  "), std::string::npos) << text;
+    EXPECT_NE(text.find("failing-timer.lua:2: the timer broke\n"), std::string::npos) << text;
+    const auto shot = editor->capture();
+    ASSERT_TRUE(shot);
+    EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-script-console.png"));
+}
+
+TEST_F(ScriptConsole, ClearEmptiesItAndCloseGivesTheDisplayBack)
+{
+    addScript("talks.lua", "print('hello from talks')\n");
+    openConsole();
+    ASSERT_TRUE(editor);
+    EXPECT_NE(copied().find("talks.lua:1  hello from talks\n"), std::string::npos);
+    click(kPanelClearX, kPanelButtonY);
+    EXPECT_EQ(copied(), "");
+    click(kPanelCloseX, kPanelButtonY);
+    EXPECT_TRUE(editor->pumpUntil(
+        [&] { return editor->capture()->pixel(kPanelCloseX, kPanelButtonY)[2] != panelButtonBlue(); }, kTimeoutMs));
+}
+
+TEST_F(ScriptConsole, SaysThatASkinFailed)
+{
+    std::ofstream(folders.skinResources("Broken") / "gui.lua") << "function getWindowSize( return 300 end";
+    platform::writePreferenceString("Skin", "Broken");
+    openConsole();
+    ASSERT_TRUE(editor);
+    const std::string text = copied();
+    EXPECT_NE(text.find("editor layout  Error: the skin \"Broken\""), std::string::npos) << text;
+    EXPECT_NE(text.find("made no layout; using the built-in layout"), std::string::npos) << text;
+}
+
+}  // namespace
