@@ -77,7 +77,7 @@ TEST_F(LuaLayoutTest, TheBuiltInLayoutMakesItsGroupsDisplayAndButtons)
     EXPECT_EQ(manager.height(), 512);
     EXPECT_EQ(count<QN::NamedGroup>(), 5);
     EXPECT_EQ(count<QN::WaveformDisplay>(), 1);
-    EXPECT_EQ(count<QN::Button>(), 6);
+    EXPECT_EQ(count<QN::Button>(), 7);  // "Prefs", five bin-level operations, "Console"
     EXPECT_EQ(global("paramID_Bin0Level"), "32");
     // Groups follow one another by their measured widths; the display sits above them.
     EXPECT_EQ(global("isMac"), "false");
