@@ -48,13 +48,7 @@ bool writeAll(const std::string& line, int timeoutMs)
 
 }  // namespace
 
-ScriptConsole::ScriptConsole() : cells_(std::make_unique<Cell[]>(kSlots))
-{
-    for (std::size_t i = 0; i < kSlots; ++i) {
-        cells_[i].sequence.store(i, std::memory_order_relaxed);
-    }
-    writer_ = std::thread([this] { writerLoop(); });
-}
+ScriptConsole::ScriptConsole() { writer_ = std::thread([this] { writerLoop(); }); }
 
 ScriptConsole::~ScriptConsole()
 {
@@ -74,27 +68,15 @@ bool ScriptConsole::postError(const char* source, const char* text) { return enq
 
 bool ScriptConsole::enqueue(const char* source, const char* text, bool error)
 {
-    constexpr std::size_t mask = kSlots - 1;
-    std::size_t position = enqueuePosition_.load(std::memory_order_relaxed);
-    for (;;) {
-        Cell& cell = cells_[position & mask];
-        const std::size_t sequence = cell.sequence.load(std::memory_order_acquire);
-        const auto difference = static_cast<std::ptrdiff_t>(sequence - position);
-        if (difference == 0) {
-            if (enqueuePosition_.compare_exchange_weak(position, position + 1, std::memory_order_relaxed)) {
-                copyCut(cell.source, kSourceBytes, source);
-                copyCut(cell.text, kTextBytes, text);
-                cell.error = error;
-                cell.sequence.store(position + 1, std::memory_order_release);
-                return true;
-            }
-        } else if (difference < 0) {
-            dropped_.fetch_add(1, std::memory_order_relaxed);
-            return false;
-        } else {
-            position = enqueuePosition_.load(std::memory_order_relaxed);
-        }
+    const bool queued = ring_.push([&](Posted& line) {
+        copyCut(line.source, kSourceBytes, source);
+        copyCut(line.text, kTextBytes, text);
+        line.error = error;
+    });
+    if (!queued) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
     }
+    return queued;
 }
 
 void ScriptConsole::writerLoop()
@@ -111,16 +93,8 @@ void ScriptConsole::writerLoop()
 // Called on: the writer thread, or the destructor once the writer has ended.
 bool ScriptConsole::writeWaiting()
 {
-    constexpr std::size_t mask = kSlots - 1;
     bool wrote = false;
-    for (;;) {
-        Cell& cell = cells_[dequeuePosition_ & mask];
-        if (cell.sequence.load(std::memory_order_acquire) != dequeuePosition_ + 1) {
-            break;
-        }
-        writeOut(cell.source, cell.text, cell.error);
-        cell.sequence.store(dequeuePosition_ + kSlots, std::memory_order_release);
-        ++dequeuePosition_;
+    while (ring_.pop([this](const Posted& line) { writeOut(line.source, line.text, line.error); })) {
         written_.fetch_add(1, std::memory_order_release);
         wrote = true;
     }
@@ -215,7 +189,7 @@ void ScriptConsole::clear()
 
 void ScriptConsole::flush()
 {
-    const std::size_t target = enqueuePosition_.load(std::memory_order_acquire);
+    const std::size_t target = ring_.claimed();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (written_.load(std::memory_order_acquire) < target && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

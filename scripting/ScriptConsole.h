@@ -5,6 +5,7 @@
 // slow or blocked standard error never holds up a script, and keeps the last lines, each
 // with the place it came from, for the editor's console.
 
+#include "platform/MultiProducerRing.h"
 #include "scripting/LuaHeaders.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -61,8 +61,7 @@ public:
     void flush();
 
 private:
-    struct Cell {
-        std::atomic<std::size_t> sequence{0};
+    struct Posted {
         char source[kSourceBytes];
         char text[kTextBytes];
         bool error;
@@ -73,9 +72,7 @@ private:
     bool enqueue(const char* source, const char* text, bool error);
     void writeOut(const char* source, const char* text, bool error);
 
-    std::unique_ptr<Cell[]> cells_;
-    std::atomic<std::size_t> enqueuePosition_{0};
-    std::size_t dequeuePosition_ = 0;  // writer thread only
+    platform::MultiProducerRing<Posted, kSlots> ring_;
     std::atomic<std::size_t> dropped_{0};
     std::atomic<std::size_t> written_{0};
 

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/MultiProducerRing.h"
+
 #include <atomic>
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace QN {
@@ -12,8 +13,8 @@ namespace QN {
 // arrival order, written by whatever thread set the parameter and drained on the
 // host GUI thread. Only indices that some control listens to are kept.
 //
-// A bounded multi-producer ring (sequence numbers per cell): push never allocates,
-// locks or waits, so the audio thread may call it. When the ring is full the change
+// A bounded multi-producer ring: push never allocates, locks or waits, so the audio
+// thread may call it. When the ring is full the change
 // is dropped and the next drain reports it, and the editor then refreshes every
 // control from the plug-in's current values, so nothing is lost for good.
 class PendingParameterChanges {
@@ -38,16 +39,13 @@ public:
     bool drain(const std::function<void(int, float)>& sink);
 
 private:
-    struct Cell {
-        std::atomic<std::size_t> sequence{0};
+    struct Change {
         int index = 0;
         float value = 0.0f;
     };
 
     std::vector<std::atomic<bool>> listening_;
-    std::unique_ptr<Cell[]> cells_;
-    std::atomic<std::size_t> enqueuePosition_{0};
-    std::size_t dequeuePosition_ = 0;
+    platform::MultiProducerRing<Change, kCapacity> ring_;
     std::atomic<bool> overflowed_{false};
 };
 
