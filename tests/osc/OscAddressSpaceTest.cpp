@@ -154,6 +154,7 @@ TEST_F(OscAddressSpace, CallAndExecErrorsSendNothingAndKeepTheStack)
     const int height = instance.stackHeight();
     EXPECT_EQ(instance.handle(call("yes")), errorLine("/call", "unhandled argument type return from call"));
     EXPECT_EQ(instance.handle(call("fails")), errorLine("/call", "failed to exec function"));
+    EXPECT_NE(instance.consoleText().find(":1: no\n"), std::string::npos) << "the console has the place";
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "notAFunction"; })),
               errorLine("/exec", "failed to exec function"));
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "store" << osc::Blob("ab", 2); })),

@@ -89,6 +89,7 @@ TEST(SpectralScript, ErrorsKeepEarlierWritesAndTheStack)
     const Frame frame = runScript(instance, "zeroBin(3); error('half way'); zeroBin(4)");
     EXPECT_EQ(frame.bins[3], 0.0f);
     EXPECT_EQ(frame.bins[4], 5.0f);
+    EXPECT_NE(instance.consoleText().find("midi.lua:1: half way\n"), std::string::npos) << "the console has the place";
 }
 
 TEST(SpectralScript, BinFunctionsOutsideAFrameDoNothing)
