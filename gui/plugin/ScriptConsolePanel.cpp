@@ -191,6 +191,7 @@ void ScriptConsolePanel::scrollTo(QN::Point point)
 {
     const std::size_t lineCount = manager().plugin().consoleLines().size();
     const QN::Box bar = boxOf(Part::ScrollBar);
+    if (bar.height() <= 0) return;  // a window too small to show the bar
     const float fraction = std::clamp((bar.maxY - point.y) / bar.height(), 0.0f, 1.0f);
     const auto rows = static_cast<float>(std::min(lineCount, visibleRows()));
     const float first = fraction * static_cast<float>(lineCount) - rows / 2;
@@ -316,8 +317,8 @@ void ScriptConsolePanel::drawLines(const QN::Font& font, const std::vector<QN::C
     const float left = area.minX + 4;
     // Long lines end at the panel's edge rather than being measured and cut one by one.
     glEnable(GL_SCISSOR_TEST);
-    glScissor(static_cast<int>(area.minX), static_cast<int>(area.minY), static_cast<int>(area.width()),
-              static_cast<int>(area.height()));
+    glScissor(static_cast<int>(area.minX), static_cast<int>(area.minY), static_cast<int>(std::max(0.0f, area.width())),
+              static_cast<int>(std::max(0.0f, area.height())));
     if (lines.empty()) {
         glColor3f(0.55f, 0.55f, 0.6f);
         font.drawText("No script output yet.", left, area.maxY - row - font.descender() + 1);
