@@ -16,11 +16,9 @@
 
 namespace QN {
 class OSCHelper;
-}  // namespace QN
-class HlvdLuaMIDIHelper;
-namespace QN {
 class ScriptConsole;
 }  // namespace QN
+class HlvdLuaMIDIHelper;
 class SpectralScriptList;
 
 class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {

@@ -9,7 +9,6 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/UserFolders.h"
 #include "platform/FileSystem.h"
-#include "platform/MessageOutput.h"
 #include "platform/PreferenceStore.h"
 #include "platform/Resources.h"
 #include "scripting/LuaScriptFunctions.h"

@@ -26,6 +26,7 @@ constexpr int kTimeoutMs = 20000;
 // "Close" buttons (a spot of each beside its label).
 constexpr int kConsoleButtonX = 535, kButtonRowY = 52;
 constexpr int kPanelClearX = 898, kPanelCloseX = 958, kPanelButtonY = 84;
+constexpr int kFirstRowX = 300, kFirstRowY = 100;
 
 // Another program on the display, asking for the clipboard's text.
 class ClipboardReader {
@@ -158,6 +159,28 @@ TEST_F(ScriptConsole, ClearEmptiesItAndCloseGivesTheDisplayBack)
     click(kPanelCloseX, kPanelButtonY);
     EXPECT_TRUE(editor->pumpUntil(
         [&] { return editor->capture()->pixel(kPanelCloseX, kPanelButtonY)[2] != panelButtonBlue(); }, kTimeoutMs));
+}
+
+TEST_F(ScriptConsole, TheWheelScrollsBackAndAClickSelectsTheLineToCopy)
+{
+    addScript("counts.lua", "for i = 1, 100 do print('line ' .. i) end\n");
+    openConsole();
+    ASSERT_TRUE(editor);
+    click(kFirstRowX, kFirstRowY);
+    const std::string place = "counts.lua:1  line ";
+    const auto shownFirst = [&] {
+        const std::string text = copied();
+        const std::size_t at = text.find(place);
+        EXPECT_NE(at, std::string::npos) << text;
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
+        return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + place.size());
+    };
+    const int newest = shownFirst();
+    EXPECT_GT(newest, 1) << "the newest lines show";
+    editor->pressButton(4);  // one notch up
+    editor->releaseButton(4);
+    click(kFirstRowX, kFirstRowY);
+    EXPECT_EQ(shownFirst(), newest - 3);
 }
 
 TEST_F(ScriptConsole, SaysThatASkinFailed)
