@@ -2,6 +2,7 @@
 // draw call each for the bars, the line and the sliders.
 
 #include "gui/toolkit/GlHeaders.h"
+#include "gui/toolkit/Manager.h"
 #include "gui/toolkit/WaveformDisplay.h"
 #include "plugin/DisplayBlock.h"
 #include "plugin/ParameterTable.h"
@@ -104,13 +105,11 @@ void WaveformDisplay::draw()
     const bool logAxis = logarithmicAxis();
     const float extent = logAxis ? std::log(2051.0f) : static_cast<float>(bins);
 
+    // The box and grid are in the static layer, which exists once there is a label font.
+    if (!manager_.labelFont()) fillBox();
+    followAxes();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0.1f, 0.1f, 0.1f, 0.7f);
-    glBegin(GL_QUADS);
-    glVertex2f(box_.minX, box_.minY), glVertex2f(box_.maxX, box_.minY);
-    glVertex2f(box_.maxX, box_.maxY), glVertex2f(box_.minX, box_.maxY);
-    glEnd();
 
     glPushMatrix();
     glTranslatef(box_.minX, box_.centre().y, 0);
@@ -132,6 +131,13 @@ void WaveformDisplay::draw()
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
     glDisable(GL_BLEND);
+    if (Font* font = manager_.labelFont()) {
+        if (manager_.hasStaticLayerFramebuffer()) {
+            manager_.drawStaticLayerOver(box_, absoluteBounds(), kLabelAlpha);
+        } else {
+            drawGridLabels(*font, gridAxes());  // no cached layer: drawn every frame anyway
+        }
+    }
 }
 
 }  // namespace QN
