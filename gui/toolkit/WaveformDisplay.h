@@ -110,7 +110,7 @@ private:
     [[nodiscard]] SpectrumGrid::Axes gridAxes() const;
     void fillBox() const;
     void drawGridLines(const SpectrumGrid::Axes& axes) const;
-    void drawGridLabels(Font& font, const SpectrumGrid::Axes& axes) const;
+    void drawGridLabels(Font& font, const SpectrumGrid::Axes& axes);
     // Render thread: asks for a new static layer when the axes left the drawn grid.
     void followAxes();
 
@@ -137,6 +137,9 @@ private:
     // Render thread only: the axes of the grid in the static layer and of the last request.
     SpectrumGrid::Axes drawnAxes_{}, requestedAxes_{};
     bool gridDrawn_ = false;
+    // Render thread only: the strips along the box's edges where the labels lie, the only
+    // parts shown again over the spectra.
+    std::array<Box, 3> labelStrips_{};
 };
 
 }  // namespace QN

@@ -133,7 +133,14 @@ void WaveformDisplay::draw()
     glDisable(GL_BLEND);
     if (Font* font = manager_.labelFont()) {
         if (manager_.hasStaticLayerFramebuffer()) {
-            manager_.drawStaticLayerOver(box_, absoluteBounds(), kLabelAlpha);
+            const Box absolute = absoluteBounds();
+            const Point shift{absolute.minX - box_.minX, absolute.minY - box_.minY};
+            for (const Box& strip : labelStrips_) {
+                if (strip.width() <= 0 || strip.height() <= 0) continue;
+                const Box moved = Box::of(strip.minX + shift.x, strip.minY + shift.y, strip.maxX + shift.x,
+                                          strip.maxY + shift.y);
+                manager_.drawStaticLayerOver(strip, moved, kLabelAlpha);
+            }
         } else {
             drawGridLabels(*font, gridAxes());  // no cached layer: drawn every frame anyway
         }

@@ -115,10 +115,11 @@ void WaveformDisplay::drawGridLines(const SpectrumGrid::Axes& axes) const
     glDisable(GL_BLEND);
 }
 
-void WaveformDisplay::drawGridLabels(Font& font, const SpectrumGrid::Axes& axes) const
+void WaveformDisplay::drawGridLabels(Font& font, const SpectrumGrid::Axes& axes)
 {
     const float middle = box_.centre().y, half = box_.height() / 2;
     const float ascent = font.lineHeight() + font.descender();
+    float leftWidth = 0, rightWidth = 0;
     glColor4f(gridLabelColour_[0], gridLabelColour_[1], gridLabelColour_[2], 1.0f);
     if (showFrequencies_.load()) {
         // Along the top edge, where the spectra seldom reach; a label that would touch the
@@ -139,6 +140,7 @@ void WaveformDisplay::drawGridLabels(Font& font, const SpectrumGrid::Axes& axes)
             const float y = std::floor(middle + tick.position * half) + 2;
             if (y < free || y + ascent > box_.maxY - kInset - font.lineHeight()) continue;
             font.drawText(tick.label, box_.minX + kInset, y);
+            leftWidth = std::max(leftWidth, font.measureText(tick.label));
             free = y + font.lineHeight();
         }
     }
@@ -149,9 +151,14 @@ void WaveformDisplay::drawGridLabels(Font& font, const SpectrumGrid::Axes& axes)
             if (y < free) continue;
             const float width = font.measureText(tick.label);
             font.drawText(tick.label, box_.maxX - 10 - width, y);
+            rightWidth = std::max(rightWidth, width);
             free = y + font.lineHeight();
         }
     }
+    const float top = box_.maxY - kInset - ascent + font.descender() - 1;
+    labelStrips_[0] = showFrequencies_.load() ? Box::of(box_.minX, top, box_.maxX, box_.maxY) : Box{};
+    labelStrips_[1] = Box::of(box_.minX, middle, box_.minX + kInset + leftWidth + 2, top);
+    labelStrips_[2] = Box::of(box_.maxX - 12 - rightWidth, box_.minY, box_.maxX - 8, middle + font.lineHeight());
 }
 
 }  // namespace QN
