@@ -158,7 +158,8 @@ bool parseEditorOptions(int argc, char** argv, EditorOptions* options)
             if (!parseNumber(argv[++i], &options->hoverX) || !parseNumber(argv[++i], &options->hoverY)) return false;
         } else if (arg == "--zoom" && i + 1 < argc) {
             if (!parseNumber(argv[++i], &options->zoom)) return false;
-            if (options->zoom != 100 && options->zoom != 125 && options->zoom != 150 && options->zoom != 200) return false;
+            const int zoom = options->zoom;
+            if (zoom != 100 && zoom != 125 && zoom != 150 && zoom != 200) return false;
         } else if (arg[0] != '-' && options->plugin.empty()) {
             options->plugin = arg;
         } else {

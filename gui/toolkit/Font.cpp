@@ -23,9 +23,11 @@ std::mutex& glyphLock()
 }
 
 constexpr int kAtlasWidth = 512;
-// Glyphs of large fonts at high scales would outgrow any texture; the editor's scale is
-// at most 4.
+// Glyphs of large fonts at high scales would outgrow any texture: the editor's scale is
+// at most 4, and no font is rendered larger than kMaxRasterSize pixels (a larger one is
+// drawn stretched).
 constexpr float kMaxRasterScale = 4.0f;
+constexpr float kMaxRasterSize = 512.0f;
 constexpr int kPadding = 1;
 
 int nextPowerOfTwo(int n)
@@ -65,6 +67,7 @@ std::unique_ptr<Font> Font::fromFile(const std::string& path, int size, float sc
     if (size <= 0) return nullptr;
     std::unique_ptr<Font> font(new Font());
     font->rasterScale_ = 2.0f * (std::isfinite(scale) ? std::clamp(scale, 1.0f, kMaxRasterScale) : 1.0f);
+    font->rasterScale_ = std::min(font->rasterScale_, kMaxRasterSize / static_cast<float>(size));
     font->path_ = path;
     font->face_ = std::make_unique<Face>();
     std::lock_guard<std::mutex> lock(glyphLock());
@@ -90,12 +93,14 @@ bool Font::renderGlyphs(int size)
     };
     std::array<Placed, kGlyphCount> placed{};
     int penX = kPadding, penY = kPadding, rowHeight = 0;
-    const int atlasWidth = kAtlasWidth * static_cast<int>(std::ceil(rasterScale_ / 2.0f));
+    // Wide enough for a row of the largest glyphs; a glyph wider still is left out.
+    const int atlasWidth = std::max(kAtlasWidth, nextPowerOfTwo(static_cast<int>(rasterScale_ * size) + 2 * kPadding));
     for (int code = kFirstCode; code <= kLastCode; ++code) {
         Placed& p = placed[static_cast<std::size_t>(code - kFirstCode)];
         p.index = FT_Get_Char_Index(face, static_cast<FT_ULong>(code));
         if (p.index == 0 || FT_Load_Glyph(face, p.index, FT_LOAD_RENDER) != 0) continue;
         const FT_Bitmap& bitmap = face->glyph->bitmap;
+        if (static_cast<int>(bitmap.width) + 2 * kPadding > atlasWidth) continue;
         p.width = static_cast<int>(bitmap.width);
         p.rows = static_cast<int>(bitmap.rows);
         for (int row = 0; row < p.rows; ++row) {

@@ -89,7 +89,8 @@ void Manager::createScreenTarget()
     glGenFramebuffersEXT(1, &framebuffer_);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, screenTextureWidth_, screenTextureHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, screenTextureWidth_, screenTextureHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
