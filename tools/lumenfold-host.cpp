@@ -1,21 +1,28 @@
 // lumenfold-host: loads a plug-in the way a host does and prints what the host sees.
 //
 //   lumenfold-host [PLUGIN.so]
-//   lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [PLUGIN.so]
+//   lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [--zoom P] [PLUGIN.so]
 //
 // The editor command opens the plug-in's editor in a window of its own (the X display
-// named by DISPLAY), runs the host's idle loop for about N frames of the editor (30 a
-// second; 30 by default), optionally points at (X, Y) in the window first, and saves
-// the window's picture as a PNG file.
+// named by DISPLAY) while the built-in demo signal plays through the instance, so that
+// the spectra and meters show, runs the host's idle loop for about N frames of the
+// editor (30 a second; 30 by default), optionally points at (X, Y) in the window first,
+// and saves the window's picture as a PNG file. --zoom opens the editor at P percent
+// (100, 125, 150 or 200) whatever the screen's density, through LUMENFOLD_SCALE.
 
 #include "tools/host/DefaultPluginPath.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
+#include "tools/render/DemoSignal.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -74,7 +81,57 @@ struct EditorOptions {
     bool hover = false;
     int hoverX = 0;
     int hoverY = 0;
+    int zoom = 0;  // 0: the screen's own scale
     std::string plugin;
+};
+
+// The host's audio thread: the demo signal, looped, in blocks at about the real rate.
+class DemoPlayer {
+public:
+    static constexpr int kBlock = 512;
+
+    explicit DemoPlayer(lfhost::PluginInstance& plugin)
+        : plugin_(plugin), signal_(lfrender::makeDemoSignal(lfrender::kDemoDefaultSampleRate))
+    {
+        plugin_.setSampleRate(lfrender::kDemoDefaultSampleRate);
+        plugin_.setBlockSize(kBlock);
+        plugin_.resume();
+        thread_ = std::thread([this] { run(); });
+    }
+    ~DemoPlayer()
+    {
+        stop_.store(true);
+        thread_.join();
+        plugin_.suspend();
+    }
+    DemoPlayer(const DemoPlayer&) = delete;
+    DemoPlayer& operator=(const DemoPlayer&) = delete;
+
+private:
+    void run()
+    {
+        std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
+        float* inputs[] = {left.data(), right.data()};
+        float* outputs[] = {outLeft.data(), outRight.data()};
+        const std::size_t length = signal_[0].size();
+        const auto period = std::chrono::microseconds(kBlock * 1000000LL / 48000);
+        auto due = std::chrono::steady_clock::now();
+        std::size_t position = 0;
+        while (!stop_.load()) {
+            for (std::size_t i = 0; i < static_cast<std::size_t>(kBlock); ++i, position = (position + 1) % length) {
+                left[i] = signal_[0][position];
+                right[i] = signal_[1][position];
+            }
+            plugin_.processReplacing(inputs, outputs, kBlock);
+            due += period;
+            std::this_thread::sleep_until(due);
+        }
+    }
+
+    lfhost::PluginInstance& plugin_;
+    std::vector<std::vector<float>> signal_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 constexpr int kEditorFrameMs = 33;
@@ -99,6 +156,10 @@ bool parseEditorOptions(int argc, char** argv, EditorOptions* options)
         } else if (arg == "--hover" && i + 2 < argc) {
             options->hover = true;
             if (!parseNumber(argv[++i], &options->hoverX) || !parseNumber(argv[++i], &options->hoverY)) return false;
+        } else if (arg == "--zoom" && i + 1 < argc) {
+            if (!parseNumber(argv[++i], &options->zoom)) return false;
+            const int zoom = options->zoom;
+            if (zoom != 100 && zoom != 125 && zoom != 150 && zoom != 200) return false;
         } else if (arg[0] != '-' && options->plugin.empty()) {
             options->plugin = arg;
         } else {
@@ -112,16 +173,19 @@ int runEditor(int argc, char** argv)
 {
     EditorOptions options;
     if (!parseEditorOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [PLUGIN.so]\n");
+        std::fprintf(stderr, "usage: lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] "
+                             "[--zoom 100|125|150|200] [PLUGIN.so]\n");
         return 2;
     }
     const std::string path = options.plugin.empty() ? lfhost::defaultPluginPath() : options.plugin;
+    if (options.zoom != 0) setenv("LUMENFOLD_SCALE", std::to_string(options.zoom / 100.0).c_str(), 1);
     std::string error;
     auto plugin = lfhost::PluginInstance::create(path, &error);
     if (!plugin) {
         std::fprintf(stderr, "lumenfold-host: %s\n", error.c_str());
         return 1;
     }
+    DemoPlayer audio(*plugin);
     auto editor = lfhost::EditorHost::open(*plugin, &error);
     if (!editor) {
         std::fprintf(stderr, "lumenfold-host: %s\n", error.c_str());

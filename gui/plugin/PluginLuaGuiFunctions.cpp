@@ -14,6 +14,7 @@
 #include "gui/toolkit/WaveformDisplay.h"
 #include "plugin/DisplayBlock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -127,10 +128,57 @@ int displaySetSliderColours(lua_State* L)
     return 1;
 }
 
+// A colour component from the script: non-numbers raise the usual error, anything
+// outside 0..1 (NaN included) is limited.
+float componentAt(lua_State* L, int index)
+{
+    const float value = numberAt(L, index);
+    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
+}
+
+// After the layout is built a restyled grid needs a new static layer.
+void redrawGridLater(lua_State* L, QN::WaveformDisplay& display)
+{
+    if (!builderOf(L).isBuilding()) display.manager().requestStaticRedraw();
+}
+
+int displaySetGridColour(lua_State* L)
+{
+    QN::WaveformDisplay* display = displayAt(L);
+    display->setGridColour(componentAt(L, 2), componentAt(L, 3), componentAt(L, 4), componentAt(L, 5));
+    redrawGridLater(L, *display);
+    lua_settop(L, 5);
+    return 1;
+}
+
+int displaySetGridLabelColour(lua_State* L)
+{
+    QN::WaveformDisplay* display = displayAt(L);
+    display->setGridLabelColour(componentAt(L, 2), componentAt(L, 3), componentAt(L, 4));
+    redrawGridLater(L, *display);
+    lua_settop(L, 4);
+    return 1;
+}
+
+// display:showGrid(frequencies, levels, binLevels): false hides that part; nil or
+// absent shows it.
+int displayShowGrid(lua_State* L)
+{
+    QN::WaveformDisplay* display = displayAt(L);
+    const auto shown = [L](int index) { return !(lua_isboolean(L, index) && !lua_toboolean(L, index)); };
+    display->showGrid(shown(2), shown(3), shown(4));
+    redrawGridLater(L, *display);
+    lua_settop(L, 1);
+    return 1;
+}
+
 const luaL_Reg kMeterMethods[] = {{"add", guarded<metersAdd>}, {nullptr, nullptr}};
 const luaL_Reg kDisplayMethods[] = {{"setFFTColour", guarded<displaySetFFTColour>},
                                     {"setPFFTColour", guarded<displaySetPFFTColour>},
                                     {"setSliderColours", guarded<displaySetSliderColours>},
+                                    {"setGridColour", guarded<displaySetGridColour>},
+                                    {"setGridLabelColour", guarded<displaySetGridLabelColour>},
+                                    {"showGrid", guarded<displayShowGrid>},
                                     {nullptr, nullptr}};
 
 }  // namespace

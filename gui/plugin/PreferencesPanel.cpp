@@ -1,5 +1,6 @@
 #include "gui/plugin/PreferencesPanel.h"
 
+#include "gui/toolkit/EditorScale.h"
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Manager.h"
@@ -12,10 +13,10 @@
 namespace {
 
 // The panel is laid out in dialog units of the original design: 1.5 pixels across and
-// 1.625 pixels down per unit, 200 by 213 units (the design's 193 and two rows for the OSC
-// access switches).
+// 1.625 pixels down per unit, 200 by 227 units (the design's 193, two rows for the OSC
+// access switches and one for the zoom).
 constexpr float kUnitX = 1.5f, kUnitY = 1.625f;
-constexpr float kWidthUnits = 200.0f, kHeightUnits = 213.0f;
+constexpr float kWidthUnits = 200.0f, kHeightUnits = 227.0f;
 constexpr std::size_t kMaxPortDigits = 5;
 constexpr char kEnter = 13, kEscape = 27, kBackspace = 8;
 
@@ -64,6 +65,8 @@ void PreferencesPanel::open()
         std::lock_guard<std::mutex> lock(portLock_);
         port_ = std::to_string(platform::readPreferenceInt("OSC Base Port", 7000));
     }
+    const int zoom = platform::readPreferenceInt(QN::EditorScale::kZoomPreference, 100);
+    zoom_.store(QN::EditorScale::isZoomStep(zoom) ? zoom : 100);
     pressed_ = Part::None;
     manager().openModal(this);
 }
@@ -97,7 +100,8 @@ QN::Box PreferencesPanel::boxOf(Part part) const
     case Part::FloatingTooltip: return unitBox(12, 157, 176, 10);
     case Part::OscReplyToAnyHost: return unitBox(12, 167, 176, 10);
     case Part::OscAllowRemoteScripts: return unitBox(12, 177, 176, 10);
-    case Part::Ok: return unitBox(80, 197, 40, 12);
+    case Part::Zoom: return unitBox(12, 187, 176, 10);
+    case Part::Ok: return unitBox(80, 211, 40, 12);
     case Part::None: break;
     }
     return QN::Box{};
@@ -106,7 +110,7 @@ QN::Box PreferencesPanel::boxOf(Part part) const
 PreferencesPanel::Part PreferencesPanel::partAt(QN::Point point) const
 {
     for (Part part : {Part::WebButton, Part::PortField, Part::EyeCandy, Part::ConstantRedraw, Part::FloatingTooltip,
-                      Part::OscReplyToAnyHost, Part::OscAllowRemoteScripts, Part::Ok}) {
+                      Part::OscReplyToAnyHost, Part::OscAllowRemoteScripts, Part::Zoom, Part::Ok}) {
         if (boxOf(part).contains(point)) return part;
     }
     return Part::None;
@@ -138,6 +142,8 @@ void PreferencesPanel::mouseUp(QN::Point point, int)
     if (part != pressed) return;  // a click counts where it started and ended
     if (Switch* option = switchFor(part)) {
         toggle(*option);
+    } else if (part == Part::Zoom) {
+        stepZoom();
     } else if (part == Part::WebButton) {
         if (actions_.openUrl) actions_.openUrl(kWebAddress);
     } else if (part == Part::Ok) {
@@ -156,6 +162,13 @@ void PreferencesPanel::toggle(Switch& option)
     } else if (actions_.oscAccessChanged) {
         actions_.oscAccessChanged();
     }
+}
+
+void PreferencesPanel::stepZoom()
+{
+    const int zoom = QN::EditorScale::nextZoom(zoom_.load());
+    zoom_.store(zoom);
+    platform::writePreferenceInt(QN::EditorScale::kZoomPreference, zoom);
 }
 
 bool PreferencesPanel::keyChar(char c)
@@ -197,6 +210,7 @@ void PreferencesPanel::drawTop()
     if (!font) return;
     drawTexts(*font);
     drawSwitches(*font);
+    drawZoom(*font);
 }
 
 void PreferencesPanel::drawFrame() const
@@ -212,7 +226,7 @@ void PreferencesPanel::drawFrame() const
     glColor3f(0.8f, 0.75f, 0.7f);
     outline(panel);
     glColor3f(0.5f, 0.5f, 0.7f);
-    outline(unitBox(8, 110, 184, 82));
+    outline(unitBox(8, 110, 184, 96));
     glColor3f(0.3f, 0.27f, 0.35f);
     fill(boxOf(Part::WebButton));
     fill(boxOf(Part::Ok));
@@ -254,4 +268,12 @@ void PreferencesPanel::drawSwitches(const QN::Font& font) const
         glColor3f(0.9f, 0.88f, 0.85f);
         font.drawText(option.label, tick.maxX + 6, row.minY + 3);
     }
+}
+
+void PreferencesPanel::drawZoom(const QN::Font& font) const
+{
+    const QN::Box row = boxOf(Part::Zoom);
+    const std::string text = "Zoom: " + std::to_string(zoom_.load()) + " % (from the next opening)";
+    glColor3f(0.9f, 0.88f, 0.85f);
+    font.drawText(text, row.minX, row.minY + 3);
 }

@@ -12,8 +12,9 @@
 // open and taking every pointer and key event: maker, product and version, the maker's
 // web page, the OSC base port, the three display switches and the two OSC access switches
 // (replies to any host, Lua calls from other machines; both off unless the user turns
-// them on). A switch is stored the moment it is clicked; the port only with OK (or
-// Enter). Escape cancels.
+// them on) and the editor's zoom (each click takes the next step; it applies the next
+// time the editor opens). A switch or zoom is stored the moment it is clicked; the port
+// only with OK (or Enter). Escape cancels.
 //
 // Threads: opened, clicked and typed into on the host GUI thread; drawn on the render
 // thread (the texts under a small lock, the switches as atomics).
@@ -30,6 +31,7 @@ public:
         FloatingTooltip,
         OscReplyToAnyHost,
         OscAllowRemoteScripts,
+        Zoom,
         Ok
     };
 
@@ -57,6 +59,7 @@ public:
     [[nodiscard]] QN::Box boxOf(Part part) const;
     [[nodiscard]] QN::Box panelBox() const;
     [[nodiscard]] std::string portText() const;
+    [[nodiscard]] int zoomPercent() const { return zoom_.load(); }
 
 private:
     struct Switch {
@@ -72,14 +75,17 @@ private:
     void accept();
     void close();
     void toggle(Switch& option);
+    void stepZoom();
     [[nodiscard]] Switch* switchFor(Part part);
     void drawFrame() const;
     void drawTexts(const QN::Font& font) const;
     void drawSwitches(const QN::Font& font) const;
+    void drawZoom(const QN::Font& font) const;
 
     Actions actions_;
     mutable std::mutex portLock_;
     std::string port_;
     std::array<Switch, 5> switches_;
+    std::atomic<int> zoom_{100};
     Part pressed_ = Part::None;
 };

@@ -5,6 +5,7 @@
 #include "gui/plugin/ScriptConsolePanel.h"
 #include "gui/plugin/TKmanager.h"
 #include "gui/plugin/TessamireConnection.h"
+#include "gui/toolkit/EditorScale.h"
 #include "osc/OscAccessPreferences.h"
 #include "plugin/QuanTessamire.h"
 #include "platform/PreferenceStore.h"
@@ -26,11 +27,14 @@ bool QuanTessamireView::getRect(ERect** rect)
     if (!sizeProbed_) {
         // A builder of its own, only to run the script's top level and ask for the size.
         PluginLuaGui probe(*connection_, nullptr);
+        const float scale = QN::EditorScale::current();
+        probe.setScale(scale);
         const auto [width, height] = probe.windowSize();
+        const float fitted = QN::EditorScale::fitted(scale, width, height, QN::LuaGui::kMaxSide);
         rect_.top = 0;
         rect_.left = 0;
-        rect_.bottom = static_cast<std::int16_t>(height);
-        rect_.right = static_cast<std::int16_t>(width);
+        rect_.bottom = static_cast<std::int16_t>(QN::EditorScale::scaled(height, fitted));
+        rect_.right = static_cast<std::int16_t>(QN::EditorScale::scaled(width, fitted));
         sizeProbed_ = true;
     }
     *rect = &rect_;
@@ -57,7 +61,10 @@ void QuanTessamireView::releaseGui()
 
 std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
 {
+    // The density and the "Zoom" preference are read once per opening.
+    const float scale = QN::EditorScale::current();
     createGui();
+    builder_->setScale(scale);
     auto manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
     builder_->buildUI(*manager);
     if (builder_->skinFailed()) {
@@ -66,9 +73,11 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
         builder_.reset();
         manager.reset();
         builder_ = makeBuilder(true);
+        builder_->setScale(scale);
         manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
         builder_->buildUI(*manager);
     }
+    manager->setScale(QN::EditorScale::fitted(scale, manager->width(), manager->height(), QN::LuaGui::kMaxSide));
     PreferencesPanel::Actions actions;
     actions.applyPort = [this](int port) { applyOscBasePort(port); };
     actions.openUrl = [](const std::string& url) { (void)platform::openUrl(url); };

@@ -1,6 +1,7 @@
 #include "gui/plugin/TKmanager.h"
 
 #include "gui/plugin/BinReadout.h"
+#include "gui/plugin/ControlValueText.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/PluginConnection.h"
 #include "gui/toolkit/TextureRecord.h"
@@ -14,11 +15,13 @@ const char* const kBackgroundShader = R"(
 uniform sampler2D tex;
 uniform sampler2D normalMap;
 uniform float viewportH;
+uniform vec2 screenExtent;
 void main() {
     vec2 st = gl_TexCoord[0].st;
     vec4 diffuse = texture2D(tex, st);
-    vec3 n = texture2D(normalMap, vec2(16.0 * st.s, 8.0 * st.t)).xyz * 2.0 - 1.0;
-    vec3 pos = vec3(1024.0 * st.s, viewportH - 512.0 * st.t, 0.0);
+    vec2 layoutPixel = screenExtent * st;
+    vec3 n = texture2D(normalMap, layoutPixel / 64.0).xyz * 2.0 - 1.0;
+    vec3 pos = vec3(layoutPixel.x, viewportH - layoutPixel.y, 0.0);
     vec3 lightVec = gl_LightSource[1].position.xyz - pos;
     vec3 l = normalize(lightVec);
     float d = 300.0 * max(0.0, dot(n, l)) / (300.0 + length(lightVec)) + 0.6;
@@ -61,6 +64,10 @@ void TKmanager::setBackgroundTextures(QN::TextureRecord* tile, QN::TextureRecord
 
 std::string TKmanager::parameterInfoText(int index)
 {
+    // The mix levels scale by the cube of their value: the read-out says what that is.
+    if (index == ParameterId::DryLevel || index == ParameterId::WetLevel) {
+        return "(" + ControlValueText::mixDecibels(plugin().plainValue(index)) + ")";
+    }
     const int fftSize = fftSizeFromIndex(fftSizeIndexFromValue(plugin().plainValue(ParameterId::FftSize)));
     return binReadout(index, plugin().sampleRate(), fftSize);
 }
@@ -71,6 +78,7 @@ void TKmanager::initialiseGL()
         texLocation_ = program_.uniform("tex");
         normalMapLocation_ = program_.uniform("normalMap");
         viewportHLocation_ = program_.uniform("viewportH");
+        screenExtentLocation_ = program_.uniform("screenExtent");
     }
     if (normalMap_ && normalMap_->glName()) setRepeat(normalMap_->glName());
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -98,6 +106,8 @@ void TKmanager::drawStaticLayer()
         glUniform1iARB(normalMapLocation_, 1);
     }
     glUniform1fARB(viewportHLocation_, static_cast<float>(height()));
+    const auto extent = screenTextureExtent();
+    glUniform2fARB(screenExtentLocation_, extent[0], extent[1]);
     glColor4f(1, 1, 1, 1);
     drawScreenQuad();
     glActiveTextureARB(GL_TEXTURE1_ARB);

@@ -35,4 +35,5 @@ private:
     int texLocation_ = -1;
     int normalMapLocation_ = -1;
     int viewportHLocation_ = -1;
+    int screenExtentLocation_ = -1;
 };

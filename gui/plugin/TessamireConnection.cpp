@@ -1,5 +1,7 @@
 #include "gui/plugin/TessamireConnection.h"
 
+#include "gui/plugin/ControlValueText.h"
+
 #include "plugin/ParameterTable.h"
 #include "plugin/CFArray.h"
 #include "plugin/QuanTessamire.h"
@@ -43,6 +45,19 @@ std::string TessamireConnection::unitLabel(int index)
     char text[kTextBufferSize] = {};
     plugin_.getParameterLabel(index, text);
     return text;
+}
+
+std::string TessamireConnection::controlText(int index)
+{
+    if (!isValidParameterId(index)) return {};
+    const std::string text = ControlValueText::text(parameterInfo(index), plainValue(index));
+    return text.empty() ? displayText(index) : text;
+}
+
+float TessamireConnection::plainFromTyped(int index, float typed)
+{
+    if (!isValidParameterId(index)) return typed;
+    return ControlValueText::plainFromTyped(parameterInfo(index), typed).value_or(typed);
 }
 
 float TessamireConnection::sampleRate() { return plugin_.getSampleRate(); }

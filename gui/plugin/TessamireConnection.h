@@ -25,6 +25,8 @@ public:
     void updateDisplay() override;
     std::string displayText(int index) override;
     std::string unitLabel(int index) override;
+    std::string controlText(int index) override;
+    float plainFromTyped(int index, float typed) override;
     float sampleRate() override;
     std::vector<QN::ConsoleLine> consoleLines() override;
     void clearConsole() override;

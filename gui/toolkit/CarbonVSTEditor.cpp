@@ -45,8 +45,8 @@ bool CarbonVSTEditor::getRect(ERect** rect)
     rect_.top = 0;
     rect_.left = 0;
     if (manager_) {
-        rect_.bottom = static_cast<std::int16_t>(manager_->height());
-        rect_.right = static_cast<std::int16_t>(manager_->width());
+        rect_.bottom = static_cast<std::int16_t>(manager_->pixelHeight());
+        rect_.right = static_cast<std::int16_t>(manager_->pixelWidth());
     }
     *rect = &rect_;
     return true;
@@ -77,7 +77,8 @@ bool CarbonVSTEditor::open(void* parent)
 bool CarbonVSTEditor::openWindow(void* parent)
 {
     std::string error;
-    if (window_->open(reinterpret_cast<std::uintptr_t>(parent), manager_->width(), manager_->height(), &error)) {
+    if (window_->open(reinterpret_cast<std::uintptr_t>(parent), manager_->pixelWidth(), manager_->pixelHeight(),
+                      &error)) {
         return true;
     }
     platform::showError("the editor cannot open: " + error);
@@ -130,7 +131,10 @@ void CarbonVSTEditor::pumpLocked()
 void CarbonVSTEditor::handle(const platform::WindowEvent& event)
 {
     using Type = platform::WindowEvent::Type;
-    const Point point{static_cast<float>(event.x), static_cast<float>(manager_->height() - event.y)};
+    // Window pixels to layout pixels, origin at the bottom-left.
+    const float scale = manager_->scale();
+    const Point point{static_cast<float>(event.x) / scale,
+                      static_cast<float>(manager_->pixelHeight() - event.y) / scale};
     switch (event.type) {
     case Type::FocusLost: manager_->clearFocus(); break;
     case Type::Character: manager_->typeCharacter(event.character); break;

@@ -7,6 +7,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -22,6 +23,11 @@ std::mutex& glyphLock()
 }
 
 constexpr int kAtlasWidth = 512;
+// Glyphs of large fonts at high scales would outgrow any texture: the editor's scale is
+// at most 4, and no font is rendered larger than kMaxRasterSize pixels (a larger one is
+// drawn stretched).
+constexpr float kMaxRasterScale = 4.0f;
+constexpr float kMaxRasterSize = 512.0f;
 constexpr int kPadding = 1;
 
 int nextPowerOfTwo(int n)
@@ -45,21 +51,23 @@ struct Font::Face {
 
 Font::~Font() = default;
 
-std::unique_ptr<Font> Font::load(const std::vector<FontRequest>& candidates)
+std::unique_ptr<Font> Font::load(const std::vector<FontRequest>& candidates, float scale)
 {
     for (const FontRequest& request : candidates) {
         const std::string path = platform::locateFontFile(request.name);
         if (path.empty()) continue;
-        if (auto font = fromFile(path, request.size)) return font;
+        if (auto font = fromFile(path, request.size, scale)) return font;
         platform::showError("Unable to load font");
     }
     return nullptr;
 }
 
-std::unique_ptr<Font> Font::fromFile(const std::string& path, int size)
+std::unique_ptr<Font> Font::fromFile(const std::string& path, int size, float scale)
 {
     if (size <= 0) return nullptr;
     std::unique_ptr<Font> font(new Font());
+    font->rasterScale_ = 2.0f * (std::isfinite(scale) ? std::clamp(scale, 1.0f, kMaxRasterScale) : 1.0f);
+    font->rasterScale_ = std::min(font->rasterScale_, kMaxRasterSize / static_cast<float>(size));
     font->path_ = path;
     font->face_ = std::make_unique<Face>();
     std::lock_guard<std::mutex> lock(glyphLock());
@@ -72,9 +80,10 @@ std::unique_ptr<Font> Font::fromFile(const std::string& path, int size)
 bool Font::renderGlyphs(int size)
 {
     FT_Face face = face_->face;
-    if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(2 * size) * 64, 72, 72) != 0) return false;
-    lineHeight_ = static_cast<float>(face->size->metrics.height) / 64.0f / 2.0f;
-    descender_ = static_cast<float>(face->size->metrics.descender) / 64.0f / 2.0f;
+    const auto rasterSize = static_cast<FT_F26Dot6>(std::lround(rasterScale_ * static_cast<float>(size) * 64.0f));
+    if (FT_Set_Char_Size(face, 0, rasterSize, 72, 72) != 0) return false;
+    lineHeight_ = toLayout(static_cast<float>(face->size->metrics.height) / 64.0f);
+    descender_ = toLayout(static_cast<float>(face->size->metrics.descender) / 64.0f);
 
     // First pass: render each glyph to find its place in the atlas.
     struct Placed {
@@ -84,18 +93,21 @@ bool Font::renderGlyphs(int size)
     };
     std::array<Placed, kGlyphCount> placed{};
     int penX = kPadding, penY = kPadding, rowHeight = 0;
+    // Wide enough for a row of the largest glyphs; a glyph wider still is left out.
+    const int atlasWidth = std::max(kAtlasWidth, nextPowerOfTwo(static_cast<int>(rasterScale_ * size) + 2 * kPadding));
     for (int code = kFirstCode; code <= kLastCode; ++code) {
         Placed& p = placed[static_cast<std::size_t>(code - kFirstCode)];
         p.index = FT_Get_Char_Index(face, static_cast<FT_ULong>(code));
         if (p.index == 0 || FT_Load_Glyph(face, p.index, FT_LOAD_RENDER) != 0) continue;
         const FT_Bitmap& bitmap = face->glyph->bitmap;
+        if (static_cast<int>(bitmap.width) + 2 * kPadding > atlasWidth) continue;
         p.width = static_cast<int>(bitmap.width);
         p.rows = static_cast<int>(bitmap.rows);
         for (int row = 0; row < p.rows; ++row) {
             const unsigned char* source = bitmap.buffer + row * bitmap.pitch;
             p.bitmap.insert(p.bitmap.end(), source, source + p.width);
         }
-        if (penX + p.width + kPadding > kAtlasWidth) {
+        if (penX + p.width + kPadding > atlasWidth) {
             penX = kPadding;
             penY += rowHeight + kPadding;
             rowHeight = 0;
@@ -112,7 +124,7 @@ bool Font::renderGlyphs(int size)
         glyph.height = static_cast<float>(p.rows);
         glyph.advance = static_cast<float>(face->glyph->advance.x) / 64.0f;
     }
-    atlasWidth_ = kAtlasWidth;
+    atlasWidth_ = atlasWidth;
     atlasHeight_ = nextPowerOfTwo(penY + rowHeight + kPadding);
     atlas_.assign(static_cast<std::size_t>(atlasWidth_) * static_cast<std::size_t>(atlasHeight_), 0);
     for (std::size_t i = 0; i < placed.size(); ++i) {
@@ -185,16 +197,18 @@ float Font::kerning(char left, char right) const
 template <class Visit>
 float Font::walk(std::string_view text, float x, float y, Visit&& visit) const
 {
-    float penX = std::floor(x);
-    const float penY = std::floor(y);
+    // The pen starts on a whole window pixel.
+    const float pixels = rasterScale_ / 2.0f;
+    float penX = std::floor(x * pixels) / pixels;
+    const float penY = std::floor(y * pixels) / pixels;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const Glyph* glyph = glyphOf(text[i]);
         if (!glyph) continue;  // draws nothing and does not move the pen
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        const float left = penX + glyph->left / 2;
-        const float top = penY + glyph->top / 2;
-        visit(i, *glyph, Quad{left, top, left + glyph->width / 2, top - glyph->height / 2});
-        penX += (glyph->advance + kerning(text[i], next)) / 2;
+        const float left = penX + toLayout(glyph->left);
+        const float top = penY + toLayout(glyph->top);
+        visit(i, *glyph, Quad{left, top, left + toLayout(glyph->width), top - toLayout(glyph->height)});
+        penX += toLayout(glyph->advance + kerning(text[i], next));
     }
     return penX;
 }

@@ -13,7 +13,9 @@ namespace QN {
 
 // A texture font for the printable ASCII codes 32-126. Glyphs are rendered at twice
 // the requested size into one texture and drawn at half scale, which keeps text
-// sharp under linear filtering; every metric here is already halved.
+// sharp under linear filtering; every metric here is already halved. In a scaled
+// editor the glyphs are rendered at the scaled size (never stretched) and every metric
+// is in layout pixels.
 //
 // Made on the host GUI thread (the glyphs are rendered then, under the process-wide
 // glyph lock); its texture is made, drawn and released on the render thread.
@@ -29,9 +31,10 @@ public:
 
     // The first candidate that loads, or null. A file that is found but cannot be
     // read as a font is reported ("Unable to load font") and the next one is tried.
-    static std::unique_ptr<Font> load(const std::vector<FontRequest>& candidates);
+    // scale: window pixels per layout pixel (1 to EditorScale::kMaxScale).
+    static std::unique_ptr<Font> load(const std::vector<FontRequest>& candidates, float scale = 1.0f);
     // Null when the file is not a usable font.
-    static std::unique_ptr<Font> fromFile(const std::string& path, int size);
+    static std::unique_ptr<Font> fromFile(const std::string& path, int size, float scale = 1.0f);
 
     // Makes the glyph texture. Called on: render thread (GL set-up).
     void cacheGlyphs();
@@ -67,6 +70,8 @@ private:
 
     Font() = default;
     bool renderGlyphs(int size);
+    // A length at raster scale in layout pixels.
+    [[nodiscard]] float toLayout(float rasterLength) const { return rasterLength / rasterScale_; }
     [[nodiscard]] const Glyph* glyphOf(char c) const;
     [[nodiscard]] float kerning(char left, char right) const;
     // Calls visit(glyph, quad) for every drawable character; returns the pen's final x.
@@ -83,6 +88,8 @@ private:
     unsigned texture_ = 0;
     float lineHeight_ = 0.0f;
     float descender_ = 0.0f;
+    // Raster pixels per layout pixel: 2 times the editor's scale.
+    float rasterScale_ = 2.0f;
 };
 
 }  // namespace QN

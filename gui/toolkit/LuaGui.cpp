@@ -212,6 +212,7 @@ void LuaGui::registerGlobals(lua_State* L)
     lua_pushnumber(L, 0), lua_setglobal(L, "minorVersion");
     lua_pushnumber(L, 2), lua_setglobal(L, "dotVersion");
     lua_pushnumber(L, 10002), lua_setglobal(L, "version");
+    lua_pushnumber(L, scale_), lua_setglobal(L, "editorScale");
 }
 
 std::optional<std::string> LuaGui::scriptText() const
@@ -314,7 +315,7 @@ void LuaGui::readFontList(lua_State* L)
 
 std::unique_ptr<Font> LuaGui::loadRequestedFont()
 {
-    return fontRequests_.empty() ? nullptr : Font::load(fontRequests_);
+    return fontRequests_.empty() ? nullptr : Font::load(fontRequests_, scale_);
 }
 
 void LuaGui::runLayout()

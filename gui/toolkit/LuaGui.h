@@ -79,6 +79,10 @@ public:
     // The script's "getWindowSize", rounded, when both are numbers from 1 to kMaxSide;
     // the built-in layout's size otherwise.
     [[nodiscard]] std::pair<int, int> windowSize();
+    // Window pixels per layout pixel (EditorScale); the script sees it as the global
+    // "editorScale" and the fonts are rendered at it. Set before the state is first used.
+    void setScale(float scale) { scale_ = scale; }
+    [[nodiscard]] float scale() const { return scale_; }
     // The skin ran past its time budget or made no layout: use the built-in layout.
     [[nodiscard]] bool skinFailed() const { return skinFailed_; }
 
@@ -158,6 +162,7 @@ private:
     bool stateAttempted_ = false;
     bool building_ = false;
     bool built_ = false;
+    float scale_ = 1.0f;
     std::vector<std::string> elementTypes_;
     std::map<std::string, int> resources_;
     std::map<std::string, int> parameterLookup_;

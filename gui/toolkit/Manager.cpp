@@ -1,6 +1,7 @@
 #include "gui/toolkit/Manager.h"
 
 #include "gui/toolkit/Control.h"
+#include "gui/toolkit/EditorScale.h"
 #include "gui/toolkit/Effect.h"
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/Group.h"
@@ -288,6 +289,12 @@ void Manager::setSize(int width, int height)
     width_ = std::max(1, width);
     height_ = std::max(1, height);
 }
+
+void Manager::setScale(float scale) { scale_ = std::isfinite(scale) && scale >= 1.0f ? scale : 1.0f; }
+
+int Manager::pixelWidth() const { return EditorScale::scaled(width_, scale_); }
+
+int Manager::pixelHeight() const { return EditorScale::scaled(height_, scale_); }
 
 void Manager::setBannerPosition(float y, bool showVersion)
 {

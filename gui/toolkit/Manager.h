@@ -145,6 +145,12 @@ public:
     void setSize(int width, int height);
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }
+    // Window pixels per layout pixel (EditorScale): the layout and every element work in
+    // layout pixels, the window and the static layer have the scaled size.
+    void setScale(float scale);
+    [[nodiscard]] float scale() const { return scale_; }
+    [[nodiscard]] int pixelWidth() const;
+    [[nodiscard]] int pixelHeight() const;
     void setBackgroundColour(float r, float g, float b) { backgroundColour_ = {r, g, b}; }
     void setBannerColour(float r, float g, float b, float a) { bannerColour_ = {r, g, b, a}; }
     void setBannerPosition(float y, bool showVersion);
@@ -165,6 +171,10 @@ public:
     void stopRendering();
     void requestStaticRedraw() { renderTask_.signal(RenderTask::kRedrawStatic); }
     [[nodiscard]] const RenderTask& renderTask() const { return renderTask_; }
+    // Draws the static layer's pixels of at least minimumAlpha that lie in absolute (a
+    // box in window coordinates) over where (the same box in the current coordinates).
+    // Called on: render thread, in the overlay pass.
+    void drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const;
     // Whether GL set-up gave a framebuffer for the static layer. Called on: any thread.
     [[nodiscard]] bool hasStaticLayerFramebuffer() const { return framebuffer_ != 0; }
 
@@ -179,6 +189,8 @@ protected:
 
     void drawScreenQuad() const;
     [[nodiscard]] unsigned screenTexture() const { return screenTexture_; }
+    // The screen texture's size in layout pixels (it is at least the window's).
+    [[nodiscard]] std::array<float, 2> screenTextureExtent() const;
     [[nodiscard]] std::array<float, 3> backgroundColour() const { return backgroundColour_; }
     [[nodiscard]] float bannerY() const { return bannerY_; }
     static bool eyeCandy();
@@ -237,6 +249,9 @@ private:
 
     int width_ = 1;
     int height_ = 1;
+    float scale_ = 1.0f;
+    int screenTextureWidth_ = 0;
+    int screenTextureHeight_ = 0;
     std::array<float, 4> bannerColour_{0.9f, 0.9f, 0.9f, 0.1f};
     std::array<float, 3> backgroundColour_{0, 0, 0};
     float bannerY_ = 0.0f;

@@ -16,6 +16,7 @@
 namespace QN {
 namespace {
 
+// The smallest static layer; a larger or scaled window gets the next powers of two.
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 512;
 constexpr std::size_t kTooltipCapacity = 255;
@@ -29,6 +30,13 @@ void drawQuad(float x0, float y0, float x1, float y1)
     glVertex2f(x1, y1);
     glVertex2f(x0, y1);
     glEnd();
+}
+
+int textureSide(int pixels, int smallest)
+{
+    int side = smallest;
+    while (side < pixels) side <<= 1;
+    return side;
 }
 
 void appendLimited(std::string& text, const std::string& addition)
@@ -76,10 +84,13 @@ void Manager::createScreenTarget()
 {
     glGenTextures(1, &screenTexture_);
     if (!GLEW_EXT_framebuffer_object) return;  // the static layer is then drawn every frame
+    screenTextureWidth_ = textureSide(pixelWidth(), kScreenWidth);
+    screenTextureHeight_ = textureSide(pixelHeight(), kScreenHeight);
     glGenFramebuffersEXT(1, &framebuffer_);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kScreenWidth, kScreenHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, screenTextureWidth_, screenTextureHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -120,7 +131,8 @@ void Manager::renderFrame()
 {
     if (!glReady_) return;
     bridge_->makeWindowContextCurrent();
-    glViewport(0, 0, width_, height_);
+    glViewport(0, 0, pixelWidth(), pixelHeight());
+    glLineWidth(scale_);
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
     glDepthRange(0.1, 1.0);
@@ -177,14 +189,44 @@ void Manager::renderFrame()
 
 void Manager::drawScreenQuad() const
 {
-    const float s = static_cast<float>(width_) / kScreenWidth;
-    const float t = static_cast<float>(height_) / kScreenHeight;
+    const float s = static_cast<float>(pixelWidth()) / static_cast<float>(std::max(1, screenTextureWidth_));
+    const float t = static_cast<float>(pixelHeight()) / static_cast<float>(std::max(1, screenTextureHeight_));
     glBegin(GL_QUADS);
     glTexCoord2f(0, t), glVertex2f(-1, -1);
     glTexCoord2f(s, t), glVertex2f(1, -1);
     glTexCoord2f(s, 0), glVertex2f(1, 1);
     glTexCoord2f(0, 0), glVertex2f(-1, 1);
     glEnd();
+}
+
+std::array<float, 2> Manager::screenTextureExtent() const
+{
+    return {static_cast<float>(screenTextureWidth_) / scale_, static_cast<float>(screenTextureHeight_) / scale_};
+}
+
+void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
+{
+    if (!framebuffer_ || screenTextureWidth_ <= 0 || screenTextureHeight_ <= 0) return;
+    // The layer is stored upside down: texture row 0 is the window's top.
+    const float sx = scale_ / static_cast<float>(screenTextureWidth_);
+    const float ty = scale_ / static_cast<float>(screenTextureHeight_);
+    const float top = static_cast<float>(height_);
+    const float s0 = absolute.minX * sx, s1 = absolute.maxX * sx;
+    const float t0 = (top - absolute.minY) * ty, t1 = (top - absolute.maxY) * ty;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, screenTexture_);
+    glAlphaFunc(GL_GEQUAL, minimumAlpha);
+    glEnable(GL_ALPHA_TEST);
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t0), glVertex2f(where.minX, where.minY);
+    glTexCoord2f(s1, t0), glVertex2f(where.maxX, where.minY);
+    glTexCoord2f(s1, t1), glVertex2f(where.maxX, where.maxY);
+    glTexCoord2f(s0, t1), glVertex2f(where.minX, where.maxY);
+    glEnd();
+    glDisable(GL_ALPHA_TEST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
 }
 
 void Manager::drawStaticLayer()
@@ -334,7 +376,8 @@ void Manager::renderStaticLayer()
     if (!glReady_ || !framebuffer_) return;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glViewport(0, 0, width_, height_);
+    glViewport(0, 0, pixelWidth(), pixelHeight());
+    glLineWidth(scale_);
     glClearColor(backgroundColour_[0], backgroundColour_[1], backgroundColour_[2], 0);
     glClear(GL_COLOR_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);

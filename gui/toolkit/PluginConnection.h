@@ -38,6 +38,11 @@ public:
     // The host-facing value text and unit label. Called on: the render thread.
     virtual std::string displayText(int index) = 0;
     virtual std::string unitLabel(int index) = 0;
+    // What a value field shows: the value with its unit. Called on: the render thread.
+    virtual std::string controlText(int index) { return displayText(index); }
+    // A number typed into a value field, in the unit controlText shows, as a plain value.
+    // Called on: host GUI thread.
+    virtual float plainFromTyped(int, float typed) { return typed; }
     // Called on: the render thread.
     virtual float sampleRate() = 0;
     // The instance's last script output and errors, oldest first.

@@ -50,7 +50,9 @@ bool TextField::keyChar(char c)
         lastShown_ = 1e30f;  // show the plug-in's text for the new value
         lock.unlock();
         manager_.beginGesture(info().index);
-        manager_.setParameterFromControl(info(), *value);
+        // Typed in the unit the field shows; a skin's own number format shows plain values.
+        const float plain = format_ || !info().plugin ? *value : info().plugin->plainFromTyped(info().index, *value);
+        manager_.setParameterFromControl(info(), plain);
         manager_.endGesture(info().index);
         return true;
     }
@@ -101,7 +103,7 @@ bool TextField::isEditing() const
 
 std::string TextField::valueText(float value) const
 {
-    std::string text = info().plugin ? info().plugin->displayText(info().index) : std::string();
+    std::string text = info().plugin ? info().plugin->controlText(info().index) : std::string();
     // Words such as "Off" stay as the plug-in says them.
     const bool word = !text.empty() && std::isalpha(static_cast<unsigned char>(text[0]));
     if (format_ && !word) text = format_->format(static_cast<double>(value));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/toolkit/SpectrumGrid.h"
 #include "gui/toolkit/UIElement.h"
 
 #include <array>
@@ -18,6 +19,11 @@ namespace QN {
 // along a straight line. The frequency axis is linear or logarithmic, the level axis
 // linear or in decibels, both following the plug-in's view settings.
 //
+// The frequency and level grid, its labels and the bin levels' scale are drawn into the
+// cached static layer with the display's dark box, and drawn again whenever the axes
+// change. The labels are the only opaque pixels of that box, so each frame shows them
+// over the spectra with one textured quad taken from the layer.
+//
 // Threads: built and fed with events on the host GUI thread; drawn on the render
 // thread, which reads the cached levels and the display block without locks (a torn
 // frame only shows once).
@@ -25,6 +31,8 @@ class WaveformDisplay : public UIElement {
 public:
     static constexpr int kMaxBins = 2049;
     static constexpr float kFineSensitivity = 0.0005f;
+    // Static-layer pixels at least this opaque are grid labels, shown over the spectra.
+    static constexpr float kLabelAlpha = 0.2f;
 
     // Stands for one bin towards the manager's hover and press routing. Never drawn.
     class RegionReceiver : public UIElement {
@@ -56,8 +64,13 @@ public:
     void setFFTColour(float r, float g, float b) { analysisColour_ = {r, g, b}; }
     void setPFFTColour(float r, float g, float b) { workingColour_ = {r, g, b}; }
     void setSliderColours(float r1, float g1, float b1, float r2, float g2, float b2);
+    // The grid's look. Label colours are opaque (see above). Called on: host GUI thread.
+    void setGridColour(float r, float g, float b, float a);
+    void setGridLabelColour(float r, float g, float b);
+    void showGrid(bool frequencies, bool levels, bool binLevels);
 
     void draw() override;
+    void drawStatic(Font& font) override;
     void getBounds(Box& box) override { box.include(box_); }
     UIElement* hitTest(Point point) override;
     void mouseDown(Point point, int modifiers) override;
@@ -94,6 +107,12 @@ private:
     void rebuildSliders(int bins);
     [[nodiscard]] int sizeIndex() const;
     [[nodiscard]] float logPosition(int bin, int sizeIndex) const;
+    [[nodiscard]] SpectrumGrid::Axes gridAxes() const;
+    void fillBox() const;
+    void drawGridLines(const SpectrumGrid::Axes& axes) const;
+    void drawGridLabels(Font& font, const SpectrumGrid::Axes& axes);
+    // Render thread: asks for a new static layer when the axes left the drawn grid.
+    void followAxes();
 
     Box box_;
     DisplayBlock* display_;
@@ -111,6 +130,16 @@ private:
     float lastLevel_ = 0.0f;
     int anchorBin_ = 0;
     int lastBin_ = 0;
+
+    std::array<float, 4> gridColour_{1.0f, 1.0f, 1.0f, 0.14f};
+    std::array<float, 3> gridLabelColour_{0.8f, 0.78f, 0.82f};
+    std::atomic<bool> showFrequencies_{true}, showLevels_{true}, showBinLevels_{true};
+    // Render thread only: the axes of the grid in the static layer and of the last request.
+    SpectrumGrid::Axes drawnAxes_{}, requestedAxes_{};
+    bool gridDrawn_ = false;
+    // Render thread only: the strips along the box's edges where the labels lie, the only
+    // parts shown again over the spectra.
+    std::array<Box, 3> labelStrips_{};
 };
 
 }  // namespace QN

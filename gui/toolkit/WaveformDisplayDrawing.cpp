@@ -2,6 +2,7 @@
 // draw call each for the bars, the line and the sliders.
 
 #include "gui/toolkit/GlHeaders.h"
+#include "gui/toolkit/Manager.h"
 #include "gui/toolkit/WaveformDisplay.h"
 #include "plugin/DisplayBlock.h"
 #include "plugin/ParameterTable.h"
@@ -104,13 +105,11 @@ void WaveformDisplay::draw()
     const bool logAxis = logarithmicAxis();
     const float extent = logAxis ? std::log(2051.0f) : static_cast<float>(bins);
 
+    // The box and grid are in the static layer, which exists once there is a label font.
+    if (!manager_.labelFont()) fillBox();
+    followAxes();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0.1f, 0.1f, 0.1f, 0.7f);
-    glBegin(GL_QUADS);
-    glVertex2f(box_.minX, box_.minY), glVertex2f(box_.maxX, box_.minY);
-    glVertex2f(box_.maxX, box_.maxY), glVertex2f(box_.minX, box_.maxY);
-    glEnd();
 
     glPushMatrix();
     glTranslatef(box_.minX, box_.centre().y, 0);
@@ -132,6 +131,20 @@ void WaveformDisplay::draw()
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
     glDisable(GL_BLEND);
+    if (Font* font = manager_.labelFont()) {
+        if (manager_.hasStaticLayerFramebuffer()) {
+            const Box absolute = absoluteBounds();
+            const Point shift{absolute.minX - box_.minX, absolute.minY - box_.minY};
+            for (const Box& strip : labelStrips_) {
+                if (strip.width() <= 0 || strip.height() <= 0) continue;
+                const Box moved = Box::of(strip.minX + shift.x, strip.minY + shift.y, strip.maxX + shift.x,
+                                          strip.maxY + shift.y);
+                manager_.drawStaticLayerOver(strip, moved, kLabelAlpha);
+            }
+        } else {
+            drawGridLabels(*font, gridAxes());  // no cached layer: drawn every frame anyway
+        }
+    }
 }
 
 }  // namespace QN

@@ -389,6 +389,18 @@ TEST_F(PanelTest, OscAccessSwitchesStartOffAndAreStoredAndAppliedAtOnce)
     EXPECT_EQ(platform::readPreferenceInt("Enable eye candy", 1), 1) << "each row is a switch of its own";
 }
 
+TEST_F(PanelTest, TheZoomRowStepsThroughTheZoomsAndStoresEachAtOnce)
+{
+    EXPECT_EQ(panel->zoomPercent(), 100);
+    for (int expected : {125, 150, 200, 100}) {
+        clickOn(PreferencesPanel::Part::Zoom);
+        EXPECT_EQ(platform::readPreferenceInt("Zoom", -1), expected);
+    }
+    platform::writePreferenceInt("Zoom", 333);
+    panel->open();
+    EXPECT_EQ(panel->zoomPercent(), 100) << "a stored value that is not a step shows as 100";
+}
+
 TEST_F(PanelTest, WhileOpenItTakesThePointerFromTheLayout)
 {
     auto* knob = manager.make<QN::PembKnob>(ParameterId::InputGain, "", renderer, 0, 0, 37);

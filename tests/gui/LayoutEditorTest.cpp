@@ -30,8 +30,8 @@ constexpr int kInputFieldX = 38, kInputFieldY = 476;
 constexpr int kFftSizeX = 93, kFftSizeY = 476;
 constexpr int kFftSizeLastItemY = 500;  // the menu's bottom item, "4096"
 constexpr int kPrefsX = 55, kAllZeroX = 135, kButtonRowY = 52;
-constexpr int kPortFieldX = 530, kPortFieldY = 290;
-constexpr int kOkX = 512, kOkY = 412;
+constexpr int kPortFieldX = 530, kPortFieldY = 280;
+constexpr int kOkX = 512, kOkY = 424;
 // The spectrum display with the linear axis and 513 bins: x 30 is bin 10, x 50 bin 20;
 // y 150 lies in the upper half (level 1), y 500 below the display (level 0).
 constexpr int kBin10X = 30, kBin20X = 50, kLevelOneY = 150, kLevelZeroY = 500;
@@ -351,5 +351,54 @@ TEST_F(LayoutEditor, WithAudioPlayingTheDisplayShowsSpectraAndMetersAndIsSavedAs
     EXPECT_GT(meter[1], 100) << "the input meter shows no level";
     EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-default-layout.png"));
 }
+
+// Bright label pixels in a box given in layout pixels from the window's top-left.
+int labelInk(const lfhost::Screenshot& shot, int scale, int left, int top, int right, int bottom)
+{
+    int ink = 0;
+    for (int y = top * scale; y < bottom * scale; ++y) {
+        for (int x = left * scale; x < right * scale; ++x) {
+            const auto* p = shot.pixel(x, y);
+            if (p[0] > 150 && p[1] > 150 && p[2] > 150) ++ink;
+        }
+    }
+    return ink;
+}
+
+class ScaledLayoutEditor : public LayoutEditor, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override
+    {
+        setenv("LUMENFOLD_SCALE", std::to_string(GetParam()).c_str(), 1);
+        LayoutEditor::SetUp();
+    }
+    void TearDown() override { unsetenv("LUMENFOLD_SCALE"); }
+};
+
+TEST_P(ScaledLayoutEditor, TheDefaultLayoutScalesWithItsGridLabelsAndIsSavedAsAPicture)
+{
+    const int scale = GetParam();
+    open();
+    EXPECT_EQ(editor->width(), 1024 * scale);
+    EXPECT_EQ(editor->height(), 512 * scale);
+    AudioFeeder audio(*plugin);
+    editor->pumpFor(1500);
+    const auto shot = editor->capture();
+    ASSERT_TRUE(shot);
+    ASSERT_EQ(shot->width, 1024 * scale);
+    // The frequency labels run along the display's top edge ("20 Hz" and "1k"), the
+    // level labels down its left edge ("-100 dB") and the bin levels' scale down its
+    // right edge ("x0.5"); the banner's left end, away from its version text, has none.
+    EXPECT_GT(labelInk(*shot, scale, 94, 74, 130, 88), 10 * scale * scale) << "20 Hz";
+    EXPECT_GT(labelInk(*shot, scale, 590, 74, 626, 88), 5 * scale * scale) << "1k";
+    EXPECT_GT(labelInk(*shot, scale, 12, 163, 56, 177), 10 * scale * scale) << "-100 dB";
+    EXPECT_GT(labelInk(*shot, scale, 970, 311, 1004, 325), 5 * scale * scale) << "x0.5";
+    EXPECT_EQ(labelInk(*shot, scale, 200, 160, 260, 174), 0) << "nothing bright inside the bars";
+    EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-default-layout-" +
+                              std::to_string(scale * 100) + ".png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AtZoom, ScaledLayoutEditor, testing::Values(1, 2),
+                         [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param * 100); });
 
 }  // namespace

@@ -148,6 +148,29 @@ TEST_F(LuaLayoutTest, FunctionsReportTheirErrorsAndReadTheirLastArguments)
     EXPECT_EQ(global("gy"), "-3");
 }
 
+TEST_F(LuaLayoutTest, ASkinSeesTheScaleAndRestylesOrHidesTheGridWithCheckedArguments)
+{
+    std::ofstream(folders.skinResources("Test") / "gui.lua") << R"(
+        local function try(f, ...) local ok, message = pcall(f, ...) return message end
+        scaleAtLoad = editorScale
+        function createUI()
+            wd = waveformDisplay(0, 0, 100, 100)
+            wd:setGridColour(2, -1, 0/0, 0.5)
+            wd:setGridLabelColour(0.7, 0.9, 1)
+            chained = wd:showGrid(true, false) == wd
+            badColour = try(wd.setGridColour, wd, "red", 0, 0, 1)
+            add(wd)
+        end)";
+    platform::writePreferenceString("Skin", "Test");
+    builder = std::make_unique<PluginLuaGui>(plugin, [] {});
+    builder->setScale(2.0f);
+    builder->buildUI(manager);
+    EXPECT_EQ(global("scaleAtLoad"), "2");
+    EXPECT_EQ(global("chained"), "true");
+    EXPECT_NE(global("badColour").find("number expected"), std::string::npos) << global("badColour");
+    EXPECT_FALSE(builder->skinFailed());
+}
+
 TEST_F(LuaLayoutTest, SetParameterTellsTheHostOnlyWhenAskedTo)
 {
     build();

@@ -50,7 +50,8 @@ void XvfbDisplay::SetUp()
         }
         close(pipeFds[0]);
         const std::string fd = std::to_string(pipeFds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+        // Room for the default layout at 200 % (2048 x 1024) beside another window.
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2560x1280x24", "-nolisten", "tcp",
                "+extension", "GLX", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
