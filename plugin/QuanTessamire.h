@@ -10,6 +10,7 @@
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/PluginServices.h"
+#include "Version.h"
 
 #include <memory>
 #include <vector>
@@ -22,7 +23,7 @@ class SpectralScriptList;
 
 class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
 public:
-    static constexpr int kVendorVersion = 65538;
+    static constexpr int kVendorVersion = QN::version::kVendorNumber;
 
     explicit QuanTessamire(AudioMasterCallback audioMaster);
     ~QuanTessamire() override;

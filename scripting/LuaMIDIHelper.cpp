@@ -10,6 +10,7 @@
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/LuaTimers.h"
 #include "scripting/ScriptSandbox.h"
+#include "Version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -214,8 +215,8 @@ void LuaMIDIHelper::setVersionGlobals()
         const char* name;
         int value;
     };
-    for (const Number& number : {Number{"majorVersion", 1}, Number{"minorVersion", 0}, Number{"dotVersion", 2},
-                                 Number{"version", 10002}}) {
+    for (const Number& number : {Number{"majorVersion", version::kMajor}, Number{"minorVersion", version::kMinor},
+                                 Number{"dotVersion", version::kDot}, Number{"version", version::kScriptNumber}}) {
         lua_pushnumber(L_, number.value);
         lua_setglobal(L_, number.name);
     }

@@ -13,6 +13,7 @@
 #include "platform/Resources.h"
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/ScriptSandbox.h"
+#include "Version.h"
 
 #include <cmath>
 #include <cstdio>
@@ -206,10 +207,10 @@ void LuaGui::registerGlobals(lua_State* L)
     lua_pushboolean(L, 1), lua_setglobal(L, "isWin");
     lua_pushboolean(L, 1), lua_setglobal(L, "isVST");
     lua_pushboolean(L, 0), lua_setglobal(L, "isAU");
-    lua_pushnumber(L, 1), lua_setglobal(L, "majorVersion");
-    lua_pushnumber(L, 0), lua_setglobal(L, "minorVersion");
-    lua_pushnumber(L, 2), lua_setglobal(L, "dotVersion");
-    lua_pushnumber(L, 10002), lua_setglobal(L, "version");
+    lua_pushnumber(L, version::kMajor), lua_setglobal(L, "majorVersion");
+    lua_pushnumber(L, version::kMinor), lua_setglobal(L, "minorVersion");
+    lua_pushnumber(L, version::kDot), lua_setglobal(L, "dotVersion");
+    lua_pushnumber(L, version::kScriptNumber), lua_setglobal(L, "version");
 }
 
 std::optional<std::string> LuaGui::scriptText() const

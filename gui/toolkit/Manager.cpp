@@ -12,6 +12,7 @@
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "plugin/ParameterTable.h"
 #include "platform/PreferenceStore.h"
+#include "Version.h"
 
 #include <cmath>
 #include <cstdio>
@@ -25,9 +26,6 @@ std::atomic<bool> floatingTooltipOn{false};
 // Process-wide like the layout's setting; the static text keeps its address.
 float sharedBannerTextColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 
-constexpr int kMajorVersion = 1;
-constexpr int kMinorVersion = 0;
-constexpr int kDotVersion = 2;
 constexpr float kVersionTextX = 60.0f;
 
 }  // namespace
@@ -294,7 +292,7 @@ void Manager::setUpGeometry()
     lightTarget_ = Point{static_cast<float>(width_) / 2.0f, static_cast<float>(height_) / 2.0f};
     if (mainFont_ && versionBanner_) {
         char text[64];
-        std::snprintf(text, sizeof text, "corvanne : lumenfold %d.%d.%d", kMajorVersion, kMinorVersion, kDotVersion);
+        std::snprintf(text, sizeof text, "corvanne : lumenfold %s", version::kText);
         staticText_->add(text, kVersionTextX, bannerY_ - mainFont_->descender(), sharedBannerTextColour);
     }
 }

@@ -6,6 +6,7 @@
 #include "plugin/ParameterChangeRing.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/ValueFormatting.h"
+#include "Version.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +35,7 @@ const clap_plugin_descriptor_t kDescriptor{
     "",
     "",
     "",
-    "1.0.2",
+    QN::version::kText,
     "Spectral effect: 2049 automatable bin levels, Lua scripts and OSC control",
     kFeatures,
 };
