@@ -120,6 +120,11 @@ std::optional<float> admittedPlainValue(const ParameterInfo& row, float plain)
     return std::clamp(plain, row.minValue, row.maxValue);
 }
 
+float steppedPlainValue(const ParameterInfo& row, float plain)
+{
+    return isIndexedLike(row.unit) ? std::floor(plain + 0.5f) : plain;
+}
+
 int fftSizeIndexFromValue(float value)
 {
     if (!(value >= 0.0f)) {

@@ -63,5 +63,5 @@ void TessamireConnection::changeOscBasePort(int port)
 {
     QuanTessamire::setOscBasePort(port);
     // Setting the offset again is what moves a server to base port + offset.
-    plugin_.setParameter(ParameterId::OscPortOffset, plugin_.getParameter(ParameterId::OscPortOffset));
+    plugin_.setParameterFromPlain(ParameterId::OscPortOffset, plugin_.plainValue(ParameterId::OscPortOffset), false);
 }
