@@ -106,15 +106,23 @@ bool QuanTessamire::prepareToClose(int waitMs)
     return true;
 }
 
+// Teardown runs in one order: the editor closes first (its render thread reads the
+// members below), then timers, OSC and scripts stop, then everything is freed, the
+// editor object before the members it was made for.
 QuanTessamire::~QuanTessamire()
 {
+    if (editor_) {
+        editor_->close();
+    }
     QN::LiveInstances::remove(luaHelper_.get());
     // Scripts still running on the timer or OSC threads end with an error from here on.
     // Timers and the OSC threads end before anything they reach through the parameter
-    // setter (the OSC helper itself) goes away.
+    // setter (the OSC helper itself, the editor's change queue) goes away.
     luaHelper_->requestStop();
     luaHelper_->stopTimers();
     oscHelper_->Stop();
+    delete editor_;
+    setEditor(nullptr);
     for (CFString* name : scriptDisplayNames_) {
         name->release();
     }
