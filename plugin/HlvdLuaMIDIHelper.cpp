@@ -1,6 +1,6 @@
 #include "plugin/HlvdLuaMIDIHelper.h"
 
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 #include "scripting/PluginServices.h"
 
 HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue)

@@ -8,7 +8,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/QuanProgramQNlfv1.h"
 #include "plugin/vst/AEffEditor.h"
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/HlvdLuaMIDIHelper.h"
 #include "scripting/LiveInstances.h"

@@ -1,6 +1,6 @@
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 
-#include "dsp/SpectralBinFunctions.h"
+#include "scripting/SpectralBinFunctions.h"
 #include "plugin/ParameterTable.h"
 #include "scripting/LuaCall.h"
 #include "scripting/LuaMIDIHelper.h"
