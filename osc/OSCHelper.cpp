@@ -3,7 +3,7 @@
 #include "osc/OscLog.h"
 #include "osc/OscReceiveLoop.h"
 #include "osc/ScriptOscRegistration.h"
-#include "osc/UdpOscNetwork.h"
+#include "osc/net/UdpOscNetwork.h"
 #include "platform/PreferenceStore.h"
 #include "scripting/LuaMIDIHelper.h"
 

@@ -2,8 +2,8 @@
 
 #include "osc/OscAccessPreferences.h"
 #include "osc/OscLog.h"
-#include "osc/OscPacketValidator.h"
-#include "osc/OscUrl.h"
+#include "osc/net/OscPacketValidator.h"
+#include "osc/net/OscUrl.h"
 #include "osc/ScriptPathTable.h"
 #include "osc/UpdateRegistry.h"
 #include "plugin/ParameterTable.h"
