@@ -6,7 +6,7 @@
 #include "osc/net/OscUrl.h"
 #include "osc/ScriptPathTable.h"
 #include "osc/UpdateRegistry.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/PluginServices.h"
 #include "Version.h"

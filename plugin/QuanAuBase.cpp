@@ -1,10 +1,10 @@
 #include "plugin/QuanAuBase.h"
 
 #include "dsp/AUKernelBase.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/ProgramValues.h"
-#include "plugin/QuanProgram.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ProgramValues.h"
+#include "plugin/core/QuanProgram.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // the current program, the host's 0..1 view of them, their texts, the value-string
 // query the editor uses, and one kernel per output channel.
 
-#include "plugin/CFArray.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/StatusCodes.h"
+#include "plugin/core/CFArray.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/StatusCodes.h"
 #include "plugin/vst/AudioEffectX.h"
 
 #include <array>

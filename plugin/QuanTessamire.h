@@ -4,8 +4,8 @@
 // tears them down in a fixed order.
 
 #include "dsp/SpectralEngine.h"
-#include "plugin/DisplayBlock.h"
-#include "plugin/FactoryPreset.h"
+#include "plugin/core/DisplayBlock.h"
+#include "plugin/core/FactoryPreset.h"
 #include "plugin/QuanAuBase.h"
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"

@@ -12,7 +12,7 @@
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "gui/toolkit/TexturedMeters.h"
 #include "gui/toolkit/WaveformDisplay.h"
-#include "plugin/DisplayBlock.h"
+#include "plugin/core/DisplayBlock.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "gui/plugin/TessamireConnection.h"
 
-#include "plugin/ParameterTable.h"
-#include "plugin/CFArray.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/CFArray.h"
 #include "plugin/QuanTessamire.h"
-#include "plugin/StatusCodes.h"
+#include "plugin/core/StatusCodes.h"
 
 namespace {
 // Hosts give plug-ins at least this much room for a value text; so do we.

@@ -3,7 +3,7 @@
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/ManagerX11Bridge.h"
 #include "gui/toolkit/Point.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "plugin/vst/AudioEffect.h"
 #include "platform/EditorWindow.h"
 #include "platform/MessageOutput.h"

@@ -1,7 +1,7 @@
 #include "gui/toolkit/LuaGuiSupport.h"
 
 #include "gui/toolkit/LuaGui.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <cmath>
 

@@ -10,7 +10,7 @@
 #include "gui/toolkit/StaticText.h"
 #include "gui/toolkit/TextureRecord.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "platform/PreferenceStore.h"
 #include "Version.h"
 

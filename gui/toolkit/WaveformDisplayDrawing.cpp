@@ -3,8 +3,8 @@
 
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/WaveformDisplay.h"
-#include "plugin/DisplayBlock.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/DisplayBlock.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <cmath>
 

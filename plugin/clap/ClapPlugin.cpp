@@ -1,11 +1,11 @@
 #include "plugin/clap/ClapPlugin.h"
 
-#include "plugin/GuardedCall.h"
+#include "plugin/vst/GuardedCall.h"
 
 #include "plugin/HostedInstance.h"
-#include "plugin/ParameterChangeRing.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterChangeRing.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ValueFormatting.h"
 #include "Version.h"
 
 #include <algorithm>

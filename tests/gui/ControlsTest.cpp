@@ -16,7 +16,7 @@
 #include "gui/toolkit/TexturedMeters.h"
 #include "gui/toolkit/WaveformDisplay.h"
 #include "UserFolderSandbox.h"
-#include "plugin/DisplayBlock.h"
+#include "plugin/core/DisplayBlock.h"
 #include "platform/PreferenceStore.h"
 
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@
 #include "gui/toolkit/PendingParameterChanges.h"
 #include "gui/toolkit/WaveformDisplay.h"
 #include "platform/PreferenceStore.h"
-#include "plugin/DisplayBlock.h"
+#include "plugin/core/DisplayBlock.h"
 #include "scripting/LuaHeaders.h"
 
 #include <gtest/gtest.h>

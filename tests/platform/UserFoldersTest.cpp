@@ -1,4 +1,4 @@
-#include "plugin/UserFolders.h"
+#include "plugin/core/UserFolders.h"
 
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"

@@ -2,8 +2,8 @@
 // binding's port layout, so the description always matches the binary.
 // Usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME
 
-#include "plugin/ParameterTable.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/lv2/Lv2Ports.h"
 #include "Version.h"
 

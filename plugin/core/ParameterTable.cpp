@@ -1,4 +1,4 @@
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <algorithm>
 #include <array>

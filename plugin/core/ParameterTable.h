@@ -6,7 +6,7 @@
 // (QuanAuBase::parameterRow), so that other instances can never change what its value
 // means.
 
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 #include <optional>
 #include <string_view>
