@@ -4,7 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/TimerQueue.h"
 #include "plugin/core/ParameterTable.h"
-#include "plugin/core/UserFolders.h"
+#include "platform/UserFolders.h"
 #include "scripting/LiveInstances.h"
 #include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"

@@ -6,7 +6,7 @@
 #include "gui/toolkit/LuaGuiSupport.h"
 #include "gui/toolkit/Manager.h"
 #include "plugin/core/ParameterTable.h"
-#include "plugin/core/UserFolders.h"
+#include "platform/UserFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageOutput.h"
 #include "platform/PreferenceStore.h"

@@ -1,4 +1,4 @@
-#include "plugin/core/UserFolders.h"
+#include "platform/UserFolders.h"
 
 #include "platform/FileSystem.h"
 
