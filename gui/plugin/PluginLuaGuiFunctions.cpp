@@ -11,7 +11,7 @@
 #include "gui/toolkit/TextureRecord.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "gui/toolkit/TexturedMeters.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "plugin/core/DisplayBlock.h"
 
 #include <cmath>

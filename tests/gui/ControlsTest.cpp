@@ -14,7 +14,7 @@
 #include "gui/toolkit/PendingParameterChanges.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "gui/toolkit/TexturedMeters.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "UserFolderSandbox.h"
 #include "plugin/core/DisplayBlock.h"
 #include "platform/PreferenceStore.h"

@@ -10,7 +10,7 @@
 #include "gui/toolkit/Group.h"
 #include "gui/toolkit/NamedGroup.h"
 #include "gui/toolkit/PendingParameterChanges.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "platform/PreferenceStore.h"
 #include "plugin/core/DisplayBlock.h"
 #include "scripting/LuaHeaders.h"

@@ -1,4 +1,4 @@
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 
 #include "gui/toolkit/Group.h"
 #include "gui/toolkit/Manager.h"

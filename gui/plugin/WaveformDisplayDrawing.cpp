@@ -2,7 +2,7 @@
 // draw call each for the bars, the line and the sliders.
 
 #include "gui/toolkit/GlHeaders.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "plugin/core/DisplayBlock.h"
 #include "plugin/core/ParameterTable.h"
 
