@@ -5,7 +5,7 @@
 #include "gui/toolkit/LuaGuiFunctions.h"
 #include "gui/toolkit/LuaGuiSupport.h"
 #include "gui/toolkit/Manager.h"
-#include "plugin/core/ParameterTable.h"
+#include "gui/toolkit/PluginConnection.h"
 #include "platform/UserFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageOutput.h"
@@ -107,7 +107,7 @@ LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin)
 {
     if (layout == Layout::Preferred) resolveSkin();
     // Table order: a name shared by several rows ("Dummy") answers the last of them.
-    for (int i = 0; i < kParameterCount; ++i) parameterLookup_[parameterInfo(i).name] = i;
+    for (int i = 0; i < plugin_.parameterCount(); ++i) parameterLookup_[plugin_.parameterRow(i).name] = i;
 }
 
 LuaGui::~LuaGui()

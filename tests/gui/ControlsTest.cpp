@@ -35,8 +35,6 @@ protected:
     {
         manager.setSize(1024, 512);
         QN::Manager::Hooks hooks;
-        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
-        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
         manager.setHooks(hooks);
     }
     void typeText(const std::string& text)

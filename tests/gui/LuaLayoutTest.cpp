@@ -27,8 +27,6 @@ protected:
     {
         plugin.display = &block;
         QN::Manager::Hooks hooks;
-        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
-        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
         manager.setHooks(hooks);
     }
     // Installs script as the skin "Test" and builds the layout from it.
