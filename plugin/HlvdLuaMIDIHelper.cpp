@@ -4,8 +4,15 @@
 #include "scripting/PluginServices.h"
 
 HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue)
-    : LuaMIDIHelper(plugin, queue)
+    : LuaMIDIHelper(plugin, queue), spectralScripts_(*this, *plugin)
 {
+}
+
+HlvdLuaMIDIHelper::~HlvdLuaMIDIHelper()
+{
+    requestStop();
+    stopTimers();
+    closeState();
 }
 
 void HlvdLuaMIDIHelper::SetGUIBoolValue(int id, bool flag) { plugin()->setIndicator(id, flag); }
@@ -14,7 +21,5 @@ bool HlvdLuaMIDIHelper::GetGUIBoolValue(int id) { return plugin()->indicator(id)
 
 void HlvdLuaMIDIHelper::RegisterLuaFunctions()
 {
-    if (spectralScripts_ != nullptr) {
-        spectralScripts_->registerLuaFunctions(luaState());
-    }
+    spectralScripts_.registerLuaFunctions(luaState());
 }

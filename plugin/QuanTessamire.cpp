@@ -47,8 +47,6 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     programs_.back()->setName("Defaults");
 
     luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
-    spectralScripts_ = std::make_unique<SpectralScriptList>(*luaHelper_, *this);
-    luaHelper_->setSpectralScripts(spectralScripts_.get());
     // Built before the scripts run, so that they can register OSC addresses.
     oscHelper_ = std::make_unique<QN::OSCHelper>(this, luaHelper_.get());
 
@@ -64,10 +62,10 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     setInitialDelay(fftSizeFromIndex(kDefaultFftSizeIndex));
     readOscBasePort();
     beginStartUp();
-    luaHelper_->GetLuaState();
+    luaHelper_->start();
     completeScriptList();
     endStartUp();
-    engine_.setScriptRunner(spectralScripts_.get());
+    engine_.setScriptRunner(&luaHelper_->spectralScripts());
 
     canProcessReplacing();
     programsAreChunks();
@@ -130,7 +128,6 @@ QuanTessamire::~QuanTessamire()
     engine_.releaseTransforms();
     oscHelper_.reset();
     luaHelper_.reset();
-    spectralScripts_.reset();  // the Lua functions refer to it until the state is closed
     programs_.clear();
     kernels_.clear();
 }
@@ -147,7 +144,7 @@ void QuanTessamire::completeScriptList()
 {
     // With no spectral script, "Script Index" keeps its single "(none)" text and a
     // maximum of 0. Names registered later get no text and do not move the maximum.
-    const std::vector<std::string> names = spectralScripts_->completeAfterStartup();
+    const std::vector<std::string> names = luaHelper_->spectralScripts().completeAfterStartup();
     if (names.empty()) {
         return;
     }

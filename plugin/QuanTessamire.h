@@ -19,7 +19,6 @@ namespace QN {
 class OSCHelper;
 }  // namespace QN
 class HlvdLuaMIDIHelper;
-class SpectralScriptList;
 
 class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
 public:
@@ -79,7 +78,6 @@ private:
     float** blockInputs_ = nullptr;
     float** blockOutputs_ = nullptr;
     QN::MessageQueue messageQueue_;
-    std::unique_ptr<SpectralScriptList> spectralScripts_;
     std::unique_ptr<HlvdLuaMIDIHelper> luaHelper_;
     std::unique_ptr<QN::OSCHelper> oscHelper_;
     SpectralEngine engine_;
