@@ -3,8 +3,9 @@
 #include "scripting/SpectralScriptList.h"
 #include "scripting/PluginServices.h"
 
-HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue)
-    : LuaMIDIHelper(plugin, queue), spectralScripts_(*this, *plugin)
+HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue,
+                                     QN::ScriptOscBridge* oscBridge)
+    : LuaMIDIHelper(plugin, queue, oscBridge), spectralScripts_(*this, *plugin)
 {
 }
 

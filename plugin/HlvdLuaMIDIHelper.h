@@ -9,7 +9,7 @@ class HlvdLuaMIDIHelper final : public QN::LuaMIDIHelper {
 public:
     // The spectral script list is made here, with the helper whose state holds its
     // functions, so both exist whole before start() runs the scripts.
-    HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue);
+    HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue, QN::ScriptOscBridge* oscBridge);
     // Closes the state while the list its functions reach still exists.
     ~HlvdLuaMIDIHelper() override;
 

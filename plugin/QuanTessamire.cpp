@@ -46,7 +46,7 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
     programs_.back()->setName("Defaults");
 
-    luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
+    luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_, static_cast<QN::ScriptOscBridge*>(this));
     // Built before the scripts run, so that they can register OSC addresses.
     oscHelper_ = std::make_unique<QN::OSCHelper>(this, luaHelper_.get());
 
@@ -126,10 +126,27 @@ QuanTessamire::~QuanTessamire()
     }
     scriptDisplayNames_.clear();
     engine_.releaseTransforms();
-    oscHelper_.reset();
+    // Scripts reach the OSC helper through this instance, under the Lua lock: it leaves
+    // under the lock and is freed outside it.
+    std::unique_ptr<QN::OSCHelper> osc;
+    {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
+        osc = std::move(oscHelper_);
+    }
+    osc.reset();
     luaHelper_.reset();
     programs_.clear();
     kernels_.clear();
+}
+
+int QuanTessamire::scriptRegisterPathForParameter(lua_State* L, bool normalized)
+{
+    return oscHelper_ ? oscHelper_->scriptRegisterPathForParameter(L, normalized) : 0;
+}
+
+int QuanTessamire::scriptRegisterPathForFunction(lua_State* L)
+{
+    return oscHelper_ ? oscHelper_->scriptRegisterPathForFunction(L) : 0;
 }
 
 void QuanTessamire::setUpDisplayBlock()

@@ -10,6 +10,7 @@
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/PluginServices.h"
+#include "scripting/ScriptOscBridge.h"
 #include "Version.h"
 
 #include <memory>
@@ -20,7 +21,10 @@ class OSCHelper;
 }  // namespace QN
 class HlvdLuaMIDIHelper;
 
-class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
+class QuanTessamire : public QuanAuBase,
+                      public QN::PluginServices,
+                      private QN::ChunkRenderer,
+                      private QN::ScriptOscBridge {
 public:
     static constexpr int kVendorVersion = QN::version::kVendorNumber;
 
@@ -68,6 +72,10 @@ protected:
 
 private:
     void renderChunk(int offset, int frames) override;
+    // The scripts' OSC functions, given to the scripting helper when it is made (before
+    // the OSC helper exists): they go to the OSC helper while it exists.
+    int scriptRegisterPathForParameter(lua_State* L, bool normalized) override;
+    int scriptRegisterPathForFunction(lua_State* L) override;
     void takeBlockParameters();
     void updateMeters(int frames);
     void setUpDisplayBlock();

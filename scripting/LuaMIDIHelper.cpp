@@ -82,8 +82,8 @@ bool namedLikeMidiScript(const std::string& path)
 
 }  // namespace
 
-LuaMIDIHelper::LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue)
-    : plugin_(plugin), queue_(queue), timers_(std::make_unique<platform::TimerQueue>()), liveTimerQueue_(timers_.get())
+LuaMIDIHelper::LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue, ScriptOscBridge* oscBridge)
+    : plugin_(plugin), queue_(queue), oscBridge_(oscBridge), timers_(std::make_unique<platform::TimerQueue>()), liveTimerQueue_(timers_.get())
 {
 }
 

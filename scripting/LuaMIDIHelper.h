@@ -35,7 +35,8 @@ class LuaMIDIHelper : public MidiReceiver {
 public:
     static constexpr const char* kTimerMetatable = "QN::LuaMIDIHelper::Timer";
 
-    LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue);
+    // oscBridge: where the scripts' OSC functions go; null leaves them without an OSC server.
+    LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue, ScriptOscBridge* oscBridge = nullptr);
     // Stops running Lua (timers, OSC), waits for timer callbacks, closes the state.
     ~LuaMIDIHelper() override;
     LuaMIDIHelper(const LuaMIDIHelper&) = delete;
@@ -65,7 +66,6 @@ public:
     void setMemoryLimit(std::size_t bytes) { memory_.limit = bytes; }
     platform::PriorityInheritanceMutex& luaLock() { return luaLock_; }
 
-    void setOSCBridge(ScriptOscBridge* bridge) { oscBridge_ = bridge; }
     ScriptOscBridge* oscBridge() const { return oscBridge_; }
     PluginServices* plugin() const { return plugin_; }
     MidiRequests& requests() { return requests_; }
@@ -130,7 +130,7 @@ private:
 
     PluginServices* plugin_;
     MessageQueue* queue_;
-    ScriptOscBridge* oscBridge_ = nullptr;
+    ScriptOscBridge* oscBridge_;
     lua_State* L_ = nullptr;
     bool creationAttempted_ = false;
     platform::PriorityInheritanceMutex luaLock_;
