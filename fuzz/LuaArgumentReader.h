@@ -4,7 +4,7 @@
 // tables, functions (one that does nothing, one that raises an error) and userdata.
 // Past the end of the input every byte reads as zero.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LuaHeaders.h"
 
 #include <cmath>

@@ -20,7 +20,7 @@
 
 #include "osc/OSCHelper.h"
 #include "osc/OscAccessPreferences.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/PluginServices.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>

@@ -3,7 +3,7 @@
 #include "osc/OscLog.h"
 #include "osc/OscReceiveLoop.h"
 #include "osc/ScriptOscRegistration.h"
-#include "osc/UdpOscNetwork.h"
+#include "osc/net/UdpOscNetwork.h"
 #include "platform/PreferenceStore.h"
 #include "scripting/LuaMIDIHelper.h"
 
@@ -42,23 +42,9 @@ OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper, OscNetwor
       network_(network),
       handler_(plugin, luaHelper, updates_, paths_, network)
 {
-    if (luaHelper_ != nullptr) {
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
-        luaHelper_->setOSCBridge(this);
-    }
 }
 
-OSCHelper::~OSCHelper()
-{
-    Stop();
-    if (luaHelper_ != nullptr) {
-        // Scripts still running on timer threads must not reach a helper that is gone.
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
-        if (luaHelper_->oscBridge() == this) {
-            luaHelper_->setOSCBridge(nullptr);
-        }
-    }
-}
+OSCHelper::~OSCHelper() { Stop(); }
 
 void OSCHelper::Start()
 {

@@ -11,7 +11,7 @@
 //
 // Scripts add OSC addresses through the ScriptOscBridge interface (registerOSCPath...).
 
-#include "osc/OscNetwork.h"
+#include "osc/net/OscNetwork.h"
 #include "osc/OscRequestHandler.h"
 #include "osc/ScriptPathTable.h"
 #include "osc/SetParamQueue.h"

@@ -2,13 +2,14 @@
 
 #include "osc/OscAccessPreferences.h"
 #include "osc/OscLog.h"
-#include "osc/OscPacketValidator.h"
-#include "osc/OscUrl.h"
+#include "osc/net/OscPacketValidator.h"
+#include "osc/net/OscUrl.h"
 #include "osc/ScriptPathTable.h"
 #include "osc/UpdateRegistry.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/PluginServices.h"
+#include "Version.h"
 
 #include <oscpack/ip/IpEndpointName.h>
 
@@ -23,8 +24,6 @@
 namespace QN {
 
 namespace {
-
-constexpr int kVersion[3] = {1, 0, 2};
 
 using Stream = osc::ReceivedMessageArgumentStream;
 
@@ -272,11 +271,11 @@ void OscRequestHandler::ping(const osc::ReceivedMessage& message)
     char url[64];
     std::snprintf(url, sizeof(url), "osc.udp://%u.%u.%u.%u:%d", (local >> 24) & 0xFF, (local >> 16) & 0xFF,
                   (local >> 8) & 0xFF, local & 0xFF, listeningPort_.load(std::memory_order_relaxed));
-    char version[48];
-    std::snprintf(version, sizeof(version), "Lumenfold %d.%d.%d", kVersion[0], kVersion[1], kVersion[2]);
+    char versionText[48];
+    std::snprintf(versionText, sizeof(versionText), "Lumenfold %s", version::kText);
     char buffer[kMessageBufferSize];
     osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << url << version << osc::EndMessage;
+    packet << osc::BeginMessage(reply.path) << url << versionText << osc::EndMessage;
     send(*channel, packet);
 }
 

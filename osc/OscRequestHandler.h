@@ -20,9 +20,9 @@
 // Called on: OSC thread (the fuzzer and tests call it directly, without sockets).
 
 #include "osc/LuaCallResults.h"
-#include "osc/OscEndpoint.h"
+#include "osc/net/OscEndpoint.h"
 #include "osc/OscLuaRequests.h"
-#include "osc/OscNetwork.h"
+#include "osc/net/OscNetwork.h"
 #include "osc/ParameterBinding.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>

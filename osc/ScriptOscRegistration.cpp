@@ -1,7 +1,7 @@
 #include "osc/ScriptOscRegistration.h"
 
 #include "osc/ScriptPathTable.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/LuaScriptFunctions.h"
 

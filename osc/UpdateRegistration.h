@@ -1,7 +1,7 @@
 #pragma once
 // A remote peer's request to be told about changes of one parameter.
 
-#include "osc/OscEndpoint.h"
+#include "osc/net/OscEndpoint.h"
 
 #include <string>
 

@@ -1,11 +1,19 @@
 #include "plugin/HlvdLuaMIDIHelper.h"
 
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 #include "scripting/PluginServices.h"
 
-HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue)
-    : LuaMIDIHelper(plugin, queue)
+HlvdLuaMIDIHelper::HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue,
+                                     QN::ScriptOscBridge* oscBridge)
+    : LuaMIDIHelper(plugin, queue, oscBridge), spectralScripts_(*this, *plugin)
 {
+}
+
+HlvdLuaMIDIHelper::~HlvdLuaMIDIHelper()
+{
+    requestStop();
+    stopTimers();
+    closeState();
 }
 
 void HlvdLuaMIDIHelper::SetGUIBoolValue(int id, bool flag) { plugin()->setIndicator(id, flag); }
@@ -14,7 +22,5 @@ bool HlvdLuaMIDIHelper::GetGUIBoolValue(int id) { return plugin()->indicator(id)
 
 void HlvdLuaMIDIHelper::RegisterLuaFunctions()
 {
-    if (spectralScripts_ != nullptr) {
-        spectralScripts_->registerLuaFunctions(luaState());
-    }
+    spectralScripts_.registerLuaFunctions(luaState());
 }

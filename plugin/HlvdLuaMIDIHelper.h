@@ -3,19 +3,22 @@
 // spectral-script functions join the scripting interface.
 
 #include "scripting/LuaMIDIHelper.h"
-
-class SpectralScriptList;
+#include "scripting/SpectralScriptList.h"
 
 class HlvdLuaMIDIHelper final : public QN::LuaMIDIHelper {
 public:
-    HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue);
-    // Set before the state is created.
-    void setSpectralScripts(SpectralScriptList* spectralScripts) { spectralScripts_ = spectralScripts; }
+    // The spectral script list is made here, with the helper whose state holds its
+    // functions, so both exist whole before start() runs the scripts.
+    HlvdLuaMIDIHelper(QN::PluginServices* plugin, QN::MessageQueue* queue, QN::ScriptOscBridge* oscBridge);
+    // Closes the state while the list its functions reach still exists.
+    ~HlvdLuaMIDIHelper() override;
+
+    SpectralScriptList& spectralScripts() { return spectralScripts_; }
 
     void SetGUIBoolValue(int id, bool flag) override;
     bool GetGUIBoolValue(int id) override;
     void RegisterLuaFunctions() override;
 
 private:
-    SpectralScriptList* spectralScripts_ = nullptr;
+    SpectralScriptList spectralScripts_;
 };

@@ -1,9 +1,9 @@
 #include "plugin/HostedInstance.h"
 
 #include "platform/Cpu.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "plugin/QuanTessamire.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/vst/Vst2Abi.h"
 
 #include <algorithm>

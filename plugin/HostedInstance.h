@@ -11,7 +11,7 @@
 // come from the audio thread; plainValue, parameterRow, valueText and setPlainValue are
 // safe from any thread.
 
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 #include <array>
 #include <cstddef>

@@ -1,10 +1,10 @@
 #include "plugin/QuanAuBase.h"
 
 #include "dsp/AUKernelBase.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/ProgramValues.h"
-#include "plugin/QuanProgram.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ProgramValues.h"
+#include "plugin/core/QuanProgram.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>
@@ -77,7 +77,11 @@ void QuanAuBase::setParameter(VstInt32 id, float normalized)
     if (!isValidParameterId(id) || !std::isfinite(normalized)) {
         return;
     }
-    const float plain = normalizedToPlain(parameterRow(id), std::clamp(normalized, 0.0f, 1.0f));
+    storePlainValue(id, normalizedToPlain(parameterRow(id), std::clamp(normalized, 0.0f, 1.0f)));
+}
+
+void QuanAuBase::storePlainValue(int id, float plain)
+{
     currentProgram().setParameter(id, plain);
     if (editor_) {
         editor_->parameterChanged(id, plain);
@@ -127,12 +131,13 @@ bool QuanAuBase::setParameterFromPlain(int id, float plainValue, bool automate)
     if (!admitted) {
         return false;
     }
-    const float normalized = std::clamp(plainToNormalized(row, *admitted), 0.0f, 1.0f);
-    setParameter(id, normalized);
+    // Stored as given: a plain value never passes through the host's 0..1 on its way in.
+    const float stored = steppedPlainValue(row, *admitted);
+    storePlainValue(id, stored);
     if (automate && startingUp_) {
         setDuringStartUp_[static_cast<std::size_t>(id)] = true;
     } else if (automate) {
-        callHost(audioMasterAutomate, id, 0, nullptr, normalized);
+        callHost(audioMasterAutomate, id, 0, nullptr, std::clamp(plainToNormalized(row, stored), 0.0f, 1.0f));
     }
     return true;
 }
@@ -207,9 +212,8 @@ std::string QuanAuBase::displayTextOf(int id, float value)
     if (unit == ParameterUnit::Boolean) {
         return value == 0.0f ? "Off" : "On";
     }
-    CFStringHolder special(specialText(id, value));
-    if (special.get()) {
-        return special.get()->text();
+    if (auto special = specialValueText(id, value)) {
+        return *special;
     }
     return formatParameterNumber(value);
 }
@@ -225,21 +229,26 @@ std::string QuanAuBase::indexedDisplayText(int id, float value)
             return entry.size() <= kMaxDisplayChars ? entry : std::string();
         }
     } else {
-        CFStringHolder special(specialText(id, value));
-        if (special.get()) {
-            return special.get()->text();
+        if (auto special = specialValueText(id, value)) {
+            return *special;
         }
     }
     return formatTruncatedInteger(value).substr(0, 7);
 }
 
-CFString* QuanAuBase::specialText(int id, float value)
+std::optional<std::string> QuanAuBase::specialValueText(int id, float value)
 {
-    ParameterStringFromValue query{id, &value, nullptr};
-    if (getProperty(kPropertyParameterStringFromValue, kScopeGlobal, 0, &query) != kNoErr) {
-        return nullptr;
+    switch (id) {
+    case ParameterId::OscPortOffset:
+    case ParameterId::ViewSmoothing:
+        if (value == 0.0f) return "Off";
+        return std::nullopt;
+    case ParameterId::InputGain:
+    case ParameterId::OutputGain:
+        if (value == kGainFloorDb) return "-inf";
+        return std::nullopt;
+    default: return std::nullopt;
     }
-    return query.outString;
 }
 
 OSStatus QuanAuBase::getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings)
@@ -256,80 +265,6 @@ OSStatus QuanAuBase::getParameterValueStrings(std::uint32_t scope, int id, CFArr
     }
     list->retain();
     *outStrings = list;
-    return kNoErr;
-}
-
-OSStatus QuanAuBase::getProperty(std::uint32_t propertyId, std::uint32_t, std::uint32_t, void* data)
-{
-    if (propertyId == kPropertyInstanceInterface) {
-        if (data) {
-            *static_cast<DisplayBlock**>(data) = displayBlock();
-        }
-        return kNoErr;
-    }
-    if (propertyId != kPropertyParameterStringFromValue) {
-        return kErrInvalidProperty;
-    }
-    auto* query = static_cast<ParameterStringFromValue*>(data);
-    if (query == nullptr) {
-        return kErrInvalidParameter;
-    }
-    const int id = query->parameterId;
-    const float value = query->value ? *query->value : (isValidParameterId(id) ? plainValue(id) : 0.0f);
-    query->outString = nullptr;
-    switch (id) {
-    case ParameterId::OscPortOffset:
-    case ParameterId::ViewSmoothing:
-        if (value == 0.0f) {
-            query->outString = CFString::create("Off");
-        }
-        return kNoErr;
-    case ParameterId::InputGain:
-    case ParameterId::OutputGain:
-        if (value == kGainFloorDb) {
-            query->outString = CFString::create("-inf");
-        }
-        return kNoErr;
-    default: return kErrInvalidParameter;
-    }
-}
-
-OSStatus QuanAuBase::getPropertyInfo(std::uint32_t propertyId, std::uint32_t, std::uint32_t, std::uint32_t* outSize,
-                                     bool* outWritable)
-{
-    std::uint32_t size = 0;
-    if (propertyId == kPropertyParameterStringFromValue) {
-        size = 12;
-    } else if (propertyId == kPropertyInstanceInterface) {
-        size = 4;
-    } else {
-        return kErrInvalidProperty;
-    }
-    if (outSize) {
-        *outSize = size;
-    }
-    if (outWritable) {
-        *outWritable = false;
-    }
-    return kNoErr;
-}
-
-OSStatus QuanAuBase::setProperty(std::uint32_t, std::uint32_t, std::uint32_t, const void*, std::uint32_t)
-{
-    return kErrInvalidProperty;
-}
-
-OSStatus QuanAuBase::addPropertyListener(std::uint32_t propertyId, PropertyListenerProc callback, void* userData)
-{
-    propertyListeners_.push_back({propertyId, callback, userData});
-    return kNoErr;
-}
-
-OSStatus QuanAuBase::removePropertyListener(std::uint32_t propertyId, PropertyListenerProc callback)
-{
-    std::erase_if(propertyListeners_, [&](const PropertyListener& listener) {
-        return listener.propertyId == propertyId && listener.callback == callback;
-    });
     return kNoErr;
 }
 

@@ -1,33 +1,24 @@
 #pragma once
 // The parameter, program and kernel model on top of the host binding: plain values in
-// the current program, the host's 0..1 view of them, their texts, the value-string and
-// property queries the editor uses, and one kernel per output channel.
+// the current program, the host's 0..1 view of them, their texts, the value-string
+// query the editor uses, and one kernel per output channel.
 
-#include "plugin/CFArray.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/StatusCodes.h"
+#include "plugin/core/CFArray.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/StatusCodes.h"
 #include "plugin/vst/AudioEffectX.h"
 
 #include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class AUKernelBase;
 class QuanProgram;
 struct ProgramValues;
 struct DisplayBlock;
-
-// The data of the string-from-value property.
-struct ParameterStringFromValue {
-    std::int32_t parameterId;
-    const float* value;  // null: use the current value
-    CFString* outString; // one reference for the caller, or null when no special text applies
-};
-
-using PropertyListenerProc = void (*)(void* userData, void* unit, std::uint32_t propertyId, std::uint32_t scope,
-                                      std::uint32_t element);
 
 class QuanAuBase : public AudioEffectX {
 public:
@@ -66,13 +57,9 @@ public:
 
     virtual AUKernelBase* createKernel() = 0;
     virtual OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings);
-    virtual OSStatus getProperty(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element, void* data);
-    virtual OSStatus getPropertyInfo(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element,
-                                     std::uint32_t* outSize, bool* outWritable);
-    virtual OSStatus setProperty(std::uint32_t propertyId, std::uint32_t scope, std::uint32_t element,
-                                 const void* data, std::uint32_t size);
-    virtual OSStatus addPropertyListener(std::uint32_t propertyId, PropertyListenerProc callback, void* userData);
-    virtual OSStatus removePropertyListener(std::uint32_t propertyId, PropertyListenerProc callback);
+    // The word a value shows instead of its number ("Off" at a zero port offset or
+    // smoothing, "-inf" at the gain floor); nullopt when the number is shown.
+    static std::optional<std::string> specialValueText(int id, float value);
     virtual DisplayBlock* displayBlock() = 0;
 
     QuanProgram& currentProgram() { return *programs_[static_cast<std::size_t>(curProgram_)]; }
@@ -85,6 +72,8 @@ protected:
     // Latency follows "FFT Size": tells the host when it changed.
     void updateLatency();
     void makeKernels(int count);
+    // Stores a value already in the row's range and sets off the editor and the change effects.
+    void storePlainValue(int id, float plain);
     // Fixed once, when the instance's spectral scripts are known (host thread), so the
     // value a host stored keeps meaning the same script for the instance's life.
     void setScriptIndexMaximum(float maximum);
@@ -101,14 +90,8 @@ protected:
     std::vector<std::unique_ptr<AUKernelBase>> kernels_;
 
 private:
-    struct PropertyListener {
-        std::uint32_t propertyId;
-        PropertyListenerProc callback;
-        void* userData;
-    };
     std::string displayText(int id);
     std::string indexedDisplayText(int id, float value);
-    CFString* specialText(int id, float value);
     void correctLoadedValues(ProgramValues& content) const;
     void applyLoadedValues(const std::array<float, kParameterCount>& before);
 
@@ -116,6 +99,4 @@ private:
     bool startingUp_ = false;
     std::vector<bool> setDuringStartUp_;
     std::optional<float> startUpScriptIndex_;
-
-    std::vector<PropertyListener> propertyListeners_;
 };

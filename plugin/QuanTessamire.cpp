@@ -5,10 +5,10 @@
 #include "osc/OSCHelper.h"
 #include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/QuanProgramQNlfv1.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/QuanProgramQNlfv1.h"
 #include "plugin/vst/AEffEditor.h"
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/HlvdLuaMIDIHelper.h"
 #include "scripting/LiveInstances.h"
@@ -48,12 +48,10 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
     programs_.back()->setName("Defaults");
 
-    luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_);
+    luaHelper_ = std::make_unique<HlvdLuaMIDIHelper>(this, &messageQueue_, static_cast<QN::ScriptOscBridge*>(this));
     // The audio thread's own reports go through the console's ring, never to a file.
     messageQueue_.setConsole(&luaHelper_->console());
     engine_.setReportLine(postToConsole, &luaHelper_->console());
-    spectralScripts_ = std::make_unique<SpectralScriptList>(*luaHelper_, *this);
-    luaHelper_->setSpectralScripts(spectralScripts_.get());
     // Built before the scripts run, so that they can register OSC addresses.
     oscHelper_ = std::make_unique<QN::OSCHelper>(this, luaHelper_.get());
 
@@ -69,10 +67,10 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     setInitialDelay(fftSizeFromIndex(kDefaultFftSizeIndex));
     readOscBasePort();
     beginStartUp();
-    luaHelper_->GetLuaState();
+    luaHelper_->start();
     completeScriptList();
     endStartUp();
-    engine_.setScriptRunner(spectralScripts_.get());
+    engine_.setScriptRunner(&luaHelper_->spectralScripts());
 
     canProcessReplacing();
     programsAreChunks();
@@ -111,25 +109,49 @@ bool QuanTessamire::prepareToClose(int waitMs)
     return true;
 }
 
+// Teardown runs in one order: the editor closes first (its render thread reads the
+// members below), then timers, OSC and scripts stop, then everything is freed, the
+// editor object before the members it was made for.
 QuanTessamire::~QuanTessamire()
 {
+    if (editor_) {
+        editor_->close();
+    }
     QN::LiveInstances::remove(luaHelper_.get());
     // Scripts still running on the timer or OSC threads end with an error from here on.
     // Timers and the OSC threads end before anything they reach through the parameter
-    // setter (the OSC helper itself) goes away.
+    // setter (the OSC helper itself, the editor's change queue) goes away.
     luaHelper_->requestStop();
     luaHelper_->stopTimers();
     oscHelper_->Stop();
+    delete editor_;
+    setEditor(nullptr);
     for (CFString* name : scriptDisplayNames_) {
         name->release();
     }
     scriptDisplayNames_.clear();
     engine_.releaseTransforms();
-    oscHelper_.reset();
+    // Scripts reach the OSC helper through this instance, under the Lua lock: it leaves
+    // under the lock and is freed outside it.
+    std::unique_ptr<QN::OSCHelper> osc;
+    {
+        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
+        osc = std::move(oscHelper_);
+    }
+    osc.reset();
     luaHelper_.reset();
-    spectralScripts_.reset();  // the Lua functions refer to it until the state is closed
     programs_.clear();
     kernels_.clear();
+}
+
+int QuanTessamire::scriptRegisterPathForParameter(lua_State* L, bool normalized)
+{
+    return oscHelper_ ? oscHelper_->scriptRegisterPathForParameter(L, normalized) : 0;
+}
+
+int QuanTessamire::scriptRegisterPathForFunction(lua_State* L)
+{
+    return oscHelper_ ? oscHelper_->scriptRegisterPathForFunction(L) : 0;
 }
 
 void QuanTessamire::setUpDisplayBlock()
@@ -144,7 +166,7 @@ void QuanTessamire::completeScriptList()
 {
     // With no spectral script, "Script Index" keeps its single "(none)" text and a
     // maximum of 0. Names registered later get no text and do not move the maximum.
-    const std::vector<std::string> names = spectralScripts_->completeAfterStartup();
+    const std::vector<std::string> names = luaHelper_->spectralScripts().completeAfterStartup();
     if (names.empty()) {
         return;
     }

@@ -4,12 +4,14 @@
 // tears them down in a fixed order.
 
 #include "dsp/SpectralEngine.h"
-#include "plugin/DisplayBlock.h"
-#include "plugin/FactoryPreset.h"
+#include "plugin/core/DisplayBlock.h"
+#include "plugin/core/FactoryPreset.h"
 #include "plugin/QuanAuBase.h"
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/PluginServices.h"
+#include "scripting/ScriptOscBridge.h"
+#include "Version.h"
 
 #include <memory>
 #include <vector>
@@ -19,11 +21,13 @@ class OSCHelper;
 class ScriptConsole;
 }  // namespace QN
 class HlvdLuaMIDIHelper;
-class SpectralScriptList;
 
-class QuanTessamire : public QuanAuBase, public QN::PluginServices, private QN::ChunkRenderer {
+class QuanTessamire : public QuanAuBase,
+                      public QN::PluginServices,
+                      private QN::ChunkRenderer,
+                      private QN::ScriptOscBridge {
 public:
-    static constexpr int kVendorVersion = 65538;
+    static constexpr int kVendorVersion = QN::version::kVendorNumber;
 
     explicit QuanTessamire(AudioMasterCallback audioMaster);
     ~QuanTessamire() override;
@@ -71,6 +75,10 @@ protected:
 
 private:
     void renderChunk(int offset, int frames) override;
+    // The scripts' OSC functions, given to the scripting helper when it is made (before
+    // the OSC helper exists): they go to the OSC helper while it exists.
+    int scriptRegisterPathForParameter(lua_State* L, bool normalized) override;
+    int scriptRegisterPathForFunction(lua_State* L) override;
     void takeBlockParameters();
     void updateMeters(int frames);
     void setUpDisplayBlock();
@@ -81,7 +89,6 @@ private:
     float** blockInputs_ = nullptr;
     float** blockOutputs_ = nullptr;
     QN::MessageQueue messageQueue_;
-    std::unique_ptr<SpectralScriptList> spectralScripts_;
     std::unique_ptr<HlvdLuaMIDIHelper> luaHelper_;
     std::unique_ptr<QN::OSCHelper> oscHelper_;
     SpectralEngine engine_;

@@ -3,13 +3,14 @@
 #include "platform/CLocaleScope.h"
 #include "platform/Resources.h"
 #include "platform/TimerQueue.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/UserFolders.h"
+#include "plugin/core/ParameterTable.h"
+#include "platform/UserFolders.h"
 #include "scripting/LiveInstances.h"
 #include "scripting/LuaCall.h"
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/LuaTimers.h"
 #include "scripting/ScriptSandbox.h"
+#include "Version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -81,8 +82,8 @@ bool namedLikeMidiScript(const std::string& path)
 
 }  // namespace
 
-LuaMIDIHelper::LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue)
-    : plugin_(plugin), queue_(queue), timers_(std::make_unique<platform::TimerQueue>()), liveTimerQueue_(timers_.get())
+LuaMIDIHelper::LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue, ScriptOscBridge* oscBridge)
+    : plugin_(plugin), queue_(queue), oscBridge_(oscBridge), timers_(std::make_unique<platform::TimerQueue>()), liveTimerQueue_(timers_.get())
 {
 }
 
@@ -214,8 +215,8 @@ void LuaMIDIHelper::setVersionGlobals()
         const char* name;
         int value;
     };
-    for (const Number& number : {Number{"majorVersion", 1}, Number{"minorVersion", 0}, Number{"dotVersion", 2},
-                                 Number{"version", 10002}}) {
+    for (const Number& number : {Number{"majorVersion", version::kMajor}, Number{"minorVersion", version::kMinor},
+                                 Number{"dotVersion", version::kDot}, Number{"version", version::kScriptNumber}}) {
         lua_pushnumber(L_, number.value);
         lua_setglobal(L_, number.name);
     }

@@ -35,7 +35,8 @@ class LuaMIDIHelper : public MidiReceiver {
 public:
     static constexpr const char* kTimerMetatable = "QN::LuaMIDIHelper::Timer";
 
-    LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue);
+    // oscBridge: where the scripts' OSC functions go; null leaves them without an OSC server.
+    LuaMIDIHelper(PluginServices* plugin, MessageQueue* queue, ScriptOscBridge* oscBridge = nullptr);
     // Stops running Lua (timers, OSC), waits for timer callbacks, closes the state.
     ~LuaMIDIHelper() override;
     LuaMIDIHelper(const LuaMIDIHelper&) = delete;
@@ -56,14 +57,15 @@ public:
     // Adds the subclass's own functions to the state while it is being created.
     virtual void RegisterLuaFunctions() {}
 
-    // Creates the state and runs the scripts on first use (host thread, while the
-    // instance is built); afterwards returns it. Null when Lua cannot be loaded.
+    // Creates the state and runs the start-up scripts (host thread, once, while the
+    // instance is built). The instance calls it when its parts are made.
+    void start() { GetLuaState(); }
+    // The state; the first call creates it as start() does. Null when Lua cannot be loaded.
     lua_State* GetLuaState();
     // Lowers the memory ceiling of the state (tests); bytes.
     void setMemoryLimit(std::size_t bytes) { memory_.limit = bytes; }
     platform::PriorityInheritanceMutex& luaLock() { return luaLock_; }
 
-    void setOSCBridge(ScriptOscBridge* bridge) { oscBridge_ = bridge; }
     ScriptOscBridge* oscBridge() const { return oscBridge_; }
     PluginServices* plugin() const { return plugin_; }
     MidiRequests& requests() { return requests_; }
@@ -109,6 +111,9 @@ public:
 protected:
     // The state while it is being created (for RegisterLuaFunctions) and afterwards.
     lua_State* luaState() const { return L_; }
+    // Closes the state (nothing when it is closed already); a subclass whose members the
+    // state's functions reach calls it in its own destructor.
+    void closeState();
 
 private:
     void createState();
@@ -122,11 +127,10 @@ private:
     void callList(const RefList& list, std::initializer_list<lua_Number> args);
     void callKeyed(const KeyedRefs& map, int key, std::initializer_list<lua_Number> args);
     void dispatchNrpn(int channel);
-    void closeState();
 
     PluginServices* plugin_;
     MessageQueue* queue_;
-    ScriptOscBridge* oscBridge_ = nullptr;
+    ScriptOscBridge* oscBridge_;
     lua_State* L_ = nullptr;
     bool creationAttempted_ = false;
     platform::PriorityInheritanceMutex luaLock_;

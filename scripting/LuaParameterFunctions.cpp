@@ -1,6 +1,6 @@
 // Parameter access, indicators and the clock for scripts.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LiveInstances.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/LuaScriptFunctions.h"

@@ -1,7 +1,7 @@
 #include "scripting/OscMessageSender.h"
 
-#include "osc/OscUrl.h"
-#include "osc/UdpOscNetwork.h"
+#include "osc/net/OscUrl.h"
+#include "osc/net/UdpOscNetwork.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 

@@ -2,7 +2,7 @@
 // What the scripting, OSC and editor layers may ask of the plug-in object, without
 // knowing the host binding. Called on: any thread (host, audio, timer, OSC, editor).
 
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 namespace QN {
 

@@ -6,7 +6,8 @@
 #                              and UndefinedBehaviorSanitizer together, then the
 #                              concurrency stress tests under ThreadSanitizer
 #   scripts/test.sh MODE...    one or more of:
-#     plain      build into build/ and run every test
+#     plain      check that every include goes downward (scripts/check-layers.sh), build
+#                into build/ and run every test
 #     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
 #     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
 #     thread     ThreadSanitizer build (build-thread/, only what the stress tests need),
@@ -20,6 +21,7 @@ scripts/install-deps.sh
 jobs="$(nproc)"
 
 run_plain() {
+  scripts/check-layers.sh
   LUMENFOLD_BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}" scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON
   ctest --test-dir "${LUMENFOLD_BUILD_DIR:-build}" --output-on-failure -j"$jobs"
 }

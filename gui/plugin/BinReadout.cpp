@@ -1,6 +1,6 @@
 #include "gui/plugin/BinReadout.h"
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "platform/CLocaleScope.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "gui/plugin/ControlValueText.h"
 
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ValueFormatting.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 #include <optional>
 #include <string>

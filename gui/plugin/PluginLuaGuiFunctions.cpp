@@ -11,8 +11,8 @@
 #include "gui/toolkit/TextureRecord.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "gui/toolkit/TexturedMeters.h"
-#include "gui/toolkit/WaveformDisplay.h"
-#include "plugin/DisplayBlock.h"
+#include "gui/plugin/WaveformDisplay.h"
+#include "plugin/core/DisplayBlock.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,6 +6,7 @@
 #include "gui/toolkit/Manager.h"
 #include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
+#include "Version.h"
 
 #include <cctype>
 #include <charconv>
@@ -243,7 +244,7 @@ void PreferencesPanel::drawTexts(const QN::Font& font) const
     glColor3f(0.9f, 0.88f, 0.85f);
     text("Corvanne", unitBox(8, 10, 70, 10), false);
     text("Lumenfold", unitBox(8, 22, 70, 10), false);
-    text("1.0.2", unitBox(8, 34, 70, 10), false);
+    text(QN::version::kText, unitBox(8, 34, 70, 10), false);
     text("Preferences", unitBox(12, 106, 60, 8), false);
     text("OSC Base Port:", unitBox(12, 122, 70, 10), false);
     text(kWebAddress, boxOf(Part::WebButton), true);

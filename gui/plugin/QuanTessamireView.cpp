@@ -12,7 +12,7 @@
 #include "platform/UrlOpener.h"
 
 QuanTessamireView::QuanTessamireView(QuanTessamire* plugin)
-    : CarbonVSTEditor(plugin), connection_(std::make_unique<TessamireConnection>(*plugin))
+    : CarbonVSTEditor(plugin, kParameterCount), connection_(std::make_unique<TessamireConnection>(*plugin))
 {
 }
 

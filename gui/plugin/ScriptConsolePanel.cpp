@@ -6,7 +6,7 @@
 #include "gui/toolkit/ManagerPlatformBridge.h"
 #include "gui/toolkit/Modifiers.h"
 #include "gui/toolkit/PluginConnection.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/PluginConnection.h"
 #include "gui/toolkit/TextureRecord.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 namespace {
 

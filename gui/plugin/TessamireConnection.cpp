@@ -2,10 +2,10 @@
 
 #include "gui/plugin/ControlValueText.h"
 
-#include "plugin/ParameterTable.h"
-#include "plugin/CFArray.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/CFArray.h"
 #include "plugin/QuanTessamire.h"
-#include "plugin/StatusCodes.h"
+#include "plugin/core/StatusCodes.h"
 #include "scripting/ScriptConsole.h"
 
 namespace {
@@ -79,7 +79,7 @@ void TessamireConnection::changeOscBasePort(int port)
 {
     QuanTessamire::setOscBasePort(port);
     // Setting the offset again is what moves a server to base port + offset.
-    plugin_.setParameter(ParameterId::OscPortOffset, plugin_.getParameter(ParameterId::OscPortOffset));
+    plugin_.setParameterFromPlain(ParameterId::OscPortOffset, plugin_.plainValue(ParameterId::OscPortOffset), false);
 }
 
 std::vector<QN::ConsoleLine> TessamireConnection::consoleLines()

@@ -3,8 +3,6 @@
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/ManagerX11Bridge.h"
 #include "gui/toolkit/Point.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/vst/AudioEffect.h"
 #include "platform/EditorWindow.h"
 #include "platform/MessageOutput.h"
 
@@ -31,8 +29,8 @@ std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::no
 
 }  // namespace
 
-CarbonVSTEditor::CarbonVSTEditor(AudioEffect* effect)
-    : QuanEditor(effect), pending_(kParameterCount), window_(std::make_unique<platform::EditorWindow>())
+CarbonVSTEditor::CarbonVSTEditor(AudioEffect* effect, int parameterCount)
+    : QuanEditor(effect), pending_(parameterCount), window_(std::make_unique<platform::EditorWindow>())
 {
 }
 
@@ -88,8 +86,6 @@ bool CarbonVSTEditor::openWindow(void* parent)
 void CarbonVSTEditor::installHooks()
 {
     Manager::Hooks hooks;
-    hooks.beginEdit = [this](int index) { effect_->beginEdit(index); };
-    hooks.endEdit = [this](int index) { effect_->endEdit(index); };
     // The window system keeps sending pointer events to the window between a press and
     // its release (an implicit grab), so capturing needs nothing more.
     hooks.captureMouse = [] {};

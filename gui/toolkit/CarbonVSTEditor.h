@@ -32,7 +32,8 @@ class CarbonVSTEditor : public QuanEditor {
 public:
     static constexpr int kIdleStandInMs = 50;
 
-    explicit CarbonVSTEditor(AudioEffect* effect);
+    // parameterCount: how many parameters the plug-in has (the size of the change queue).
+    CarbonVSTEditor(AudioEffect* effect, int parameterCount);
     ~CarbonVSTEditor() override;
 
     bool getRect(ERect** rect) override;

@@ -6,13 +6,13 @@
 #include "gui/toolkit/LuaGuiSupport.h"
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/PluginConnection.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/UserFolders.h"
+#include "platform/UserFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/PreferenceStore.h"
 #include "platform/Resources.h"
 #include "scripting/LuaScriptFunctions.h"
 #include "scripting/ScriptSandbox.h"
+#include "Version.h"
 
 #include <cmath>
 #include <cstdio>
@@ -106,7 +106,7 @@ LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin)
 {
     if (layout == Layout::Preferred) resolveSkin();
     // Table order: a name shared by several rows ("Dummy") answers the last of them.
-    for (int i = 0; i < kParameterCount; ++i) parameterLookup_[parameterInfo(i).name] = i;
+    for (int i = 0; i < plugin_.parameterCount(); ++i) parameterLookup_[plugin_.parameterRow(i).name] = i;
 }
 
 LuaGui::~LuaGui()
@@ -208,10 +208,10 @@ void LuaGui::registerGlobals(lua_State* L)
     lua_pushboolean(L, 1), lua_setglobal(L, "isWin");
     lua_pushboolean(L, 1), lua_setglobal(L, "isVST");
     lua_pushboolean(L, 0), lua_setglobal(L, "isAU");
-    lua_pushnumber(L, 1), lua_setglobal(L, "majorVersion");
-    lua_pushnumber(L, 0), lua_setglobal(L, "minorVersion");
-    lua_pushnumber(L, 2), lua_setglobal(L, "dotVersion");
-    lua_pushnumber(L, 10002), lua_setglobal(L, "version");
+    lua_pushnumber(L, version::kMajor), lua_setglobal(L, "majorVersion");
+    lua_pushnumber(L, version::kMinor), lua_setglobal(L, "minorVersion");
+    lua_pushnumber(L, version::kDot), lua_setglobal(L, "dotVersion");
+    lua_pushnumber(L, version::kScriptNumber), lua_setglobal(L, "version");
     lua_pushnumber(L, scale_), lua_setglobal(L, "editorScale");
 }
 

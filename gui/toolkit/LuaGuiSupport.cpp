@@ -1,7 +1,7 @@
 #include "gui/toolkit/LuaGuiSupport.h"
 
 #include "gui/toolkit/LuaGui.h"
-#include "plugin/ParameterTable.h"
+#include "gui/toolkit/PluginConnection.h"
 
 #include <cmath>
 
@@ -41,7 +41,7 @@ int parameterAt(lua_State* L, int index, bool numbers)
 {
     if (numbers && lua_type(L, index) == LUA_TNUMBER) {
         const double value = std::floor(lua_tonumber(L, index) + 0.5);
-        if (!(value >= 0 && value < kParameterCount)) {
+        if (!(value >= 0 && value < builderOf(L).plugin().parameterCount())) {
             luaL_error(L, "parameter index out of range: %f", lua_tonumber(L, index));
         }
         return static_cast<int>(value);

@@ -11,9 +11,10 @@
 #include "gui/toolkit/StaticText.h"
 #include "gui/toolkit/TextureRecord.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
-#include "plugin/ParameterTable.h"
 #include "platform/PreferenceStore.h"
+#include "Version.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -26,19 +27,18 @@ std::atomic<bool> floatingTooltipOn{false};
 // Process-wide like the layout's setting; the static text keeps its address.
 float sharedBannerTextColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 
-constexpr int kMajorVersion = 1;
-constexpr int kMinorVersion = 0;
-constexpr int kDotVersion = 2;
 constexpr float kVersionTextX = 60.0f;
 
 }  // namespace
 
 Manager::Manager(PluginConnection& plugin, PendingParameterChanges& pending)
-    : plugin_(plugin), pending_(pending), listeners_(kParameterCount)
+    : plugin_(plugin), pending_(pending)
 {
     readDisplayPreferences();
-    infos_.reserve(kParameterCount);
-    for (int i = 0; i < kParameterCount; ++i) {
+    const int count = std::max(plugin_.parameterCount(), 0);
+    listeners_.resize(static_cast<std::size_t>(count));
+    infos_.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
         const ParameterInfo row = plugin_.parameterRow(i);
         infos_.push_back(ControlParameterInfo{i, row.name, row.unit, row.minValue, row.maxValue, row.defaultValue,
                                               &plugin_});
@@ -172,7 +172,7 @@ void Manager::release(Point point, int modifiers)
     UIElement* element = pressed_;
     element->mouseUp(point, modifiers);
     const int edited = editedParameter_.exchange(-1);
-    if (edited >= 0 && hooks_.endEdit) hooks_.endEdit(edited);
+    if (edited >= 0) plugin_.endEdit(edited);
     plugin_.updateDisplay();
     pressed_ = nullptr;
 }
@@ -216,14 +216,14 @@ void Manager::closeModal() { modal_.store(nullptr); }
 
 void Manager::addListener(int index, UIElement* listener)
 {
-    if (!isValidParameterId(index) || infos_[static_cast<std::size_t>(index)].isInert()) return;
+    if (!isKnownParameter(index) || infos_[static_cast<std::size_t>(index)].isInert()) return;
     listeners_[static_cast<std::size_t>(index)].push_back(listener);
     pending_.setListening(index, true);
 }
 
 bool Manager::hasListeners(int index) const
 {
-    return isValidParameterId(index) && !listeners_[static_cast<std::size_t>(index)].empty();
+    return isKnownParameter(index) && !listeners_[static_cast<std::size_t>(index)].empty();
 }
 
 void Manager::deliver(int index, float value)
@@ -243,10 +243,15 @@ void Manager::deliverPendingChanges()
 
 void Manager::refreshAllControls()
 {
-    const int count = std::min(plugin_.parameterCount(), kParameterCount);
+    const int count = std::min(plugin_.parameterCount(), static_cast<int>(infos_.size()));
     for (int index = 0; index < count; ++index) {
         if (hasListeners(index)) deliver(index, plugin_.plainValue(index));
     }
+}
+
+bool Manager::isKnownParameter(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < infos_.size();
 }
 
 const ControlParameterInfo& Manager::parameterInfo(int index) const
@@ -267,13 +272,13 @@ void Manager::setParameterQuietly(const ControlParameterInfo& info, float plain)
 void Manager::beginGesture(int index)
 {
     editedParameter_.store(index);
-    if (hooks_.beginEdit) hooks_.beginEdit(index);
+    plugin_.beginEdit(index);
 }
 
 void Manager::endGesture(int index)
 {
     int expected = index;
-    if (editedParameter_.compare_exchange_strong(expected, -1) && hooks_.endEdit) hooks_.endEdit(index);
+    if (editedParameter_.compare_exchange_strong(expected, -1)) plugin_.endEdit(index);
 }
 
 void Manager::clearHoveredId(int id)
@@ -308,7 +313,7 @@ void Manager::setUpGeometry()
     lightTarget_ = Point{static_cast<float>(width_) / 2.0f, static_cast<float>(height_) / 2.0f};
     if (mainFont_ && versionBanner_) {
         char text[64];
-        std::snprintf(text, sizeof text, "corvanne : lumenfold %d.%d.%d", kMajorVersion, kMinorVersion, kDotVersion);
+        std::snprintf(text, sizeof text, "corvanne : lumenfold %s", version::kText);
         staticText_->add(text, kVersionTextX, bannerY_ - mainFont_->descender(), sharedBannerTextColour);
     }
 }
@@ -316,7 +321,7 @@ void Manager::setUpGeometry()
 Manager::ParameterReadout Manager::readout(int index)
 {
     ParameterReadout result;
-    if (!isValidParameterId(index)) return result;
+    if (!isKnownParameter(index)) return result;
     result.name = infos_[static_cast<std::size_t>(index)].name;
     result.value = plugin_.displayText(index);
     result.label = plugin_.unitLabel(index);

@@ -44,9 +44,8 @@ public:
         virtual void shutdown() {}
     };
 
+    // What the window system does around a press (edit gestures go to PluginConnection).
     struct Hooks {
-        std::function<void(int)> beginEdit;
-        std::function<void(int)> endEdit;
         std::function<void()> captureMouse;
         std::function<void()> releaseMouse;
     };
@@ -121,6 +120,8 @@ public:
     // Pushes every listened parameter's current value to its controls.
     void refreshAllControls();
     [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const;
+    // An index of the connection's parameter list.
+    [[nodiscard]] bool isKnownParameter(int index) const;
     void setParameterFromControl(const ControlParameterInfo& info, float plain);
     // Stores a plain value without telling the host (bin drawing, layout bulk edits).
     void setParameterQuietly(const ControlParameterInfo& info, float plain);

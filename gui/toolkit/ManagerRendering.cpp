@@ -8,7 +8,6 @@
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/ManagerPlatformBridge.h"
 #include "gui/toolkit/TextureRecord.h"
-#include "plugin/ParameterTable.h"
 #include "platform/MessageOutput.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "gui/toolkit/ConsoleLine.h"
 #include "platform/MessageOutput.h"
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 #include <string>
 #include <vector>

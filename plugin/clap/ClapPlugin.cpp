@@ -1,11 +1,12 @@
 #include "plugin/clap/ClapPlugin.h"
 
-#include "plugin/GuardedCall.h"
+#include "plugin/vst/GuardedCall.h"
 
 #include "plugin/HostedInstance.h"
-#include "plugin/ParameterChangeRing.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterChangeRing.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ValueFormatting.h"
+#include "Version.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +35,7 @@ const clap_plugin_descriptor_t kDescriptor{
     "",
     "",
     "",
-    "1.0.2",
+    QN::version::kText,
     "Spectral effect: 2049 automatable bin levels, Lua scripts and OSC control",
     kFeatures,
 };

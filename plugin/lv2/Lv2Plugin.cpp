@@ -4,8 +4,8 @@
 
 #include "plugin/HostedInstance.h"
 
-#include "plugin/GuardedCall.h"
-#include "plugin/ParameterChangeRing.h"
+#include "plugin/vst/GuardedCall.h"
+#include "plugin/core/ParameterChangeRing.h"
 #include "plugin/lv2/Lv2Ports.h"
 
 #include <lv2/atom/atom.h>

@@ -2,7 +2,7 @@
 // The LV2 plug-in's URIs and port layout, shared by the binding and the generator of its
 // Turtle description so that the two can never disagree.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 namespace lumenfold::lv2 {
 

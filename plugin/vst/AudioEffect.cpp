@@ -1,8 +1,8 @@
 #include "plugin/vst/AudioEffect.h"
 
-#include "plugin/GuardedCall.h"
+#include "plugin/vst/GuardedCall.h"
 
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>

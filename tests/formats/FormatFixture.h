@@ -2,7 +2,7 @@
 // What the format tests share: the built plug-in in each format, one test signal, one
 // setting and one MIDI sequence, and a renderer per format that plays them through it.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "tools/host/ClapHost.h"
 #include "tools/host/PluginInstance.h"
 

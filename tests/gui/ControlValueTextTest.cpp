@@ -1,7 +1,7 @@
 // The editor's value fields show units; the mix levels are shown and typed in decibels.
 
 #include "gui/plugin/ControlValueText.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <gtest/gtest.h>
 

@@ -14,9 +14,9 @@
 #include "gui/toolkit/PendingParameterChanges.h"
 #include "gui/toolkit/TexturedKnobRenderer.h"
 #include "gui/toolkit/TexturedMeters.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "UserFolderSandbox.h"
-#include "plugin/DisplayBlock.h"
+#include "plugin/core/DisplayBlock.h"
 #include "platform/PreferenceStore.h"
 
 #include <gtest/gtest.h>
@@ -35,8 +35,6 @@ protected:
     {
         manager.setSize(1024, 512);
         QN::Manager::Hooks hooks;
-        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
-        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
         manager.setHooks(hooks);
     }
     void typeText(const std::string& text)

@@ -3,7 +3,7 @@
 
 #include "gui/toolkit/PluginConnection.h"
 #include "platform/EditorWindow.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"

@@ -2,7 +2,7 @@
 // A plug-in for the toolkit's tests: values in a table, every call to the host recorded.
 
 #include "gui/toolkit/PluginConnection.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <atomic>
 #include <string>

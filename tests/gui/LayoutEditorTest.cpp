@@ -5,7 +5,7 @@
 #include "osc/UdpTestPeer.h"
 
 #include "platform/PreferenceStore.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"

@@ -10,9 +10,9 @@
 #include "gui/toolkit/Group.h"
 #include "gui/toolkit/NamedGroup.h"
 #include "gui/toolkit/PendingParameterChanges.h"
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 #include "platform/PreferenceStore.h"
-#include "plugin/DisplayBlock.h"
+#include "plugin/core/DisplayBlock.h"
 #include "scripting/LuaHeaders.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +27,6 @@ protected:
     {
         plugin.display = &block;
         QN::Manager::Hooks hooks;
-        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
-        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
         manager.setHooks(hooks);
     }
     // Installs script as the skin "Test" and builds the layout from it.

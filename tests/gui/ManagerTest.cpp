@@ -23,8 +23,6 @@ protected:
     {
         manager.setSize(400, 200);
         QN::Manager::Hooks hooks;
-        hooks.beginEdit = [this](int index) { plugin.beginEdit(index); };
-        hooks.endEdit = [this](int index) { plugin.endEdit(index); };
         manager.setHooks(hooks);
     }
 

@@ -1,6 +1,6 @@
 // Where the spectrum display's grid lines and labels go.
 
-#include "gui/toolkit/SpectrumGrid.h"
+#include "gui/plugin/SpectrumGrid.h"
 
 #include <gtest/gtest.h>
 

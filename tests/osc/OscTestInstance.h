@@ -29,7 +29,7 @@ class OscTestInstance {
 public:
     OscTestInstance()
         : dataHome_("XDG_DATA_HOME", folder_.path()), configHome_("XDG_CONFIG_HOME", folder_ / "config"),
-          lua_(&plugin, &queue_), osc_(&plugin, &lua_, network)
+          bridge_(*this), lua_(&plugin, &queue_, &bridge_), osc_(&plugin, &lua_, network)
     {
         lua_.GetLuaState();
     }
@@ -90,10 +90,28 @@ public:
     RecordingNetwork network;
 
 private:
+    // Scripts reach the OSC helper through this, as the plug-in's reach it through the plug-in.
+    class Bridge final : public QN::ScriptOscBridge {
+    public:
+        explicit Bridge(OscTestInstance& owner) : owner_(owner) {}
+        int scriptRegisterPathForParameter(lua_State* L, bool normalized) override
+        {
+            return owner_.osc_.scriptRegisterPathForParameter(L, normalized);
+        }
+        int scriptRegisterPathForFunction(lua_State* L) override
+        {
+            return owner_.osc_.scriptRegisterPathForFunction(L);
+        }
+
+    private:
+        OscTestInstance& owner_;
+    };
+
     TemporaryFolder folder_;
     ScopedEnvironmentVariable dataHome_;
     ScopedEnvironmentVariable configHome_;
     QN::MessageQueue queue_;
+    Bridge bridge_;
     OscTestLuaHelper lua_;
     QN::OSCHelper osc_;
 };

@@ -1,4 +1,4 @@
-#include "plugin/UserFolders.h"
+#include "platform/UserFolders.h"
 
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"

@@ -1,4 +1,4 @@
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +74,20 @@ TEST(ParameterTable, PlainValuesAreClampedAndNonFiniteOnesRefused)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(admittedPlainValue(parameterInfo(c.id), c.given), c.admitted) << c.id << " " << c.given;
+    }
+}
+
+// A plain value from OSC, scripts or the editor is stored as given (no trip through 0..1
+// to blur it); list rows hold the nearest whole step.
+TEST(ParameterTable, StoredValuesKeepTheirStepOrExactlyTheirValue)
+{
+    const struct {
+        int id;
+        float given;
+        float stored;
+    } cases[] = {{3, 2.5f, 3.0f}, {3, 2.49f, 2.0f}, {15, -2.5f, -2.0f}, {11, -12.3f, -12.3f}, {10, 0.7f, 0.7f}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(steppedPlainValue(parameterInfo(c.id), c.given), c.stored) << c.id << " " << c.given;
     }
 }
 

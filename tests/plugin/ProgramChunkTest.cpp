@@ -1,5 +1,5 @@
-#include "plugin/ParameterTable.h"
-#include "plugin/QuanProgramQNlfv1.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/QuanProgramQNlfv1.h"
 
 #include <gtest/gtest.h>
 

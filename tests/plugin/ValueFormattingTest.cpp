@@ -1,4 +1,4 @@
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ValueFormatting.h"
 
 #include <gtest/gtest.h>
 

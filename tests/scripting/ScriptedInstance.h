@@ -2,7 +2,7 @@
 // A scripting helper on a fake plug-in, with the user's script folder pointed at a
 // fresh temporary folder, for tests below the host binding.
 
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "support/FakePlugin.h"
 #include "support/ScopedEnvironmentVariable.h"

@@ -2,7 +2,7 @@
 // The plug-in services a scripting or OSC helper needs, on plain arrays: parameter values in
 // plain units (defaults at start), the automation the helper reported, the indicators.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/PluginServices.h"
 
 #include <array>

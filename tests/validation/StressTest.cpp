@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -32,21 +33,36 @@ public:
     void stop()
     {
         done_.store(true);
-        for (auto& thread : threads_) {
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
+        joinFrom(0);
+    }
+    // Ends the host's own calls (audio, automation), as a host does before it closes the
+    // instance; the OSC peer keeps sending.
+    void stopHostCalls()
+    {
+        hostDone_.store(true);
+        joinFrom(0, kHostThreads);
     }
     int oscReplies() const { return replies_.load(); }
 
 private:
+    static constexpr std::size_t kHostThreads = 2;  // audio and automation, started first
+
+    void joinFrom(std::size_t first, std::size_t count = SIZE_MAX)
+    {
+        for (std::size_t i = first; i < threads_.size() && i - first < count; ++i) {
+            if (threads_[i].joinable()) {
+                threads_[i].join();
+            }
+        }
+    }
+    bool hostCallsEnded() const { return done_.load() || hostDone_.load(); }
+
     void audioLoop()
     {
         std::vector<float> in(256, 0.1f), left(256), right(256);
         float* inputs[2] = {in.data(), in.data()};
         float* outputs[2] = {left.data(), right.data()};
-        for (int block = 0; !done_.load(); ++block) {
+        for (int block = 0; !hostCallsEnded(); ++block) {
             plugin_.sendMidi({{3, {0xB0, 3, static_cast<unsigned char>(block % 128)}}, {9, {0x90, 60, 100}}});
             plugin_.processReplacing(inputs, outputs, 256);
         }
@@ -56,7 +72,7 @@ private:
         std::mt19937 generator(11);
         std::uniform_int_distribution<int> anyId(1, 2080);
         std::uniform_real_distribution<float> anyValue(0.0f, 1.0f);
-        while (!done_.load()) {
+        while (!hostCallsEnded()) {
             plugin_.setParameter(anyId(generator), anyValue(generator));
         }
     }
@@ -78,6 +94,7 @@ private:
     lfhost::PluginInstance& plugin_;
     int oscPort_;
     std::atomic<bool> done_{false};
+    std::atomic<bool> hostDone_{false};
     std::atomic<int> replies_{0};
     std::vector<std::thread> threads_;
 };
@@ -167,5 +184,26 @@ TEST_F(StressTest, ClosingWhileAnOscRequestAndATimerAreInFlight)
         fresh.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2))
             << "closing waited for the running request";
+    }
+}
+
+// The host closes the instance with its editor open while its timer, its OSC server (with
+// a peer still sending) and the editor's render thread run: the editor closes first, then
+// the rest stops and is freed. Fifty rounds, each a fresh instance.
+TEST_F(StressTest, ClosingWithTheEditorOpenFiftyTimesWhileEverythingRuns)
+{
+    plugin.reset();
+    for (int round = 0; round < 50; ++round) {
+        auto fresh = loadPlugin();
+        ASSERT_TRUE(fresh);
+        fresh->setParameter(0, static_cast<float>(kOffset) / 100.0f);
+        BusyInstance busy(*fresh, oscPort());  // its audio thread plays the note that starts the timer
+        std::string error;
+        auto editor = lfhost::EditorHost::open(*fresh, &error);
+        ASSERT_TRUE(editor) << error << " in round " << round;
+        editor->pumpFor(40);
+        busy.stopHostCalls();
+        fresh.reset();
+        editor->pluginClosed();
     }
 }

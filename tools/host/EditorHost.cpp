@@ -226,6 +226,8 @@ int EditorHost::childWindowCount()
     return static_cast<int>(count);
 }
 
+void EditorHost::pluginClosed() { impl_->editorOpen = false; }
+
 void EditorHost::closeEditor()
 {
     if (!impl_->editorOpen) return;

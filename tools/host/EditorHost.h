@@ -56,6 +56,9 @@ public:
     [[nodiscard]] bool closeRequested() const;
     // effEditClose now (the destructor then only removes the window).
     void closeEditor();
+    // The host closed the plug-in with the editor open (effClose closes it): the
+    // destructor then only removes the window.
+    void pluginClosed();
 
 private:
     struct Impl;

@@ -2,9 +2,10 @@
 // binding's port layout, so the description always matches the binary.
 // Usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME
 
-#include "plugin/ParameterTable.h"
-#include "plugin/ValueFormatting.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ValueFormatting.h"
 #include "plugin/lv2/Lv2Ports.h"
+#include "Version.h"
 
 #include <cstdio>
 #include <fstream>
@@ -78,7 +79,9 @@ int main(int argc, char** argv)
         << "    a lv2:Plugin , lv2:AnalyserPlugin ;\n"
            "    doap:name \"Lumenfold\" ;\n"
            "    doap:license <http://usefulinc.com/doap/licenses/gpl> ;\n"
-           "    lv2:minorVersion 0 ;\n    lv2:microVersion 2 ;\n"
+           "    lv2:minorVersion "
+        << QN::version::kMinor << " ;\n    lv2:microVersion " << QN::version::kDot
+        << " ;\n"
            "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n"
            "    lv2:extensionData state:interface ;\n";
     ttl << "    patch:writable\n";

@@ -1,6 +1,6 @@
 #include "tools/render/LumenfoldParameterCatalog.h"
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/render/TextMatching.h"

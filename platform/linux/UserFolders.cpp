@@ -1,4 +1,4 @@
-#include "plugin/UserFolders.h"
+#include "platform/UserFolders.h"
 
 #include "platform/FileSystem.h"
 

@@ -13,7 +13,7 @@
 // Bin levels (ids 32..2080) sit at offsets 304..8499, a 16-byte aligned float array
 // that the kernels read directly.
 
-#include "plugin/QuanProgram.h"
+#include "plugin/core/QuanProgram.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <algorithm>
 #include <array>
@@ -118,6 +118,11 @@ std::optional<float> admittedPlainValue(const ParameterInfo& row, float plain)
         return std::nullopt;
     }
     return std::clamp(plain, row.minValue, row.maxValue);
+}
+
+float steppedPlainValue(const ParameterInfo& row, float plain)
+{
+    return isIndexedLike(row.unit) ? std::floor(plain + 0.5f) : plain;
 }
 
 int fftSizeIndexFromValue(float value)

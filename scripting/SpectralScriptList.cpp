@@ -1,7 +1,7 @@
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 
-#include "dsp/SpectralBinFunctions.h"
-#include "plugin/ParameterTable.h"
+#include "scripting/SpectralBinFunctions.h"
+#include "plugin/core/ParameterTable.h"
 #include "scripting/LuaCall.h"
 #include "scripting/LuaMIDIHelper.h"
 #include "scripting/PluginServices.h"

@@ -2,8 +2,8 @@
 // Name resolution and sending sockets, behind an interface so that the request handling
 // can be driven without a network (tests, the packet fuzzer).
 
-#include "osc/OscDatagramChannel.h"
-#include "osc/OscEndpoint.h"
+#include "osc/net/OscDatagramChannel.h"
+#include "osc/net/OscEndpoint.h"
 
 #include <memory>
 #include <optional>

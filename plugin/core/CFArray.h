@@ -2,7 +2,7 @@
 // A reference-counted list of reference-counted strings; it keeps one reference to
 // each string it holds.
 
-#include "plugin/CFString.h"
+#include "plugin/core/CFString.h"
 
 #include <atomic>
 #include <vector>

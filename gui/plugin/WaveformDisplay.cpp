@@ -1,11 +1,11 @@
-#include "gui/toolkit/WaveformDisplay.h"
+#include "gui/plugin/WaveformDisplay.h"
 
 #include "gui/toolkit/Group.h"
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/Modifiers.h"
 #include "gui/toolkit/PluginConnection.h"
-#include "plugin/DisplayBlock.h"
-#include "plugin/ParameterTable.h"
+#include "plugin/core/DisplayBlock.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <algorithm>
 #include <cmath>

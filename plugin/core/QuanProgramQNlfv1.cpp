@@ -1,7 +1,7 @@
-#include "plugin/QuanProgramQNlfv1.h"
+#include "plugin/core/QuanProgramQNlfv1.h"
 
-#include "plugin/ParameterTable.h"
-#include "plugin/ProgramValues.h"
+#include "plugin/core/ParameterTable.h"
+#include "plugin/core/ProgramValues.h"
 
 #include <atomic>
 #include <bit>

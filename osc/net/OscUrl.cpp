@@ -1,4 +1,4 @@
-#include "osc/OscUrl.h"
+#include "osc/net/OscUrl.h"
 
 namespace QN {
 

@@ -3,9 +3,9 @@
 
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Manager.h"
-#include "gui/toolkit/WaveformDisplay.h"
-#include "plugin/DisplayBlock.h"
-#include "plugin/ParameterTable.h"
+#include "gui/plugin/WaveformDisplay.h"
+#include "plugin/core/DisplayBlock.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <cmath>
 

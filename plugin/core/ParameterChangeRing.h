@@ -6,7 +6,7 @@
 // host always gets the latest one. When the ring is full a value change is kept in a
 // per-parameter flag instead and delivered after the ring; a gesture is then dropped.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <array>
 #include <atomic>

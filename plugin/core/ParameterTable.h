@@ -6,7 +6,7 @@
 // (QuanAuBase::parameterRow), so that other instances can never change what its value
 // means.
 
-#include "plugin/ParameterInfo.h"
+#include "plugin/core/ParameterInfo.h"
 
 #include <optional>
 #include <string_view>
@@ -60,6 +60,9 @@ float plainToNormalized(int id, float plain);
 // state chunks, the renderer): a non-finite value is refused (nullopt), any other is
 // clamped into the row's minimum..maximum.
 std::optional<float> admittedPlainValue(const ParameterInfo& row, float plain);
+// An admitted value as the row stores it: list and beat rows hold whole steps (the
+// nearest), every other row the value itself.
+float steppedPlainValue(const ParameterInfo& row, float plain);
 
 // The FFT size index a stored "FFT Size" value stands for, clamped to the eight sizes:
 // stored values are kept as they are, so every user clamps here.

@@ -1,4 +1,4 @@
-#include "gui/toolkit/SpectrumGrid.h"
+#include "gui/plugin/SpectrumGrid.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "osc/UdpOscNetwork.h"
+#include "osc/net/UdpOscNetwork.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "osc/OscPacketValidator.h"
+#include "osc/net/OscPacketValidator.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/toolkit/SpectrumGrid.h"
+#include "gui/plugin/SpectrumGrid.h"
 #include "gui/toolkit/UIElement.h"
 
 #include <array>

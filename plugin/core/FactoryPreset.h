@@ -2,7 +2,7 @@
 // The plug-in's one factory preset: a name and the values it sets explicitly; every
 // value past the explicit ones takes the table default when the instance is built.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <array>
 

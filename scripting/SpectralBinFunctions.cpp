@@ -1,6 +1,6 @@
-#include "dsp/SpectralBinFunctions.h"
+#include "scripting/SpectralBinFunctions.h"
 
-#include "dsp/SpectralScriptList.h"
+#include "scripting/SpectralScriptList.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // The real network: POSIX UDP sockets and the system's host lookup.
 // Called on: any thread (OSC, notify, and whichever thread runs sendOSC); keeps no state.
 
-#include "osc/OscNetwork.h"
+#include "osc/net/OscNetwork.h"
 
 namespace QN {
 

@@ -3,7 +3,7 @@
 // plain value in id order and the name. Lets a state chunk be checked and corrected
 // before any of it reaches the program that the audio thread reads.
 
-#include "plugin/ParameterTable.h"
+#include "plugin/core/ParameterTable.h"
 
 #include <array>
 
