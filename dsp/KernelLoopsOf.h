@@ -38,23 +38,33 @@ public:
     // its loads and stores) absorbs; an OR's one-cycle dependency does not hold the loop back
     // as a running sum would. A bad input sample is caught when it reaches the output: through
     // the dry path or the wet frame, within a frame.
+    //
+    // The pointers and gains are read into locals first: the stores could otherwise alias the
+    // SampleMix, and the compiler would read them again for every vector.
     static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
     {
+        float* const fill = mix.fill;
+        const float* const previous0 = mix.previous0;
+        const float* const out0 = mix.out0;
+        const float* const out1 = mix.out1;
+        const float inputGain = mix.inputGain;
+        const float wetGain = mix.wetGain;
+        const float dryGain = mix.dryGain;
         Bits poisoned{};
         int j = 0;
         for (; j + kWidth <= count; j += kWidth) {
-            const V x = load(input + j) * mix.inputGain;
-            const V mixed = mix.wetGain * (load(mix.out0 + j) + load(mix.out1 + j)) + mix.dryGain * load(mix.previous0 + j);
+            const V x = load(input + j) * inputGain;
+            const V mixed = wetGain * (load(out0 + j) + load(out1 + j)) + dryGain * load(previous0 + j);
             poisoned |= reinterpret_cast<Bits>(mixed - mixed);
-            store(mix.fill + j, x);
+            store(fill + j, x);
             store(output + j, mixed);
         }
         std::uint32_t tail = 0;
         for (; j < count; ++j) {
-            const float x = input[j] * mix.inputGain;
-            const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
+            const float x = input[j] * inputGain;
+            const float mixed = wetGain * (out0[j] + out1[j]) + dryGain * previous0[j];
             tail |= bits(mixed - mixed);
-            mix.fill[j] = x;
+            fill[j] = x;
             output[j] = mixed;
         }
         std::uint64_t words[kWidth / 2];

@@ -306,6 +306,22 @@ float RealFft::inverseWindowed(const float* f, const float* window, float gain, 
     return measurePeak ? peak : 0.0f;
 }
 
+float RealFft::inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* window,
+                                      float gain, float* x, bool measurePeak) noexcept
+{
+    if (vector_.forward != nullptr) {
+        return vector_.inverseLeveledWindowed[measurePeak ? 1 : 0](tables_, f, levels, leveled, window, gain, x);
+    }
+    float* spectrum = leveled != nullptr ? leveled : windowed_.data();
+    const int half = size_ / 2;
+    for (int k = 0; k < half; ++k) {
+        spectrum[k] = f[k] * levels[k];
+        spectrum[half + k] = f[half + k] * levels[k];
+    }
+    spectrum[half] = f[half] * levels[half];  // the Nyquist slot takes the last level
+    return inverseWindowed(spectrum, window, gain, x, measurePeak);
+}
+
 void RealFft::forwardRadix2(const float* x, float* f) noexcept
 {
     const int n = size_;

@@ -98,6 +98,14 @@ public:
     float forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f,
                           bool measurePeak) noexcept;
     float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept;
+    // inverseWindowed of f times the bin levels: bin k (f[k] and f[N/2 + k]; DC f[0] and Nyquist
+    // f[N/2]) times levels[k], levels holding N/2 + 1 values. The vector paths apply the levels as
+    // their first stage reads f, with the same products as a separate pass would give, so the
+    // output is bit for bit that of leveling first. When leveled is not null the leveled spectrum
+    // (N floats) is stored there too. f is not modified; leveled must not overlap f or x.
+    // Called on: audio thread (no allocation).
+    float inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* window, float gain,
+                                 float* x, bool measurePeak) noexcept;
 
     // N, the transform size.
     int size() const noexcept { return size_; }
@@ -129,6 +137,8 @@ public:
         // [0]: without the peak, [1]: with it.
         float (*forwardWindowed[2])(const VectorTables&, const float*, const float*, const float*, float*) noexcept = {};
         float (*inverseWindowed[2])(const VectorTables&, const float*, const float*, float, float*) noexcept = {};
+        float (*inverseLeveledWindowed[2])(const VectorTables&, const float*, const float*, float*, const float*, float,
+                                           float*) noexcept = {};
     };
 
 private:
@@ -149,6 +159,7 @@ private:
     Path path_ = Path::Portable;
     VectorEntryPoints vector_;                 // all null: the radix-2 code runs
     std::vector<float> windowed_;              // radix-2 code only: N floats for forwardWindowed
+                                               // and the levels of inverseLeveledWindowed
     std::vector<float> vectorStorage_;         // all twiddles, then the work buffer and column
     std::vector<std::int32_t> laneReverse_;
     VectorTables tables_;
