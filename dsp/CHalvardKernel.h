@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class RealFft;
 class SpectralScriptRunner;
 
 class CHalvardKernel final : public AUKernelBase {
@@ -38,10 +39,19 @@ private:
     void clearFrames(int n);
     // False when an output sample was not finite.
     bool runSamples(const float* input, float* output, int count);
+    // What the frames of one process call share.
+    struct FrameSetup {
+        RealFft* transform;
+        const float* window;
+        float gain;                     // output gain / N
+        int n;
+        SpectralScriptRunner* scripts;  // null when no script runs
+    };
+
     // measurePeaks: the frame measures the peaks for the meters. keepWorking: the working
     // spectrum must hold the leveled spectrum afterwards, for the display (with a script it
     // always does).
-    void processFrame(FrameLane& lane, bool measurePeaks, bool keepWorking);
+    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking);
     // The working spectrum from the analysis: the script and the levels in the program's order.
     void runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts);
     // from and to may be the same buffer.

@@ -59,25 +59,47 @@ public:
             store(fill + j, x);
             store(output + j, mixed);
         }
-        std::uint32_t tail = 0;
-        for (; j < count; ++j) {
-            const float x = input[j] * inputGain;
-            const float mixed = wetGain * (out0[j] + out1[j]) + dryGain * previous0[j];
-            tail |= bits(mixed - mixed);
-            fill[j] = x;
-            output[j] = mixed;
-        }
-        std::uint64_t words[kWidth / 2];
-        std::memcpy(words, &poisoned, sizeof words);
-        std::uint64_t any = tail;
-        for (int w = 0; w < kWidth / 2; ++w) {
-            any |= words[w];
-        }
-        // Without the sign bits: x - x is -0 when the rounding mode rounds down.
+        const std::uint32_t tail = j < count ? mixTail(mix, input, output, j, count) : 0;
+        const std::uint64_t any = orOfLanes(poisoned) | tail;
         return (any & 0x7FFFFFFF7FFFFFFFu) == 0;
     }
 
 private:
+    // Samples from .. count - 1 of mixSamples, one at a time, with the ORed bits of their
+    // differences. Out of line: only stretches that end inside a vector need it, and the vector
+    // loop keeps fewer registers without it.
+    [[gnu::noinline]] static std::uint32_t mixTail(const SampleMix& mix, const float* input, float* output, int from,
+                                                   int count)
+    {
+        std::uint32_t tail = 0;
+        for (int j = from; j < count; ++j) {
+            const float x = input[j] * mix.inputGain;
+            const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
+            tail |= bits(mixed - mixed);
+            mix.fill[j] = x;
+            output[j] = mixed;
+        }
+        return tail;
+    }
+
+    // The ORed lanes of b, two to a word, folding the halves of the vector onto each other.
+    template <typename B>
+    static std::uint64_t orOfLanes(B b)
+    {
+        if constexpr (sizeof(B) == 8) {
+            std::uint64_t word;
+            std::memcpy(&word, &b, sizeof word);
+            return word;
+        } else {
+            typedef std::int32_t Half __attribute__((vector_size(sizeof(B) / 2)));
+            Half low;
+            Half high;
+            std::memcpy(&low, &b, sizeof low);
+            std::memcpy(&high, reinterpret_cast<const char*>(&b) + sizeof low, sizeof high);
+            return orOfLanes(low | high);
+        }
+    }
+
     // The same lanes as integers (a comparison of two V gives that type).
     using Bits = decltype(V{} < V{});
     static_assert(sizeof(Bits) == sizeof(V));

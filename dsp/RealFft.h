@@ -95,9 +95,23 @@ public:
     // output times gain, then times window). A NaN never becomes the returned peak. Inputs,
     // window and output must not overlap.
     // Called on: audio thread (no allocation).
+    // (The vector paths are called inline: the kernel calls these for every frame, and at the
+    // small sizes an out-of-line call costs a visible part of a transform.)
     float forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f,
-                          bool measurePeak) noexcept;
-    float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept;
+                          bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.forwardWindowed[measurePeak ? 1 : 0](tables_, firstHalf, secondHalf, window, f);
+        }
+        return forwardWindowedRadix2(firstHalf, secondHalf, window, f, measurePeak);
+    }
+    float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, window, gain, x);
+        }
+        return inverseWindowedRadix2(f, window, gain, x, measurePeak);
+    }
     // inverseWindowed of f times the bin levels: bin k (f[k] and f[N/2 + k]; DC f[0] and Nyquist
     // f[N/2]) times levels[k], levels holding N/2 + 1 values. The vector paths apply the levels as
     // their first stage reads f, with the same products as a separate pass would give, so the
@@ -105,7 +119,13 @@ public:
     // (N floats) is stored there too. f is not modified; leveled must not overlap f or x.
     // Called on: audio thread (no allocation).
     float inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* window, float gain,
-                                 float* x, bool measurePeak) noexcept;
+                                 float* x, bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.inverseLeveledWindowed[measurePeak ? 1 : 0](tables_, f, levels, leveled, window, gain, x);
+        }
+        return inverseLeveledWindowedRadix2(f, levels, leveled, window, gain, x, measurePeak);
+    }
 
     // N, the transform size.
     int size() const noexcept { return size_; }
@@ -145,6 +165,11 @@ private:
     void buildRadix2Tables();
     void buildVectorTables(int lanes);
     void forwardRadix2(const float* x, float* f) noexcept;
+    float forwardWindowedRadix2(const float* firstHalf, const float* secondHalf, const float* window, float* f,
+                                bool measurePeak) noexcept;
+    float inverseWindowedRadix2(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept;
+    float inverseLeveledWindowedRadix2(const float* f, const float* levels, float* leveled, const float* window,
+                                       float gain, float* x, bool measurePeak) noexcept;
     void inverseRadix2(const float* f, float* x) noexcept;
 
     // Portable path: tables first, then the size and the scratch buffer.
