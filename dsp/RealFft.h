@@ -122,7 +122,8 @@ public:
                                  float* x, bool measurePeak) noexcept
     {
         if (vector_.forward != nullptr) {
-            return vector_.inverseLeveledWindowed[measurePeak ? 1 : 0](tables_, f, levels, leveled, window, gain, x);
+            return vector_.inverseLeveledWindowed[leveled != nullptr ? 1 : 0][measurePeak ? 1 : 0](tables_, f, levels,
+                                                                                                 leveled, window, gain, x);
         }
         return inverseLeveledWindowedRadix2(f, levels, leveled, window, gain, x, measurePeak);
     }
@@ -157,8 +158,9 @@ public:
         // [0]: without the peak, [1]: with it.
         float (*forwardWindowed[2])(const VectorTables&, const float*, const float*, const float*, float*) noexcept = {};
         float (*inverseWindowed[2])(const VectorTables&, const float*, const float*, float, float*) noexcept = {};
-        float (*inverseLeveledWindowed[2])(const VectorTables&, const float*, const float*, float*, const float*, float,
-                                           float*) noexcept = {};
+        // [0]: without the leveled copy, [1]: with it; then the peak as above.
+        float (*inverseLeveledWindowed[2][2])(const VectorTables&, const float*, const float*, float*, const float*,
+                                              float, float*) noexcept = {};
     };
 
 private:

@@ -70,13 +70,15 @@ public:
     // levels[k], applied as the first stage reads f: the same products, rounded the same way, as
     // a separate pass over the spectrum. When leveled is not null the leveled spectrum is also
     // stored there (N floats).
-    template <bool Measure>
+    // Keep: leveled is not null (a parameter of the template, so that the transform tests it
+    // nowhere).
+    template <bool Measure, bool Keep>
     [[gnu::flatten]] static float inverseLeveledWindowed(const RealFft::VectorTables& t, const float* f,
                                                          const float* levels, float* leveled, const float* window,
                                                          float gain, float* x) noexcept
     {
         WindowedSink<Measure> sink{x, window, gain, {}};
-        runInverse(t, f, sink, BinLevels{levels, leveled});
+        runInverse(t, f, sink, BinLevels<Keep>{levels, leveled});
         return sink.peak.largest();
     }
 
@@ -194,15 +196,16 @@ private:
         V apply(V v, int, int) const noexcept { return v; }
         float apply(float v, int, int) const noexcept { return v; }
     };
+    template <bool Keep>
     struct BinLevels {
         const float* levels;
-        float* leveled;  // may be null
+        float* leveled;  // used only when Keep is set
         // v holds the packed values at f[at ...], of the bins at levels[bin ...].
         V apply(V v, int at, int bin) const noexcept
         {
             V product = v * load(levels + bin);
             __asm__("" : "+x"(product));
-            if (leveled != nullptr) {
+            if constexpr (Keep) {
                 store(leveled + at, product);
             }
             return product;
@@ -210,7 +213,7 @@ private:
         float apply(float v, int at, int bin) const noexcept
         {
             const float product = v * levels[bin];
-            if (leveled != nullptr) {
+            if constexpr (Keep) {
                 leveled[at] = product;
             }
             return product;
@@ -645,7 +648,8 @@ RealFft::VectorEntryPoints entryPointsOf() noexcept
             Instance::inverse,
             {Instance::template forwardWindowed<false>, Instance::template forwardWindowed<true>},
             {Instance::template inverseWindowed<false>, Instance::template inverseWindowed<true>},
-            {Instance::template inverseLeveledWindowed<false>, Instance::template inverseLeveledWindowed<true>}};
+            {{Instance::template inverseLeveledWindowed<false, false>, Instance::template inverseLeveledWindowed<true, false>},
+             {Instance::template inverseLeveledWindowed<false, true>, Instance::template inverseLeveledWindowed<true, true>}}};
 }
 
 // The entry points for size n on the lanes of V (n >= 2 * W * W): the small sizes get an
