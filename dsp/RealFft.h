@@ -40,7 +40,8 @@
 //
 // Memory: all memory is allocated in the constructor. Portable: bit-reversal table (N ints),
 // cosine table (2^(B-1) - 4 floats, none when B <= 3), scratch (N floats, none when B <= 2),
-// B = log2 N, and N floats for the windowed input of forwardWindowed. Vector paths with W lanes
+// B = log2 N, and N floats for the windowed input of forwardWindowed (and the leveled spectrum of
+// inverseLeveledWindowed when the caller keeps none). Vector paths with W lanes
 // and P = N/(2W): lane twiddles (N floats), stage, fold and column twiddles (about 2.5P + W*W
 // floats), bit reversal of P entries, and a 64-byte aligned work buffer of N floats. The
 // transforms allocate nothing, take no lock and do not throw. Arrays need no particular
