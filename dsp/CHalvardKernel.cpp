@@ -77,10 +77,16 @@ void CHalvardKernel::clearFrames(int n)
 
 void CHalvardKernel::process(const float* input, float* output, int frames)
 {
-    const int n = owner_.block().fftSize;
+    const BlockParameters& block = owner_.block();
+    const int n = block.fftSize;
     if (n != lastFrameSize_) {
         startSize(n);
     }
+    SpectralScriptRunner* scripts = owner_.scriptRunner();
+    // The block parameters hold still within a piece, so every frame of this call shares these.
+    const FrameSetup setup{&owner_.transform(block.sizeIndex), owner_.window(block.sizeIndex),
+                           block.outputGain / static_cast<float>(n), n,
+                           block.scriptIndex != 0 ? scripts : nullptr};
     while (frames > 0) {
         const int h = static_cast<int>(
             std::min({lanes_[0].countdown, lanes_[1].countdown, static_cast<std::uint32_t>(frames)}));
@@ -98,9 +104,11 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
         lanes_[1].countdown -= static_cast<std::uint32_t>(h);
         for (int l = 0; l < 2; ++l) {
             if (lanes_[l].countdown == 0) {
-                // The meters read the peaks of the last frame of each block only, so only a
-                // frame that no other frame of this piece follows measures them.
-                processFrame(lanes_[l], frames < static_cast<int>(lanes_[1 - l].countdown));
+                // The meters read the peaks of the last frame of each block only, and the
+                // display lane 0's spectra at the end of each block, so only a frame that no
+                // other frame of this piece follows measures the peaks, and only lane 0's last
+                // frame of the piece must leave its leveled spectrum.
+                processFrame(setup, lanes_[l], frames < static_cast<int>(lanes_[1 - l].countdown), l == 0 && frames < n);
             }
         }
     }
@@ -124,13 +132,9 @@ bool CHalvardKernel::runSamples(const float* input, float* output, int count)
     return owner_.loops().mixSamples(mix, input, output, count);
 }
 
-void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
+void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking)
 {
-    const BlockParameters& block = owner_.block();
-    const int n = block.fftSize;
-    const float* window = owner_.window(block.sizeIndex);
-
-    RealFft& transform = owner_.transform(block.sizeIndex);
+    const int n = setup.n;
     // The window is applied as the transform reads the frame. Only lane 0 keeps the input: lane
     // 1 frames when lane 0 is half way through its frame, so its frame is the second half of
     // lane 0's previous frame followed by the first half of lane 0's current one.
@@ -138,24 +142,20 @@ void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
     const float* current = history.input[1 - history.fillSelector];
     const float* firstHalf = &lane == &history ? current : history.input[history.fillSelector] + n / 2;
     const float* secondHalf = &lane == &history ? current + n / 2 : current;
-    const float inputPeak = transform.forwardWindowed(firstHalf, secondHalf, window, lane.analysis, measurePeaks);
+    RealFft& transform = *setup.transform;
+    const float inputPeak = transform.forwardWindowed(firstHalf, secondHalf, setup.window, lane.analysis, measurePeaks);
 
-    SpectralScriptRunner* scripts = owner_.scriptRunner();
-    const bool runScript = block.scriptIndex != 0 && scripts != nullptr;
-    if (runScript && block.scriptBefore) {
-        std::memcpy(lane.working, lane.analysis, static_cast<std::size_t>(n) * sizeof(float));
-        scripts->runSpectralScript(block.scriptIndex, lane.working, n);
-        applyLevels(lane.working, lane.working, n);
+    float outputPeak = 0.0f;
+    if (setup.scripts != nullptr) {
+        runScriptAndLevels(lane, *setup.scripts);
+        outputPeak = transform.inverseWindowed(lane.working, setup.window, setup.gain, lane.output, measurePeaks);
     } else {
-        // The analysis spectrum stays as it is for the display; the levels write the copy.
-        applyLevels(lane.analysis, lane.working, n);
-        if (runScript) {
-            scripts->runSpectralScript(block.scriptIndex, lane.working, n);
-        }
+        // Without a script the inverse transform applies the levels as it reads the analysis
+        // spectrum; the leveled spectrum is only stored where the display reads it.
+        refreshLevels(n);
+        outputPeak = transform.inverseLeveledWindowed(lane.analysis, levels_.data(), keepWorking ? lane.working : nullptr,
+                                                      setup.window, setup.gain, lane.output, measurePeaks);
     }
-
-    const float gain = block.outputGain / static_cast<float>(n);
-    const float outputPeak = transform.inverseWindowed(lane.working, window, gain, lane.output, measurePeaks);
     if (measurePeaks) {
         // A frame with an infinity in or out is cleared when it reaches the output, but the
         // meters may read its peaks first, and a meter that once holds an infinity never decays.
@@ -164,6 +164,21 @@ void CHalvardKernel::processFrame(FrameLane& lane, bool measurePeaks)
     }
     lane.countdown = static_cast<std::uint32_t>(n);
     lane.fillSelector = 1 - lane.fillSelector;
+}
+
+void CHalvardKernel::runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts)
+{
+    const BlockParameters& block = owner_.block();
+    const int n = block.fftSize;
+    if (block.scriptBefore) {
+        std::memcpy(lane.working, lane.analysis, static_cast<std::size_t>(n) * sizeof(float));
+        scripts.runSpectralScript(block.scriptIndex, lane.working, n);
+        applyLevels(lane.working, lane.working, n);
+    } else {
+        // The analysis spectrum stays as it is for the display; the levels write the copy.
+        applyLevels(lane.analysis, lane.working, n);
+        scripts.runSpectralScript(block.scriptIndex, lane.working, n);
+    }
 }
 
 void CHalvardKernel::refreshLevels(int n)

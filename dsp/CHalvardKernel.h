@@ -13,6 +13,9 @@
 
 #include <memory>
 
+class RealFft;
+class SpectralScriptRunner;
+
 class CHalvardKernel final : public AUKernelBase {
 public:
     CHalvardKernel(SpectralEngine& owner, int channel);
@@ -25,6 +28,8 @@ public:
     int channel() const { return channel_; }
     float inputPeak() const { return inputPeak_; }
     float outputPeak() const { return outputPeak_; }
+    // Lane 0's spectra before and after the levels and the script, for the display: at the end
+    // of a block both are those of lane 0's last frame.
     const float* analysisSpectrum() const { return lanes_[0].analysis; }
     const float* workingSpectrum() const { return lanes_[0].working; }
 
@@ -34,7 +39,21 @@ private:
     void clearFrames(int n);
     // False when an output sample was not finite.
     bool runSamples(const float* input, float* output, int count);
-    void processFrame(FrameLane& lane, bool measurePeaks);
+    // What the frames of one process call share.
+    struct FrameSetup {
+        RealFft* transform;
+        const float* window;
+        float gain;                     // output gain / N
+        int n;
+        SpectralScriptRunner* scripts;  // null when no script runs
+    };
+
+    // measurePeaks: the frame measures the peaks for the meters. keepWorking: the working
+    // spectrum must hold the leveled spectrum afterwards, for the display (with a script it
+    // always does).
+    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking);
+    // The working spectrum from the analysis: the script and the levels in the program's order.
+    void runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts);
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);
     void refreshLevels(int n);

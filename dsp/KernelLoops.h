@@ -1,6 +1,7 @@
 #pragma once
-// The kernel's sample loops (bin levels and the per-sample mix; the windows are applied inside
-// the transforms), compiled once per vector width. Four lanes run on any
+// The kernel's sample loops (bin levels when a script runs, and the per-sample mix; the windows,
+// and the levels without a script, are applied inside the transforms), compiled once per vector
+// width. Four lanes run on any
 // CPU; eight lanes need AVX2 and are chosen only after a run-time check. Both widths compute
 // every sample with the same operations in the same order (no fused multiply-adds), so their
 // results are identical bit for bit.

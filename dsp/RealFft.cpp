@@ -274,12 +274,9 @@ void RealFft::inverse(const float* f, float* x) noexcept
     }
 }
 
-float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f,
-                               bool measurePeak) noexcept
+float RealFft::forwardWindowedRadix2(const float* firstHalf, const float* secondHalf, const float* window, float* f,
+                                     bool measurePeak) noexcept
 {
-    if (vector_.forward != nullptr) {
-        return vector_.forwardWindowed[measurePeak ? 1 : 0](tables_, firstHalf, secondHalf, window, f);
-    }
     const int half = size_ / 2;
     float* windowed = windowed_.data();
     for (int i = 0; i < half; ++i) {
@@ -290,11 +287,9 @@ float RealFft::forwardWindowed(const float* firstHalf, const float* secondHalf, 
     return measurePeak ? std::max(peakOf(firstHalf, half), peakOf(secondHalf, half)) : 0.0f;
 }
 
-float RealFft::inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept
+float RealFft::inverseWindowedRadix2(const float* f, const float* window, float gain, float* x,
+                                     bool measurePeak) noexcept
 {
-    if (vector_.forward != nullptr) {
-        return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, window, gain, x);
-    }
     inverseRadix2(f, x);
     float peak = 0.0f;
     for (int i = 0; i < size_; ++i) {
@@ -304,6 +299,19 @@ float RealFft::inverseWindowed(const float* f, const float* window, float gain, 
         x[i] = scaled * window[i];
     }
     return measurePeak ? peak : 0.0f;
+}
+
+float RealFft::inverseLeveledWindowedRadix2(const float* f, const float* levels, float* leveled, const float* window,
+                                            float gain, float* x, bool measurePeak) noexcept
+{
+    float* spectrum = leveled != nullptr ? leveled : windowed_.data();
+    const int half = size_ / 2;
+    for (int k = 0; k < half; ++k) {
+        spectrum[k] = f[k] * levels[k];
+        spectrum[half + k] = f[half + k] * levels[k];
+    }
+    spectrum[half] = f[half] * levels[half];  // the Nyquist slot takes the last level
+    return inverseWindowedRadix2(spectrum, window, gain, x, measurePeak);
 }
 
 void RealFft::forwardRadix2(const float* x, float* f) noexcept

@@ -40,7 +40,8 @@
 //
 // Memory: all memory is allocated in the constructor. Portable: bit-reversal table (N ints),
 // cosine table (2^(B-1) - 4 floats, none when B <= 3), scratch (N floats, none when B <= 2),
-// B = log2 N, and N floats for the windowed input of forwardWindowed. Vector paths with W lanes
+// B = log2 N, and N floats for the windowed input of forwardWindowed (and the leveled spectrum of
+// inverseLeveledWindowed when the caller keeps none). Vector paths with W lanes
 // and P = N/(2W): lane twiddles (N floats), stage, fold and column twiddles (about 2.5P + W*W
 // floats), bit reversal of P entries, and a 64-byte aligned work buffer of N floats. The
 // transforms allocate nothing, take no lock and do not throw. Arrays need no particular
@@ -95,9 +96,38 @@ public:
     // output times gain, then times window). A NaN never becomes the returned peak. Inputs,
     // window and output must not overlap.
     // Called on: audio thread (no allocation).
+    // (The vector paths are called inline: the kernel calls these for every frame, and at the
+    // small sizes an out-of-line call costs a visible part of a transform.)
     float forwardWindowed(const float* firstHalf, const float* secondHalf, const float* window, float* f,
-                          bool measurePeak) noexcept;
-    float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept;
+                          bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.forwardWindowed[measurePeak ? 1 : 0](tables_, firstHalf, secondHalf, window, f);
+        }
+        return forwardWindowedRadix2(firstHalf, secondHalf, window, f, measurePeak);
+    }
+    float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, window, gain, x);
+        }
+        return inverseWindowedRadix2(f, window, gain, x, measurePeak);
+    }
+    // inverseWindowed of f times the bin levels: bin k (f[k] and f[N/2 + k]; DC f[0] and Nyquist
+    // f[N/2]) times levels[k], levels holding N/2 + 1 values. The vector paths apply the levels as
+    // their first stage reads f, with the same products as a separate pass would give, so the
+    // output is bit for bit that of leveling first. When leveled is not null the leveled spectrum
+    // (N floats) is stored there too. f is not modified; leveled must not overlap f or x.
+    // Called on: audio thread (no allocation).
+    float inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* window, float gain,
+                                 float* x, bool measurePeak) noexcept
+    {
+        if (vector_.forward != nullptr) {
+            return vector_.inverseLeveledWindowed[leveled != nullptr ? 1 : 0][measurePeak ? 1 : 0](tables_, f, levels,
+                                                                                                 leveled, window, gain, x);
+        }
+        return inverseLeveledWindowedRadix2(f, levels, leveled, window, gain, x, measurePeak);
+    }
 
     // N, the transform size.
     int size() const noexcept { return size_; }
@@ -129,12 +159,20 @@ public:
         // [0]: without the peak, [1]: with it.
         float (*forwardWindowed[2])(const VectorTables&, const float*, const float*, const float*, float*) noexcept = {};
         float (*inverseWindowed[2])(const VectorTables&, const float*, const float*, float, float*) noexcept = {};
+        // [0]: without the leveled copy, [1]: with it; then the peak as above.
+        float (*inverseLeveledWindowed[2][2])(const VectorTables&, const float*, const float*, float*, const float*,
+                                              float, float*) noexcept = {};
     };
 
 private:
     void buildRadix2Tables();
     void buildVectorTables(int lanes);
     void forwardRadix2(const float* x, float* f) noexcept;
+    float forwardWindowedRadix2(const float* firstHalf, const float* secondHalf, const float* window, float* f,
+                                bool measurePeak) noexcept;
+    float inverseWindowedRadix2(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept;
+    float inverseLeveledWindowedRadix2(const float* f, const float* levels, float* leveled, const float* window,
+                                       float gain, float* x, bool measurePeak) noexcept;
     void inverseRadix2(const float* f, float* x) noexcept;
 
     // Portable path: tables first, then the size and the scratch buffer.
@@ -149,6 +187,7 @@ private:
     Path path_ = Path::Portable;
     VectorEntryPoints vector_;                 // all null: the radix-2 code runs
     std::vector<float> windowed_;              // radix-2 code only: N floats for forwardWindowed
+                                               // and the levels of inverseLeveledWindowed
     std::vector<float> vectorStorage_;         // all twiddles, then the work buffer and column
     std::vector<std::int32_t> laneReverse_;
     VectorTables tables_;

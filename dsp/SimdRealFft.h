@@ -66,6 +66,22 @@ public:
         return sink.peak.largest();
     }
 
+    // inverseWindowed() of f with bin k (f[k], f[N/2 + k]; DC f[0], Nyquist f[N/2]) times
+    // levels[k], applied as the first stage reads f: the same products, rounded the same way, as
+    // a separate pass over the spectrum. When leveled is not null the leveled spectrum is also
+    // stored there (N floats).
+    // Keep: leveled is not null (a parameter of the template, so that the transform tests it
+    // nowhere).
+    template <bool Measure, bool Keep>
+    [[gnu::flatten]] static float inverseLeveledWindowed(const RealFft::VectorTables& t, const float* f,
+                                                         const float* levels, float* leveled, const float* window,
+                                                         float gain, float* x) noexcept
+    {
+        WindowedSink<Measure> sink{x, window, gain, {}};
+        runInverse(t, f, sink, BinLevels<Keep>{levels, leveled});
+        return sink.peak.largest();
+    }
+
 private:
     // P, a compile-time constant for the small sizes so that their loops unroll completely.
     static int points(const RealFft::VectorTables& t) noexcept
@@ -172,6 +188,38 @@ private:
         }
     };
 
+    // What the first inverse stage multiplies the spectrum by as it reads it: nothing, or the bin
+    // levels (at the bin's index, for its real and imaginary parts alike), keeping the products
+    // where asked. A product is kept from fusing with the addition that follows it, so that it
+    // rounds as in a separate pass over the spectrum.
+    struct NoLevels {
+        V apply(V v, int, int) const noexcept { return v; }
+        float apply(float v, int, int) const noexcept { return v; }
+    };
+    template <bool Keep>
+    struct BinLevels {
+        const float* levels;
+        float* leveled;  // used only when Keep is set
+        // v holds the packed values at f[at ...], of the bins at levels[bin ...].
+        V apply(V v, int at, int bin) const noexcept
+        {
+            V product = v * load(levels + bin);
+            __asm__("" : "+x"(product));
+            if constexpr (Keep) {
+                store(leveled + at, product);
+            }
+            return product;
+        }
+        float apply(float v, int at, int bin) const noexcept
+        {
+            const float product = v * levels[bin];
+            if constexpr (Keep) {
+                leveled[at] = product;
+            }
+            return product;
+        }
+    };
+
     // The forward stages after the first (which read x into the work buffer), in place.
     static void finishForward(const RealFft::VectorTables& t, float* f) noexcept
     {
@@ -189,11 +237,12 @@ private:
         combineForward(t, f);
     }
 
-    // Every inverse stage; the last one writes through the sink.
-    template <class Sink>
-    static void runInverse(const RealFft::VectorTables& t, const float* f, Sink& sink) noexcept
+    // Every inverse stage; the last one writes through the sink. The first applies the levels,
+    // if any.
+    template <class Sink, class Levels = NoLevels>
+    static void runInverse(const RealFft::VectorTables& t, const float* f, Sink& sink, Levels levels = {}) noexcept
     {
-        combineInverse(t, f);
+        combineInverse(t, f, levels);
         unfold(t);
         const int p = points(t);
         int length = 4;
@@ -532,26 +581,32 @@ private:
         }
     }
 
-    // The inverse of combineForward, times W: packed spectrum -> lane spectra in the work buffer.
-    static void combineInverse(const RealFft::VectorTables& t, const float* f) noexcept
+    // The inverse of combineForward, times W: packed spectrum (times the levels) -> lane spectra
+    // in the work buffer.
+    template <class Levels>
+    static void combineInverse(const RealFft::VectorTables& t, const float* f, const Levels& levels) noexcept
     {
         const int p = points(t);
         const int half = t.n / 2;
         for (int k0 = 0; k0 < p; k0 += W) {
             Complex y[W];
             for (int q = 0; q < W / 2; ++q) {
-                y[q] = {load(f + k0 + 2 * p * q), -load(f + half + k0 + 2 * p * q)};
+                const int k = k0 + 2 * p * q;
+                y[q] = {levels.apply(load(f + k), k, k), -levels.apply(load(f + half + k), half + k, k)};
             }
+            // In the first block the DC imaginary slot read above is the Nyquist value; the block
+            // of q = W/2 reads it again with its own level, and keeps it last.
             for (int q = W / 2; q < W; ++q) {
                 const int b = 2 * p * (W - q) - k0 - (W - 1);
                 const bool nyquist = k0 == 0 && q == W / 2;
-                y[q] = {reversed(load(f + b)), nyquist ? V{} : reversed(load(f + half + b))};
+                y[q] = {reversed(levels.apply(load(f + b), b, b)),
+                        nyquist ? V{} : reversed(levels.apply(load(f + half + b), half + b, b))};
             }
             if (k0 == 0) {
                 // DC and Nyquist have no imaginary part in the packing (f[N/2] is the Nyquist
                 // value and f[N] does not exist): zero lane 0 of both.
                 y[0].im = withoutFirstLane(y[0].im);
-                y[W / 2].im = nyquistImaginary(load(f + t.n - W));
+                y[W / 2].im = nyquistImaginary(levels.apply(load(f + t.n - W), t.n - W, half - W));
             }
             dft<true>(y);
             V re[W];
@@ -567,12 +622,18 @@ private:
             }
         }
         // U_r[P] * W = sum over q < W/2 of 2 Re(X[(2q + 1)P] exp(+i*pi*r*(2q + 1)/W)).
+        float re[W / 2];
+        float im[W / 2];
+        for (int q = 0; q < W / 2; ++q) {
+            const int k = (2 * q + 1) * p;
+            re[q] = levels.apply(f[k], k, k);
+            im[q] = levels.apply(f[half + k], half + k, k);
+        }
         for (int r = 0; r < W; ++r) {
             float sum = 0.0f;
             for (int q = 0; q < W / 2; ++q) {
                 const float* cs = t.columnTwiddles + 2 * W * q;
-                const int k = (2 * q + 1) * p;
-                sum += f[k] * cs[r] + f[half + k] * cs[W + r];
+                sum += re[q] * cs[r] + im[q] * cs[W + r];
             }
             t.column[r] = sum + sum;
         }
@@ -586,7 +647,9 @@ RealFft::VectorEntryPoints entryPointsOf() noexcept
     return {Instance::forward,
             Instance::inverse,
             {Instance::template forwardWindowed<false>, Instance::template forwardWindowed<true>},
-            {Instance::template inverseWindowed<false>, Instance::template inverseWindowed<true>}};
+            {Instance::template inverseWindowed<false>, Instance::template inverseWindowed<true>},
+            {{Instance::template inverseLeveledWindowed<false, false>, Instance::template inverseLeveledWindowed<true, false>},
+             {Instance::template inverseLeveledWindowed<false, true>, Instance::template inverseLeveledWindowed<true, true>}}};
 }
 
 // The entry points for size n on the lanes of V (n >= 2 * W * W): the small sizes get an

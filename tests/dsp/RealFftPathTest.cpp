@@ -265,6 +265,47 @@ TEST_P(RealFftPathTest, WindowedTransformsMatchWindowingAroundThePlainOnes)
     EXPECT_EQ(measured, unmeasured);
 }
 
+// The kernel applies the bin levels inside the inverse transform when no script runs: the
+// output must be that of leveling first, bit for bit (the sound does not depend on whether a
+// script runs), with and without the peak, and the kept leveled spectrum that of the plain
+// product, DC and Nyquist included.
+TEST_P(RealFftPathTest, LeveledInverseEqualsLevelingFirst)
+{
+    const int n = size();
+    if (n < 2) {
+        GTEST_SKIP() << "a windowed frame has two halves";
+    }
+    RealFft fft(n, path());
+    const std::vector<float> window = randomSignal(n, 77u + static_cast<std::uint32_t>(n));
+    const std::vector<float> f = randomSignal(n, 78u + static_cast<std::uint32_t>(n));
+    const std::vector<float> levels = randomSignal(n / 2 + 1, 79u + static_cast<std::uint32_t>(n));
+    std::vector<float> leveled(f.size());
+    for (int k = 0; k < n / 2; ++k) {
+        leveled[static_cast<std::size_t>(k)] = f[static_cast<std::size_t>(k)] * levels[static_cast<std::size_t>(k)];
+        leveled[static_cast<std::size_t>(n / 2 + k)] =
+            f[static_cast<std::size_t>(n / 2 + k)] * levels[static_cast<std::size_t>(k)];
+    }
+    leveled[static_cast<std::size_t>(n / 2)] = f[static_cast<std::size_t>(n / 2)] * levels.back();
+    const float gain = 0.6f / static_cast<float>(n);
+    for (bool measure : {false, true}) {
+        std::vector<float> expected(f.size());
+        const float expectedPeak = fft.inverseWindowed(leveled.data(), window.data(), gain, expected.data(), measure);
+        GuardedBuffer input(f, std::numeric_limits<float>::quiet_NaN());
+        GuardedBuffer kept(std::vector<float>(f.size(), kSentinel), kSentinel);
+        GuardedBuffer output(std::vector<float>(f.size(), kSentinel), kSentinel);
+        EXPECT_EQ(fft.inverseLeveledWindowed(input.data(), levels.data(), kept.data(), window.data(), gain, output.data(),
+                                             measure),
+                  expectedPeak);
+        EXPECT_EQ(output.contents(), expected) << "measure = " << measure;
+        EXPECT_EQ(kept.contents(), leveled) << "measure = " << measure;
+        EXPECT_EQ(input.contents(), f) << "the input was modified";
+        EXPECT_TRUE(output.guardsIntact() && kept.guardsIntact()) << "wrote outside the output";
+        std::vector<float> unkept(f.size());
+        fft.inverseLeveledWindowed(f.data(), levels.data(), nullptr, window.data(), gain, unkept.data(), measure);
+        EXPECT_EQ(unkept, expected) << "without the kept spectrum";
+    }
+}
+
 // The packed slots f[0] (DC) and f[N/2] (Nyquist) share no storage with an imaginary part:
 // a Nyquist-only spectrum must give exact alternating signs, and DC must not leak into it.
 TEST_P(RealFftPathTest, DcAndNyquistStayApartInThePacking)
