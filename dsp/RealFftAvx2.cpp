@@ -6,13 +6,14 @@
 namespace {
 typedef float Float4 __attribute__((vector_size(16)));
 typedef float Float8 __attribute__((vector_size(32)));
+struct Avx2Fma {};
 } // namespace
 
 namespace realfft_simd {
 
 void selectAvx2Fma(int n, RealFft::VectorEntryPoints& entry) noexcept
 {
-    entry = n < 128 ? entryPointsFor<Float4>(n) : entryPointsFor<Float8>(n);
+    entry = n < 128 ? entryPointsFor<Float4, Avx2Fma>(n) : entryPointsFor<Float8, Avx2Fma>(n);
 }
 
 } // namespace realfft_simd

@@ -22,7 +22,10 @@
 
 #include <cstdint>
 
-template <class V, int FixedPoints = 0>
+// Isa is a type private to the file that instantiates the path: the same vector type is
+// compiled with different instruction sets in different files, and without it the linker
+// would keep one file's copy of each function for every path.
+template <class V, int FixedPoints, class Isa>
 class SimdRealFft {
 public:
     static constexpr int W = static_cast<int>(sizeof(V) / sizeof(float));
@@ -654,17 +657,17 @@ RealFft::VectorEntryPoints entryPointsOf() noexcept
 
 // The entry points for size n on the lanes of V (n >= 2 * W * W): the small sizes get an
 // instantiation with P fixed, so that their loops unroll.
-template <class V>
+template <class V, class Isa>
 RealFft::VectorEntryPoints entryPointsFor(int n) noexcept
 {
     switch (n / (2 * static_cast<int>(sizeof(V) / sizeof(float)))) {
     case 4:
-        return entryPointsOf<SimdRealFft<V, 4>>();
+        return entryPointsOf<SimdRealFft<V, 4, Isa>>();
     case 8:
-        return entryPointsOf<SimdRealFft<V, 8>>();
+        return entryPointsOf<SimdRealFft<V, 8, Isa>>();
     case 16:
-        return entryPointsOf<SimdRealFft<V, 16>>();
+        return entryPointsOf<SimdRealFft<V, 16, Isa>>();
     default:
-        return entryPointsOf<SimdRealFft<V>>();
+        return entryPointsOf<SimdRealFft<V, 0, Isa>>();
     }
 }
