@@ -1,5 +1,6 @@
 #include "gui/plugin/PreferencesPanel.h"
 
+#include "gui/plugin/PanelShapes.h"
 #include "gui/toolkit/EditorScale.h"
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
@@ -21,21 +22,8 @@ constexpr float kWidthUnits = 200.0f, kHeightUnits = 227.0f;
 constexpr std::size_t kMaxPortDigits = 5;
 constexpr char kEnter = 13, kEscape = 27, kBackspace = 8;
 
-void fill(const QN::Box& box)
-{
-    glBegin(GL_QUADS);
-    glVertex2f(box.minX, box.minY), glVertex2f(box.maxX, box.minY);
-    glVertex2f(box.maxX, box.maxY), glVertex2f(box.minX, box.maxY);
-    glEnd();
-}
-
-void outline(const QN::Box& box)
-{
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(box.minX + 0.5f, box.minY + 0.5f), glVertex2f(box.maxX - 0.5f, box.minY + 0.5f);
-    glVertex2f(box.maxX - 0.5f, box.maxY - 0.5f), glVertex2f(box.minX + 0.5f, box.maxY - 0.5f);
-    glEnd();
-}
+using PanelShapes::fill;
+using PanelShapes::outline;
 
 }  // namespace
 

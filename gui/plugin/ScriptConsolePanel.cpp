@@ -1,5 +1,6 @@
 #include "gui/plugin/ScriptConsolePanel.h"
 
+#include "gui/plugin/PanelShapes.h"
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Manager.h"
@@ -19,21 +20,8 @@ constexpr float kSmallestWidth = 240, kSmallestHeight = 120;
 constexpr int kWheelRows = 3;
 constexpr char kCopy = 3, kSelectAll = 1, kEscape = 27;  // Ctrl+C and Ctrl+A as typed
 
-void fill(const QN::Box& box)
-{
-    glBegin(GL_QUADS);
-    glVertex2f(box.minX, box.minY), glVertex2f(box.maxX, box.minY);
-    glVertex2f(box.maxX, box.maxY), glVertex2f(box.minX, box.maxY);
-    glEnd();
-}
-
-void outline(const QN::Box& box)
-{
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(box.minX + 0.5f, box.minY + 0.5f), glVertex2f(box.maxX - 0.5f, box.minY + 0.5f);
-    glVertex2f(box.maxX - 0.5f, box.maxY - 0.5f), glVertex2f(box.minX + 0.5f, box.maxY - 0.5f);
-    glEnd();
-}
+using PanelShapes::fill;
+using PanelShapes::outline;
 
 // The editor's fonts draw printable ASCII only: a tab (print's separator) becomes spaces.
 std::string drawable(const std::string& text)
