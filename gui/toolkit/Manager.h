@@ -3,6 +3,7 @@
 #include "gui/toolkit/Box.h"
 #include "gui/toolkit/ControlParameterInfo.h"
 #include "gui/toolkit/HoverTextTable.h"
+#include "gui/toolkit/ParameterListeners.h"
 #include "gui/toolkit/Point.h"
 #include "gui/toolkit/RenderTask.h"
 
@@ -110,24 +111,27 @@ public:
     [[nodiscard]] bool isHoverHitTestRunning() const { return hoverHitTest_; }
     [[nodiscard]] bool isHovering(UIElement* element) const { return hoverMap_.count(element) != 0; }
 
-    // Parameter traffic. Called on: host GUI thread.
-    // listener gets valueChanged for every change of the parameter (controls, and the
-    // spectrum display for the bin levels).
-    void addListener(int index, UIElement* listener);
-    [[nodiscard]] bool hasListeners(int index) const;
-    // Hands the waiting changes to their controls (idle and every drag).
-    void deliverPendingChanges();
-    // Pushes every listened parameter's current value to its controls.
-    void refreshAllControls();
-    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const;
-    // An index of the connection's parameter list.
-    [[nodiscard]] bool isKnownParameter(int index) const;
-    void setParameterFromControl(const ControlParameterInfo& info, float plain);
-    // Stores a plain value without telling the host (bin drawing, layout bulk edits).
-    void setParameterQuietly(const ControlParameterInfo& info, float plain);
-    void beginGesture(int index);
-    void endGesture(int index);
-    [[nodiscard]] int editedParameter() const { return editedParameter_.load(); }
+    // Parameter traffic, forwarded to parameters() (see ParameterListeners).
+    // Called on: host GUI thread.
+    void addListener(int index, UIElement* listener) { parameters_.addListener(index, listener); }
+    [[nodiscard]] bool hasListeners(int index) const { return parameters_.hasListeners(index); }
+    void deliverPendingChanges() { parameters_.deliverPendingChanges(); }
+    void refreshAllControls() { parameters_.refreshAllControls(); }
+    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const { return parameters_.parameterInfo(index); }
+    [[nodiscard]] bool isKnownParameter(int index) const { return parameters_.isKnownParameter(index); }
+    void setParameterFromControl(const ControlParameterInfo& info, float plain)
+    {
+        parameters_.setParameterFromControl(info, plain);
+    }
+    void setParameterQuietly(const ControlParameterInfo& info, float plain)
+    {
+        parameters_.setParameterQuietly(info, plain);
+    }
+    void beginGesture(int index) { parameters_.beginGesture(index); }
+    void endGesture(int index) { parameters_.endGesture(index); }
+    [[nodiscard]] int editedParameter() const { return parameters_.editedParameter(); }
+    [[nodiscard]] ParameterListeners& parameters() { return parameters_; }
+    [[nodiscard]] const ParameterListeners& parameters() const { return parameters_; }
     [[nodiscard]] PluginConnection& plugin() const { return plugin_; }
 
     // Hover and tooltip state, set by elements. Called on: host GUI thread.
@@ -204,7 +208,6 @@ private:
         std::string text;
     };
 
-    void deliver(int index, float value);
     void exitElementsNotContaining(Point point);
     // Render thread.
     void initialiseRendering();
@@ -229,8 +232,7 @@ private:
     std::unique_ptr<Font> mainFont_, labelFont_, textFieldFont_;
     Group* root_ = nullptr;
     StaticText* staticText_ = nullptr;
-    std::vector<ControlParameterInfo> infos_;
-    std::vector<std::vector<UIElement*>> listeners_;
+    ParameterListeners parameters_;
     std::unique_ptr<ManagerPlatformBridge> bridge_;
     Hooks hooks_;
 
@@ -241,7 +243,6 @@ private:
     bool hoverHitTest_ = false;
     std::map<UIElement*, Box> hoverMap_;
     std::atomic<int> hoveredId_{-1};
-    std::atomic<int> editedParameter_{-1};
     std::atomic<UIElement*> hoveredElement_{nullptr};
     std::atomic<UIElement*> tooltipElement_{nullptr};
     HoverTextTable hoverTexts_;

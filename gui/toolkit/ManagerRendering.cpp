@@ -293,7 +293,7 @@ void Manager::drawBanner(std::string& tooltipText)
     glDisable(GL_BLEND);
     const float baseline = bannerY_ - font.descender();
     glColor4fv(bannerTextColour());
-    const int edited = editedParameter_.load();
+    const int edited = parameters_.editedParameter();
     const int id = edited >= 0 ? edited : hoveredId_.load();
     if (id >= 0) {
         drawParameterReadout(font, id, textX, baseline, tooltipText);
