@@ -265,21 +265,52 @@ std::string Manager::parameterInfoText(int) { return {}; }
 void Manager::startRendering()
 {
     shutdowner_ = createRenderingShutdowner();
+    renderer_.start(appearance());
     RenderTask::Callbacks callbacks;
-    callbacks.initialise = [this] { initialiseRendering(); };
-    callbacks.frame = [this] {
-        for (auto& effect : effects_) effect->update();
-        renderFrame();
-    };
-    callbacks.redrawStatic = [this] { renderStaticLayer(); };
+    callbacks.initialise = [this] { renderer_.initialise(); };
+    callbacks.frame = [this] { renderer_.frame(); };
+    callbacks.redrawStatic = [this] { renderer_.renderStaticLayer(); };
     callbacks.contextHook = [this] {
         if (bridge_) bridge_->contextReady();
     };
-    callbacks.release = [this] { releaseRendering(); };
+    callbacks.release = [this] { renderer_.release(); };
     (void)renderTask_.start(std::move(callbacks));
 }
 
 void Manager::stopRendering() { renderTask_.stop(); }
+
+ManagerRenderer::Appearance Manager::appearance() const
+{
+    ManagerRenderer::Appearance look;
+    look.width = width_;
+    look.height = height_;
+    look.scale = scale_;
+    look.pixelWidth = pixelWidth();
+    look.pixelHeight = pixelHeight();
+    look.bannerColour = bannerColour_;
+    look.backgroundColour = backgroundColour_;
+    look.bannerY = bannerY_;
+    look.versionBanner = versionBanner_;
+    look.fieldOfView = fieldOfView_;
+    look.eyeDistance = eyeDistance_;
+    look.lightTarget = lightTarget_;
+    return look;
+}
+
+void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
+{
+    renderer_.drawStaticLayerOver(where, absolute, minimumAlpha);
+}
+
+void Manager::drawStaticLayer() { renderer_.drawStaticLayerTexture(); }
+
+void Manager::appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip)
+{
+    const std::string info = parameterInfoText(index);
+    if (info.empty()) return;
+    font.drawText(info, x, y);
+    if (floatingTooltip()) ManagerRenderer::appendToTooltip(tooltip, " " + info);
+}
 
 std::unique_ptr<Manager::RenderingShutdowner> Manager::createRenderingShutdowner()
 {
