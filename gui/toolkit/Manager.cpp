@@ -32,17 +32,14 @@ constexpr float kVersionTextX = 60.0f;
 }  // namespace
 
 Manager::Manager(PluginConnection& plugin, PendingParameterChanges& pending)
-    : plugin_(plugin), pending_(pending)
+    : plugin_(plugin),
+      pending_(pending),
+      parameters_(plugin, pending,
+                  [this](UIElement* listener, int index, float value) {
+                      return interceptParameterUpdate(listener, index, value);
+                  })
 {
     readDisplayPreferences();
-    const int count = std::max(plugin_.parameterCount(), 0);
-    listeners_.resize(static_cast<std::size_t>(count));
-    infos_.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const ParameterInfo row = plugin_.parameterRow(i);
-        infos_.push_back(ControlParameterInfo{i, row.name, row.unit, row.minValue, row.maxValue, row.defaultValue,
-                                              &plugin_});
-    }
     root_ = make<Group>();
     staticText_ = addEffect(std::make_unique<StaticText>(*this));
 }
@@ -171,8 +168,7 @@ void Manager::release(Point point, int modifiers)
     if (hooks_.releaseMouse) hooks_.releaseMouse();
     UIElement* element = pressed_;
     element->mouseUp(point, modifiers);
-    const int edited = editedParameter_.exchange(-1);
-    if (edited >= 0) plugin_.endEdit(edited);
+    parameters_.endOpenGesture();
     plugin_.updateDisplay();
     pressed_ = nullptr;
 }
@@ -212,74 +208,7 @@ void Manager::openModal(UIElement* panel)
 
 void Manager::closeModal() { modal_.store(nullptr); }
 
-// ---- parameters --------------------------------------------------------------------
-
-void Manager::addListener(int index, UIElement* listener)
-{
-    if (!isKnownParameter(index) || infos_[static_cast<std::size_t>(index)].isInert()) return;
-    listeners_[static_cast<std::size_t>(index)].push_back(listener);
-    pending_.setListening(index, true);
-}
-
-bool Manager::hasListeners(int index) const
-{
-    return isKnownParameter(index) && !listeners_[static_cast<std::size_t>(index)].empty();
-}
-
-void Manager::deliver(int index, float value)
-{
-    if (!hasListeners(index)) return;
-    const ControlParameterInfo& info = infos_[static_cast<std::size_t>(index)];
-    for (UIElement* listener : listeners_[static_cast<std::size_t>(index)]) {
-        if (!interceptParameterUpdate(listener, index, value)) listener->valueChanged(info, value);
-    }
-}
-
-void Manager::deliverPendingChanges()
-{
-    const bool complete = pending_.drain([this](int index, float value) { deliver(index, value); });
-    if (!complete) refreshAllControls();
-}
-
-void Manager::refreshAllControls()
-{
-    const int count = std::min(plugin_.parameterCount(), static_cast<int>(infos_.size()));
-    for (int index = 0; index < count; ++index) {
-        if (hasListeners(index)) deliver(index, plugin_.plainValue(index));
-    }
-}
-
-bool Manager::isKnownParameter(int index) const
-{
-    return index >= 0 && static_cast<std::size_t>(index) < infos_.size();
-}
-
-const ControlParameterInfo& Manager::parameterInfo(int index) const
-{
-    return infos_.at(static_cast<std::size_t>(index));
-}
-
-void Manager::setParameterFromControl(const ControlParameterInfo& info, float plain)
-{
-    plugin_.setPlainValueAutomated(info.index, plain);
-}
-
-void Manager::setParameterQuietly(const ControlParameterInfo& info, float plain)
-{
-    plugin_.setPlainValue(info.index, plain);
-}
-
-void Manager::beginGesture(int index)
-{
-    editedParameter_.store(index);
-    plugin_.beginEdit(index);
-}
-
-void Manager::endGesture(int index)
-{
-    int expected = index;
-    if (editedParameter_.compare_exchange_strong(expected, -1)) plugin_.endEdit(index);
-}
+// ---- hover ------------------------------------------------------------------------
 
 void Manager::clearHoveredId(int id)
 {
@@ -322,7 +251,7 @@ Manager::ParameterReadout Manager::readout(int index)
 {
     ParameterReadout result;
     if (!isKnownParameter(index)) return result;
-    result.name = infos_[static_cast<std::size_t>(index)].name;
+    result.name = parameters_.parameterInfo(index).name;
     result.value = plugin_.displayText(index);
     result.label = plugin_.unitLabel(index);
     result.info = parameterInfoText(index);
@@ -336,21 +265,52 @@ std::string Manager::parameterInfoText(int) { return {}; }
 void Manager::startRendering()
 {
     shutdowner_ = createRenderingShutdowner();
+    renderer_.start(appearance());
     RenderTask::Callbacks callbacks;
-    callbacks.initialise = [this] { initialiseRendering(); };
-    callbacks.frame = [this] {
-        for (auto& effect : effects_) effect->update();
-        renderFrame();
-    };
-    callbacks.redrawStatic = [this] { renderStaticLayer(); };
+    callbacks.initialise = [this] { renderer_.initialise(); };
+    callbacks.frame = [this] { renderer_.frame(); };
+    callbacks.redrawStatic = [this] { renderer_.renderStaticLayer(); };
     callbacks.contextHook = [this] {
         if (bridge_) bridge_->contextReady();
     };
-    callbacks.release = [this] { releaseRendering(); };
+    callbacks.release = [this] { renderer_.release(); };
     (void)renderTask_.start(std::move(callbacks));
 }
 
 void Manager::stopRendering() { renderTask_.stop(); }
+
+ManagerRenderer::Appearance Manager::appearance() const
+{
+    ManagerRenderer::Appearance look;
+    look.width = width_;
+    look.height = height_;
+    look.scale = scale_;
+    look.pixelWidth = pixelWidth();
+    look.pixelHeight = pixelHeight();
+    look.bannerColour = bannerColour_;
+    look.backgroundColour = backgroundColour_;
+    look.bannerY = bannerY_;
+    look.versionBanner = versionBanner_;
+    look.fieldOfView = fieldOfView_;
+    look.eyeDistance = eyeDistance_;
+    look.lightTarget = lightTarget_;
+    return look;
+}
+
+void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
+{
+    renderer_.drawStaticLayerOver(where, absolute, minimumAlpha);
+}
+
+void Manager::drawStaticLayer() { renderer_.drawStaticLayerTexture(); }
+
+void Manager::appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip)
+{
+    const std::string info = parameterInfoText(index);
+    if (info.empty()) return;
+    font.drawText(info, x, y);
+    if (floatingTooltip()) ManagerRenderer::appendToTooltip(tooltip, " " + info);
+}
 
 std::unique_ptr<Manager::RenderingShutdowner> Manager::createRenderingShutdowner()
 {

@@ -3,6 +3,8 @@
 #include "gui/toolkit/Box.h"
 #include "gui/toolkit/ControlParameterInfo.h"
 #include "gui/toolkit/HoverTextTable.h"
+#include "gui/toolkit/ManagerRenderer.h"
+#include "gui/toolkit/ParameterListeners.h"
 #include "gui/toolkit/Point.h"
 #include "gui/toolkit/RenderTask.h"
 
@@ -28,13 +30,16 @@ class StaticText;
 class TextureRecord;
 class UIElement;
 
-// Everything an open editor shows: the element tree, effects, fonts and textures, the
-// controls listening to each parameter, hover and focus state, and the composition of
-// every frame on the render thread.
+// Everything an open editor shows: the element tree, effects, fonts and textures, hover
+// and focus state and the routing of input to elements. It is the object elements and
+// the layout talk to; the parameter traffic lives in ParameterListeners and the drawing
+// of each frame in ManagerRenderer, both owned here.
 //
-// Threads: made, fed with events and destroyed on the host GUI thread; drawn on the
-// render thread, which reads the GUI thread's state once per frame without locks
-// (single words, redrawn every frame).
+// Threads: made, laid out, fed with events and destroyed on the host GUI thread. The
+// render thread (ManagerRenderer) calls the drawing hooks below (initialiseGL,
+// drawStaticLayer, appendParameterInfo, drawBackground, parameterInfoText, readout) and
+// reads the hover, focus and panel state through its atomics; the appearance it draws
+// is copied when rendering starts (see ManagerRenderer).
 class Manager {
 public:
     // Released on the render thread at GL tear-down (a subclass's GL objects).
@@ -110,24 +115,27 @@ public:
     [[nodiscard]] bool isHoverHitTestRunning() const { return hoverHitTest_; }
     [[nodiscard]] bool isHovering(UIElement* element) const { return hoverMap_.count(element) != 0; }
 
-    // Parameter traffic. Called on: host GUI thread.
-    // listener gets valueChanged for every change of the parameter (controls, and the
-    // spectrum display for the bin levels).
-    void addListener(int index, UIElement* listener);
-    [[nodiscard]] bool hasListeners(int index) const;
-    // Hands the waiting changes to their controls (idle and every drag).
-    void deliverPendingChanges();
-    // Pushes every listened parameter's current value to its controls.
-    void refreshAllControls();
-    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const;
-    // An index of the connection's parameter list.
-    [[nodiscard]] bool isKnownParameter(int index) const;
-    void setParameterFromControl(const ControlParameterInfo& info, float plain);
-    // Stores a plain value without telling the host (bin drawing, layout bulk edits).
-    void setParameterQuietly(const ControlParameterInfo& info, float plain);
-    void beginGesture(int index);
-    void endGesture(int index);
-    [[nodiscard]] int editedParameter() const { return editedParameter_.load(); }
+    // Parameter traffic, forwarded to parameters() (see ParameterListeners).
+    // Called on: host GUI thread.
+    void addListener(int index, UIElement* listener) { parameters_.addListener(index, listener); }
+    [[nodiscard]] bool hasListeners(int index) const { return parameters_.hasListeners(index); }
+    void deliverPendingChanges() { parameters_.deliverPendingChanges(); }
+    void refreshAllControls() { parameters_.refreshAllControls(); }
+    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const { return parameters_.parameterInfo(index); }
+    [[nodiscard]] bool isKnownParameter(int index) const { return parameters_.isKnownParameter(index); }
+    void setParameterFromControl(const ControlParameterInfo& info, float plain)
+    {
+        parameters_.setParameterFromControl(info, plain);
+    }
+    void setParameterQuietly(const ControlParameterInfo& info, float plain)
+    {
+        parameters_.setParameterQuietly(info, plain);
+    }
+    void beginGesture(int index) { parameters_.beginGesture(index); }
+    void endGesture(int index) { parameters_.endGesture(index); }
+    [[nodiscard]] int editedParameter() const { return parameters_.editedParameter(); }
+    [[nodiscard]] ParameterListeners& parameters() { return parameters_; }
+    [[nodiscard]] const ParameterListeners& parameters() const { return parameters_; }
     [[nodiscard]] PluginConnection& plugin() const { return plugin_; }
 
     // Hover and tooltip state, set by elements. Called on: host GUI thread.
@@ -177,7 +185,7 @@ public:
     // Called on: render thread, in the overlay pass.
     void drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const;
     // Whether GL set-up gave a framebuffer for the static layer. Called on: any thread.
-    [[nodiscard]] bool hasStaticLayerFramebuffer() const { return framebuffer_ != 0; }
+    [[nodiscard]] bool hasStaticLayerFramebuffer() const { return renderer_.hasStaticLayerFramebuffer(); }
 
 protected:
     // Virtual operations in their fixed order.
@@ -188,10 +196,11 @@ protected:
     virtual void appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip);
     virtual void drawBackground() {}
 
-    void drawScreenQuad() const;
-    [[nodiscard]] unsigned screenTexture() const { return screenTexture_; }
+    // Render thread: the static layer's texture, for a subclass's background pass.
+    void drawScreenQuad() const { renderer_.drawScreenQuad(); }
+    [[nodiscard]] unsigned screenTexture() const { return renderer_.screenTexture(); }
     // The screen texture's size in layout pixels (it is at least the window's).
-    [[nodiscard]] std::array<float, 2> screenTextureExtent() const;
+    [[nodiscard]] std::array<float, 2> screenTextureExtent() const { return renderer_.screenTextureExtent(); }
     [[nodiscard]] std::array<float, 3> backgroundColour() const { return backgroundColour_; }
     [[nodiscard]] float bannerY() const { return bannerY_; }
     static bool eyeCandy();
@@ -199,26 +208,11 @@ protected:
     static const float* bannerTextColour();
 
 private:
-    struct Tooltip {
-        float alpha = 0, x = 0, y = 0, width = 0, height = 0;
-        std::string text;
-    };
+    // Draws the frames; calls the drawing hooks and reads the owned resources.
+    friend class ManagerRenderer;
 
-    void deliver(int index, float value);
     void exitElementsNotContaining(Point point);
-    // Render thread.
-    void initialiseRendering();
-    void prepareResources();
-    void createScreenTarget();
-    void renderFrame();
-    void renderStaticLayer();
-    void drawStaticContent();
-    void releaseRendering();
-    void setUpLights();
-    void drawOverlay();
-    void drawBanner(std::string& tooltipText);
-    float drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip);
-    void drawTooltip(const std::string& tooltipText);
+    [[nodiscard]] ManagerRenderer::Appearance appearance() const;
 
     PluginConnection& plugin_;
     PendingParameterChanges& pending_;
@@ -229,8 +223,7 @@ private:
     std::unique_ptr<Font> mainFont_, labelFont_, textFieldFont_;
     Group* root_ = nullptr;
     StaticText* staticText_ = nullptr;
-    std::vector<ControlParameterInfo> infos_;
-    std::vector<std::vector<UIElement*>> listeners_;
+    ParameterListeners parameters_;
     std::unique_ptr<ManagerPlatformBridge> bridge_;
     Hooks hooks_;
 
@@ -241,18 +234,13 @@ private:
     bool hoverHitTest_ = false;
     std::map<UIElement*, Box> hoverMap_;
     std::atomic<int> hoveredId_{-1};
-    std::atomic<int> editedParameter_{-1};
     std::atomic<UIElement*> hoveredElement_{nullptr};
     std::atomic<UIElement*> tooltipElement_{nullptr};
     HoverTextTable hoverTexts_;
-    int cachedHoverId_ = -1;
-    std::string cachedHoverText_;
 
     int width_ = 1;
     int height_ = 1;
     float scale_ = 1.0f;
-    int screenTextureWidth_ = 0;
-    int screenTextureHeight_ = 0;
     std::array<float, 4> bannerColour_{0.9f, 0.9f, 0.9f, 0.1f};
     std::array<float, 3> backgroundColour_{0, 0, 0};
     float bannerY_ = 0.0f;
@@ -260,13 +248,9 @@ private:
     float fieldOfView_ = 65.0f;
     float eyeDistance_ = 1.0f;
     Point lightTarget_{0.5f, 0.5f};
-    std::array<float, 4> smoothedLight_{0, 0, 50, 1};
-    Tooltip tooltip_;
 
-    unsigned screenTexture_ = 0;
-    unsigned framebuffer_ = 0;
-    bool glReady_ = false;
     std::unique_ptr<RenderingShutdowner> shutdowner_;
+    ManagerRenderer renderer_{*this};
     RenderTask renderTask_;
 };
 

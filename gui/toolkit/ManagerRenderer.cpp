@@ -1,5 +1,4 @@
-// The manager's render-thread side: GL set-up and tear-down, the passes of each frame,
-// the cached static layer, the banner and the floating tooltip.
+#include "gui/toolkit/ManagerRenderer.h"
 
 #include "gui/toolkit/Effect.h"
 #include "gui/toolkit/Font.h"
@@ -38,53 +37,67 @@ int textureSide(int pixels, int smallest)
     return side;
 }
 
-void appendLimited(std::string& text, const std::string& addition)
+}  // namespace
+
+ManagerRenderer::ManagerRenderer(Manager& manager) : manager_(manager) {}
+
+void ManagerRenderer::start(const Appearance& appearance)
+{
+    look_ = appearance;
+    lightTarget_ = appearance.lightTarget;
+}
+
+void ManagerRenderer::appendToTooltip(std::string& text, const std::string& addition)
 {
     text += addition;
     if (text.size() > kTooltipCapacity) text.resize(kTooltipCapacity);
 }
 
-}  // namespace
-
-void Manager::initialiseRendering()
+void ManagerRenderer::frame()
 {
-    if (!bridge_ || !bridge_->createWindowContext()) return;
+    for (auto& effect : manager_.effects_) effect->update();
+    renderFrame();
+}
+
+void ManagerRenderer::initialise()
+{
+    if (!manager_.bridge_ || !manager_.bridge_->createWindowContext()) return;
     if (glewInit() != GLEW_OK) {
         platform::showError("the editor's GL functions could not be loaded");
         return;
     }
-    bridge_->contextReady();
+    manager_.bridge_->contextReady();
     glDisable(GL_MULTISAMPLE);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     prepareResources();
     glGetError();
     createScreenTarget();
     glReady_ = true;
-    if (labelFont_) labelFont_->cacheGlyphs();
+    if (manager_.labelFont_) manager_.labelFont_->cacheGlyphs();
     renderStaticLayer();
 }
 
-void Manager::prepareResources()
+void ManagerRenderer::prepareResources()
 {
-    for (auto& texture : textures_) {
+    for (auto& texture : manager_.textures_) {
         if (!texture->loadsOnDemand()) texture->load();
     }
-    for (Font* font : {mainFont_.get(), textFieldFont_.get()}) {
+    for (Font* font : {manager_.mainFont_.get(), manager_.textFieldFont_.get()}) {
         if (font) font->cacheGlyphs();
     }
-    for (auto& font : extraFonts_) font->cacheGlyphs();
-    for (auto& element : elements_) element->prepare();
-    for (auto& element : elements_) element->prepareLate();
-    for (auto& effect : effects_) effect->initialiseGL();
-    initialiseGL();
+    for (auto& font : manager_.extraFonts_) font->cacheGlyphs();
+    for (auto& element : manager_.elements_) element->prepare();
+    for (auto& element : manager_.elements_) element->prepareLate();
+    for (auto& effect : manager_.effects_) effect->initialiseGL();
+    manager_.initialiseGL();
 }
 
-void Manager::createScreenTarget()
+void ManagerRenderer::createScreenTarget()
 {
     glGenTextures(1, &screenTexture_);
     if (!GLEW_EXT_framebuffer_object) return;  // the static layer is then drawn every frame
-    screenTextureWidth_ = textureSide(pixelWidth(), kScreenWidth);
-    screenTextureHeight_ = textureSide(pixelHeight(), kScreenHeight);
+    screenTextureWidth_ = textureSide(look_.pixelWidth, kScreenWidth);
+    screenTextureHeight_ = textureSide(look_.pixelHeight, kScreenHeight);
     glGenFramebuffersEXT(1, &framebuffer_);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
@@ -102,48 +115,50 @@ void Manager::createScreenTarget()
         glDeleteFramebuffersEXT(1, &framebuffer_);
         framebuffer_ = 0;
     }
+    hasFramebuffer_.store(framebuffer_ != 0);
 }
 
-void Manager::releaseRendering()
+void ManagerRenderer::release()
 {
-    if (!bridge_) return;
-    bridge_->makeWindowContextCurrent();
+    if (!manager_.bridge_) return;
+    manager_.bridge_->makeWindowContextCurrent();
     if (glReady_) {
-        for (auto& texture : textures_) texture->release();
-        for (Font* font : {mainFont_.get(), labelFont_.get(), textFieldFont_.get()}) {
+        for (auto& texture : manager_.textures_) texture->release();
+        for (Font* font : {manager_.mainFont_.get(), manager_.labelFont_.get(), manager_.textFieldFont_.get()}) {
             if (font) font->releaseGL();
         }
-        for (auto& font : extraFonts_) font->releaseGL();
-        for (auto& effect : effects_) effect->releaseGL();
-        if (shutdowner_) shutdowner_->shutdown();
+        for (auto& font : manager_.extraFonts_) font->releaseGL();
+        for (auto& effect : manager_.effects_) effect->releaseGL();
+        if (manager_.shutdowner_) manager_.shutdowner_->shutdown();
         if (screenTexture_) glDeleteTextures(1, &screenTexture_);
         if (framebuffer_) glDeleteFramebuffersEXT(1, &framebuffer_);
     }
     screenTexture_ = framebuffer_ = 0;
+    hasFramebuffer_.store(false);
     glReady_ = false;
-    bridge_->destroyContexts();
+    manager_.bridge_->destroyContexts();
 }
 
 // ---- one frame ---------------------------------------------------------------------
 
-void Manager::renderFrame()
+void ManagerRenderer::renderFrame()
 {
     if (!glReady_) return;
-    bridge_->makeWindowContextCurrent();
-    glViewport(0, 0, pixelWidth(), pixelHeight());
-    glLineWidth(scale_);
+    manager_.bridge_->makeWindowContextCurrent();
+    glViewport(0, 0, look_.pixelWidth, look_.pixelHeight);
+    glLineWidth(look_.scale);
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
     glDepthRange(0.1, 1.0);
     glEnable(GL_DEPTH_TEST);
 
-    const float w = static_cast<float>(width_), h = static_cast<float>(height_);
+    const float w = static_cast<float>(look_.width), h = static_cast<float>(look_.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(fieldOfView_, w / h, eyeDistance_, 100.0 * eyeDistance_);
+    gluPerspective(look_.fieldOfView, w / h, look_.eyeDistance, 100.0 * look_.eyeDistance);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glTranslatef(-w / 2, -h / 2, -eyeDistance_);
+    glTranslatef(-w / 2, -h / 2, -look_.eyeDistance);
 
     // 3-D pass.
     glEnable(GL_CULL_FACE);
@@ -159,7 +174,7 @@ void Manager::renderFrame()
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
-    for (auto& effect : effects_) effect->draw3D();
+    for (auto& effect : manager_.effects_) effect->draw3D();
 
     // The cached static layer behind everything else.
     glDepthRange(0.0, 0.1);
@@ -171,9 +186,7 @@ void Manager::renderFrame()
     glLoadIdentity();
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
-    if (framebuffer_) {
-        drawStaticLayer();
-    }
+    if (framebuffer_) manager_.drawStaticLayer();
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -183,13 +196,13 @@ void Manager::renderFrame()
     glLoadIdentity();
     if (!framebuffer_) drawStaticContent();
     drawOverlay();
-    bridge_->swapBuffers();
+    manager_.bridge_->swapBuffers();
 }
 
-void Manager::drawScreenQuad() const
+void ManagerRenderer::drawScreenQuad() const
 {
-    const float s = static_cast<float>(pixelWidth()) / static_cast<float>(std::max(1, screenTextureWidth_));
-    const float t = static_cast<float>(pixelHeight()) / static_cast<float>(std::max(1, screenTextureHeight_));
+    const float s = static_cast<float>(look_.pixelWidth) / static_cast<float>(std::max(1, screenTextureWidth_));
+    const float t = static_cast<float>(look_.pixelHeight) / static_cast<float>(std::max(1, screenTextureHeight_));
     glBegin(GL_QUADS);
     glTexCoord2f(0, t), glVertex2f(-1, -1);
     glTexCoord2f(s, t), glVertex2f(1, -1);
@@ -198,18 +211,18 @@ void Manager::drawScreenQuad() const
     glEnd();
 }
 
-std::array<float, 2> Manager::screenTextureExtent() const
+std::array<float, 2> ManagerRenderer::screenTextureExtent() const
 {
-    return {static_cast<float>(screenTextureWidth_) / scale_, static_cast<float>(screenTextureHeight_) / scale_};
+    return {static_cast<float>(screenTextureWidth_) / look_.scale, static_cast<float>(screenTextureHeight_) / look_.scale};
 }
 
-void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
+void ManagerRenderer::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
 {
     if (!framebuffer_ || screenTextureWidth_ <= 0 || screenTextureHeight_ <= 0) return;
     // The layer is stored upside down: texture row 0 is the window's top.
-    const float sx = scale_ / static_cast<float>(screenTextureWidth_);
-    const float ty = scale_ / static_cast<float>(screenTextureHeight_);
-    const float top = static_cast<float>(height_);
+    const float sx = look_.scale / static_cast<float>(screenTextureWidth_);
+    const float ty = look_.scale / static_cast<float>(screenTextureHeight_);
+    const float top = static_cast<float>(look_.height);
     const float s0 = absolute.minX * sx, s1 = absolute.maxX * sx;
     const float t0 = (top - absolute.minY) * ty, t1 = (top - absolute.maxY) * ty;
     glEnable(GL_TEXTURE_2D);
@@ -228,7 +241,7 @@ void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float m
     glDisable(GL_TEXTURE_2D);
 }
 
-void Manager::drawStaticLayer()
+void ManagerRenderer::drawStaticLayerTexture() const
 {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
@@ -238,7 +251,7 @@ void Manager::drawStaticLayer()
     glDisable(GL_TEXTURE_2D);
 }
 
-void Manager::setUpLights()
+void ManagerRenderer::setUpLights()
 {
     const float ambient[] = {0.2f, 0.2f, 0.2f, 1}, diffuse0[] = {0.8f, 0.8f, 0.8f, 1};
     const float specular0[] = {0.2f, 0.2f, 0.2f, 1}, direction0[] = {0.6f, 0.6f, 0.5f, 0};
@@ -249,7 +262,7 @@ void Manager::setUpLights()
     glLightfv(GL_LIGHT0, GL_POSITION, direction0);
 
     // Light 1 glides a tenth of the way towards the hovered element every frame.
-    if (UIElement* hovered = hoveredElement_.load()) lightTarget_ = hovered->absoluteBounds().centre();
+    if (UIElement* hovered = manager_.hoveredElement_.load()) lightTarget_ = hovered->absoluteBounds().centre();
     smoothedLight_[0] = 0.1f * lightTarget_.x + 0.9f * smoothedLight_[0];
     smoothedLight_[1] = 0.1f * lightTarget_.y + 0.9f * smoothedLight_[1];
     const float diffuse1[] = {0.9f, 0.9f, 0.9f, 1}, specular1[] = {0.5f, 0.5f, 0.7f, 1};
@@ -265,82 +278,74 @@ void Manager::setUpLights()
     glEnable(GL_COLOR_MATERIAL);
 }
 
-void Manager::drawOverlay()
+void ManagerRenderer::drawOverlay()
 {
     glDisable(GL_CULL_FACE);
     glDisable(GL_LIGHTING);
     setUpLights();
     std::string tooltipText;
-    if (mainFont_) drawBanner(tooltipText);
-    root_->draw();
+    if (manager_.mainFont_) drawBanner(tooltipText);
+    manager_.root_->draw();
     glDepthMask(GL_FALSE);
-    for (auto& effect : effects_) effect->drawOverlay();
-    root_->drawTop();
-    if (mainFont_) drawTooltip(tooltipText);
-    if (UIElement* panel = modal_.load()) panel->drawTop();
+    for (auto& effect : manager_.effects_) effect->drawOverlay();
+    manager_.root_->drawTop();
+    if (manager_.mainFont_) drawTooltip(tooltipText);
+    if (UIElement* panel = manager_.modal_.load()) panel->drawTop();
 }
 
 // ---- banner and tooltip ------------------------------------------------------------
 
-void Manager::drawBanner(std::string& tooltipText)
+void ManagerRenderer::drawBanner(std::string& tooltipText)
 {
-    Font& font = *mainFont_;
-    const float textX = versionBanner_ ? static_cast<float>(width_) / 2 + 15 : 25;
+    Font& font = *manager_.mainFont_;
+    const float textX = look_.versionBanner ? static_cast<float>(look_.width) / 2 + 15 : 25;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4fv(bannerColour_.data());
-    drawQuad(20, bannerY_, static_cast<float>(width_) - 20, bannerY_ + font.lineHeight());
+    glColor4fv(look_.bannerColour.data());
+    drawQuad(20, look_.bannerY, static_cast<float>(look_.width) - 20, look_.bannerY + font.lineHeight());
     glDisable(GL_BLEND);
-    const float baseline = bannerY_ - font.descender();
-    glColor4fv(bannerTextColour());
-    const int edited = editedParameter_.load();
-    const int id = edited >= 0 ? edited : hoveredId_.load();
+    const float baseline = look_.bannerY - font.descender();
+    glColor4fv(manager_.bannerTextColour());
+    const int edited = manager_.parameters_.editedParameter();
+    const int id = edited >= 0 ? edited : manager_.hoveredId_.load();
     if (id >= 0) {
         drawParameterReadout(font, id, textX, baseline, tooltipText);
     } else if (id < -1) {
         if (id != cachedHoverId_) {
-            const std::string* text = hoverTexts_.find(id);
+            const std::string* text = manager_.hoverTexts_.find(id);
             cachedHoverText_ = text ? *text : std::string();
             cachedHoverId_ = id;
         }
         if (!cachedHoverText_.empty()) {
             font.drawText(cachedHoverText_, textX + 100, baseline);
-            appendLimited(tooltipText, cachedHoverText_);
+            appendToTooltip(tooltipText, cachedHoverText_);
         }
     }
 }
 
-float Manager::drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip)
+float ManagerRenderer::drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip)
 {
-    const ParameterReadout text = readout(index);
+    const Manager::ParameterReadout text = manager_.readout(index);
     x += 150;
     font.drawText(text.name, x - 10 - font.measureText(text.name), y);
-    const bool floating = floatingTooltip();
-    if (floating) appendLimited(tooltip, text.name);
+    const bool floating = Manager::floatingTooltip();
+    if (floating) appendToTooltip(tooltip, text.name);
     font.drawText(text.value, x, y);
-    if (floating) appendLimited(tooltip, " " + text.value);
+    if (floating) appendToTooltip(tooltip, " " + text.value);
     x += 40;
     if (!text.label.empty()) {
         x = font.drawText(text.label, x, y) + 10;
-        if (floating) appendLimited(tooltip, " " + text.label);
+        if (floating) appendToTooltip(tooltip, " " + text.label);
     }
-    appendParameterInfo(font, index, x, y, tooltip);
+    manager_.appendParameterInfo(font, index, x, y, tooltip);
     return x;
 }
 
-void Manager::appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip)
+void ManagerRenderer::drawTooltip(const std::string& tooltipText)
 {
-    const std::string info = parameterInfoText(index);
-    if (info.empty()) return;
-    font.drawText(info, x, y);
-    if (floatingTooltip()) appendLimited(tooltip, " " + info);
-}
-
-void Manager::drawTooltip(const std::string& tooltipText)
-{
-    if (!floatingTooltip()) return;
-    Font& font = *mainFont_;
-    UIElement* element = tooltipElement_.load();
+    if (!Manager::floatingTooltip()) return;
+    Font& font = *manager_.mainFont_;
+    UIElement* element = manager_.tooltipElement_.load();
     if (element && !tooltipText.empty()) {
         tooltip_.alpha = 0.84f * tooltip_.alpha + 0.16f;
         tooltip_.text = tooltipText;
@@ -348,8 +353,8 @@ void Manager::drawTooltip(const std::string& tooltipText)
         tooltip_.width = font.measureText(tooltip_.text);
         tooltip_.x = box.centre().x - tooltip_.width / 2;
         if (tooltip_.x < 5) tooltip_.x = 5;
-        if (tooltip_.x > static_cast<float>(width_) - 5 - tooltip_.width) {
-            tooltip_.x = static_cast<float>(width_) - 5 - tooltip_.width;
+        if (tooltip_.x > static_cast<float>(look_.width) - 5 - tooltip_.width) {
+            tooltip_.x = static_cast<float>(look_.width) - 5 - tooltip_.width;
         }
         tooltip_.y = box.centre().y;
         tooltip_.height = font.lineHeight();
@@ -370,14 +375,14 @@ void Manager::drawTooltip(const std::string& tooltipText)
 
 // ---- static layer ------------------------------------------------------------------
 
-void Manager::renderStaticLayer()
+void ManagerRenderer::renderStaticLayer()
 {
     if (!glReady_ || !framebuffer_) return;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glViewport(0, 0, pixelWidth(), pixelHeight());
-    glLineWidth(scale_);
-    glClearColor(backgroundColour_[0], backgroundColour_[1], backgroundColour_[2], 0);
+    glViewport(0, 0, look_.pixelWidth, look_.pixelHeight);
+    glLineWidth(look_.scale);
+    glClearColor(look_.backgroundColour[0], look_.backgroundColour[1], look_.backgroundColour[2], 0);
     glClear(GL_COLOR_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
@@ -386,7 +391,7 @@ void Manager::renderStaticLayer()
     glLoadIdentity();
     glScalef(1, -1, 1);
     glTranslatef(-1, -1, 0);
-    glScalef(2.0f / static_cast<float>(width_), 2.0f / static_cast<float>(height_), 1);
+    glScalef(2.0f / static_cast<float>(look_.width), 2.0f / static_cast<float>(look_.height), 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     drawStaticContent();
@@ -394,17 +399,17 @@ void Manager::renderStaticLayer()
     glDrawBuffer(GL_BACK);
 }
 
-void Manager::drawStaticContent()
+void ManagerRenderer::drawStaticContent()
 {
     if (!framebuffer_) {
         // Drawn straight into the frame: clear to the background first.
-        glClearColor(backgroundColour_[0], backgroundColour_[1], backgroundColour_[2], 0);
+        glClearColor(look_.backgroundColour[0], look_.backgroundColour[1], look_.backgroundColour[2], 0);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    drawBackground();
-    if (!labelFont_) return;
-    for (auto& element : elements_) {
-        if (element->isVisible()) element->drawStatic(*labelFont_);
+    manager_.drawBackground();
+    if (!manager_.labelFont_) return;
+    for (auto& element : manager_.elements_) {
+        if (element->isVisible()) element->drawStatic(*manager_.labelFont_);
     }
 }
 

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "gui/toolkit/Box.h"
+#include "gui/toolkit/Point.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace QN {
+
+class Font;
+class Manager;
+
+// Draws the editor's frames on the render thread: GL set-up and tear-down, the 3-D pass,
+// the cached static layer, the overlay, the banner, the floating tooltip and the light
+// that follows the pointer. Owned by Manager.
+//
+// Threads: start() runs on the host GUI thread before the render thread starts (it takes
+// the appearance snapshot); everything else runs on the render thread, except
+// hasStaticLayerFramebuffer() (an atomic, any thread).
+// What the renderer reads of the GUI thread's state:
+//   - the appearance (size, scale, colours, banner, projection): a snapshot copied in
+//     start(), so the layout may not change it while frames are drawn;
+//   - the hovered element and id, the tooltip element, the open panel and the edited
+//     parameter: atomics the GUI thread stores, read once per frame;
+//   - the element tree, effects, fonts, textures and hover texts: built by the layout
+//     before rendering starts and not added to or removed while it runs (the manager
+//     stops the render thread before freeing them).
+class ManagerRenderer {
+public:
+    // The GUI thread's appearance as the render thread draws it.
+    struct Appearance {
+        int width = 1;
+        int height = 1;
+        float scale = 1.0f;
+        int pixelWidth = 1;
+        int pixelHeight = 1;
+        std::array<float, 4> bannerColour{0.9f, 0.9f, 0.9f, 0.1f};
+        std::array<float, 3> backgroundColour{0, 0, 0};
+        float bannerY = 0.0f;
+        bool versionBanner = true;
+        float fieldOfView = 65.0f;
+        float eyeDistance = 1.0f;
+        Point lightTarget{0.5f, 0.5f};
+    };
+
+    explicit ManagerRenderer(Manager& manager);
+    ManagerRenderer(const ManagerRenderer&) = delete;
+    ManagerRenderer& operator=(const ManagerRenderer&) = delete;
+
+    // Called on: host GUI thread, before the render thread starts.
+    void start(const Appearance& appearance);
+
+    // Render thread.
+    void initialise();
+    void frame();
+    void renderStaticLayer();
+    void release();
+
+    // Draws the static layer's pixels of at least minimumAlpha that lie in absolute over
+    // where (see Manager::drawStaticLayerOver). Called on: render thread.
+    void drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const;
+    // The static layer as one textured quad (the plain background pass).
+    void drawStaticLayerTexture() const;
+    void drawScreenQuad() const;
+    [[nodiscard]] unsigned screenTexture() const { return screenTexture_; }
+    [[nodiscard]] std::array<float, 2> screenTextureExtent() const;
+    // Called on: any thread.
+    [[nodiscard]] bool hasStaticLayerFramebuffer() const { return hasFramebuffer_.load(); }
+
+    // Adds to the floating tooltip's text, up to its capacity.
+    static void appendToTooltip(std::string& text, const std::string& addition);
+
+private:
+    struct Tooltip {
+        float alpha = 0, x = 0, y = 0, width = 0, height = 0;
+        std::string text;
+    };
+
+    void prepareResources();
+    void createScreenTarget();
+    void renderFrame();
+    void drawStaticContent();
+    void setUpLights();
+    void drawOverlay();
+    void drawBanner(std::string& tooltipText);
+    float drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip);
+    void drawTooltip(const std::string& tooltipText);
+
+    Manager& manager_;
+    Appearance look_;
+    Point lightTarget_{0.5f, 0.5f};
+    std::array<float, 4> smoothedLight_{0, 0, 50, 1};
+    Tooltip tooltip_;
+    int cachedHoverId_ = -1;
+    std::string cachedHoverText_;
+
+    int screenTextureWidth_ = 0;
+    int screenTextureHeight_ = 0;
+    unsigned screenTexture_ = 0;
+    unsigned framebuffer_ = 0;
+    std::atomic<bool> hasFramebuffer_{false};
+    bool glReady_ = false;
+};
+
+}  // namespace QN
