@@ -43,6 +43,7 @@ void CHalvardKernel::reset()
     std::memset(static_cast<void*>(lanes_), 0, 2 * sizeof(FrameLane));
     inputPeak_ = 0.0f;
     outputPeak_ = 0.0f;
+    halfPeaks_[0] = halfPeaks_[1] = 0.0f;
     lastFrameSize_ = 0;
     copiedSize_ = 0;
 }
@@ -73,7 +74,14 @@ void CHalvardKernel::clearFrames(int n)
     lanes_[1].countdown = static_cast<std::uint32_t>(n / 2);
     inputPeak_ = 0.0f;
     outputPeak_ = 0.0f;
+    halfPeaks_[0] = halfPeaks_[1] = 0.0f;
 }
+
+// What the frame callback of one process call needs.
+struct CHalvardKernel::PieceContext {
+    CHalvardKernel* kernel;
+    const FrameSetup* setup;
+};
 
 void CHalvardKernel::process(const float* input, float* output, int frames)
 {
@@ -86,53 +94,55 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     // The block parameters hold still within a piece, so every frame of this call shares these.
     const FrameSetup setup{&owner_.transform(block.sizeIndex), owner_.window(block.sizeIndex),
                            block.outputGain / static_cast<float>(n), n,
-                           block.scriptIndex != 0 ? scripts : nullptr};
+                           block.scriptIndex != 0 ? scripts : nullptr, block.displayed};
+    if (setup.scripts == nullptr) {
+        refreshLevels(n);
+    }
+    PieceContext context{this, &setup};
+    const RealFft::QuietFrameSteps noQuietFrames{nullptr, nullptr, nullptr};
+    const HopRun run{lanes_,
+                     n,
+                     block.inputGain,
+                     block.wetGain,
+                     block.dryGain,
+                     halfPeaks_,
+                     &CHalvardKernel::runFrame,
+                     &context,
+                     setup.scripts == nullptr ? setup.transform->quietFrameSteps() : noQuietFrames,
+                     setup.window,
+                     levels_.data(),
+                     setup.gain};
+    const KernelLoops& loops = owner_.loops();
     while (frames > 0) {
-        const int h = static_cast<int>(
-            std::min({lanes_[0].countdown, lanes_[1].countdown, static_cast<std::uint32_t>(frames)}));
-        const bool finite = runSamples(input, output, h);
-        input += h;
-        output += h;
-        frames -= h;
-        if (!finite) {
-            std::memset(output - h, 0, static_cast<std::size_t>(h) * sizeof(float));
+        int poisoned = 0;
+        const int done = loops.runHops(run, input, output, frames, poisoned);
+        input += done;
+        output += done;
+        frames -= done;
+        if (poisoned != 0) {
+            std::memset(output - poisoned, 0, static_cast<std::size_t>(poisoned) * sizeof(float));
             clearFrames(n);
             owner_.noteNonFinite();
-            continue;
-        }
-        lanes_[0].countdown -= static_cast<std::uint32_t>(h);
-        lanes_[1].countdown -= static_cast<std::uint32_t>(h);
-        for (int l = 0; l < 2; ++l) {
-            if (lanes_[l].countdown == 0) {
-                // The meters read the peaks of the last frame of each block only, and the
-                // display lane 0's spectra at the end of each block, so only a frame that no
-                // other frame of this piece follows measures the peaks, and only lane 0's last
-                // frame of the piece must leave its leveled spectrum.
-                processFrame(setup, lanes_[l], frames < static_cast<int>(lanes_[1 - l].countdown), l == 0 && frames < n);
-            }
         }
     }
 }
 
-bool CHalvardKernel::runSamples(const float* input, float* output, int count)
+void CHalvardKernel::runFrame(void* context, int lane, int remaining, float inputPeak)
 {
-    const BlockParameters& block = owner_.block();
-    const int n = block.fftSize;
-    FrameLane& lane0 = lanes_[0];
-    FrameLane& lane1 = lanes_[1];
-    const int p0 = n - static_cast<int>(lane0.countdown);
-    const int p1 = n - static_cast<int>(lane1.countdown);
-    const SampleMix mix{lane0.input[1 - lane0.fillSelector] + p0,
-                        lane0.input[lane0.fillSelector] + p0,
-                        lane0.output + p0,
-                        lane1.output + p1,
-                        block.inputGain,
-                        block.wetGain,
-                        block.dryGain};
-    return owner_.loops().mixSamples(mix, input, output, count);
+    const PieceContext& piece = *static_cast<const PieceContext*>(context);
+    CHalvardKernel& kernel = *piece.kernel;
+    // The meters read the peaks of the last frame of each block only, and the display lane 0's
+    // spectra at the end of each block, so only a frame that no other frame of this piece
+    // follows measures the peaks, and only lane 0's last frame of the piece must leave its
+    // leveled spectrum.
+    const bool last = remaining < static_cast<int>(kernel.lanes_[1 - lane].countdown);
+    const bool shown = piece.setup->displayed;
+    kernel.processFrame(*piece.setup, kernel.lanes_[lane], last, shown && lane == 0 && remaining < piece.setup->n,
+                        inputPeak);
 }
 
-void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking)
+void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking,
+                                  float inputPeak)
 {
     const int n = setup.n;
     // The window is applied as the transform reads the frame. Only lane 0 keeps the input: lane
@@ -143,23 +153,28 @@ void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool
     const float* firstHalf = &lane == &history ? current : history.input[history.fillSelector] + n / 2;
     const float* secondHalf = &lane == &history ? current + n / 2 : current;
     RealFft& transform = *setup.transform;
-    const float inputPeak = transform.forwardWindowed(firstHalf, secondHalf, setup.window, lane.analysis, measurePeaks);
+    transform.forwardWindowed(firstHalf, secondHalf, setup.window, lane.analysis, false);
 
+    // The input peak comes free with the mix; the output peak costs a part of the transform and
+    // only the meters of an open editor show it.
+    const bool measureOutput = measurePeaks && setup.displayed;
     float outputPeak = 0.0f;
     if (setup.scripts != nullptr) {
         runScriptAndLevels(lane, *setup.scripts);
-        outputPeak = transform.inverseWindowed(lane.working, setup.window, setup.gain, lane.output, measurePeaks);
+        outputPeak = transform.inverseWindowed(lane.working, setup.window, setup.gain, lane.output, measureOutput);
     } else {
-        // Without a script the inverse transform applies the levels as it reads the analysis
-        // spectrum; the leveled spectrum is only stored where the display reads it.
-        refreshLevels(n);
+        // Without a script the inverse transform applies the levels (copied once per call) as
+        // it reads the analysis spectrum; the leveled spectrum is only stored where the display
+        // reads it.
         outputPeak = transform.inverseLeveledWindowed(lane.analysis, levels_.data(), keepWorking ? lane.working : nullptr,
-                                                      setup.window, setup.gain, lane.output, measurePeaks);
+                                                      setup.window, setup.gain, lane.output, measureOutput);
     }
     if (measurePeaks) {
         // A frame with an infinity in or out is cleared when it reaches the output, but the
         // meters may read its peaks first, and a meter that once holds an infinity never decays.
         inputPeak_ = finiteOrZero(inputPeak);
+    }
+    if (measureOutput) {
         outputPeak_ = finiteOrZero(outputPeak);
     }
     lane.countdown = static_cast<std::uint32_t>(n);

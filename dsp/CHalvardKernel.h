@@ -37,8 +37,6 @@ private:
     void startSize(int fftSize);
     // Starts both lanes again from silence at frame size n, keeping the level copy.
     void clearFrames(int n);
-    // False when an output sample was not finite.
-    bool runSamples(const float* input, float* output, int count);
     // What the frames of one process call share.
     struct FrameSetup {
         RealFft* transform;
@@ -46,12 +44,17 @@ private:
         float gain;                     // output gain / N
         int n;
         SpectralScriptRunner* scripts;  // null when no script runs
+        bool displayed;                 // the meters and spectra are shown
     };
 
+    struct PieceContext;
+    // The frame callback of the hop loop; context is the call's PieceContext.
+    static void runFrame(void* context, int lane, int remaining, float inputPeak);
     // measurePeaks: the frame measures the peaks for the meters. keepWorking: the working
     // spectrum must hold the leveled spectrum afterwards, for the display (with a script it
     // always does).
-    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking);
+    // inputPeak: the frame's input peak, which the hop loop measures.
+    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking, float inputPeak);
     // The working spectrum from the analysis: the script and the levels in the program's order.
     void runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts);
     // from and to may be the same buffer.
@@ -63,6 +66,8 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
+    // The input peaks of the previous and of the current half frame (see HopRun).
+    float halfPeaks_[2] = {0.0f, 0.0f};
     // The bin levels L[0 .. N/2] copied from the program (other threads write them there) into
     // an aligned buffer for the level loop. Recopied when the program's level generation or
     // the frame size changes.

@@ -5,6 +5,7 @@
 // here calls a library template: an out-of-line copy compiled for AVX2 could otherwise be
 // picked by the linker for the four-lane code too.
 
+#include "dsp/FrameLane.h"
 #include "dsp/KernelLoops.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@ class KernelLoopsOf {
 public:
     static constexpr int kWidth = sizeof(V) / sizeof(float);
 
-    static KernelLoops loops() noexcept { return {applyLevels, mixSamples}; }
+    static KernelLoops loops() noexcept { return {applyLevels, mixSamples, runHops}; }
 
     static void applyLevels(const float* from, const float* levels, float* to, int n)
     {
@@ -32,16 +33,139 @@ public:
         to[half] = nyquist;
     }
 
+    // The mix is inlined here, so that a hop of a small frame costs no call and no set-up
+    // beyond its samples: at N = 32 a hop is 16 samples next to a transform pair of about 40 ns.
+    // The frame's input peak is measured here too, where the mix reads every sample anyway.
+    [[gnu::flatten]] static int runHops(const HopRun& run, const float* input, float* output, int count, int& poisoned)
+    {
+        FrameLane& lane0 = run.lanes[0];
+        FrameLane& lane1 = run.lanes[1];
+        const std::uint32_t n = static_cast<std::uint32_t>(run.n);
+        float* const halfPeaks = run.halfPeaks;
+        int done = 0;
+        while (done < count) {
+            const std::uint32_t countdown0 = lane0.countdown;
+            const std::uint32_t countdown1 = lane1.countdown;
+            const std::uint32_t left = static_cast<std::uint32_t>(count - done);
+            std::uint32_t h = countdown0 < countdown1 ? countdown0 : countdown1;
+            h = h < left ? h : left;
+            const std::uint32_t p0 = n - countdown0;
+            const SampleMix mix{lane0.input[1 - lane0.fillSelector] + p0,
+                                lane0.input[lane0.fillSelector] + p0,
+                                lane0.output + p0,
+                                lane1.output + (n - countdown1),
+                                run.inputGain,
+                                run.wetGain,
+                                run.dryGain};
+            const int stretch = static_cast<int>(h);
+            float peak = halfPeaks[1];
+            const bool finite = mixStretch(mix, input + done, output + done, stretch, peak);
+            done += stretch;
+            if (!finite) {
+                poisoned = stretch;
+                return done;
+            }
+            halfPeaks[1] = peak;
+            lane0.countdown = countdown0 - h;
+            lane1.countdown = countdown1 - h;
+            if (countdown0 == h || countdown1 == h) {
+                // Frames start every N/2 samples, so a frame's input is the last two halves.
+                const float framePeak = larger(halfPeaks[0], peak);
+                halfPeaks[0] = peak;
+                halfPeaks[1] = 0.0f;
+                const int lane = countdown0 == h ? 0 : 1;
+                if (run.quiet.forward != nullptr && count - done >= run.n) {
+                    quietFrame(run, lane == 0 ? lane0 : lane1, lane0);
+                    if (!quietHops(run, input, output, count, done, poisoned)) {
+                        return done;
+                    }
+                } else {
+                    run.frame(run.context, lane, count - done, framePeak);
+                }
+            }
+        }
+        poisoned = 0;
+        return done;
+    }
+
+    static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
+    {
+        float peak = 0.0f;
+        return mixStretch(mix, input, output, count, peak);
+    }
+
+private:
+    // Right after a frame, while whole hops remain that end in quiet frames: every stretch is
+    // N/2 samples and the lanes take turns, so the loop carries no stretch arithmetic. False
+    // when a stretch's output was not finite (done then ends with that stretch, as in runHops).
+    static bool quietHops(const HopRun& run, const float* input, float* output, int count, int& done, int& poisoned)
+    {
+        FrameLane& lane0 = run.lanes[0];
+        FrameLane& lane1 = run.lanes[1];
+        const int n = run.n;
+        const std::uint32_t half = static_cast<std::uint32_t>(n / 2);
+        float previousPeak = run.halfPeaks[0];
+        float peak = 0.0f;
+        bool finite = true;
+        while (count - done >= static_cast<int>(half) + n) {
+            // One lane is half a frame from its next frame, the other a whole frame.
+            const bool lane0Next = lane0.countdown == half;
+            const std::uint32_t p0 = lane0Next ? half : 0;
+            const std::int32_t filling = lane0.fillSelector;
+            const SampleMix mix{lane0.input[1 - filling] + p0,
+                                lane0.input[filling] + p0,
+                                lane0.output + p0,
+                                lane1.output + (half - p0),
+                                run.inputGain,
+                                run.wetGain,
+                                run.dryGain};
+            finite = mixStretch(mix, input + done, output + done, static_cast<int>(half), peak);
+            done += static_cast<int>(half);
+            if (!finite) {
+                poisoned = static_cast<int>(half);
+                break;
+            }
+            previousPeak = peak;
+            peak = 0.0f;
+            FrameLane& next = lane0Next ? lane0 : lane1;
+            FrameLane& other = lane0Next ? lane1 : lane0;
+            other.countdown = half;
+            quietFrame(run, next, lane0);
+        }
+        run.halfPeaks[0] = previousPeak;
+        run.halfPeaks[1] = peak;
+        return finite;
+    }
+
+    // The frame of a lane whose countdown reached zero, when it measures and keeps nothing: the
+    // same steps as the kernel's own frame. Only lane 0 keeps the input history; lane 1's frame
+    // is the second half of lane 0's previous frame and the first half of its current one.
+    static void quietFrame(const HopRun& run, FrameLane& lane, const FrameLane& history)
+    {
+        const int half = run.n / 2;
+        const float* current = history.input[1 - history.fillSelector];
+        const bool first = &lane == &history;
+        const float* firstHalf = first ? current : history.input[history.fillSelector] + half;
+        const float* secondHalf = first ? current + half : current;
+        const RealFft::VectorTables& tables = *run.quiet.tables;
+        run.quiet.forward(tables, firstHalf, secondHalf, run.window, lane.analysis);
+        run.quiet.inverse(tables, lane.analysis, run.levels, nullptr, run.window, run.gain, lane.output);
+        lane.countdown = static_cast<std::uint32_t>(run.n);
+        lane.fillSelector = 1 - lane.fillSelector;
+    }
+
+
     // The finiteness check rides along on the output: v - v is +0 for a finite v and a NaN for
     // anything else, so the ORed bits of those differences are zero unless some output sample
     // was not finite. It costs one subtraction and one OR per vector, which this loop (bound by
     // its loads and stores) absorbs; an OR's one-cycle dependency does not hold the loop back
     // as a running sum would. A bad input sample is caught when it reaches the output: through
-    // the dry path or the wet frame, within a frame.
+    // the dry path or the wet frame, within a frame. peak becomes the larger of itself and
+    // every |fill sample| (a NaN never wins), which the loop absorbs the same way.
     //
     // The pointers and gains are read into locals first: the stores could otherwise alias the
     // SampleMix, and the compiler would read them again for every vector.
-    static bool mixSamples(const SampleMix& mix, const float* input, float* output, int count)
+    static bool mixStretch(const SampleMix& mix, const float* input, float* output, int count, float& peak)
     {
         float* const fill = mix.fill;
         const float* const previous0 = mix.previous0;
@@ -51,29 +175,52 @@ public:
         const float wetGain = mix.wetGain;
         const float dryGain = mix.dryGain;
         Bits poisoned{};
+        V peaks = V{} + peak;
         int j = 0;
         for (; j + kWidth <= count; j += kWidth) {
             const V x = load(input + j) * inputGain;
             const V mixed = wetGain * (load(out0 + j) + load(out1 + j)) + dryGain * load(previous0 + j);
             poisoned |= reinterpret_cast<Bits>(mixed - mixed);
+            const V magnitude = reinterpret_cast<V>(reinterpret_cast<Bits>(x) & 0x7fffffff);
+            peaks = peaks < magnitude ? magnitude : peaks;
             store(fill + j, x);
             store(output + j, mixed);
         }
-        const std::uint32_t tail = j < count ? mixTail(mix, input, output, j, count) : 0;
+        peak = largestLane(peaks);
+        const std::uint32_t tail = j < count ? mixTail(mix, input, output, j, count, peak) : 0;
         const std::uint64_t any = orOfLanes(poisoned) | tail;
         return (any & 0x7FFFFFFF7FFFFFFFu) == 0;
     }
 
-private:
-    // Samples from .. count - 1 of mixSamples, one at a time, with the ORed bits of their
+    // a < b ? b : a: b only when it is larger, so a NaN b never wins.
+    static float larger(float a, float b) { return a < b ? b : a; }
+
+    // The largest lane of v, which holds no NaN, folding halves onto each other.
+    static float largestLane(V v)
+    {
+        if constexpr (kWidth == 8) {
+            v = foldedOnto(v, __builtin_shufflevector(v, v, 4, 5, 6, 7, 4, 5, 6, 7));
+            v = foldedOnto(v, __builtin_shufflevector(v, v, 2, 3, 2, 3, 2, 3, 2, 3));
+            v = foldedOnto(v, __builtin_shufflevector(v, v, 1, 1, 1, 1, 1, 1, 1, 1));
+        } else {
+            v = foldedOnto(v, __builtin_shufflevector(v, v, 2, 3, 2, 3));
+            v = foldedOnto(v, __builtin_shufflevector(v, v, 1, 1, 1, 1));
+        }
+        return v[0];
+    }
+    static V foldedOnto(V v, V other) { return v < other ? other : v; }
+
+    // Samples from .. count - 1 of mixStretch, one at a time, with the ORed bits of their
     // differences. Out of line: only stretches that end inside a vector need it, and the vector
     // loop keeps fewer registers without it.
-    [[gnu::noinline]] static std::uint32_t mixTail(const SampleMix& mix, const float* input, float* output, int from,
-                                                   int count)
+    // The mix comes by value, so that the hop loop builds it in memory only on this path.
+    [[gnu::noinline]] static std::uint32_t mixTail(SampleMix mix, const float* input, float* output, int from,
+                                                   int count, float& peak)
     {
         std::uint32_t tail = 0;
         for (int j = from; j < count; ++j) {
             const float x = input[j] * mix.inputGain;
+            peak = larger(peak, x < 0.0f ? -x : x);
             const float mixed = mix.wetGain * (mix.out0[j] + mix.out1[j]) + mix.dryGain * mix.previous0[j];
             tail |= bits(mixed - mixed);
             mix.fill[j] = x;

@@ -164,6 +164,20 @@ public:
                                               float, float*) noexcept = {};
     };
 
+    // The two steps of a frame that measures no peak and keeps no leveled spectrum, for a caller
+    // that runs frames in a loop of its own: forwardWindowed and inverseLeveledWindowed as
+    // above, called as forward(*tables, ...) and inverse(*tables, ...). Both null on the
+    // portable path.
+    struct QuietFrameSteps {
+        float (*forward)(const VectorTables&, const float*, const float*, const float*, float*) noexcept;
+        float (*inverse)(const VectorTables&, const float*, const float*, float*, const float*, float, float*) noexcept;
+        const VectorTables* tables;
+    };
+    QuietFrameSteps quietFrameSteps() const noexcept
+    {
+        return {vector_.forwardWindowed[0], vector_.inverseLeveledWindowed[0][0], &tables_};
+    }
+
 private:
     void buildRadix2Tables();
     void buildVectorTables(int lanes);

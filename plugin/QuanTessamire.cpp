@@ -265,6 +265,7 @@ void QuanTessamire::takeBlockParameters()
     block.wetGain = wet * wet * wet;
     block.inputGain = decibelsToGain(program.getParameter(ParameterId::InputGain));
     block.outputGain = decibelsToGain(program.getParameter(ParameterId::OutputGain));
+    block.displayed = displayBlock_.viewers.load(std::memory_order_relaxed) > 0;
 }
 
 void QuanTessamire::updateMeters(int frames)

@@ -46,7 +46,7 @@ echo "$cost_csv" | awk -F, '
   NR == 1 { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); col[h] = i } ; next }
   /_median"?,/ {
     label = $(col["label"]); gsub(/"/, "", label)
-    printf "%-8s %10.1f kernel %10.1f transforms %6.2fx (goal <= 1.30)\n", label, $(col["kernel_ns"]),
+    printf "%-20s %10.1f kernel %10.1f transforms %6.2fx (goal <= 1.30)\n", label, $(col["kernel_ns"]),
            $(col["transforms_ns"]), $(col["ratio"])
   }'
 echo

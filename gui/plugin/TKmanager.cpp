@@ -5,6 +5,7 @@
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/PluginConnection.h"
 #include "gui/toolkit/TextureRecord.h"
+#include "plugin/core/DisplayBlock.h"
 #include "plugin/core/ParameterTable.h"
 
 namespace {
@@ -50,10 +51,18 @@ private:
     QN::ShaderProgram& program_;
 };
 
-TKmanager::TKmanager(QN::PluginConnection& plugin, QN::PendingParameterChanges& pending) : Manager(plugin, pending) {}
+TKmanager::TKmanager(QN::PluginConnection& plugin, QN::PendingParameterChanges& pending)
+    : Manager(plugin, pending), display_(plugin.displayBlock())
+{
+    if (display_ != nullptr) display_->viewers.fetch_add(1, std::memory_order_relaxed);
+}
 
 // The render thread calls this class's drawing until it stops.
-TKmanager::~TKmanager() { stopRendering(); }
+TKmanager::~TKmanager()
+{
+    stopRendering();
+    if (display_ != nullptr) display_->viewers.fetch_sub(1, std::memory_order_relaxed);
+}
 
 void TKmanager::setBackgroundTextures(QN::TextureRecord* tile, QN::TextureRecord* normalMap)
 {

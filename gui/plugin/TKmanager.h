@@ -3,12 +3,14 @@
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/ShaderProgram.h"
 
+struct DisplayBlock;
 namespace QN {
 class TextureRecord;
 }  // namespace QN
 
 // The plug-in's manager: a tiled background lit by the light that follows the mouse,
-// and the frequency and note read-out of the bin-level parameters.
+// and the frequency and note read-out of the bin-level parameters. While it exists the
+// plug-in counts it as a viewer of its meters and spectra.
 class TKmanager : public QN::Manager {
 public:
     TKmanager(QN::PluginConnection& plugin, QN::PendingParameterChanges& pending);
@@ -29,6 +31,7 @@ protected:
 private:
     class TKRenderingShutdowner;
 
+    DisplayBlock* display_;  // counted as a viewer; null without one
     QN::TextureRecord* background_ = nullptr;
     QN::TextureRecord* normalMap_ = nullptr;
     QN::ShaderProgram program_;

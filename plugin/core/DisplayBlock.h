@@ -5,7 +5,7 @@
 //
 // Written by: the audio thread at the end of every block (fftSizeIndex, meters, spectrum
 // pointers); the parameter setter on any thread (axis flags and view values); scripts
-// (indicator flags).
+// (indicator flags); the editor's manager as it is made and destroyed (viewers).
 
 #include <atomic>
 #include <cstdint>
@@ -25,4 +25,7 @@ struct DisplayBlock {
     std::atomic<const float*> analysisSpectrum[2] = {nullptr, nullptr};
     std::atomic<const float*> workingSpectrum[2] = {nullptr, nullptr};
     std::atomic<std::uint8_t> indicators[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    // Open editors reading the meters and spectra; while none is, the kernels skip the work
+    // that only feeds them.
+    std::atomic<std::int32_t> viewers{0};
 };

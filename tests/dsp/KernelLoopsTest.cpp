@@ -161,8 +161,8 @@ void prepare(SpectralEngine& engine, int sizeIndex, const std::vector<float>& le
 }
 
 // A whole kernel, fed in uneven pieces through several frames and a level change, gives the
-// same samples on every width.
-std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex)
+// same samples on every width, with an editor open or not.
+std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex, bool displayed)
 {
     SpectralEngine engine;
     engine.useLoops(width);
@@ -172,6 +172,7 @@ std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex)
     }
     std::atomic<std::uint32_t> generation{1};
     prepare(engine, sizeIndex, levels, generation, {0.25f, 0.75f, 1.5f, 0.9f});
+    engine.block().displayed = displayed;
     const BlockParameters& block = engine.block();
     CHalvardKernel kernel(engine, 0);
     const int total = 5 * block.fftSize + 13;
@@ -190,15 +191,18 @@ std::vector<float> runKernel(KernelLoops::Width width, int sizeIndex)
     return output;
 }
 
-TEST(KernelWidthTest, EveryWidthGivesTheSameSamples)
+TEST(KernelWidthTest, EveryWidthGivesTheSameSamplesWithAnEditorOpenOrNot)
 {
-    if (!KernelLoops::machineRuns(KernelLoops::Width::Eight)) {
-        GTEST_SKIP() << "this CPU runs only the four-lane loops";
-    }
     for (int sizeIndex = 0; sizeIndex < SpectralEngine::kSizeCount; ++sizeIndex) {
-        const std::vector<float> four = runKernel(KernelLoops::Width::Four, sizeIndex);
-        const std::vector<float> eight = runKernel(KernelLoops::Width::Eight, sizeIndex);
-        EXPECT_TRUE(sameBits(four.data(), eight.data(), static_cast<int>(four.size()))) << "N = " << (32 << sizeIndex);
+        const std::vector<float> reference = runKernel(KernelLoops::Width::Four, sizeIndex, true);
+        for (KernelLoops::Width width : widthsThisMachineRuns()) {
+            for (bool displayed : {true, false}) {
+                const std::vector<float> output = runKernel(width, sizeIndex, displayed);
+                EXPECT_TRUE(sameBits(output.data(), reference.data(), static_cast<int>(output.size())))
+                    << "N = " << (32 << sizeIndex) << (width == KernelLoops::Width::Eight ? ", eight" : ", four")
+                    << (displayed ? ", shown" : ", not shown");
+            }
+        }
     }
 }
 

@@ -349,6 +349,7 @@ TEST_F(LayoutEditor, WithAudioPlayingTheDisplayShowsSpectraAndMetersAndIsSavedAs
     ASSERT_TRUE(shot);
     const auto* meter = shot->pixel(188, 500);  // bottom of the first input meter
     EXPECT_GT(meter[1], 100) << "the input meter shows no level";
+    EXPECT_GT(shot->pixel(204, 500)[1], 100) << "the output meter shows no level";
     EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-default-layout.png"));
 }
 
