@@ -93,6 +93,8 @@ std::vector<QN::ConsoleLine> TessamireConnection::consoleLines()
 
 void TessamireConnection::clearConsole() { plugin_.scriptConsole().clear(); }
 
+void TessamireConnection::attachConsole(lua_State* L) { plugin_.scriptConsole().attach(L); }
+
 void TessamireConnection::postConsoleError(const std::string& source, const std::string& text)
 {
     plugin_.scriptConsole().postError(source.c_str(), text.c_str());

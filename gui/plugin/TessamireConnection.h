@@ -31,6 +31,7 @@ public:
     std::vector<QN::ConsoleLine> consoleLines() override;
     void clearConsole() override;
     void postConsoleError(const std::string& source, const std::string& text) override;
+    void attachConsole(lua_State* L) override;
 
 private:
     QuanTessamire& plugin_;

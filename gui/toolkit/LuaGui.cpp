@@ -193,8 +193,10 @@ int LuaGui::setUpState(lua_State* L)
     auto* builder = static_cast<LuaGui*>(lua_touserdata(L, 1));
     builder->watchdog_.attach(L);
     luaL_openlibs(L);
-    // The program's own print, as in every other Lua state of the plug-in.
+    // The program's own print, as in every other Lua state of the plug-in, to the instance's
+    // console where there is one.
     lua_register(L, "print", script::print);
+    builder->plugin_.attachConsole(L);
     builder->registerGlobals(L);
     lua_pushlightuserdata(L, builder);
     lua_setfield(L, LUA_REGISTRYINDEX, luagui::kViewRefcon);

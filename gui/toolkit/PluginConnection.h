@@ -8,6 +8,7 @@
 #include <vector>
 
 struct DisplayBlock;
+struct lua_State;
 
 namespace QN {
 
@@ -55,6 +56,9 @@ public:
     {
         platform::writeDebugOutput((text + "\n").c_str());
     }
+    // Makes a skin's print() write to the instance's console, as the scripts' own does;
+    // without one it goes to standard error. Called on: host GUI thread, as the state is made.
+    virtual void attachConsole(lua_State* /*L*/) {}
 };
 
 }  // namespace QN

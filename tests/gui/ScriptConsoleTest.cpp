@@ -183,13 +183,16 @@ TEST_F(ScriptConsole, TheWheelScrollsBackAndAClickSelectsTheLineToCopy)
     EXPECT_EQ(shownFirst(), newest - 3);
 }
 
-TEST_F(ScriptConsole, SaysThatASkinFailed)
+// What a skin prints goes to the console too, with its place; a skin that fails says so there.
+TEST_F(ScriptConsole, ShowsWhatASkinPrintedAndThatItFailed)
 {
-    std::ofstream(folders.skinResources("Broken") / "gui.lua") << "function getWindowSize( return 300 end";
+    std::ofstream(folders.skinResources("Broken") / "gui.lua") << "print('the broken skin starts')\n"
+                                                                   "error('no layout today')\n";
     platform::writePreferenceString("Skin", "Broken");
     openConsole();
     ASSERT_TRUE(editor);
     const std::string text = copied();
+    EXPECT_NE(text.find("gui.lua\"]:1  the broken skin starts\n"), std::string::npos) << text;
     EXPECT_NE(text.find("editor layout  Error: the skin \"Broken\""), std::string::npos) << text;
     EXPECT_NE(text.find("made no layout; using the built-in layout"), std::string::npos) << text;
 }
