@@ -6,6 +6,7 @@
 #include "platform/EditorWindow.h"
 #include "platform/MessageOutput.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -158,6 +159,12 @@ bool CarbonVSTEditor::onKeyDown(VstKeyCode& key)
     char character = static_cast<char>(key.character & 0xff);
     if (key.virt == kVirtualReturn || key.virt == kVirtualEnter) character = 13;
     if (static_cast<unsigned char>(character) == 190) character = '.';
+    // A host that keeps the keyboard sends Ctrl+letter as the letter and a modifier; the
+    // elements take the control character a keyboard gives (Ctrl+C is 3).
+    const bool control = (key.modifier & (MODIFIER_COMMAND | MODIFIER_CONTROL)) != 0;
+    if (control && std::isalpha(static_cast<unsigned char>(character))) {
+        character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)) & 0x1f);
+    }
     std::lock_guard<std::mutex> lock(editorLock_);
     if (manager_ && (manager_->focus() || manager_->modal())) manager_->typeCharacter(character);
     return character != 0;

@@ -31,8 +31,12 @@ bool X11ClipboardOwner::isTextTarget(Atom target) const
 bool X11ClipboardOwner::handle(const XEvent& event)
 {
     if (event.type == SelectionClear && event.xselectionclear.selection == clipboard_) {
-        owning_ = false;
-        offered_.clear();
+        // A clear can arrive after this window took the clipboard back (a copy made before the
+        // pending events were read): it is over only if another window owns it now.
+        if (XGetSelectionOwner(display_, clipboard_) != window_) {
+            owning_ = false;
+            offered_.clear();
+        }
         return true;
     }
     if (event.type == SelectionRequest && event.xselectionrequest.selection == clipboard_) {

@@ -197,11 +197,11 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
             return 0;
         }
         return setChunk(ptr, static_cast<VstInt32>(value), index != 0);
-    default: return dispatchEditor(opcode, index, value, ptr);
+    default: return dispatchEditor(opcode, index, value, ptr, opt);
     }
 }
 
-VstIntPtr AudioEffect::dispatchEditor(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr)
+VstIntPtr AudioEffect::dispatchEditor(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     if (!editor_) {
         return 0;
@@ -213,8 +213,9 @@ VstIntPtr AudioEffect::dispatchEditor(VstInt32 opcode, VstInt32 index, VstIntPtr
     case effEditIdle: editor_->idle(); return 0;
     case effEditKeyDown:
     case effEditKeyUp: {
-        VstKeyCode key{index, static_cast<unsigned char>(value), 0};
-        key.modifier = 0;
+        // The modifier keys come in opt; anything but a whole number of one byte counts as none.
+        const unsigned char modifiers = opt >= 0.0f && opt <= 255.0f ? static_cast<unsigned char>(opt) : 0;
+        VstKeyCode key{index, static_cast<unsigned char>(value), modifiers};
         const bool handled = opcode == effEditKeyDown ? editor_->onKeyDown(key) : editor_->onKeyUp(key);
         return handled ? 1 : 0;
     }

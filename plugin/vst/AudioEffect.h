@@ -92,5 +92,5 @@ protected:
     AEffect cEffect_{};
 
 private:
-    VstIntPtr dispatchEditor(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr);
+    VstIntPtr dispatchEditor(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 };

@@ -237,7 +237,14 @@ struct ERect {
 struct VstKeyCode {
     VstInt32 character;
     unsigned char virt;
-    unsigned char modifier;
+    unsigned char modifier;  // VstModifierKey bits
+};
+
+enum VstModifierKey {
+    MODIFIER_SHIFT = 1 << 0,
+    MODIFIER_ALTERNATE = 1 << 1,
+    MODIFIER_COMMAND = 1 << 2,  // the Ctrl key outside macOS
+    MODIFIER_CONTROL = 1 << 3,
 };
 
 static_assert(sizeof(AEffect) == 192, "AEffect layout must match the 64-bit ABI");

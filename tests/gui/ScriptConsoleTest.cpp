@@ -116,13 +116,18 @@ protected:
         editor->releaseButton();
         editor->pumpFor(60);
     }
-    // Ctrl+C in the panel, then the clipboard as another program reads it.
-    std::string copied()
+    // Ctrl+C in the panel, then the clipboard as another program reads it. A host that keeps
+    // the keyboard forwards the key as the letter with the Ctrl modifier.
+    std::string copied(bool forwardedByHost = false)
     {
         clipboard.takeClipboard();
-        editor->pressKey("Control_L");
-        editor->typeKeys({"c"});
-        editor->releaseKey("Control_L");
+        if (forwardedByHost) {
+            plugin->dispatch(effEditKeyDown, 'c', 0, nullptr, static_cast<float>(MODIFIER_COMMAND));
+        } else {
+            editor->pressKey("Control_L");
+            editor->typeKeys({"c"});
+            editor->releaseKey("Control_L");
+        }
         EXPECT_TRUE(editor->pumpUntil([&] { return clipboard.someoneElseOwns(); }, kTimeoutMs)) << "Ctrl+C copied";
         return clipboard.read(*editor).value_or("(no answer)");
     }
@@ -148,12 +153,14 @@ TEST_F(ScriptConsole, ShowsTheErrorOfAFailingTimerWithItsFileAndLine)
     EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-script-console.png"));
 }
 
-TEST_F(ScriptConsole, ClearEmptiesItAndCloseGivesTheDisplayBack)
+TEST_F(ScriptConsole, CopiesWithCtrlCFromTheKeyboardOrTheHostClearEmptiesItAndCloseGivesTheDisplayBack)
 {
     addScript("talks.lua", "print('hello from talks')\n");
     openConsole();
     ASSERT_TRUE(editor);
     EXPECT_NE(copied().find("talks.lua:1  hello from talks\n"), std::string::npos);
+    const std::string forwarded = copied(true);
+    EXPECT_NE(forwarded.find("talks.lua:1  hello from talks\n"), std::string::npos) << forwarded;
     click(kPanelClearX, kPanelButtonY);
     EXPECT_EQ(copied(), "");
     click(kPanelCloseX, kPanelButtonY);
