@@ -31,7 +31,8 @@ CHalvardKernel::CHalvardKernel(SpectralEngine& owner, int channel)
     : AUKernelBase(owner),
       channel_(channel),
       lanes_(static_cast<FrameLane*>(::operator new(2 * sizeof(FrameLane), kLaneAlignment))),
-      levels_(FrameLane::kCapacity / 2 + 4)
+      levels_(FrameLane::kCapacity / 2 + 4),
+      synthesis_(FrameLane::kCapacity)
 {
     std::memset(static_cast<void*>(lanes_), 0, 2 * sizeof(FrameLane));
 }
@@ -92,9 +93,15 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     }
     SpectralScriptRunner* scripts = owner_.scriptRunner();
     // The block parameters hold still within a piece, so every frame of this call shares these.
-    const FrameSetup setup{&owner_.transform(block.sizeIndex), owner_.window(block.sizeIndex),
-                           block.outputGain / static_cast<float>(n), n,
-                           block.scriptIndex != 0 ? scripts : nullptr, block.displayed};
+    const float* window = owner_.window(block.sizeIndex);
+    const float gain = block.outputGain / static_cast<float>(n);
+    const FrameSetup setup{&owner_.transform(block.sizeIndex),
+                           window,
+                           synthesisWindow(window, gain, n),
+                           gain,
+                           n,
+                           block.scriptIndex != 0 ? scripts : nullptr,
+                           block.displayed};
     if (setup.scripts == nullptr) {
         refreshLevels(n);
     }
@@ -111,6 +118,7 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
                      setup.scripts == nullptr ? setup.transform->quietFrameSteps() : noQuietFrames,
                      setup.window,
                      levels_.data(),
+                     setup.synthesis,
                      setup.gain};
     const KernelLoops& loops = owner_.loops();
     while (frames > 0) {
@@ -161,13 +169,13 @@ void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool
     float outputPeak = 0.0f;
     if (setup.scripts != nullptr) {
         runScriptAndLevels(lane, *setup.scripts);
-        outputPeak = transform.inverseWindowed(lane.working, setup.window, setup.gain, lane.output, measureOutput);
+        outputPeak = transform.inverseWindowed(lane.working, setup.synthesis, setup.gain, lane.output, measureOutput);
     } else {
         // Without a script the inverse transform applies the levels (copied once per call) as
         // it reads the analysis spectrum; the leveled spectrum is only stored where the display
         // reads it.
         outputPeak = transform.inverseLeveledWindowed(lane.analysis, levels_.data(), keepWorking ? lane.working : nullptr,
-                                                      setup.window, setup.gain, lane.output, measureOutput);
+                                                      setup.synthesis, setup.gain, lane.output, measureOutput);
     }
     if (measurePeaks) {
         // A frame with an infinity in or out is cleared when it reaches the output, but the
@@ -213,6 +221,21 @@ void CHalvardKernel::refreshLevels(int n)
     }
     copiedGeneration_ = generation;
     copiedSize_ = n;
+}
+
+const float* CHalvardKernel::synthesisWindow(const float* window, float gain, int n)
+{
+    // The output gain moves with automation, so this may run every block: n products.
+    if (window != synthesisFrom_ || gain != synthesisGain_ || n != synthesisSize_) {
+        float* scaled = synthesis_.data();
+        for (int i = 0; i < n; ++i) {
+            scaled[i] = gain * window[i];
+        }
+        synthesisFrom_ = window;
+        synthesisGain_ = gain;
+        synthesisSize_ = n;
+    }
+    return synthesis_.data();
 }
 
 void CHalvardKernel::applyLevels(const float* from, float* to, int n)

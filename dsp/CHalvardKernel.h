@@ -41,6 +41,7 @@ private:
     struct FrameSetup {
         RealFft* transform;
         const float* window;
+        const float* synthesis;         // the window times gain
         float gain;                     // output gain / N
         int n;
         SpectralScriptRunner* scripts;  // null when no script runs
@@ -60,6 +61,8 @@ private:
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);
     void refreshLevels(int n);
+    // The synthesis window times gain, for n points, made again only when one of them changed.
+    const float* synthesisWindow(const float* window, float gain, int n);
 
     int channel_;
     float inputPeak_ = 0.0f;
@@ -74,4 +77,10 @@ private:
     AlignedFloats levels_;
     std::uint32_t copiedGeneration_ = 0;
     int copiedSize_ = 0;
+    // The synthesis window times the output gain / N, so that each output sample takes one
+    // product; with what it was made from.
+    AlignedFloats synthesis_;
+    const float* synthesisFrom_ = nullptr;
+    float synthesisGain_ = 0.0f;
+    int synthesisSize_ = 0;
 };

@@ -40,10 +40,12 @@ struct HopRun {
     void* context;
     // A frame that measures no peak and keeps no leveled spectrum (N or more samples of the
     // piece follow it) runs here without the callback when there is no script: these steps
-    // (null forward: always call back), the window, the levels and the output gain / N.
+    // (null forward: always call back), the analysis window, the levels, the synthesis window
+    // times the output gain / N, and that gain.
     RealFft::QuietFrameSteps quiet;
     const float* window;
     const float* levels;
+    const float* synthesis;
     float gain;
 };
 

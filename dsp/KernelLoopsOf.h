@@ -15,6 +15,9 @@ template <typename V>
 class KernelLoopsOf {
 public:
     static constexpr int kWidth = sizeof(V) / sizeof(float);
+    // The same lanes as integers (a comparison of two V gives that type).
+    using Bits = decltype(V{} < V{});
+    static_assert(sizeof(Bits) == sizeof(V));
 
     static KernelLoops loops() noexcept { return {applyLevels, mixSamples, runHops}; }
 
@@ -96,46 +99,82 @@ public:
 
 private:
     // Right after a frame, while whole hops remain that end in quiet frames: every stretch is
-    // N/2 samples and the lanes take turns, so the loop carries no stretch arithmetic. False
-    // when a stretch's output was not finite (done then ends with that stretch, as in runHops).
+    // N/2 samples and the lanes take turns, so the loop carries no stretch arithmetic. A hop
+    // stores its input first and transforms its frame forward before it mixes its output,
+    // which waits for the previous frame's inverse: so the forward transform, which needs only
+    // the new input, overlaps the end of the previous frame. Then the frame's inverse. The
+    // samples are the same as the one-loop mix gives. False when a stretch's output was not
+    // finite (done then ends with that stretch, as in runHops).
     static bool quietHops(const HopRun& run, const float* input, float* output, int count, int& done, int& poisoned)
     {
         FrameLane& lane0 = run.lanes[0];
         FrameLane& lane1 = run.lanes[1];
         const int n = run.n;
-        const std::uint32_t half = static_cast<std::uint32_t>(n / 2);
+        const int half = n / 2;
+        const RealFft::VectorTables& tables = *run.quiet.tables;
+        // Each hop ends in a frame, so the current half's peak is 0 between hops.
         float previousPeak = run.halfPeaks[0];
-        float peak = 0.0f;
-        bool finite = true;
-        while (count - done >= static_cast<int>(half) + n) {
+        while (count - done >= half + n) {
             // One lane is half a frame from its next frame, the other a whole frame.
-            const bool lane0Next = lane0.countdown == half;
-            const std::uint32_t p0 = lane0Next ? half : 0;
+            const bool lane0Next = lane0.countdown == static_cast<std::uint32_t>(half);
+            const int p0 = lane0Next ? half : 0;
             const std::int32_t filling = lane0.fillSelector;
-            const SampleMix mix{lane0.input[1 - filling] + p0,
-                                lane0.input[filling] + p0,
-                                lane0.output + p0,
-                                lane1.output + (half - p0),
-                                run.inputGain,
-                                run.wetGain,
-                                run.dryGain};
-            finite = mixStretch(mix, input + done, output + done, static_cast<int>(half), peak);
-            done += static_cast<int>(half);
-            if (!finite) {
-                poisoned = static_cast<int>(half);
-                break;
-            }
-            previousPeak = peak;
-            peak = 0.0f;
+            float* const current = lane0.input[1 - filling];
+            const float* const previous = lane0.input[filling];
             FrameLane& next = lane0Next ? lane0 : lane1;
-            FrameLane& other = lane0Next ? lane1 : lane0;
-            other.countdown = half;
-            quietFrame(run, next, lane0);
+
+            V peaks = V{};
+            fillStretch(current + p0, input + done, half, run.inputGain, peaks);
+            // Lane 0's frame is its current input; lane 1's the second half of the previous and
+            // the first half of the current.
+            const float* firstHalf = lane0Next ? current : previous + half;
+            const float* secondHalf = lane0Next ? current + half : current;
+            run.quiet.forward(tables, firstHalf, secondHalf, run.window, next.analysis);
+            const Bits bad = outputStretch(previous + p0, lane0.output + p0, lane1.output + (half - p0), output + done,
+                                           half, run.wetGain, run.dryGain);
+            done += half;
+            if (!finite(orOfLanes(bad))) {
+                poisoned = half;
+                return false;
+            }
+            previousPeak = largestLane(peaks);
+            run.quiet.inverse(tables, next.analysis, run.levels, nullptr, run.synthesis, run.gain, next.output);
+            (lane0Next ? lane1 : lane0).countdown = static_cast<std::uint32_t>(half);
+            next.countdown = static_cast<std::uint32_t>(n);
+            next.fillSelector = 1 - next.fillSelector;
         }
         run.halfPeaks[0] = previousPeak;
-        run.halfPeaks[1] = peak;
-        return finite;
+        run.halfPeaks[1] = 0.0f;
+        return true;
     }
+
+    // The input half of the mix over count samples, a multiple of the width: the fill gets
+    // input * inputGain; peaks the larger of itself and each |fill sample|, lane by lane.
+    static void fillStretch(float* fill, const float* input, int count, float inputGain, V& peaks)
+    {
+        for (int j = 0; j < count; j += kWidth) {
+            const V x = load(input + j) * inputGain;
+            const V magnitude = reinterpret_cast<V>(reinterpret_cast<Bits>(x) & 0x7fffffff);
+            peaks = peaks < magnitude ? magnitude : peaks;
+            store(fill + j, x);
+        }
+    }
+
+    // The output half of the mix over count samples, a multiple of the width; returns the ORed
+    // bits of the outputs' differences (see mixStretch).
+    static Bits outputStretch(const float* previous0, const float* out0, const float* out1, float* output, int count,
+                              float wetGain, float dryGain)
+    {
+        Bits poisoned{};
+        for (int j = 0; j < count; j += kWidth) {
+            const V mixed = wetGain * (load(out0 + j) + load(out1 + j)) + dryGain * load(previous0 + j);
+            poisoned |= reinterpret_cast<Bits>(mixed - mixed);
+            store(output + j, mixed);
+        }
+        return poisoned;
+    }
+
+    static bool finite(std::uint64_t orOfDifferences) { return (orOfDifferences & 0x7FFFFFFF7FFFFFFFu) == 0; }
 
     // The frame of a lane whose countdown reached zero, when it measures and keeps nothing: the
     // same steps as the kernel's own frame. Only lane 0 keeps the input history; lane 1's frame
@@ -149,11 +188,10 @@ private:
         const float* secondHalf = first ? current + half : current;
         const RealFft::VectorTables& tables = *run.quiet.tables;
         run.quiet.forward(tables, firstHalf, secondHalf, run.window, lane.analysis);
-        run.quiet.inverse(tables, lane.analysis, run.levels, nullptr, run.window, run.gain, lane.output);
+        run.quiet.inverse(tables, lane.analysis, run.levels, nullptr, run.synthesis, run.gain, lane.output);
         lane.countdown = static_cast<std::uint32_t>(run.n);
         lane.fillSelector = 1 - lane.fillSelector;
     }
-
 
     // The finiteness check rides along on the output: v - v is +0 for a finite v and a NaN for
     // anything else, so the ORed bits of those differences are zero unless some output sample
@@ -189,7 +227,7 @@ private:
         peak = largestLane(peaks);
         const std::uint32_t tail = j < count ? mixTail(mix, input, output, j, count, peak) : 0;
         const std::uint64_t any = orOfLanes(poisoned) | tail;
-        return (any & 0x7FFFFFFF7FFFFFFFu) == 0;
+        return finite(any);
     }
 
     // a < b ? b : a: b only when it is larger, so a NaN b never wins.
@@ -247,9 +285,6 @@ private:
         }
     }
 
-    // The same lanes as integers (a comparison of two V gives that type).
-    using Bits = decltype(V{} < V{});
-    static_assert(sizeof(Bits) == sizeof(V));
 
     static std::uint32_t bits(float f)
     {

@@ -287,18 +287,29 @@ float RealFft::forwardWindowedRadix2(const float* firstHalf, const float* second
     return measurePeak ? std::max(peakOf(firstHalf, half), peakOf(secondHalf, half)) : 0.0f;
 }
 
-float RealFft::inverseWindowedRadix2(const float* f, const float* window, float gain, float* x,
+namespace {
+
+// max |y[i] * gain| from max |y[i]|: rounding is monotonic, so the largest magnitude scaled is
+// the largest scaled magnitude. An infinite peak times a zero gain is no peak.
+float scaledPeak(float peak, float gain) noexcept
+{
+    const float scaled = peak * std::fabs(gain);
+    return scaled == scaled ? scaled : 0.0f;
+}
+
+}  // namespace
+
+float RealFft::inverseWindowedRadix2(const float* f, const float* scaledWindow, float gain, float* x,
                                      bool measurePeak) noexcept
 {
     inverseRadix2(f, x);
     float peak = 0.0f;
     for (int i = 0; i < size_; ++i) {
-        const float scaled = x[i] * gain;
-        const float magnitude = std::fabs(scaled);
+        const float magnitude = std::fabs(x[i]);
         peak = peak < magnitude ? magnitude : peak;
-        x[i] = scaled * window[i];
+        x[i] *= scaledWindow[i];
     }
-    return measurePeak ? peak : 0.0f;
+    return measurePeak ? scaledPeak(peak, gain) : 0.0f;
 }
 
 float RealFft::inverseLeveledWindowedRadix2(const float* f, const float* levels, float* leveled, const float* window,

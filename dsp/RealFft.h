@@ -90,11 +90,14 @@ public:
     // forwardWindowed: f = forward(x[i] * window[i]), where the frame x is firstHalf[0 .. N/2-1]
     //   followed by secondHalf[0 .. N/2-1] (two separate arrays, or one: secondHalf =
     //   firstHalf + N/2); returns max |x[i]| if measurePeak, else 0. Needs N >= 2.
-    // inverseWindowed: x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain|
-    //   if measurePeak, else 0. (Measuring costs about a fifth of a transform on the vector paths.)
+    // inverseWindowed: x[i] = inverse(f)[i] * scaledWindow[i], where scaledWindow is the synthesis
+    //   window already multiplied by the output gain (the caller keeps it, so that each output
+    //   takes one product); returns max |inverse(f)[i] * gain| if measurePeak, else 0, computed
+    //   as max |inverse(f)[i]| * |gain| (rounding is monotonic, so the two are the same number).
+    //   (Measuring costs about a tenth of a transform on the vector paths.)
     // Products are rounded as written (x times window, then the transform; the transform's
-    // output times gain, then times window). A NaN never becomes the returned peak. Inputs,
-    // window and output must not overlap.
+    // output times the scaled window). A NaN never becomes the returned peak. Inputs, windows
+    // and output must not overlap.
     // Called on: audio thread (no allocation).
     // (The vector paths are called inline: the kernel calls these for every frame, and at the
     // small sizes an out-of-line call costs a visible part of a transform.)
@@ -106,12 +109,12 @@ public:
         }
         return forwardWindowedRadix2(firstHalf, secondHalf, window, f, measurePeak);
     }
-    float inverseWindowed(const float* f, const float* window, float gain, float* x, bool measurePeak) noexcept
+    float inverseWindowed(const float* f, const float* scaledWindow, float gain, float* x, bool measurePeak) noexcept
     {
         if (vector_.forward != nullptr) {
-            return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, window, gain, x);
+            return vector_.inverseWindowed[measurePeak ? 1 : 0](tables_, f, scaledWindow, gain, x);
         }
-        return inverseWindowedRadix2(f, window, gain, x, measurePeak);
+        return inverseWindowedRadix2(f, scaledWindow, gain, x, measurePeak);
     }
     // inverseWindowed of f times the bin levels: bin k (f[k] and f[N/2 + k]; DC f[0] and Nyquist
     // f[N/2]) times levels[k], levels holding N/2 + 1 values. The vector paths apply the levels as
@@ -119,14 +122,14 @@ public:
     // output is bit for bit that of leveling first. When leveled is not null the leveled spectrum
     // (N floats) is stored there too. f is not modified; leveled must not overlap f or x.
     // Called on: audio thread (no allocation).
-    float inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* window, float gain,
-                                 float* x, bool measurePeak) noexcept
+    float inverseLeveledWindowed(const float* f, const float* levels, float* leveled, const float* scaledWindow,
+                                 float gain, float* x, bool measurePeak) noexcept
     {
         if (vector_.forward != nullptr) {
-            return vector_.inverseLeveledWindowed[leveled != nullptr ? 1 : 0][measurePeak ? 1 : 0](tables_, f, levels,
-                                                                                                 leveled, window, gain, x);
+            return vector_.inverseLeveledWindowed[leveled != nullptr ? 1 : 0][measurePeak ? 1 : 0](
+                tables_, f, levels, leveled, scaledWindow, gain, x);
         }
-        return inverseLeveledWindowedRadix2(f, levels, leveled, window, gain, x, measurePeak);
+        return inverseLeveledWindowedRadix2(f, levels, leveled, scaledWindow, gain, x, measurePeak);
     }
 
     // N, the transform size.

@@ -58,15 +58,16 @@ public:
         runInverse(t, f, sink);
     }
 
-    // x[i] = inverse(f)[i] * gain * window[i]; returns max |inverse(f)[i] * gain| when Measure is
-    // set, else 0. The gain and window are applied as the last stage writes x.
+    // x[i] = inverse(f)[i] * scaledWindow[i] (the synthesis window times the gain); returns
+    // max |inverse(f)[i] * gain| when Measure is set, else 0. The window is applied as the last
+    // stage writes x.
     template <bool Measure>
     [[gnu::flatten]] static float inverseWindowed(const RealFft::VectorTables& t, const float* f,
-                                                  const float* window, float gain, float* x) noexcept
+                                                  const float* scaledWindow, float gain, float* x) noexcept
     {
-        WindowedSink<Measure> sink{x, window, gain, {}};
+        WindowedSink<Measure> sink{x, scaledWindow, gain, {}};
         runInverse(t, f, sink);
-        return sink.peak.largest();
+        return Measure ? sink.largest() : 0.0f;
     }
 
     // inverseWindowed() of f with bin k (f[k], f[N/2 + k]; DC f[0], Nyquist f[N/2]) times
@@ -77,12 +78,12 @@ public:
     // nowhere).
     template <bool Measure, bool Keep>
     [[gnu::flatten]] static float inverseLeveledWindowed(const RealFft::VectorTables& t, const float* f,
-                                                         const float* levels, float* leveled, const float* window,
-                                                         float gain, float* x) noexcept
+                                                         const float* levels, float* leveled,
+                                                         const float* scaledWindow, float gain, float* x) noexcept
     {
-        WindowedSink<Measure> sink{x, window, gain, {}};
+        WindowedSink<Measure> sink{x, scaledWindow, gain, {}};
         runInverse(t, f, sink, BinLevels<Keep>{levels, leveled});
-        return sink.peak.largest();
+        return Measure ? sink.largest() : 0.0f;
     }
 
 private:
@@ -175,19 +176,28 @@ private:
         float* base;
         void put(int e, int, Complex c) const noexcept { SimdRealFft::put(base, e, c); }
     };
+    // Writes x = c * scaledWindow (the synthesis window times the gain): one product per
+    // output, which keeps the last stage's chain short. The peak is taken before the window,
+    // and scaled by the gain once at the end.
     template <bool Measure>
     struct WindowedSink {
         float* x;
-        const float* window;
+        const float* scaledWindow;
         float gain;
         Peak<Measure> peak;
         void put(int e, int slot, Complex c) noexcept
         {
-            const Complex scaled{c.re * gain, c.im * gain};
-            peak.take(slot, scaled.re);
-            peak.take(slot, scaled.im);
-            const Complex w = SimdRealFft::get(window, e);
-            SimdRealFft::put(x, e, {scaled.re * w.re, scaled.im * w.im});
+            peak.take(slot, c.re);
+            peak.take(slot, c.im);
+            const Complex w = SimdRealFft::get(scaledWindow, e);
+            SimdRealFft::put(x, e, {c.re * w.re, c.im * w.im});
+        }
+        // max |c * gain| over the outputs: rounding is monotonic, so the largest |c| scaled is
+        // the largest scaled |c|. An infinite peak times a zero gain is no peak.
+        float largest() const noexcept
+        {
+            const float scaled = peak.largest() * __builtin_fabsf(gain);
+            return scaled == scaled ? scaled : 0.0f;
         }
     };
 
