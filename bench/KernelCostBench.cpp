@@ -34,7 +34,7 @@ std::vector<float> noise(int count)
 
 // One channel's kernel at FFT size index sizeIndex with every level at 0.7 and no script;
 // displayed: an editor shows the meters and spectra (the last frame of each block measures the
-// output peak and keeps the leveled spectrum).
+// output peak).
 class ChannelUnderTest {
 public:
     ChannelUnderTest(int sizeIndex, bool displayed) : n_(32 << sizeIndex)

@@ -18,6 +18,6 @@ struct BlockParameters {
     float inputGain = 0.0f;
     float outputGain = 0.0f;
     // Someone shows the meters and spectra (an editor is open): only then do frames measure the
-    // output peak and keep the leveled spectrum for the display. The sound is the same either way.
+    // output peak for the meters. The sound is the same either way.
     bool displayed = true;
 };

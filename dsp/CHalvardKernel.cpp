@@ -105,6 +105,7 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
     if (setup.scripts == nullptr) {
         refreshLevels(n);
     }
+    scriptRan_ = setup.scripts != nullptr;
     PieceContext context{this, &setup};
     const RealFft::QuietFrameSteps noQuietFrames{nullptr, nullptr, nullptr};
     const HopRun run{lanes_,
@@ -139,18 +140,13 @@ void CHalvardKernel::runFrame(void* context, int lane, int remaining, float inpu
 {
     const PieceContext& piece = *static_cast<const PieceContext*>(context);
     CHalvardKernel& kernel = *piece.kernel;
-    // The meters read the peaks of the last frame of each block only, and the display lane 0's
-    // spectra at the end of each block, so only a frame that no other frame of this piece
-    // follows measures the peaks, and only lane 0's last frame of the piece must leave its
-    // leveled spectrum.
+    // The meters read the peaks of the last frame of each block only, so only a frame that no
+    // other frame of this piece follows measures them.
     const bool last = remaining < static_cast<int>(kernel.lanes_[1 - lane].countdown);
-    const bool shown = piece.setup->displayed;
-    kernel.processFrame(*piece.setup, kernel.lanes_[lane], last, shown && lane == 0 && remaining < piece.setup->n,
-                        inputPeak);
+    kernel.processFrame(*piece.setup, kernel.lanes_[lane], last, inputPeak);
 }
 
-void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking,
-                                  float inputPeak)
+void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, float inputPeak)
 {
     const int n = setup.n;
     // The window is applied as the transform reads the frame. Only lane 0 keeps the input: lane
@@ -172,10 +168,9 @@ void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool
         outputPeak = transform.inverseWindowed(lane.working, setup.synthesis, setup.gain, lane.output, measureOutput);
     } else {
         // Without a script the inverse transform applies the levels (copied once per call) as
-        // it reads the analysis spectrum; the leveled spectrum is only stored where the display
-        // reads it.
-        outputPeak = transform.inverseLeveledWindowed(lane.analysis, levels_.data(), keepWorking ? lane.working : nullptr,
-                                                      setup.synthesis, setup.gain, lane.output, measureOutput);
+        // it reads the analysis spectrum, and the leveled spectrum is stored nowhere.
+        outputPeak = transform.inverseLeveledWindowed(lane.analysis, levels_.data(), nullptr, setup.synthesis,
+                                                      setup.gain, lane.output, measureOutput);
     }
     if (measurePeaks) {
         // A frame with an infinity in or out is cleared when it reaches the output, but the

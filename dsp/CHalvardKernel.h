@@ -29,9 +29,11 @@ public:
     float inputPeak() const { return inputPeak_; }
     float outputPeak() const { return outputPeak_; }
     // Lane 0's spectra before and after the levels and the script, for the display: at the end
-    // of a block both are those of lane 0's last frame.
+    // of a block both are those of lane 0's last frame. Without a script the spectrum after
+    // the levels is the analysis times the bin levels, which the display works out itself, so
+    // no frame stores it: then workingSpectrum() is null.
     const float* analysisSpectrum() const { return lanes_[0].analysis; }
-    const float* workingSpectrum() const { return lanes_[0].working; }
+    const float* workingSpectrum() const { return scriptRan_ ? lanes_[0].working : nullptr; }
 
 private:
     void startSize(int fftSize);
@@ -51,11 +53,9 @@ private:
     struct PieceContext;
     // The frame callback of the hop loop; context is the call's PieceContext.
     static void runFrame(void* context, int lane, int remaining, float inputPeak);
-    // measurePeaks: the frame measures the peaks for the meters. keepWorking: the working
-    // spectrum must hold the leveled spectrum afterwards, for the display (with a script it
-    // always does).
-    // inputPeak: the frame's input peak, which the hop loop measures.
-    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, bool keepWorking, float inputPeak);
+    // measurePeaks: the frame measures the peaks for the meters. inputPeak: the frame's input
+    // peak, which the hop loop measures.
+    void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, float inputPeak);
     // The working spectrum from the analysis: the script and the levels in the program's order.
     void runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts);
     // from and to may be the same buffer.
@@ -69,6 +69,7 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
+    bool scriptRan_ = false;  // in the last process call: the working spectrum holds its output
     // The input peaks of the previous and of the current half frame (see HopRun).
     float halfPeaks_[2] = {0.0f, 0.0f};
     // The bin levels L[0 .. N/2] copied from the program (other threads write them there) into

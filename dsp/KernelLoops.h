@@ -38,7 +38,7 @@ struct HopRun {
     // still to come after this point; inputPeak: max |x| over the frame's input.
     void (*frame)(void* context, int lane, int remaining, float inputPeak);
     void* context;
-    // A frame that measures no peak and keeps no leveled spectrum (N or more samples of the
+    // A frame that measures no peak (N or more samples of the
     // piece follow it) runs here without the callback when there is no script: these steps
     // (null forward: always call back), the analysis window, the levels, the synthesis window
     // times the output gain / N, and that gain.

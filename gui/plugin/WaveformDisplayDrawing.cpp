@@ -58,8 +58,10 @@ void WaveformDisplay::updateSpectra()
 {
     if (!display_) return;
     const float* analysis = display_->analysisSpectrum[0].load(std::memory_order_acquire);
+    // Null while no script runs: the spectrum after the levels is then the analysis times the
+    // bin levels shown here.
     const float* working = display_->workingSpectrum[0].load(std::memory_order_acquire);
-    if (!analysis || !working) return;
+    if (!analysis) return;
     const int index = sizeIndex();
     const bool logAxis = logarithmicAxis();
     if (logAxis) updateLogPositions(index);
@@ -69,8 +71,10 @@ void WaveformDisplay::updateSpectra()
     std::vector<float>& bars = logAxis ? logBars_ : linearBars_;
     std::vector<float>& line = logAxis ? logLine_ : linearLine_;
     for (int k = 0; k <= fftSize / 2; ++k) {
-        float a = levelOf(powerOf(analysis, k, fftSize), fftSize, view.decibels, view.min);
-        float w = levelOf(powerOf(working, k, fftSize), fftSize, view.decibels, view.min);
+        const float analysisPower = powerOf(analysis, k, fftSize);
+        const float workingPower = working ? powerOf(working, k, fftSize) : analysisPower * level(k) * level(k);
+        float a = levelOf(analysisPower, fftSize, view.decibels, view.min);
+        float w = levelOf(workingPower, fftSize, view.decibels, view.min);
         if (!std::isfinite(a)) a = view.min;
         if (!std::isfinite(w)) w = view.min;
         float* bar = &bars[static_cast<std::size_t>(k) * 8];

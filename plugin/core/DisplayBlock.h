@@ -23,6 +23,8 @@ struct DisplayBlock {
     std::atomic<float> inputMeter[2] = {0.0f, 0.0f};
     std::atomic<float> outputMeter[2] = {0.0f, 0.0f};
     std::atomic<const float*> analysisSpectrum[2] = {nullptr, nullptr};
+    // After the script and the levels; null while no script runs (the display multiplies the
+    // analysis spectrum by the bin levels itself).
     std::atomic<const float*> workingSpectrum[2] = {nullptr, nullptr};
     std::atomic<std::uint8_t> indicators[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     // Open editors reading the meters and spectra; while none is, the kernels skip the work
