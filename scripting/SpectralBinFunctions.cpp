@@ -176,12 +176,29 @@ int multiplyBins(lua_State* L)
     if (!rangeArgument(L, 1, &requestedFirst) || !clippedRange(L, frame, 1, 2, &first, &last)) {
         return 0;
     }
-    const bool curve = lua_type(L, 3) == LUA_TTABLE;
-    const float gain = curve ? 0.0f : valueArgument(L, 3);
-    for (long k = first; k <= last; ++k) {
-        const float factor = curve ? tableNumber(L, 3, k - requestedFirst + 1) : gain;
-        const Bin bin = readBin(frame, k);
-        writeBin(frame, k, {bin.re * factor, bin.im * factor});
+    if (lua_type(L, 3) != LUA_TTABLE) {
+        const float gain = valueArgument(L, 3);
+        for (long k = first; k <= last; ++k) {
+            const Bin bin = readBin(frame, k);
+            writeBin(frame, k, {bin.re * gain, bin.im * gain});
+        }
+        return 0;
+    }
+    // The curve's values are pushed a few at a time and popped together: a C function may use
+    // LUA_MINSTACK slots without growing the stack, which could allocate on the audio thread.
+    constexpr long kChunk = LUA_MINSTACK - 4;
+    for (long k = first; k <= last; k += kChunk) {
+        const long count = std::min(kChunk, last - k + 1);
+        for (long j = 0; j < count; ++j) {
+            lua_rawgeti(L, 3, static_cast<int>(k + j - requestedFirst + 1));
+        }
+        for (long j = 0; j < count; ++j) {
+            // Non-numbers count as 0, like per-bin values.
+            const float factor = static_cast<float>(lua_tonumber(L, static_cast<int>(j - count)));
+            const Bin bin = readBin(frame, k + j);
+            writeBin(frame, k + j, {bin.re * factor, bin.im * factor});
+        }
+        lua_pop(L, static_cast<int>(count));
     }
     return 0;
 }

@@ -75,7 +75,10 @@ std::string TKmanager::parameterInfoText(int index)
 {
     // The mix levels scale by the cube of their value: the read-out says what that is.
     if (index == ParameterId::DryLevel || index == ParameterId::WetLevel) {
-        return "(" + ControlValueText::mixDecibels(plugin().plainValue(index)) + ")";
+        std::string text = "(";
+        text += ControlValueText::mixDecibels(plugin().plainValue(index));
+        text += ')';
+        return text;
     }
     const int fftSize = fftSizeFromIndex(fftSizeIndexFromValue(plugin().plainValue(ParameterId::FftSize)));
     return binReadout(index, plugin().sampleRate(), fftSize);
