@@ -125,11 +125,8 @@ private:
 
             V peaks = V{};
             fillStretch(current + p0, input + done, half, run.inputGain, peaks);
-            // Lane 0's frame is its current input; lane 1's the second half of the previous and
-            // the first half of the current.
-            const float* firstHalf = lane0Next ? current : previous + half;
-            const float* secondHalf = lane0Next ? current + half : current;
-            run.quiet.forward(tables, firstHalf, secondHalf, run.window, next.analysis);
+            const FrameHalves halves = halvesOf(lane0, lane0Next, half);
+            run.quiet.forward(tables, halves.first, halves.second, run.window, next.analysis);
             const Bits bad = outputStretch(previous + p0, lane0.output + p0, lane1.output + (half - p0), output + done,
                                            half, run.wetGain, run.dryGain);
             done += half;
@@ -176,18 +173,29 @@ private:
 
     static bool finite(std::uint64_t orOfDifferences) { return (orOfDifferences & 0x7FFFFFFF7FFFFFFFu) == 0; }
 
+    // Where a lane's frame lies. Only lane 0 keeps the input history: its frame is its current
+    // input; lane 1's is the second half of lane 0's previous frame and the first half of its
+    // current one.
+    struct FrameHalves {
+        const float* first;
+        const float* second;
+    };
+    static FrameHalves halvesOf(const FrameLane& history, bool laneZero, int half)
+    {
+        const float* current = history.input[1 - history.fillSelector];
+        if (laneZero) {
+            return {current, current + half};
+        }
+        return {history.input[history.fillSelector] + half, current};
+    }
+
     // The frame of a lane whose countdown reached zero, when it measures and keeps nothing: the
-    // same steps as the kernel's own frame. Only lane 0 keeps the input history; lane 1's frame
-    // is the second half of lane 0's previous frame and the first half of its current one.
+    // same steps as the kernel's own frame.
     static void quietFrame(const HopRun& run, FrameLane& lane, const FrameLane& history)
     {
-        const int half = run.n / 2;
-        const float* current = history.input[1 - history.fillSelector];
-        const bool first = &lane == &history;
-        const float* firstHalf = first ? current : history.input[history.fillSelector] + half;
-        const float* secondHalf = first ? current + half : current;
+        const FrameHalves halves = halvesOf(history, &lane == &history, run.n / 2);
         const RealFft::VectorTables& tables = *run.quiet.tables;
-        run.quiet.forward(tables, firstHalf, secondHalf, run.window, lane.analysis);
+        run.quiet.forward(tables, halves.first, halves.second, run.window, lane.analysis);
         run.quiet.inverse(tables, lane.analysis, run.levels, nullptr, run.synthesis, run.gain, lane.output);
         lane.countdown = static_cast<std::uint32_t>(run.n);
         lane.fillSelector = 1 - lane.fillSelector;
