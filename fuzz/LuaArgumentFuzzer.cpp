@@ -101,8 +101,11 @@ void runInput(const std::uint8_t* data, std::size_t size)
     const int index = frameScriptIndex(instance);
     QN::LiveInstances::add(&instance.helper());
     {
-        // Held throughout (the lock is recursive): timers the calls start wait their turn.
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(instance.helper().luaLock());
+        // Held throughout, as the audio thread holds the state for a block: timers the calls
+        // start wait their turn, and the frame below runs as it does in a block.
+        while (!instance.helper().holdForAudio()) {
+            instance.helper().endAudioBlock();
+        }
         static const std::vector<std::string> functions = interfaceFunctions(L);
         LuaArgumentReader reader(data, size, L);
         current = Run{&reader, &functions, kMaxCallsPerInput};
@@ -112,6 +115,7 @@ void runInput(const std::uint8_t* data, std::size_t size)
         std::vector<float> spectrum(static_cast<std::size_t>(fftSize), 0.25f);
         instance.helper().spectral().runSpectralScript(index, spectrum.data(), fftSize);
         current = Run{};
+        instance.helper().endAudioBlock();
     }
     QN::LiveInstances::remove(&instance.helper());
 }

@@ -146,7 +146,7 @@ const char* OscLuaRequests::run(Request& request, const char* failureText)
     if (const char* error = checkArgumentTypes(request.first, request.last)) {
         return error;
     }
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_->luaLock());
+    std::lock_guard<QN::ScriptStateGate> lock(lua_->luaLock());
     lua_State* L = lua_->GetLuaState();
     if (L == nullptr) {
         return kNoLua;

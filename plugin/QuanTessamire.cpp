@@ -135,7 +135,7 @@ QuanTessamire::~QuanTessamire()
     // under the lock and is freed outside it.
     std::unique_ptr<QN::OSCHelper> osc;
     {
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaHelper_->luaLock());
+        std::lock_guard<QN::ScriptStateGate> lock(luaHelper_->luaLock());
         osc = std::move(oscHelper_);
     }
     osc.reset();
@@ -236,6 +236,7 @@ void QuanTessamire::processReplacing(float** inputs, float** outputs, VstInt32 s
     blockInputs_ = inputs;
     blockOutputs_ = outputs;
     QN::renderBlockWithMessages(messageQueue_, sampleFrames, *this, *luaHelper_);
+    luaHelper_->endAudioBlock();
     engine_.reportNonFinite(sampleFrames);
     updateMeters(sampleFrames);
 }

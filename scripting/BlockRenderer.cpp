@@ -9,9 +9,10 @@ void renderBlockWithMessages(MessageQueue& queue, int frames, ChunkRenderer& ren
     int offset = 0;
     int lastPosition = 0;
     int remaining = frames;
+    bool receiving = true;
     while (remaining > 0) {
         MidiEventRecord record;
-        const bool hasMessage = queue.take(record);
+        const bool hasMessage = receiving && queue.peek(record);
         int chunk = remaining;
         if (hasMessage) {
             chunk = 0;
@@ -25,7 +26,13 @@ void renderBlockWithMessages(MessageQueue& queue, int frames, ChunkRenderer& ren
             offset += chunk;
             remaining -= chunk;
         }
-        if (hasMessage) {
+        if (!hasMessage) {
+            continue;
+        }
+        // Events the receiver cannot take now stay queued, in order, for the next block.
+        receiving = receiver.readyForEvents();
+        if (receiving) {
+            queue.drop();
             dispatchMidiRecord(record, receiver);
         }
     }

@@ -17,7 +17,8 @@ public:
 // Renders `frames` frames, taking queued events in order: audio up to each event's
 // offset is rendered first, then the event is dispatched. Events at or before the
 // position reached are dispatched at once; events past the block end are dispatched
-// after its last frame. Events still queued when the block is done wait for the next.
+// after its last frame. Events still queued when the block is done wait for the next, and
+// so do all events from the first one the receiver is not ready for.
 void renderBlockWithMessages(MessageQueue& queue, int frames, ChunkRenderer& renderer, MidiReceiver& receiver);
 
 // Sends one record to the matching MIDI operation; records of another kind are ignored.

@@ -12,6 +12,7 @@
 #include "scripting/ScriptSandbox.h"
 #include "Version.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -28,6 +29,42 @@ const char kRefconKey[] = "QN::LuaMIDIHelper::kRefcon";
 const char kParamLookupKey[] = "QN::LuaMIDIHelper::kParamLookup";
 
 constexpr int kBuiltInScriptId = 136;
+
+constexpr std::int64_t kSkipReportIntervalNs = 1000000000;
+// The collector's time on the audio thread after one run, and what one step pays for (the
+// allocation between two of the collector's own steps).
+constexpr std::int64_t kAudioCollectNs = 100000;
+constexpr std::size_t kCollectStepBytes = 1024;
+
+std::int64_t steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// getAudioThreadStats(): what the audio thread met while sharing the state with timers and
+// OSC requests, as a table.
+int getAudioThreadStats(lua_State* L)
+{
+    const LuaMIDIHelper* helper = LuaMIDIHelper::fromState(L);
+    const LuaMIDIHelper::AudioThreadStats stats = helper ? helper->audioThreadStats() : LuaMIDIHelper::AudioThreadStats{};
+    lua_createtable(L, 0, 5);
+    const struct {
+        const char* name;
+        lua_Number value;
+    } fields[] = {
+        {"longestWait", static_cast<lua_Number>(stats.waits.longestNs) / 1e9},
+        {"waits", static_cast<lua_Number>(stats.waits.waits)},
+        {"giveUps", static_cast<lua_Number>(stats.waits.giveUps)},
+        {"skippedFrames", static_cast<lua_Number>(stats.skippedFrames)},
+        {"heldBackBlocks", static_cast<lua_Number>(stats.heldBackBlocks)},
+    };
+    for (const auto& field : fields) {
+        lua_pushnumber(L, field.value);
+        lua_setfield(L, -2, field.name);
+    }
+    return 1;
+}
 
 struct NamedFunction {
     const char* name;
@@ -71,6 +108,7 @@ constexpr NamedFunction kGlobalFunctions[] = {
     {"registerOSCPathForParameter", script::registerOSCPathForParameter},
     {"registerOSCPathForParameterNormalized", script::registerOSCPathForParameterNormalized},
     {"registerOSCPathForFunction", script::registerOSCPathForFunction},
+    {"getAudioThreadStats", getAudioThreadStats},
 };
 
 bool namedLikeMidiScript(const std::string& path)
@@ -99,7 +137,7 @@ void LuaMIDIHelper::stopTimers()
     {
         // No script is inside a timer function while the Lua lock is held, so none can
         // still be using the queue after this.
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+        std::lock_guard<QN::ScriptStateGate> lock(gate_);
         liveTimerQueue_.store(nullptr, std::memory_order_release);
     }
     timers_.reset();  // waits for running callbacks; they take the timer lock themselves
@@ -108,10 +146,11 @@ void LuaMIDIHelper::stopTimers()
 
 void LuaMIDIHelper::closeState()
 {
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+    std::lock_guard<QN::ScriptStateGate> lock(gate_);
     if (L_ != nullptr) {
         lua_close(L_);
         L_ = nullptr;
+        audioL_ = nullptr;
     }
     delete parameterLookup_;
     parameterLookup_ = nullptr;
@@ -119,7 +158,7 @@ void LuaMIDIHelper::closeState()
 
 lua_State* LuaMIDIHelper::GetLuaState()
 {
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+    std::lock_guard<QN::ScriptStateGate> lock(gate_);
     if (L_ == nullptr && !creationAttempted_) {
         creationAttempted_ = true;
         createState();
@@ -149,7 +188,7 @@ void LuaMIDIHelper::createState()
         return;
     }
     watchdog_.setBudget(LuaWatchdog::budgetFromPreferences());
-    watchdog_.attach(L_);
+    watchdog_.attach(L_, &gate_);
     console_.attach(L_);
     if (!protectedCCall(L_, setUpInterface, this, LuaErrorPolicy::Silent) || !restrictScriptLibraries(L_) ||
         !protectedCCall(L_, LuaWatchdog::makeStopsUncatchable, nullptr, LuaErrorPolicy::Silent)) {
@@ -174,6 +213,10 @@ int LuaMIDIHelper::setUpInterface(lua_State* L)
     lua_pop(L, 1);
     helper->RegisterLuaFunctions();
     helper->storeRegistryEntries();
+    // The audio thread's Lua thread: while a timer's or OSC request's script is parked on
+    // the main thread, the audio thread's scripts run here.
+    helper->audioL_ = lua_newthread(L);
+    luaL_ref(L, LUA_REGISTRYINDEX);
     helper->setVersionGlobals();
     return 0;
 }
@@ -337,21 +380,108 @@ bool LuaMIDIHelper::IsParameterUsed(int) { return true; }
 
 void LuaMIDIHelper::callRegisteredFunction(int ref, std::initializer_list<lua_Number> args, const char* source)
 {
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+    std::lock_guard<QN::ScriptStateGate> lock(gate_);
     if (L_ == nullptr || stopRequested()) {
         return;
     }
     // Neither reading a registry slot nor pushing numbers onto the stack's guaranteed
     // slots allocates, so nothing here can fail outside the protected call.
-    LuaWatchdog::Entry entry(watchdog_, L_);
-    lua_rawgeti(L_, LUA_REGISTRYINDEX, ref);
-    for (lua_Number arg : args) {
-        lua_pushnumber(L_, arg);
+    lua_State* L = stateForCaller();
+    const std::size_t usedBefore = memoryUsed();
+    {
+        LuaWatchdog::Entry entry(watchdog_, L);
+        lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+        for (lua_Number arg : args) {
+            lua_pushnumber(L, arg);
+        }
+        LuaCallResult result;
+        if (!protectedCall(L, static_cast<int>(args.size()), 0, LuaErrorPolicy::KeepMessage, &result)) {
+            console_.postError(source, result.message);
+        }
     }
-    LuaCallResult result;
-    if (!protectedCall(L_, static_cast<int>(args.size()), 0, LuaErrorPolicy::KeepMessage, &result)) {
-        console_.postError(source, result.message);
+    if (L == audioL_) {
+        collectAfterAudioRun(usedBefore);
     }
+}
+
+bool LuaMIDIHelper::holdForAudio()
+{
+    if (gate_.heldByAudio()) {
+        return true;
+    }
+    if (!gate_.holdForAudio()) {
+        return false;
+    }
+    // The collector runs on the audio thread only in collectAfterAudioRun's steps.
+    if (audioL_ != nullptr) {
+        lua_gc(audioL_, LUA_GCSTOP, 0);
+    }
+    return true;
+}
+
+void LuaMIDIHelper::endAudioBlock()
+{
+    if (gate_.heldByAudio() && audioL_ != nullptr) {
+        lua_gc(audioL_, LUA_GCRESTART, 0);
+    }
+    gate_.endAudioBlock();
+    reportSkipsWhenDue();
+}
+
+bool LuaMIDIHelper::readyForEvents()
+{
+    if (holdForAudio()) {
+        return true;
+    }
+    heldBackBlocks_.fetch_add(1, std::memory_order_relaxed);
+    return false;
+}
+
+void LuaMIDIHelper::collectAfterAudioRun(std::size_t usedBefore)
+{
+    const std::size_t used = memoryUsed();
+    gcDebt_ += used > usedBefore ? used - usedBefore : 0;
+    if (gcDebt_ < kCollectStepBytes || audioL_ == nullptr) {
+        return;
+    }
+    const std::int64_t deadline = steadyNs() + kAudioCollectNs;
+    while (gcDebt_ >= kCollectStepBytes) {
+        gcDebt_ -= kCollectStepBytes;
+        lua_gc(audioL_, LUA_GCSTEP, 0);
+        if (steadyNs() > deadline) {
+            break;
+        }
+    }
+    // A step leaves automatic collection on again; off it stays while the block runs.
+    lua_gc(audioL_, LUA_GCSTOP, 0);
+}
+
+// Called on: the audio thread. The console ring takes the line without locks.
+void LuaMIDIHelper::reportSkipsWhenDue()
+{
+    const std::uint64_t frames = skippedFrames_.load(std::memory_order_relaxed);
+    const std::uint64_t blocks = heldBackBlocks_.load(std::memory_order_relaxed);
+    if (frames + blocks == reportedSkips_) {
+        return;
+    }
+    const std::int64_t now = steadyNs();
+    if (now - lastSkipReportNs_ < kSkipReportIntervalNs) {
+        return;
+    }
+    lastSkipReportNs_ = now;
+    reportedSkips_ = frames + blocks;
+    char line[ScriptConsole::kTextBytes];
+    std::snprintf(line, sizeof line,
+                  "@@@ a script on another thread kept the audio thread waiting: so far %llu spectral frames "
+                  "ran without their script and MIDI waited for the next block %llu times\n",
+                  static_cast<unsigned long long>(frames), static_cast<unsigned long long>(blocks));
+    console_.post("audio thread", line);
+}
+
+LuaMIDIHelper::AudioThreadStats LuaMIDIHelper::audioThreadStats() const
+{
+    return {gate_.audioWaits(), skippedFrames_.load(std::memory_order_relaxed),
+            heldBackBlocks_.load(std::memory_order_relaxed)};
 }
 
 bool LuaMIDIHelper::reserveTimerMemory()
@@ -367,7 +497,7 @@ void LuaMIDIHelper::returnTimerMemory() { memory_.used -= kTimerRecordBytes; }
 
 void LuaMIDIHelper::releaseTimer(int functionRef)
 {
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+    std::lock_guard<QN::ScriptStateGate> lock(gate_);
     if (L_ != nullptr) {
         luaL_unref(L_, LUA_REGISTRYINDEX, functionRef);
         returnTimerMemory();
@@ -381,7 +511,7 @@ void LuaMIDIHelper::callList(const RefList& list, std::initializer_list<lua_Numb
     for (std::size_t i = 0;; ++i) {
         int ref = 0;
         {
-            std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+            std::lock_guard<QN::ScriptStateGate> lock(gate_);
             if (i >= list.size()) {
                 return;
             }
@@ -396,7 +526,7 @@ void LuaMIDIHelper::callKeyed(const KeyedRefs& map, int key, std::initializer_li
     for (std::size_t i = 0;; ++i) {
         int ref = 0;
         {
-            std::lock_guard<platform::PriorityInheritanceMutex> lock(luaLock_);
+            std::lock_guard<QN::ScriptStateGate> lock(gate_);
             const auto found = map.find(key);
             if (found == map.end() || i >= found->second.size()) {
                 return;

@@ -3,10 +3,10 @@
 // spectral scripts and OSC share, registers the scripting interface, runs the built-in
 // "midi.lua" (or the user's) and every user script at start, and is afterwards the
 // single way into that state: MIDI handlers (audio thread), timers (timer worker),
-// OSC requests (OSC thread) and spectral scripts (audio thread) all hold luaLock()
-// for the whole call.
+// OSC requests (OSC thread) and spectral scripts (audio thread) all hold the state's gate
+// (luaLock()) for the whole call. The audio thread takes it with holdForAudio, never
+// waiting long, and runs on a Lua thread of its own (see ScriptStateGate).
 
-#include "platform/PriorityInheritanceMutex.h"
 #include "scripting/LuaHeaders.h"
 #include "scripting/LuaMemoryBudget.h"
 #include "scripting/LuaWatchdog.h"
@@ -14,6 +14,7 @@
 #include "scripting/MidiReceiver.h"
 #include "scripting/MidiRequests.h"
 #include "scripting/ScriptConsole.h"
+#include "scripting/ScriptStateGate.h"
 
 #include <atomic>
 #include <cstdint>
@@ -64,7 +65,33 @@ public:
     lua_State* GetLuaState();
     // Lowers the memory ceiling of the state (tests); bytes.
     void setMemoryLimit(std::size_t bytes) { memory_.limit = bytes; }
-    platform::PriorityInheritanceMutex& luaLock() { return luaLock_; }
+    ScriptStateGate& luaLock() { return gate_; }
+    // The Lua thread for the caller's entry: the audio thread's own while it holds the
+    // state, else the main one. The caller holds the state.
+    lua_State* stateForCaller() const { return gate_.heldByAudio() ? audioL_ : L_; }
+
+    // The audio thread's side. holdForAudio takes the state for the rest of the block (see
+    // ScriptStateGate); false when another thread could not let go in time, and the block
+    // then goes on without scripts. endAudioBlock lets go, and at most once a second posts a
+    // line counting what went without scripts. Called on: the audio thread.
+    bool holdForAudio();
+    void endAudioBlock();
+    // A spectral frame that ran without its script because the state was busy.
+    void noteSkippedFrame() { skippedFrames_.fetch_add(1, std::memory_order_relaxed); }
+    // MIDI events wait in the queue for the next block while the state is busy.
+    bool readyForEvents() override;
+    // Pays the collector for what the audio thread's run allocated, in small steps and
+    // for a bounded time: never a full collection there.
+    void collectAfterAudioRun(std::size_t usedBefore);
+    std::size_t memoryUsed() const { return memory_.used; }
+
+    // What the audio thread met while sharing the state. Called on: any thread.
+    struct AudioThreadStats {
+        ScriptStateGate::AudioWaits waits;
+        std::uint64_t skippedFrames = 0;
+        std::uint64_t heldBackBlocks = 0;
+    };
+    AudioThreadStats audioThreadStats() const;
 
     ScriptOscBridge* oscBridge() const { return oscBridge_; }
     PluginServices* plugin() const { return plugin_; }
@@ -127,13 +154,15 @@ private:
     void callList(const RefList& list, std::initializer_list<lua_Number> args);
     void callKeyed(const KeyedRefs& map, int key, std::initializer_list<lua_Number> args);
     void dispatchNrpn(int channel);
+    void reportSkipsWhenDue();
 
     PluginServices* plugin_;
     MessageQueue* queue_;
     ScriptOscBridge* oscBridge_;
     lua_State* L_ = nullptr;
+    lua_State* audioL_ = nullptr;  // a thread of L_, kept in its registry
     bool creationAttempted_ = false;
-    platform::PriorityInheritanceMutex luaLock_;
+    ScriptStateGate gate_;
     MidiRequests requests_;
     NrpnState nrpn_;
     std::unique_ptr<platform::TimerQueue> timers_;
@@ -142,6 +171,12 @@ private:
     LuaMemoryBudget memory_;
     LuaWatchdog watchdog_;
     ScriptConsole console_;
+
+    std::atomic<std::uint64_t> skippedFrames_{0};
+    std::atomic<std::uint64_t> heldBackBlocks_{0};
+    std::size_t gcDebt_ = 0;                // audio thread only
+    std::int64_t lastSkipReportNs_ = 0;     // audio thread only
+    std::uint64_t reportedSkips_ = 0;       // audio thread only
 };
 
 }  // namespace QN

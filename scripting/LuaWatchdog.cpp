@@ -29,8 +29,9 @@ std::chrono::milliseconds LuaWatchdog::budgetFromPreferences()
     return std::chrono::seconds(std::clamp(seconds, 1, kMaximumBudgetSeconds));
 }
 
-void LuaWatchdog::attach(lua_State* L)
+void LuaWatchdog::attach(lua_State* L, ScriptStateGate* gate)
 {
+    gate_ = gate;
     lua_pushlightuserdata(L, const_cast<char*>(kWatchdogKey));
     lua_pushlightuserdata(L, this);
     lua_rawset(L, LUA_REGISTRYINDEX);
@@ -70,6 +71,9 @@ void LuaWatchdog::raiseWhenDue(lua_State* L, int level)
     LuaWatchdog* watchdog = of(L);
     if (watchdog == nullptr) {
         return;
+    }
+    if (watchdog->gate_ != nullptr) {
+        watchdog->gate_->handOverIfAsked();
     }
     if (watchdog->stopRequested()) {
         luaL_where(L, level);
@@ -122,7 +126,8 @@ int LuaWatchdog::makeStopsUncatchable(lua_State* L)
     return 0;
 }
 
-LuaWatchdog::Entry::Entry(LuaWatchdog& watchdog, lua_State* L) : watchdog_(watchdog)
+LuaWatchdog::Entry::Entry(LuaWatchdog& watchdog, lua_State* L)
+    : watchdog_(watchdog), interruptedDeadline_(watchdog.deadline_.load(std::memory_order_relaxed))
 {
     lua_sethook(L, hook, LUA_MASKCOUNT, kCheckInstructions);
     watchdog.timedOut_.store(false, std::memory_order_relaxed);
@@ -130,6 +135,6 @@ LuaWatchdog::Entry::Entry(LuaWatchdog& watchdog, lua_State* L) : watchdog_(watch
     watchdog.deadline_.store(nowNs() + budget, std::memory_order_relaxed);
 }
 
-LuaWatchdog::Entry::~Entry() { watchdog_.deadline_.store(0, std::memory_order_relaxed); }
+LuaWatchdog::Entry::~Entry() { watchdog_.deadline_.store(interruptedDeadline_, std::memory_order_relaxed); }
 
 }  // namespace QN

@@ -53,13 +53,29 @@ bool MessageQueue::writeMidi(std::uint8_t status, std::uint8_t data1, std::uint8
 
 bool MessageQueue::take(MidiEventRecord& record)
 {
+    if (!peek(record)) {
+        return false;
+    }
+    drop();
+    return true;
+}
+
+bool MessageQueue::peek(MidiEventRecord& record) const
+{
     const std::int32_t next = nextSlot(readPos_.load(std::memory_order_relaxed));
     if (next == writePos_.load(std::memory_order_acquire)) {
         return false;
     }
     record = slots_[static_cast<std::size_t>(next)];
-    readPos_.store(next, std::memory_order_release);
     return true;
+}
+
+void MessageQueue::drop()
+{
+    const std::int32_t next = nextSlot(readPos_.load(std::memory_order_relaxed));
+    if (next != writePos_.load(std::memory_order_acquire)) {
+        readPos_.store(next, std::memory_order_release);
+    }
 }
 
 void MessageQueue::reportDrops()

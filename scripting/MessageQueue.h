@@ -46,6 +46,10 @@ public:
 
     // Called on: the audio thread. Takes the oldest pending record; false when empty.
     bool take(MidiEventRecord& record);
+    // Called on: the audio thread. Copies the oldest pending record and leaves it queued;
+    // false when empty. drop() then removes it.
+    bool peek(MidiEventRecord& record) const;
+    void drop();
 
     // Posts one overflow line for the drops not reported yet, if there are any.
     void reportDrops();

@@ -14,6 +14,9 @@ public:
     virtual void ProgramChange(int channel, int program) = 0;
     virtual void ChannelPressure(int channel, int pressure) = 0;
     virtual void PitchWheel(int channel, int lsb, int msb) = 0;
+    // Whether events can be handled now; while not, they stay queued, in order, for the
+    // next block.
+    virtual bool readyForEvents() { return true; }
 };
 
 }  // namespace QN

@@ -81,7 +81,7 @@ bool SpectralScriptList::append(const char* name, int functionRef)
 
 std::vector<std::string> SpectralScriptList::completeAfterStartup()
 {
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+    std::lock_guard<QN::ScriptStateGate> lock(helper_.luaLock());
     std::vector<std::string> names;
     if (entries_.empty()) {
         return names;
@@ -116,21 +116,30 @@ void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int
     if (scriptIndex <= 0) {
         return;
     }
-    std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+    // The audio thread does not wait for a script running elsewhere: the frame then goes on
+    // as if no script were selected.
+    if (!helper_.holdForAudio()) {
+        helper_.noteSkippedFrame();
+        return;
+    }
     if (static_cast<std::size_t>(scriptIndex) >= entries_.size()) {
         return;
     }
     const int ref = entries_[static_cast<std::size_t>(scriptIndex)].functionRef;
-    lua_State* L = helper_.GetLuaState();
+    lua_State* L = helper_.stateForCaller();
     if (ref == 0 || L == nullptr || helper_.stopRequested()) {
         return;
     }
     frame_ = SpectralFrameContext{spectrum, fftSize / 2};
     FrameCall call{this, ref, fftSize / 2};
-    QN::LuaWatchdog::Entry entry(helper_.watchdog(), L);
-    QN::LuaCallResult result;
-    if (!QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::KeepMessage, &result)) {
-        helper_.console().postError("spectral script", result.message);
+    const std::size_t usedBefore = helper_.memoryUsed();
+    {
+        QN::LuaWatchdog::Entry entry(helper_.watchdog(), L);
+        QN::LuaCallResult result;
+        if (!QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::KeepMessage, &result)) {
+            helper_.console().postError("spectral script", result.message);
+        }
     }
     frame_ = SpectralFrameContext{};
+    helper_.collectAfterAudioRun(usedBefore);
 }

@@ -45,7 +45,7 @@ public:
     // Runs a chunk under the Lua lock; the error text, empty on success.
     std::string run(const std::string& code)
     {
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        std::lock_guard<QN::ScriptStateGate> lock(lua_.luaLock());
         lua_State* L = lua_.GetLuaState();
         if (luaL_loadstring(L, code.c_str()) != 0) {
             std::string error = lua_tostring(L, -1);
@@ -59,7 +59,7 @@ public:
 
     double number(const std::string& global)
     {
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        std::lock_guard<QN::ScriptStateGate> lock(lua_.luaLock());
         lua_State* L = lua_.GetLuaState();
         lua_getglobal(L, global.c_str());
         const double value = lua_tonumber(L, -1);
@@ -69,7 +69,7 @@ public:
 
     int stackHeight()
     {
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(lua_.luaLock());
+        std::lock_guard<QN::ScriptStateGate> lock(lua_.luaLock());
         return lua_gettop(lua_.GetLuaState());
     }
 

@@ -108,8 +108,8 @@ TEST(RangeScriptIdentity, BuiltInsAndTiltSoundLikeTheirBinByBinForms)
                         const int script = indexOf(rewritten[s]);
                         const int binByBin = indexOf("ref " + std::to_string(s + 1));
                         std::vector<float> ranged = input, expected = input;
-                        instance.helper().spectral().runSpectralScript(script, ranged.data(), fftSize);
-                        instance.helper().spectral().runSpectralScript(binByBin, expected.data(), fftSize);
+                        instance.runFrame(script, ranged.data(), fftSize);
+                        instance.runFrame(binByBin, expected.data(), fftSize);
                         ASSERT_EQ(ranged, expected) << rewritten[s] << " N " << fftSize
                                                     << " params " << p1 << " " << p2 << " " << p3;
                     }

@@ -46,12 +46,18 @@ public:
     }
     lua_State* state() { return helper_.GetLuaState(); }
     TestScriptHelper& helper() { return helper_; }
+    // Runs one spectral frame as the audio thread does: inside a block, which then ends.
+    void runFrame(int scriptIndex, float* bins, int fftSize)
+    {
+        helper_.spectral().runSpectralScript(scriptIndex, bins, fftSize);
+        helper_.endAudioBlock();
+    }
 
     // Runs a chunk under the Lua lock; returns the error text, empty on success.
     std::string run(const std::string& code)
     {
         lua_State* L = state();
-        std::lock_guard<platform::PriorityInheritanceMutex> lock(helper_.luaLock());
+        std::lock_guard<QN::ScriptStateGate> lock(helper_.luaLock());
         if (luaL_loadstring(L, code.c_str()) != 0) {
             std::string error = lua_tostring(L, -1);
             lua_pop(L, 1);

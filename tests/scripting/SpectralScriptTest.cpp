@@ -28,7 +28,7 @@ Frame runScript(ScriptedInstance& instance, const std::string& body)
     (void)instance.helper().spectral().completeAfterStartup();
     Frame frame;
     const int before = lua_gettop(instance.state());
-    instance.helper().spectral().runSpectralScript(1, frame.bins.data(), kFrameSize);
+    instance.runFrame(1, frame.bins.data(), kFrameSize);
     EXPECT_EQ(lua_gettop(instance.state()), before);
     return frame;
 }
@@ -118,10 +118,10 @@ TEST(SpectralScript, IndexOutsideTheListOrOffRunsNothing)
     (void)instance.helper().spectral().completeAfterStartup();
     Frame frame;
     for (int index : {0, -1, 2, 1000}) {
-        instance.helper().spectral().runSpectralScript(index, frame.bins.data(), kFrameSize);
+        instance.runFrame(index, frame.bins.data(), kFrameSize);
     }
     EXPECT_EQ(instance.number("n"), 0);
-    instance.helper().spectral().runSpectralScript(1, frame.bins.data(), kFrameSize);
+    instance.runFrame(1, frame.bins.data(), kFrameSize);
     EXPECT_EQ(instance.number("n"), 1);
 }
 
