@@ -9,9 +9,10 @@
 
 namespace platform {
 
-// Sleeps while the word still holds `expected`; returns on a wake-up, a signal, or at once
-// when the word differs already. Callers re-check their condition in a loop.
-void futexWait(std::atomic<std::uint32_t>& word, std::uint32_t expected) noexcept;
+// Sleeps while the word still holds `expected`, at most timeoutNs (< 0: without a limit);
+// returns on a wake-up, a signal, the time-out, or at once when the word differs already.
+// Callers re-check their condition in a loop.
+void futexWait(std::atomic<std::uint32_t>& word, std::uint32_t expected, long long timeoutNs = -1) noexcept;
 
 // Wakes every thread sleeping on the word.
 void futexWakeAll(std::atomic<std::uint32_t>& word) noexcept;

@@ -2,6 +2,7 @@
 
 #include "platform/CLocaleScope.h"
 #include "scripting/LuaMemoryBudget.h"
+#include "scripting/LuaMemoryPool.h"
 
 #include <cstring>
 
@@ -13,14 +14,21 @@ namespace {
 // state that a script filled with garbage recovers by itself.
 constexpr std::size_t kHeadroomBytes = 64 * 1024;
 
+// Never on the audio thread, whose collector work is bounded: there the entry fails with
+// "not enough memory" instead, and the next entry elsewhere collects.
 void collectWhenNearTheCeiling(lua_State* L)
 {
     void* ud = nullptr;
-    if (lua_getallocf(L, &ud) != LuaMemoryBudget::allocate) {
-        return;
+    const lua_Alloc allocator = lua_getallocf(L, &ud);
+    std::size_t room = kHeadroomBytes;
+    if (allocator == LuaMemoryBudget::allocate) {
+        const auto* budget = static_cast<const LuaMemoryBudget*>(ud);
+        room = budget->limit - budget->used;
+    } else if (allocator == LuaMemoryPool::allocate) {
+        const auto* pool = static_cast<const LuaMemoryPool*>(ud);
+        room = pool->realtime() || pool->used() > pool->limit() ? kHeadroomBytes : pool->limit() - pool->used();
     }
-    const auto* budget = static_cast<const LuaMemoryBudget*>(ud);
-    if (budget->limit - budget->used < kHeadroomBytes) {
+    if (room < kHeadroomBytes) {
         lua_gc(L, LUA_GCCOLLECT, 0);
     }
 }

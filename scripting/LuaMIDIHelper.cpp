@@ -48,16 +48,18 @@ int getAudioThreadStats(lua_State* L)
 {
     const LuaMIDIHelper* helper = LuaMIDIHelper::fromState(L);
     const LuaMIDIHelper::AudioThreadStats stats = helper ? helper->audioThreadStats() : LuaMIDIHelper::AudioThreadStats{};
-    lua_createtable(L, 0, 5);
+    lua_createtable(L, 0, 7);
     const struct {
         const char* name;
         lua_Number value;
     } fields[] = {
         {"longestWait", static_cast<lua_Number>(stats.waits.longestNs) / 1e9},
+        {"longestWallWait", static_cast<lua_Number>(stats.waits.longestWallNs) / 1e9},
         {"waits", static_cast<lua_Number>(stats.waits.waits)},
         {"giveUps", static_cast<lua_Number>(stats.waits.giveUps)},
         {"skippedFrames", static_cast<lua_Number>(stats.skippedFrames)},
         {"heldBackBlocks", static_cast<lua_Number>(stats.heldBackBlocks)},
+        {"memoryRefusals", static_cast<lua_Number>(stats.memoryRefusals)},
     };
     for (const auto& field : fields) {
         lua_pushnumber(L, field.value);
@@ -177,7 +179,7 @@ static int reportPanic(lua_State* L)
 void LuaMIDIHelper::createState()
 {
     platform::CLocaleScope numbersWithPoints;
-    L_ = lua_newstate(LuaMemoryBudget::allocate, &memory_);
+    L_ = lua_newstate(LuaMemoryPool::allocate, &memory_);
     if (L_ == nullptr) {
         L_ = luaL_newstate();  // interpreters that do not take our allocator
     } else {
@@ -412,6 +414,7 @@ bool LuaMIDIHelper::holdForAudio()
     if (!gate_.holdForAudio()) {
         return false;
     }
+    memory_.setRealtime(true);
     // The collector runs on the audio thread only in collectAfterAudioRun's steps.
     if (audioL_ != nullptr) {
         lua_gc(audioL_, LUA_GCSTOP, 0);
@@ -421,8 +424,12 @@ bool LuaMIDIHelper::holdForAudio()
 
 void LuaMIDIHelper::endAudioBlock()
 {
-    if (gate_.heldByAudio() && audioL_ != nullptr) {
-        lua_gc(audioL_, LUA_GCRESTART, 0);
+    if (gate_.heldByAudio()) {
+        if (audioL_ != nullptr) {
+            lua_gc(audioL_, LUA_GCRESTART, 0);
+        }
+        memory_.setRealtime(false);
+        memoryKeeper_.askWhenWanted();
     }
     gate_.endAudioBlock();
     reportSkipsWhenDue();
@@ -481,19 +488,12 @@ void LuaMIDIHelper::reportSkipsWhenDue()
 LuaMIDIHelper::AudioThreadStats LuaMIDIHelper::audioThreadStats() const
 {
     return {gate_.audioWaits(), skippedFrames_.load(std::memory_order_relaxed),
-            heldBackBlocks_.load(std::memory_order_relaxed)};
+            heldBackBlocks_.load(std::memory_order_relaxed), memory_.realtimeFailures()};
 }
 
-bool LuaMIDIHelper::reserveTimerMemory()
-{
-    if (kTimerRecordBytes > memory_.limit - memory_.used) {
-        return false;
-    }
-    memory_.used += kTimerRecordBytes;
-    return true;
-}
+bool LuaMIDIHelper::reserveTimerMemory() { return memory_.reserveBytes(kTimerRecordBytes); }
 
-void LuaMIDIHelper::returnTimerMemory() { memory_.used -= kTimerRecordBytes; }
+void LuaMIDIHelper::returnTimerMemory() { memory_.returnBytes(kTimerRecordBytes); }
 
 void LuaMIDIHelper::releaseTimer(int functionRef)
 {

@@ -8,7 +8,8 @@
 // waiting long, and runs on a Lua thread of its own (see ScriptStateGate).
 
 #include "scripting/LuaHeaders.h"
-#include "scripting/LuaMemoryBudget.h"
+#include "scripting/LuaMemoryKeeper.h"
+#include "scripting/LuaMemoryPool.h"
 #include "scripting/LuaWatchdog.h"
 #include "scripting/MessageQueue.h"
 #include "scripting/MidiReceiver.h"
@@ -64,7 +65,7 @@ public:
     // The state; the first call creates it as start() does. Null when Lua cannot be loaded.
     lua_State* GetLuaState();
     // Lowers the memory ceiling of the state (tests); bytes.
-    void setMemoryLimit(std::size_t bytes) { memory_.limit = bytes; }
+    void setMemoryLimit(std::size_t bytes) { memory_.setLimit(bytes); }
     ScriptStateGate& luaLock() { return gate_; }
     // The Lua thread for the caller's entry: the audio thread's own while it holds the
     // state, else the main one. The caller holds the state.
@@ -83,13 +84,14 @@ public:
     // Pays the collector for what the audio thread's run allocated, in small steps and
     // for a bounded time: never a full collection there.
     void collectAfterAudioRun(std::size_t usedBefore);
-    std::size_t memoryUsed() const { return memory_.used; }
+    std::size_t memoryUsed() const { return memory_.used(); }
 
     // What the audio thread met while sharing the state. Called on: any thread.
     struct AudioThreadStats {
         ScriptStateGate::AudioWaits waits;
         std::uint64_t skippedFrames = 0;
         std::uint64_t heldBackBlocks = 0;
+        std::uint64_t memoryRefusals = 0;  // allocations the pool refused the audio thread
     };
     AudioThreadStats audioThreadStats() const;
 
@@ -156,6 +158,9 @@ private:
     void dispatchNrpn(int channel);
     void reportSkipsWhenDue();
 
+    // First, so that it outlives the state closed in the destructor.
+    LuaMemoryPool memory_;
+    LuaMemoryKeeper memoryKeeper_{memory_};
     PluginServices* plugin_;
     MessageQueue* queue_;
     ScriptOscBridge* oscBridge_;
@@ -168,7 +173,6 @@ private:
     std::unique_ptr<platform::TimerQueue> timers_;
     std::atomic<platform::TimerQueue*> liveTimerQueue_{nullptr};
     std::unordered_map<std::string, int>* parameterLookup_ = nullptr;
-    LuaMemoryBudget memory_;
     LuaWatchdog watchdog_;
     ScriptConsole console_;
 

@@ -17,7 +17,7 @@ constexpr int kMaxCaptures = 32;
 constexpr std::ptrdiff_t kUnfinished = -1;
 constexpr std::ptrdiff_t kPosition = -2;
 constexpr int kMaxDepth = 200;
-constexpr unsigned kStepsBetweenChecks = 1u << 14;
+constexpr unsigned kStepsBetweenChecks = 1u << 11;
 constexpr char kEscape = '%';
 constexpr const char* kSpecials = "^$*+?.([%-";
 

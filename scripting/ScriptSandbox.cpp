@@ -1,9 +1,12 @@
 #include "scripting/ScriptSandbox.h"
 
 #include "scripting/LuaCall.h"
+#include "scripting/LuaMemoryPool.h"
 #include "scripting/LuaPatternFunctions.h"
+#include "scripting/LuaStringRepeat.h"
 
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 
 namespace QN {
@@ -99,6 +102,42 @@ void closeDoorsToFinalizers(lua_State* L)
     lua_pop(L, 1);
 }
 
+// A full collection could hold the audio thread for milliseconds: there "collect" and
+// "step" make one small step of the collector instead. Upvalue 1 is the original.
+int collectWithinBounds(lua_State* L)
+{
+    void* ud = nullptr;
+    const bool audio = lua_getallocf(L, &ud) == LuaMemoryPool::allocate && static_cast<LuaMemoryPool*>(ud)->realtime();
+    const char* option = luaL_optstring(L, 1, "collect");
+    const bool collect = std::strcmp(option, "collect") == 0;
+    if (audio && (collect || std::strcmp(option, "step") == 0)) {
+        lua_settop(L, 0);
+        lua_pushvalue(L, lua_upvalueindex(1));
+        lua_pushliteral(L, "step");
+        lua_pushinteger(L, 0);
+        lua_call(L, 2, 1);
+        if (collect) {
+            lua_pushinteger(L, 0);
+        }
+        return 1;
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+void boundCollectionOnTheAudioThread(lua_State* L)
+{
+    lua_getglobal(L, "collectgarbage");
+    if (lua_isfunction(L, -1)) {
+        lua_pushcclosure(L, collectWithinBounds, 1);
+        lua_setglobal(L, "collectgarbage");
+    } else {
+        lua_pop(L, 1);
+    }
+}
+
 int restrict(lua_State* L)
 {
     constexpr const char* kEndsHost = "it would end the host program";
@@ -118,7 +157,9 @@ int restrict(lua_State* L)
     }
     lua_pop(L, 1);
     installInterruptiblePatterns(L);
+    installInterruptibleRepeat(L);
     closeDoorsToFinalizers(L);
+    boundCollectionOnTheAudioThread(L);
     return 0;
 }
 

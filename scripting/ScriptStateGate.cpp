@@ -1,5 +1,6 @@
 #include "scripting/ScriptStateGate.h"
 
+#include "platform/Cpu.h"
 #include "platform/Futex.h"
 
 #include <chrono>
@@ -26,7 +27,7 @@ void ScriptStateGate::lock()
         ++depth_;
         return;
     }
-    others_.lock();
+    lockOthers();
     enterState();
     owner_.store(me, std::memory_order_relaxed);
     depth_ = 1;
@@ -42,7 +43,7 @@ void ScriptStateGate::unlock()
     }
     owner_.store(std::thread::id(), std::memory_order_relaxed);
     leaveState();
-    others_.unlock();
+    unlockOthers();
 }
 
 bool ScriptStateGate::try_lock()
@@ -55,11 +56,11 @@ bool ScriptStateGate::try_lock()
         ++depth_;
         return true;
     }
-    if (!others_.try_lock()) {
+    if (!tryLockOthers()) {
         return false;
     }
-    if (!tryEnterState()) {
-        others_.unlock();
+    if (!tryEnterState(kAudioInside | kAudioWants)) {
+        unlockOthers();
         return false;
     }
     owner_.store(me, std::memory_order_relaxed);
@@ -67,10 +68,34 @@ bool ScriptStateGate::try_lock()
     return true;
 }
 
-bool ScriptStateGate::tryEnterState()
+void ScriptStateGate::lockOthers()
+{
+    // Sequentially consistent with unlockOthers: either it sees this ticket and wakes, or
+    // this sees its turn.
+    const std::uint32_t ticket = nextTicket_.fetch_add(1);
+    for (std::uint32_t serving = serving_.load(); serving != ticket; serving = serving_.load()) {
+        platform::futexWait(serving_, serving);
+    }
+}
+
+bool ScriptStateGate::tryLockOthers()
+{
+    std::uint32_t serving = serving_.load();
+    return nextTicket_.compare_exchange_strong(serving, serving + 1);
+}
+
+void ScriptStateGate::unlockOthers()
+{
+    const std::uint32_t next = serving_.fetch_add(1) + 1;
+    if (nextTicket_.load() != next) {
+        platform::futexWakeAll(serving_);
+    }
+}
+
+bool ScriptStateGate::tryEnterState(std::uint32_t blocking)
 {
     std::uint32_t seen = state_.load(std::memory_order_relaxed);
-    while ((seen & (kAudioInside | kAudioWants)) == 0) {
+    while ((seen & blocking) == 0) {
         if (state_.compare_exchange_weak(seen, seen | kOtherInside, std::memory_order_acquire,
                                          std::memory_order_relaxed)) {
             return true;
@@ -79,23 +104,28 @@ bool ScriptStateGate::tryEnterState()
     return false;
 }
 
-// The caller holds others_, so it is the only thread here; it sleeps while the audio
-// thread holds or asks for the state.
+// The caller holds the others' ticket, so it is the only thread here; it sleeps while the
+// audio thread holds or asks for the state, or until its next block after a miss.
 void ScriptStateGate::enterState()
 {
+    const std::int64_t start = nowNs();
     for (;;) {
-        if (tryEnterState()) {
+        if (tryEnterState(kAudioInside | kAudioWants | kAudioMissed)) {
             return;
         }
         std::uint32_t seen = state_.load(std::memory_order_relaxed);
-        if ((seen & (kAudioInside | kAudioWants)) == 0) {
+        if ((seen & (kAudioInside | kAudioWants | kAudioMissed)) == 0) {
+            continue;
+        }
+        if ((seen & (kAudioInside | kAudioWants)) == 0 && nowNs() - start > kMissedGraceNs) {
+            state_.fetch_and(~kAudioMissed, std::memory_order_relaxed);  // no block came
             continue;
         }
         if ((seen & kSleeper) == 0 &&
             !state_.compare_exchange_weak(seen, seen | kSleeper, std::memory_order_relaxed)) {
             continue;
         }
-        platform::futexWait(state_, seen | kSleeper);
+        platform::futexWait(state_, seen | kSleeper, kMissedGraceNs);
     }
 }
 
@@ -109,6 +139,7 @@ bool ScriptStateGate::holdForAudio()
     }
     std::uint32_t seen = state_.fetch_or(kAudioWants, std::memory_order_acq_rel);
     std::int64_t start = 0;  // set when another thread is found inside
+    std::int64_t processorStart = 0;
     for (;;) {
         if ((seen & (kOtherInside | kAudioInside)) == 0) {
             if (state_.compare_exchange_weak(seen, seen | kAudioInside, std::memory_order_acquire,
@@ -120,18 +151,20 @@ bool ScriptStateGate::holdForAudio()
         const std::int64_t now = nowNs();
         if (start == 0) {
             start = now;
+            processorStart = platform::threadCpuNs();
         } else if (now - start > kAudioWaitLimitNs) {
-            recordWait(now - start);
+            recordWait(now - start, platform::threadCpuNs() - processorStart);
             giveUps_.fetch_add(1, std::memory_order_relaxed);
             audioGaveUp_ = true;
-            letAudioGo();
+            state_.fetch_or(kAudioMissed, std::memory_order_relaxed);
+            letAudioGo(kAudioMissed);
             return false;
         }
         platform::pauseWhileSpinning();
         seen = state_.load(std::memory_order_relaxed);
     }
     if (start != 0) {
-        recordWait(nowNs() - start);
+        recordWait(nowNs() - start, platform::threadCpuNs() - processorStart);
     }
     audioHolder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     return true;
@@ -144,13 +177,15 @@ void ScriptStateGate::endAudioBlock()
         return;
     }
     audioHolder_.store(std::thread::id(), std::memory_order_relaxed);
-    letAudioGo();
+    letAudioGo(0);
 }
 
-// Clears the audio thread's claim; a parked or waiting thread is woken with one system call.
-void ScriptStateGate::letAudioGo()
+// Clears the audio thread's claim (but the flags kept); a parked or waiting thread is woken
+// with one system call.
+void ScriptStateGate::letAudioGo(std::uint32_t kept)
 {
-    const std::uint32_t before = state_.fetch_and(~(kAudioInside | kAudioWants | kSleeper), std::memory_order_release);
+    const std::uint32_t cleared = (kAudioInside | kAudioWants | kSleeper | kAudioMissed) & ~kept;
+    const std::uint32_t before = state_.fetch_and(~cleared, std::memory_order_release);
     if ((before & kSleeper) != 0) {
         platform::futexWakeAll(state_);
     }
@@ -158,7 +193,7 @@ void ScriptStateGate::letAudioGo()
 
 void ScriptStateGate::handOverIfAsked()
 {
-    if ((state_.load(std::memory_order_relaxed) & kAudioWants) == 0 ||
+    if ((state_.load(std::memory_order_relaxed) & (kAudioWants | kAudioMissed)) == 0 ||
         owner_.load(std::memory_order_relaxed) != std::this_thread::get_id()) {
         return;
     }
@@ -166,18 +201,28 @@ void ScriptStateGate::handOverIfAsked()
     enterState();
 }
 
-void ScriptStateGate::recordWait(std::int64_t ns)
+namespace {
+
+void raiseTo(std::atomic<std::int64_t>& longest, std::int64_t ns)
+{
+    std::int64_t seen = longest.load(std::memory_order_relaxed);
+    while (ns > seen && !longest.compare_exchange_weak(seen, ns, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+void ScriptStateGate::recordWait(std::int64_t wallNs, std::int64_t processorNs)
 {
     waits_.fetch_add(1, std::memory_order_relaxed);
-    std::int64_t longest = longestWaitNs_.load(std::memory_order_relaxed);
-    while (ns > longest && !longestWaitNs_.compare_exchange_weak(longest, ns, std::memory_order_relaxed)) {
-    }
+    raiseTo(longestWaitNs_, processorNs);
+    raiseTo(longestWallWaitNs_, wallNs);
 }
 
 ScriptStateGate::AudioWaits ScriptStateGate::audioWaits() const
 {
-    return {longestWaitNs_.load(std::memory_order_relaxed), waits_.load(std::memory_order_relaxed),
-            giveUps_.load(std::memory_order_relaxed)};
+    return {longestWaitNs_.load(std::memory_order_relaxed), longestWallWaitNs_.load(std::memory_order_relaxed),
+            waits_.load(std::memory_order_relaxed), giveUps_.load(std::memory_order_relaxed)};
 }
 
 }  // namespace QN

@@ -1,6 +1,7 @@
 #include "platform/Futex.h"
 
 #include <climits>
+#include <ctime>
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -17,9 +18,10 @@ std::uint32_t* address(std::atomic<std::uint32_t>& word) { return reinterpret_ca
 
 }  // namespace
 
-void futexWait(std::atomic<std::uint32_t>& word, std::uint32_t expected) noexcept
+void futexWait(std::atomic<std::uint32_t>& word, std::uint32_t expected, long long timeoutNs) noexcept
 {
-    syscall(SYS_futex, address(word), FUTEX_WAIT_PRIVATE, expected, nullptr, nullptr, 0);
+    const timespec timeout{static_cast<time_t>(timeoutNs / 1000000000), static_cast<long>(timeoutNs % 1000000000)};
+    syscall(SYS_futex, address(word), FUTEX_WAIT_PRIVATE, expected, timeoutNs < 0 ? nullptr : &timeout, nullptr, 0);
 }
 
 void futexWakeAll(std::atomic<std::uint32_t>& word) noexcept

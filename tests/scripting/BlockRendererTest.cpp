@@ -101,3 +101,18 @@ TEST(BlockRenderer, ADenseBlockOfTenTwentyFourEventsDispatchesEveryOneAtItsOffse
     expected.push_back("audio 511+1");
     EXPECT_EQ(f.render(512), expected);
 }
+
+// The scripts were busy: the block still renders whole, and the events from the first one
+// the receiver could not take wait, in order and with their offsets, for the next block.
+TEST(BlockRenderer, EventsTheReceiverCannotTakeWaitInOrderForTheNextBlock)
+{
+    Fixture f;
+    f.queue.writeMidi(0x90, 60, 100, 10);
+    f.queue.writeMidi(0xB1, 7, 64, 20);
+    f.queue.writeMidi(0x80, 60, 0, 40);
+    f.receiver.readyFor = 1;
+    EXPECT_EQ(f.render(64), (Log{"audio 0+10", "on 0 60 100", "audio 10+10", "audio 20+44"}));
+    f.receiver.readyFor = 1 << 30;
+    EXPECT_EQ(f.render(64), (Log{"audio 0+20", "cc 1 7 64", "audio 20+20", "off 0 60 0", "audio 40+24"}));
+    EXPECT_EQ(f.queue.droppedCount(), 0u);
+}

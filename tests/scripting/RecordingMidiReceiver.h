@@ -9,6 +9,9 @@
 class RecordingMidiReceiver : public QN::MidiReceiver {
 public:
     std::vector<std::string> log;
+    int readyFor = 1 << 30;  // events it takes before it stops being ready
+
+    bool readyForEvents() override { return readyFor-- > 0; }
 
     void NoteOn(int c, int n, int v) override { add("on", c, n, v); }
     void NoteOff(int c, int n, int v) override { add("off", c, n, v); }
