@@ -8,6 +8,7 @@
 #include "tests/osc/UdpTestPeer.h"
 #include "tools/host/EditorHost.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -213,6 +214,17 @@ TEST_F(StressTest, ClosingWithTheEditorOpenFiftyTimesWhileEverythingRuns)
 
 namespace {
 
+// The sanitizers' runtimes take locks of their own on the audio thread and slow everything
+// several times: there the test looks for stalls (the fault was seconds long), and the bound
+// itself is checked in the plain build.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr double kWaitBoundSeconds = 20e-3;
+constexpr double kLongestBlockSeconds = 2.0;
+#else
+constexpr double kWaitBoundSeconds = 250e-6;
+constexpr double kLongestBlockSeconds = 50e-3;
+#endif
+
 // Scripts that keep the state busy on every other thread, a spectral script and a controller
 // handler that count what they got, and a function that reports what the audio thread met.
 constexpr const char* kContendingScripts = R"(
@@ -244,6 +256,8 @@ public:
         }
     }
     int blocks() const { return blocks_.load(); }
+    // The longest processReplacing call, as the host saw it. After stop().
+    double longestBlockSeconds() const { return std::chrono::duration<double>(longestBlock_).count(); }
     bool realTime() const { return realTime_.load(); }
     void play(int blocks)
     {
@@ -274,7 +288,10 @@ private:
     void block()
     {
         plugin_.sendMidi({{7, {0xB0, 7, 64}}});
+        const auto start = std::chrono::steady_clock::now();
         plugin_.processReplacing(inputs_, outputs_, kFrames);
+        const auto took = std::chrono::steady_clock::now() - start;
+        longestBlock_ = std::max(longestBlock_, took);
         blocks_.fetch_add(1);
     }
 
@@ -286,6 +303,7 @@ private:
     std::atomic<bool> done_{false};
     std::atomic<bool> realTime_{false};
     std::atomic<int> blocks_{0};
+    std::chrono::steady_clock::duration longestBlock_{};
     std::thread thread_;
 };
 
@@ -340,6 +358,7 @@ TEST_F(StressTest, AudioThreadNeverWaitsLongForScriptsOnOtherThreads)
     audio.stop();
     editor.reset();
     const bool realTime = audio.realTime();
+    std::printf("[stress] longest block as the host saw it: %.1f us\n", audio.longestBlockSeconds() * 1e6);
 
     // Calm the scripts (the OSC requests still queued then return at once), then let the
     // held-back events through.
@@ -362,6 +381,8 @@ TEST_F(StressTest, AudioThreadNeverWaitsLongForScriptsOnOtherThreads)
     EXPECT_NEAR(scripted + skipped, frames, 2.0) << "every frame scripted or counted as skipped";
     EXPECT_GT(scripted, 0.0);
     // The plug-in's stated bound, 250 us of the audio thread's time (the wall clock also
-    // counts time the system kept the audio thread itself from running).
-    EXPECT_LT(longestWait, 250e-6) << reply;
+    // counts time the system kept the audio thread itself from running). A block as the
+    // host sees it also holds the scripts the audio thread ran.
+    EXPECT_LT(longestWait, kWaitBoundSeconds) << reply;
+    EXPECT_LT(audio.longestBlockSeconds(), kLongestBlockSeconds) << "no block stalled the host";
 }
