@@ -52,6 +52,28 @@ void replaceWithRefusal(lua_State* L, const char* library, const char* name, con
     lua_pop(L, 1);
 }
 
+// Calls the wrapped original function, upvalue 1, with the wrapper's arguments, and
+// returns all its results.
+int callOriginal(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+// Puts wrapper in the global's place, with the original as its upvalue 1.
+void wrapGlobal(lua_State* L, const char* name, lua_CFunction wrapper)
+{
+    lua_getglobal(L, name);
+    if (lua_isfunction(L, -1)) {
+        lua_pushcclosure(L, wrapper, 1);
+        lua_setglobal(L, name);
+    } else {
+        lua_pop(L, 1);
+    }
+}
+
 // The original function is upvalue 1; without a file name it would read standard input.
 int needingFileName(lua_State* L)
 {
@@ -59,10 +81,7 @@ int needingFileName(lua_State* L)
         return luaL_error(L, "%s needs a file name: scripts cannot read the host's standard input",
                           lua_tostring(L, lua_upvalueindex(2)));
     }
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+    return callOriginal(L);
 }
 
 void requireFileName(lua_State* L, const char* library, const char* name)
@@ -121,21 +140,7 @@ int collectWithinBounds(lua_State* L)
         }
         return 1;
     }
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
-}
-
-void boundCollectionOnTheAudioThread(lua_State* L)
-{
-    lua_getglobal(L, "collectgarbage");
-    if (lua_isfunction(L, -1)) {
-        lua_pushcclosure(L, collectWithinBounds, 1);
-        lua_setglobal(L, "collectgarbage");
-    } else {
-        lua_pop(L, 1);
-    }
+    return callOriginal(L);
 }
 
 int restrict(lua_State* L)
@@ -159,7 +164,7 @@ int restrict(lua_State* L)
     installInterruptiblePatterns(L);
     installInterruptibleRepeat(L);
     closeDoorsToFinalizers(L);
-    boundCollectionOnTheAudioThread(L);
+    wrapGlobal(L, "collectgarbage", collectWithinBounds);
     return 0;
 }
 
@@ -173,10 +178,7 @@ int loadSourceText(lua_State* L)
         lua_pushliteral(L, "precompiled chunks are not available to a layout: give source text");
         return 2;
     }
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+    return callOriginal(L);
 }
 
 int restrictLayout(lua_State* L)
@@ -193,13 +195,7 @@ int restrictLayout(lua_State* L)
         lua_setfield(L, -2, "loaders");
     }
     lua_pop(L, 1);
-    lua_getglobal(L, "loadstring");
-    if (lua_isfunction(L, -1)) {
-        lua_pushcclosure(L, loadSourceText, 1);
-        lua_setglobal(L, "loadstring");
-    } else {
-        lua_pop(L, 1);
-    }
+    wrapGlobal(L, "loadstring", loadSourceText);
     return 0;
 }
 

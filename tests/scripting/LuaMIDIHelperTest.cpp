@@ -1,5 +1,6 @@
 #include "ScriptedInstance.h"
 #include "scripting/LuaPatternFunctions.h"
+#include "scripting/LuaStringRepeat.h"
 
 #include <gtest/gtest.h>
 
@@ -330,5 +331,34 @@ TEST(LuaPatterns, APatternThatBacktracksForMinutesIsStopped)
     instance.helper().requestStop();
     const std::string error =
         errorOf(instance, "string.find(string.rep('a', 40), string.rep('a?', 40) .. string.rep('a', 40))");
+    EXPECT_NE(error.find("script stopped"), std::string::npos) << error;
+}
+
+// string.rep, built in pieces so that it can be stopped: the interpreter's results, and a
+// stop that reaches it in the middle of a long copy.
+TEST(LuaStringRepeat, MatchesTheInterpretersOwnAndIsStoppedOnRequest)
+{
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    ASSERT_EQ(luaL_dostring(L, "original = string.rep"), 0);
+    ASSERT_EQ(lua_cpcall(L, [](lua_State* state) { QN::installInterruptibleRepeat(state); return 0; }, nullptr), 0);
+    ASSERT_EQ(luaL_dostring(L, R"(
+        mismatches = ''
+        for _, c in ipairs({{'ab', 3}, {'x', 0}, {'x', -4}, {'', 9}, {'a\0b', 2}, {12, 2}, {'xyz', 100000}, {'q', 1}}) do
+            if original(c[1], c[2]) ~= string.rep(c[1], c[2]) then mismatches = mismatches .. c[1] .. ' ' .. c[2] .. '; ' end
+        end
+        local ok, message = pcall(string.rep, 'xx', 2^62)
+        tooLarge = not ok and message:find('too large') ~= nil
+    )"), 0) << lua_tostring(L, -1);
+    lua_getglobal(L, "mismatches");
+    EXPECT_STREQ(lua_tostring(L, -1), "");
+    lua_getglobal(L, "tooLarge");
+    EXPECT_TRUE(lua_toboolean(L, -1));
+    lua_close(L);
+
+    ScriptedInstance instance;
+    (void)instance.state();
+    instance.helper().requestStop();
+    const std::string error = errorOf(instance, "local s = string.rep('x', 8 * 1024 * 1024)");
     EXPECT_NE(error.find("script stopped"), std::string::npos) << error;
 }
