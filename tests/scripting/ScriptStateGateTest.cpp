@@ -52,6 +52,7 @@ TEST(ScriptStateGate, ARunningTimerStepsAsideForTheAudioBlockAndGoesOnAfterIt)
     EXPECT_GE(helper.audioThreadStats().waits.waits, 1u);
 }
 
+// Also: the blocks that went without scripts are counted, and said once a second at most.
 TEST(ScriptStateGate, AHolderThatCannotStepAsideCostsOneBoundedWaitPerBlock)
 {
     ScriptedInstance instance;
@@ -66,7 +67,7 @@ TEST(ScriptStateGate, AHolderThatCannotStepAsideCostsOneBoundedWaitPerBlock)
     holding.get_future().wait();
     for (int block = 0; block < 3; ++block) {
         const auto start = Clock::now();
-        EXPECT_FALSE(helper.holdForAudio());
+        EXPECT_FALSE(helper.readyForEvents());
         EXPECT_FALSE(helper.holdForAudio()) << "the rest of the block goes on at once";
         const auto waited = Clock::now() - start;
         EXPECT_GE(waited, std::chrono::nanoseconds(QN::ScriptStateGate::kAudioWaitLimitNs));
@@ -78,5 +79,9 @@ TEST(ScriptStateGate, AHolderThatCannotStepAsideCostsOneBoundedWaitPerBlock)
     helper.endAudioBlock();
     const auto stats = helper.audioThreadStats();
     EXPECT_EQ(stats.waits.giveUps, 3u);
-    EXPECT_GE(stats.waits.longestNs, QN::ScriptStateGate::kAudioWaitLimitNs);
+    EXPECT_EQ(stats.heldBackBlocks, 3u);
+    EXPECT_GE(stats.waits.longestWallNs, QN::ScriptStateGate::kAudioWaitLimitNs);
+    const std::string console = instance.consoleText();
+    EXPECT_NE(console.find("MIDI waited for the next block 1 times"), std::string::npos) << console;
+    EXPECT_EQ(console.find("MIDI waited for the next block 2 times"), std::string::npos) << "once a second at most";
 }
