@@ -19,14 +19,12 @@ constexpr std::size_t kHeadroomBytes = 64 * 1024;
 void collectWhenNearTheCeiling(lua_State* L)
 {
     void* ud = nullptr;
-    const lua_Alloc allocator = lua_getallocf(L, &ud);
     std::size_t room = kHeadroomBytes;
-    if (allocator == LuaMemoryBudget::allocate) {
+    if (lua_getallocf(L, &ud) == LuaMemoryBudget::allocate) {
         const auto* budget = static_cast<const LuaMemoryBudget*>(ud);
         room = budget->limit - budget->used;
-    } else if (allocator == LuaMemoryPool::allocate) {
-        const auto* pool = static_cast<const LuaMemoryPool*>(ud);
-        room = pool->realtime() || pool->used() > pool->limit() ? kHeadroomBytes : pool->limit() - pool->used();
+    } else if (const LuaMemoryPool* pool = LuaMemoryPool::of(L); pool != nullptr && !pool->realtime()) {
+        room = pool->used() > pool->limit() ? 0 : pool->limit() - pool->used();
     }
     if (room < kHeadroomBytes) {
         lua_gc(L, LUA_GCCOLLECT, 0);

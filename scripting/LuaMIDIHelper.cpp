@@ -197,6 +197,7 @@ void LuaMIDIHelper::createState()
         std::fputs("@@@ Lua could not start (not enough memory): scripts are off for this instance\n", stdout);
         lua_close(L_);
         L_ = nullptr;
+        audioL_ = nullptr;  // a thread of the state just closed
         return;
     }
     runScripts();
@@ -451,16 +452,25 @@ void LuaMIDIHelper::collectAfterAudioRun(std::size_t usedBefore)
     if (gcDebt_ < kCollectStepBytes || audioL_ == nullptr) {
         return;
     }
+    // A step may run a finalizer, which may fail: the steps run in protected mode (its
+    // closure is made once, so entering allocates nothing).
+    (void)protectedCCall(audioL_, collectSteps, this, LuaErrorPolicy::Silent);
+    // A step leaves automatic collection on again; off it stays while the block runs.
+    lua_gc(audioL_, LUA_GCSTOP, 0);
+}
+
+int LuaMIDIHelper::collectSteps(lua_State* L)
+{
+    auto* helper = static_cast<LuaMIDIHelper*>(lua_touserdata(L, 1));
     const std::int64_t deadline = steadyNs() + kAudioCollectNs;
-    while (gcDebt_ >= kCollectStepBytes) {
-        gcDebt_ -= kCollectStepBytes;
-        lua_gc(audioL_, LUA_GCSTEP, 0);
+    while (helper->gcDebt_ >= kCollectStepBytes) {
+        helper->gcDebt_ -= kCollectStepBytes;
+        lua_gc(L, LUA_GCSTEP, 0);
         if (steadyNs() > deadline) {
             break;
         }
     }
-    // A step leaves automatic collection on again; off it stays while the block runs.
-    lua_gc(audioL_, LUA_GCSTOP, 0);
+    return 0;
 }
 
 // Called on: the audio thread. The console ring takes the line without locks.

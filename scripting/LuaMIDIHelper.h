@@ -157,6 +157,7 @@ private:
     void callKeyed(const KeyedRefs& map, int key, std::initializer_list<lua_Number> args);
     void dispatchNrpn(int channel);
     void reportSkipsWhenDue();
+    static int collectSteps(lua_State* L);
 
     // First, so that it outlives the state closed in the destructor.
     LuaMemoryPool memory_;

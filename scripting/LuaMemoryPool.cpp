@@ -92,6 +92,12 @@ void* LuaMemoryPool::allocate(void* ud, void* block, std::size_t oldSize, std::s
     return result;
 }
 
+LuaMemoryPool* LuaMemoryPool::of(lua_State* L)
+{
+    void* ud = nullptr;
+    return lua_getallocf(L, &ud) == allocate ? static_cast<LuaMemoryPool*>(ud) : nullptr;
+}
+
 bool LuaMemoryPool::reserveBytes(std::size_t bytes)
 {
     if (!fitsUnderLimit(bytes)) {

@@ -19,6 +19,8 @@
 // reserveBytes and returnBytes; replenish runs on any non-audio thread, also during use.
 // The counters may be read from any thread.
 
+#include "scripting/LuaHeaders.h"
+
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -45,6 +47,8 @@ public:
     // The lua_Alloc function; ud is the pool. Null when refused; a failed grow leaves the
     // block valid, and a shrink or a free never fails. Called on: the state's user.
     static void* allocate(void* ud, void* block, std::size_t oldSize, std::size_t newSize);
+    // The pool of a state made with allocate; null for a state with another allocator.
+    static LuaMemoryPool* of(lua_State* L);
 
     // Whether the state's user is the audio thread; set by the gate as it hands the state
     // over. Called on: the state's user.

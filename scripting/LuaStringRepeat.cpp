@@ -20,12 +20,8 @@ constexpr std::size_t kPieceBytes = 256 * 1024;
 // string first collects them (never on the audio thread, whose collector work is bounded).
 void collectBeforeALargeString(lua_State* L, std::size_t total)
 {
-    void* ud = nullptr;
-    if (total < kPieceBytes || lua_getallocf(L, &ud) != LuaMemoryPool::allocate) {
-        return;
-    }
-    const auto* pool = static_cast<const LuaMemoryPool*>(ud);
-    if (!pool->realtime() && pool->used() + 2 * total > pool->limit() / 2) {
+    const LuaMemoryPool* pool = LuaMemoryPool::of(L);
+    if (total >= kPieceBytes && pool != nullptr && !pool->realtime() && pool->used() + 2 * total > pool->limit() / 2) {
         lua_gc(L, LUA_GCCOLLECT, 0);
     }
 }

@@ -125,8 +125,8 @@ void closeDoorsToFinalizers(lua_State* L)
 // "step" make one small step of the collector instead. Upvalue 1 is the original.
 int collectWithinBounds(lua_State* L)
 {
-    void* ud = nullptr;
-    const bool audio = lua_getallocf(L, &ud) == LuaMemoryPool::allocate && static_cast<LuaMemoryPool*>(ud)->realtime();
+    const LuaMemoryPool* pool = LuaMemoryPool::of(L);
+    const bool audio = pool != nullptr && pool->realtime();
     const char* option = luaL_optstring(L, 1, "collect");
     const bool collect = std::strcmp(option, "collect") == 0;
     if (audio && (collect || std::strcmp(option, "step") == 0)) {

@@ -1,7 +1,6 @@
 #include "platform/CLocaleScope.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageOutput.h"
-#include "platform/PriorityInheritanceMutex.h"
 
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"
@@ -32,23 +31,6 @@ TEST(FileSystem, MakeDirectoriesCreatesMissingParentsButNotThroughFiles) {
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_FALSE(platform::makeDirectories(root / "plain/sub"));
-}
-
-TEST(PriorityInheritanceMutex, IsRecursiveAndExcludesOtherThreads) {
-    platform::PriorityInheritanceMutex mutex;
-    auto tryFromAnotherThread = [&] {
-        return std::async(std::launch::async, [&] {
-            const bool taken = mutex.try_lock();
-            if (taken) mutex.unlock();
-            return taken;
-        }).get();
-    };
-    {
-        std::lock_guard<platform::PriorityInheritanceMutex> outer(mutex);
-        std::lock_guard<platform::PriorityInheritanceMutex> inner(mutex);  // Lua calling back in
-        EXPECT_FALSE(tryFromAnotherThread());
-    }
-    EXPECT_TRUE(tryFromAnotherThread());
 }
 
 TEST(CLocaleScope, RestoresTheThreadsLocaleAndLeavesTheProcessLocaleAlone) {

@@ -41,14 +41,13 @@ void AudioThreadProbe::noteFree()
     }
 }
 
-void AudioThreadProbe::noteLock(bool contended, bool priorityInheritanceRecursive)
+void AudioThreadProbe::noteLock(bool contended)
 {
     if (!counting()) {
         return;
     }
     ++counts.locks;
     counts.contendedLocks += contended ? 1 : 0;
-    counts.otherKindLocks += priorityInheritanceRecursive ? 0 : 1;
 }
 
 void AudioThreadProbe::enterHostCallback()

@@ -1,8 +1,7 @@
 #pragma once
 // Counts what the thread marked as the audio thread does that a real-time thread must
-// not: heap allocations and frees, and mutex locks (split into the priority-inheritance
-// recursive kind, which the scripting lock is, and every other kind, and into calls
-// that found the mutex free and calls that had to wait).
+// not: heap allocations and frees, and mutex locks (split into calls that found the
+// mutex free and calls that had to wait).
 //
 // The counting comes from the allocator and lock functions this test executable
 // defines in place of the C library's (AllocatorInterposer.cpp, LockInterposer.cpp):
@@ -27,7 +26,7 @@ public:
     static bool counting();
     static void noteAllocation();
     static void noteFree();
-    static void noteLock(bool contended, bool priorityInheritanceRecursive);
+    static void noteLock(bool contended);
     // Host callbacks run the host's code, not the plug-in's: counting pauses inside them.
     static void enterHostCallback();
     static void leaveHostCallback();

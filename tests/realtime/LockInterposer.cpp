@@ -27,17 +27,6 @@ LockFunction libraryLock()
     return function;
 }
 
-// The C library keeps the type of a mutex in the low bits of its kind field and marks
-// priority inheritance with this bit.
-constexpr int kPriorityInheritanceBit = 32;
-constexpr int kTypeBits = 3;
-
-bool isPriorityInheritanceRecursive(const pthread_mutex_t* mutex)
-{
-    const int kind = mutex->__data.__kind;
-    return (kind & kPriorityInheritanceBit) != 0 && (kind & kTypeBits) == PTHREAD_MUTEX_RECURSIVE_NP;
-}
-
 // Resolved at start-up, before any thread is marked.
 [[maybe_unused]] const bool resolvedAtStart = libraryLock() != nullptr;
 
@@ -50,6 +39,6 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
     }
     const int tried = ::pthread_mutex_trylock(mutex);
     const bool contended = tried == EBUSY;
-    AudioThreadProbe::noteLock(contended, isPriorityInheritanceRecursive(mutex));
+    AudioThreadProbe::noteLock(contended);
     return contended ? libraryLock()(mutex) : tried;
 }
