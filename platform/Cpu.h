@@ -8,8 +8,4 @@ namespace platform {
 // the answer is true.
 bool hasSse2();
 
-// The processor time the calling thread has had, in nanoseconds (one system call). Tells
-// time a thread spent working from time the system kept it from running.
-long long threadCpuNs() noexcept;
-
 }  // namespace platform

@@ -1,8 +1,8 @@
 #include "scripting/ScriptStateGate.h"
 
-#include "platform/Cpu.h"
 #include "platform/Futex.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace QN {
@@ -138,8 +138,9 @@ bool ScriptStateGate::holdForAudio()
         return false;
     }
     std::uint32_t seen = state_.fetch_or(kAudioWants, std::memory_order_acq_rel);
-    std::int64_t start = 0;  // set when another thread is found inside
-    std::int64_t processorStart = 0;
+    std::int64_t start = 0;     // set when another thread is found inside
+    std::int64_t lastLook = 0;  // the previous look at the clock
+    std::int64_t asked = 0;     // time spent asking, interruptions left out
     for (;;) {
         if ((seen & (kOtherInside | kAudioInside)) == 0) {
             if (state_.compare_exchange_weak(seen, seen | kAudioInside, std::memory_order_acquire,
@@ -151,20 +152,24 @@ bool ScriptStateGate::holdForAudio()
         const std::int64_t now = nowNs();
         if (start == 0) {
             start = now;
-            processorStart = platform::threadCpuNs();
-        } else if (now - start > kAudioWaitLimitNs) {
-            recordWait(now - start, platform::threadCpuNs() - processorStart);
-            giveUps_.fetch_add(1, std::memory_order_relaxed);
-            audioGaveUp_ = true;
-            state_.fetch_or(kAudioMissed, std::memory_order_relaxed);
-            letAudioGo(kAudioMissed);
-            return false;
+        } else {
+            asked += std::min(now - lastLook, kInterruptionNs);
+            if (now - start > kAudioWaitLimitNs) {
+                recordWait(now - start, asked);
+                giveUps_.fetch_add(1, std::memory_order_relaxed);
+                audioGaveUp_ = true;
+                state_.fetch_or(kAudioMissed, std::memory_order_relaxed);
+                letAudioGo(kAudioMissed);
+                return false;
+            }
         }
+        lastLook = now;
         platform::pauseWhileSpinning();
         seen = state_.load(std::memory_order_relaxed);
     }
     if (start != 0) {
-        recordWait(nowNs() - start, platform::threadCpuNs() - processorStart);
+        const std::int64_t now = nowNs();
+        recordWait(now - start, asked + std::min(now - lastLook, kInterruptionNs));
     }
     audioHolder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     return true;
@@ -212,10 +217,10 @@ void raiseTo(std::atomic<std::int64_t>& longest, std::int64_t ns)
 
 }  // namespace
 
-void ScriptStateGate::recordWait(std::int64_t wallNs, std::int64_t processorNs)
+void ScriptStateGate::recordWait(std::int64_t wallNs, std::int64_t askedNs)
 {
     waits_.fetch_add(1, std::memory_order_relaxed);
-    raiseTo(longestWaitNs_, processorNs);
+    raiseTo(longestWaitNs_, askedNs);
     raiseTo(longestWallWaitNs_, wallNs);
 }
 

@@ -4,15 +4,7 @@
 #include <cpuid.h>
 #endif
 
-#include <ctime>
-
 namespace platform {
-
-long long threadCpuNs() noexcept {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 bool hasSse2() {
 #if defined(__i386__) || defined(__x86_64__)
