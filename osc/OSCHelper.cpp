@@ -3,6 +3,7 @@
 #include "osc/OscLog.h"
 #include "osc/OscReceiveLoop.h"
 #include "osc/ScriptOscRegistration.h"
+#include "osc/net/OscOutbox.h"
 #include "osc/net/UdpOscNetwork.h"
 #include "platform/PreferenceStore.h"
 #include "scripting/LuaMIDIHelper.h"
@@ -40,8 +41,11 @@ OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper)
 OSCHelper::OSCHelper(PluginServices* plugin, LuaMIDIHelper* luaHelper, OscNetwork& network)
     : luaHelper_(luaHelper),
       network_(network),
-      handler_(plugin, luaHelper, updates_, paths_, network)
+      handler_(plugin, luaHelper, updates_, paths_, network, pendingReplies_)
 {
+    // The scripts' sendOSC may first run on the audio thread, which must not make the
+    // outbox (it allocates and starts a thread).
+    OscOutbox::shared();
 }
 
 OSCHelper::~OSCHelper() { Stop(); }
@@ -65,6 +69,8 @@ void OSCHelper::Start()
 
 void OSCHelper::startThreads()
 {
+    network_.wakeOnLookups(notifyWake_, kNotifyLookups);
+    wakingOnLookups_ = true;
     try {
         oscThread_ = std::thread([this] { oscThreadMain(); });
     } catch (const std::system_error& error) {
@@ -82,6 +88,10 @@ void OSCHelper::startThreads()
 
 void OSCHelper::Stop()
 {
+    if (wakingOnLookups_) {
+        network_.stopWakingOnLookups(notifyWake_);
+        wakingOnLookups_ = false;
+    }
     if (!oscThread_.joinable() && !notifyThread_.joinable()) {
         return;
     }
@@ -91,6 +101,7 @@ void OSCHelper::Stop()
     breakActiveLoop();
     joinThread(oscThread_, oscFinished_, "OSC");
     joinThread(notifyThread_, notifyFinished_, "OSC notify");
+    pendingReplies_.clear();
     // Signals the threads did not take must not reach the next Start; a port asked for
     // meanwhile is opened by Start (port_ keeps it).
     oscWake_.take();
@@ -236,7 +247,8 @@ void OSCHelper::notifyThreadMain()
 {
     SignalOnExit finished(notifyFinished_);
     for (;;) {
-        const std::uint32_t reasons = notifyWake_.wait(-1);
+        // Sleeps without a limit unless an answer waits for its host's lookup.
+        const std::uint32_t reasons = notifyWake_.wait(pendingReplies_.msUntilFirstDeadline());
         if ((reasons & kNotifyQuit) != 0) {
             return;
         }
@@ -246,6 +258,7 @@ void OSCHelper::notifyThreadMain()
         if ((reasons & kNotifyPending) != 0) {
             drainNotifications();
         }
+        pendingReplies_.serve(network_);
     }
 }
 

@@ -4,7 +4,8 @@
 //    requested port (base port + "OSC Port Offset") and runs the receive loop, handing
 //    every datagram to the request handler, until the loop is broken;
 //  - the notify thread sends the queued parameter changes to the peers that registered
-//    for them, and breaks a receive loop whose port is no longer wanted.
+//    for them, breaks a receive loop whose port is no longer wanted, and sends the answers
+//    that waited for their reply host's lookup (PendingReplies).
 // Listen and StopListening may be called on the audio thread (a MIDI script can change
 // parameter 0), so they only record the request and signal events; all socket work
 // happens on the two threads.
@@ -13,6 +14,7 @@
 
 #include "osc/net/OscNetwork.h"
 #include "osc/OscRequestHandler.h"
+#include "osc/PendingReplies.h"
 #include "osc/ScriptPathTable.h"
 #include "osc/SetParamQueue.h"
 #include "osc/UpdateRegistry.h"
@@ -87,19 +89,26 @@ private:
     void breakActiveLoop();
     static void joinThread(std::thread& thread, platform::Event& finished, const char* name);
 
+    // Why the OSC thread and the notify thread wake up. Raised without a lock, since Listen
+    // and parameterChanged run on the audio thread when a MIDI script moves parameters.
+    enum OscWake : std::uint32_t { kOscQuit = 1, kOscRestart = 2 };
+    enum NotifyWake : std::uint32_t {
+        kNotifyQuit = 1,
+        kNotifyPending = 2,
+        kNotifyLoopBreak = 4,
+        kNotifyLookups = 8,  // an answer waits for a lookup, or a lookup ended
+    };
+    platform::WakeFlags oscWake_;
+    platform::WakeFlags notifyWake_;
+
     LuaMIDIHelper* luaHelper_;
     OscNetwork& network_;
     UpdateRegistry updates_;
     ScriptPathTable paths_;
     SetParamQueue setParamQueue_;
+    PendingReplies pendingReplies_{notifyWake_, kNotifyLookups};
+    bool wakingOnLookups_ = false;  // host thread (Start, Stop)
     OscRequestHandler handler_;
-
-    // Why the OSC thread and the notify thread wake up. Raised without a lock, since Listen
-    // and parameterChanged run on the audio thread when a MIDI script moves parameters.
-    enum OscWake : std::uint32_t { kOscQuit = 1, kOscRestart = 2 };
-    enum NotifyWake : std::uint32_t { kNotifyQuit = 1, kNotifyPending = 2, kNotifyLoopBreak = 4 };
-    platform::WakeFlags oscWake_;
-    platform::WakeFlags notifyWake_;
     platform::Event oscFinished_, notifyFinished_;
     std::thread oscThread_, notifyThread_;
 

@@ -105,8 +105,14 @@ public:
 };
 
 OscRequestHandler::OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates,
-                                     ScriptPathTable& paths, OscNetwork& network)
-    : plugin_(plugin), lua_(lua), updates_(updates), paths_(paths), network_(network), luaRequests_(lua)
+                                     ScriptPathTable& paths, OscNetwork& network, PendingReplies& pending)
+    : plugin_(plugin),
+      lua_(lua),
+      updates_(updates),
+      paths_(paths),
+      network_(network),
+      pending_(pending),
+      luaRequests_(lua)
 {
 }
 
@@ -215,6 +221,13 @@ bool OscRequestHandler::mayReplyTo(std::uint32_t address) const
            (isThisMachine(sender_.address) && isThisMachine(address));
 }
 
+// The rule for an answer that waited for its host's lookup: names come from this machine
+// only, so the sender is this machine.
+bool OscRequestHandler::mayReplyFromThisMachineTo(std::uint32_t address) const
+{
+    return OscAccessPreferences::replyToAnyHost() || isThisMachine(address);
+}
+
 // Unknown addresses are reported, so a peer with a typing error learns why nothing
 // happens; nothing else is done.
 void OscRequestHandler::HandleUnknownMessage(const char* address, const osc::ReceivedMessage&, const IpEndpointName&)
@@ -264,31 +277,39 @@ void OscRequestHandler::ping(const osc::ReceivedMessage& message)
     ReplyTo reply;
     Stream args = message.ArgumentStream();
     args >> reply >> osc::EndMessage;
-    const OscEndpoint to = resolveUrl(reply.url);
+    const ReplyTarget target = replyTarget(reply.url);
     checkFits(reply.path);
-    const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
-    const std::uint32_t local = channel->localAddress();
-    char url[64];
-    std::snprintf(url, sizeof(url), "osc.udp://%u.%u.%u.%u:%d", (local >> 24) & 0xFF, (local >> 16) & 0xFF,
-                  (local >> 8) & 0xFF, local & 0xFF, listeningPort_.load(std::memory_order_relaxed));
-    char versionText[48];
-    std::snprintf(versionText, sizeof(versionText), "Lumenfold %s", version::kText);
-    char buffer[kMessageBufferSize];
-    osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-    packet << osc::BeginMessage(reply.path) << url << versionText << osc::EndMessage;
-    send(*channel, packet);
+    const int port = listeningPort_.load(std::memory_order_relaxed);
+    answer(target, "/ping", 1, [this, path = std::string(reply.path), port](const OscEndpoint& to) {
+        const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
+        const std::uint32_t local = channel->localAddress();
+        char url[64];
+        std::snprintf(url, sizeof(url), "osc.udp://%u.%u.%u.%u:%d", (local >> 24) & 0xFF, (local >> 16) & 0xFF,
+                      (local >> 8) & 0xFF, local & 0xFF, port);
+        char versionText[48];
+        std::snprintf(versionText, sizeof(versionText), "Lumenfold %s", version::kText);
+        char buffer[kMessageBufferSize];
+        osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+        packet << osc::BeginMessage(path.c_str()) << url << versionText << osc::EndMessage;
+        send(*channel, packet);
+    });
 }
 
+// The message is built now (the values as they are when asked), sent when the host is known.
 template <class... Values>
-void OscRequestHandler::replyWith(const char* url, const char* path, const Values&... values)
+void OscRequestHandler::replyWith(const char* request, const char* url, const char* path, const Values&... values)
 {
-    const OscEndpoint to = resolveUrl(url);
+    const ReplyTarget target = replyTarget(url);
     char buffer[kMessageBufferSize];
     osc::OutboundPacketStream packet(buffer, sizeof(buffer));
     packet << osc::BeginMessage(path);
     (packet << ... << values);
     packet << osc::EndMessage;
-    send(*openReply(to), packet);
+    answer(target, request, 1, [this, bytes = std::string(packet.Data(), packet.Size())](const OscEndpoint& to) {
+        if (!openReply(to)->send(bytes.data(), bytes.size())) {
+            throw osc::Exception("unable to send reply");
+        }
+    });
 }
 
 void OscRequestHandler::set(const osc::ReceivedMessage& message)
@@ -306,7 +327,7 @@ void OscRequestHandler::get(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in get");
-    replyWith(reply.url, reply.path, id, plugin_ ? plugin_->parameterValue(id) : 0.0f);
+    replyWith("/get", reply.url, reply.path, id, plugin_ ? plugin_->parameterValue(id) : 0.0f);
 }
 
 void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
@@ -314,19 +335,21 @@ void OscRequestHandler::getAll(const osc::ReceivedMessage& message)
     ReplyTo reply;
     Stream args = message.ArgumentStream();
     args >> reply >> osc::EndMessage;
-    const OscEndpoint to = resolveUrl(reply.url);
+    const ReplyTarget target = replyTarget(reply.url);
     checkFits(reply.path);
-    const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
-    char buffer[kMessageBufferSize];
-    for (int id = 0; id < kParameterCount; ++id) {
-        if (!IsParameterUsed(id)) {
-            continue;
+    answer(target, "/getAll", usedParameterCount(), [this, path = std::string(reply.path)](const OscEndpoint& to) {
+        const std::unique_ptr<OscDatagramChannel> channel = openReply(to);
+        char buffer[kMessageBufferSize];
+        for (int id = 0; id < kParameterCount; ++id) {
+            if (!IsParameterUsed(id)) {
+                continue;
+            }
+            osc::OutboundPacketStream packet(buffer, sizeof(buffer));
+            packet << osc::BeginMessage(path.c_str()) << id << (plugin_ ? plugin_->parameterValue(id) : 0.0f)
+                   << osc::EndMessage;
+            send(*channel, packet);
         }
-        osc::OutboundPacketStream packet(buffer, sizeof(buffer));
-        packet << osc::BeginMessage(reply.path) << id << (plugin_ ? plugin_->parameterValue(id) : 0.0f)
-               << osc::EndMessage;
-        send(*channel, packet);
-    }
+    });
 }
 
 void OscRequestHandler::getAllRegistered(const osc::ReceivedMessage& message)
@@ -351,7 +374,7 @@ void OscRequestHandler::getNumParameters(const osc::ReceivedMessage& message)
     ReplyTo reply;
     Stream args = message.ArgumentStream();
     args >> reply >> osc::EndMessage;
-    replyWith(reply.url, reply.path, osc::int32(kParameterCount));
+    replyWith("/getNumParameters", reply.url, reply.path, osc::int32(kParameterCount));
 }
 
 void OscRequestHandler::isParameterUsed(const osc::ReceivedMessage& message)
@@ -360,7 +383,7 @@ void OscRequestHandler::isParameterUsed(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in isParameterUsed");
-    replyWith(reply.url, reply.path, id, IsParameterUsed(id));
+    replyWith("/isParameterUsed", reply.url, reply.path, id, IsParameterUsed(id));
 }
 
 void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
@@ -373,7 +396,7 @@ void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
         throw osc::Exception("parameter id is unused");
     }
     const ParameterInfo row = plugin_ ? plugin_->parameterRow(id) : parameterInfo(id);
-    replyWith(reply.url, reply.path, id, row.minValue, row.maxValue, row.defaultValue, row.name,
+    replyWith("/getInfo", reply.url, reply.path, id, row.minValue, row.maxValue, row.defaultValue, row.name,
               static_cast<osc::int32>(row.unit));
 }
 
@@ -383,18 +406,21 @@ void OscRequestHandler::registerUpdate(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in registerUpdate");
+    const ReplyTarget target = replyTarget(reply.url);
     // A path that no notification could carry is refused now rather than failing on
     // every later change.
     checkFits(reply.path);
-    switch (updates_.add(UpdateRegistration{id, resolveUrl(reply.url), reply.path})) {
-    case UpdateRegistry::AddResult::ParameterFull:
-        throw osc::Exception("too many update registrations for this parameter");
-    case UpdateRegistry::AddResult::RegistryFull:
-        throw osc::Exception("too many update registrations");
-    case UpdateRegistry::AddResult::Added:
-    case UpdateRegistry::AddResult::AlreadyThere:
-        break;
-    }
+    answer(target, "/registerUpdate", 0, [this, id, path = std::string(reply.path)](const OscEndpoint& to) {
+        switch (updates_.add(UpdateRegistration{id, to, path})) {
+        case UpdateRegistry::AddResult::ParameterFull:
+            throw osc::Exception("too many update registrations for this parameter");
+        case UpdateRegistry::AddResult::RegistryFull:
+            throw osc::Exception("too many update registrations");
+        case UpdateRegistry::AddResult::Added:
+        case UpdateRegistry::AddResult::AlreadyThere:
+            break;
+        }
+    });
 }
 
 void OscRequestHandler::unregisterUpdate(const osc::ReceivedMessage& message)
@@ -403,7 +429,10 @@ void OscRequestHandler::unregisterUpdate(const osc::ReceivedMessage& message)
     ReplyTo reply;
     message.ArgumentStream() >> id >> reply >> osc::EndMessage;
     checkedId(id, "parameter id out of range in unregisterUpdate");
-    updates_.remove(UpdateRegistration{id, resolveUrl(reply.url), reply.path});
+    answer(replyTarget(reply.url), "/unregisterUpdate", 0,
+           [this, id, path = std::string(reply.path)](const OscEndpoint& to) {
+               updates_.remove(UpdateRegistration{id, to, path});
+           });
 }
 
 void OscRequestHandler::exec(const osc::ReceivedMessage& message)
@@ -430,7 +459,7 @@ void OscRequestHandler::call(const osc::ReceivedMessage& message)
     }
     // The reply address is checked before the function runs, so a request that cannot
     // be answered has no effect.
-    const OscEndpoint to = resolveUrl(strings[1]);
+    const ReplyTarget target = replyTarget(strings[1]);
     checkFits(strings[2]);
     const auto results = std::make_unique<LuaCallResults>();
     if (const char* error = luaRequests_.call(strings[0], it, message.ArgumentsEnd(), *results)) {
@@ -441,7 +470,11 @@ void OscRequestHandler::call(const osc::ReceivedMessage& message)
     packet << osc::BeginMessage(strings[2]);
     appendResults(packet, *results);
     packet << osc::EndMessage;
-    send(*openReply(to), packet);
+    answer(target, "/call", 1, [this, bytes = std::string(packet.Data(), packet.Size())](const OscEndpoint& to) {
+        if (!openReply(to)->send(bytes.data(), bytes.size())) {
+            throw osc::Exception("unable to send reply");
+        }
+    });
 }
 
 void OscRequestHandler::startNote(const osc::ReceivedMessage& message)
@@ -487,21 +520,54 @@ float OscRequestHandler::boundPlainValue(const ParameterBinding& binding, float 
     return static_cast<float>(std::clamp<double>(plain, -FLT_MAX, FLT_MAX));
 }
 
-OscEndpoint OscRequestHandler::resolveUrl(const char* url)
+// A dotted address (or "localhost") is checked at once. A name is accepted from this
+// machine only and never looked up here: its address comes from the network's kept
+// answers, or later (answer parks the reply).
+OscRequestHandler::ReplyTarget OscRequestHandler::replyTarget(const char* url)
 {
     const char* error = nullptr;
     const std::optional<OscUrl> parsed = OscUrl::parse(url, &error);
     if (!parsed) {
         throw osc::Exception(error);
     }
-    const std::optional<std::uint32_t> address = network_.resolve(parsed->host());
-    if (!address) {
-        throw osc::Exception("cannot resolve reply host");
+    ReplyTarget target{parsed->host(), parsed->port(), parsed->literalAddress()};
+    if (!target.address) {
+        if (!isThisMachine(sender_.address)) {
+            throw osc::Exception("reply host must be a numeric address for requests from other machines");
+        }
+        const HostLookup known = network_.lookUpWithoutWaiting(target.host);
+        if (known.state == HostLookup::State::NotFound) {
+            throw osc::Exception("cannot resolve reply host");
+        }
+        if (known.state == HostLookup::State::Found) {
+            target.address = known.address;
+        }
     }
-    if (!mayReplyTo(*address)) {
+    if (target.address && !mayReplyTo(*target.address)) {
         throw osc::Exception("reply host is not the sender's host (OSC Reply To Any Host is off)");
     }
-    return OscEndpoint{*address, parsed->port()};
+    return target;
+}
+
+void OscRequestHandler::answer(const ReplyTarget& target, const char* request, int replies, Answer answer)
+{
+    requireReplies(replies);
+    if (target.address) {
+        repliesLeft_ -= replies;
+        answer(OscEndpoint{*target.address, target.port});
+        return;
+    }
+    const int port = target.port;
+    const bool parked = pending_.park(request, target.host, [this, port, answer](std::uint32_t address) {
+        if (!mayReplyFromThisMachineTo(address)) {
+            throw osc::Exception("reply host is not the sender's host (OSC Reply To Any Host is off)");
+        }
+        answer(OscEndpoint{address, port});
+    });
+    if (!parked) {
+        throw osc::Exception("too many answers wait for host lookups");
+    }
+    repliesLeft_ -= replies;
 }
 
 std::unique_ptr<OscDatagramChannel> OscRequestHandler::openReply(const OscEndpoint& to)
@@ -514,12 +580,9 @@ std::unique_ptr<OscDatagramChannel> OscRequestHandler::openReply(const OscEndpoi
     return channel;
 }
 
+// The datagram's budget was taken when the answer began (answer).
 void OscRequestHandler::send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet)
 {
-    // Each request checked its replies against the budget before it began; this keeps
-    // the bound whatever a request sends.
-    requireReplies(1);
-    --repliesLeft_;
     if (!channel.send(packet.Data(), packet.Size())) {
         throw osc::Exception("unable to send reply");
     }

@@ -9,6 +9,10 @@
 // What a peer may ask for (see docs/osc.md, Security):
 //  - replies and registrations name the host the request came from, unless "OSC Reply To
 //    Any Host" is on;
+//  - a reply host given by name is accepted from this machine only (other machines write
+//    their address): looking a name up is work a stranger should not be able to order;
+//    the name is looked up off this thread, and its answer goes out once it is known
+//    (PendingReplies);
 //  - Lua calls ("/exec", "/call", addresses scripts bound to functions) come from this
 //    machine, unless "OSC Allow Remote Scripts" is on;
 //  - one datagram, bundles included, makes at most kReplyBudget replies; an answering
@@ -24,12 +28,15 @@
 #include "osc/OscLuaRequests.h"
 #include "osc/net/OscNetwork.h"
 #include "osc/ParameterBinding.h"
+#include "osc/PendingReplies.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 #include <oscpack/osc/OscPacketListener.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace QN {
@@ -49,7 +56,7 @@ public:
     static constexpr OscEndpoint kLocalSender{0x7f000001u, 0};
 
     OscRequestHandler(PluginServices* plugin, LuaMIDIHelper* lua, UpdateRegistry& updates, ScriptPathTable& paths,
-                      OscNetwork& network);
+                      OscNetwork& network, PendingReplies& pending);
 
     // The port "/ping" reports. Called on: OSC thread, before each receive loop.
     void setListeningPort(int port) { listeningPort_.store(port, std::memory_order_relaxed); }
@@ -82,6 +89,15 @@ private:
     };
     static const Route kRoutes[];
     class ReplyBudgetUsedUp;
+    // A checked reply URL: its address when known now, else the name being looked up.
+    struct ReplyTarget {
+        std::string host;
+        int port = 0;
+        std::optional<std::uint32_t> address;
+    };
+    // Sends a request's answer to its reply endpoint. May run later, on the notify thread,
+    // so it copies what it needs from the request.
+    using Answer = std::function<void(const OscEndpoint& to)>;
 
     void dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint);
     void requireScriptPeer() const;
@@ -89,6 +105,7 @@ private:
     int usedParameterCount();
     [[nodiscard]] bool isThisMachine(std::uint32_t address) const;
     [[nodiscard]] bool mayReplyTo(std::uint32_t address) const;
+    [[nodiscard]] bool mayReplyFromThisMachineTo(std::uint32_t address) const;
     bool applyParameterPath(const std::string& address, const osc::ReceivedMessage& message);
     bool callFunctionPath(const std::string& address, const osc::ReceivedMessage& message);
 
@@ -109,13 +126,16 @@ private:
 
     void setPlainValue(int id, float plain);
     float boundPlainValue(const ParameterBinding& binding, float value) const;
-    OscEndpoint resolveUrl(const char* url);
+    ReplyTarget replyTarget(const char* url);
+    // Runs answer now when the target's address is known, else once its lookup ends.
+    // replies: what the answer sends, taken from the datagram's budget now.
+    void answer(const ReplyTarget& target, const char* request, int replies, Answer answer);
     std::unique_ptr<OscDatagramChannel> openReply(const OscEndpoint& to);
-    void send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet);
-    // One message of the given values to path at the reply URL (resolved first, so a bad URL
+    static void send(OscDatagramChannel& channel, const osc::OutboundPacketStream& packet);
+    // One message of the given values to path at the reply URL (checked first, so a bad URL
     // sends nothing).
     template <class... Values>
-    void replyWith(const char* url, const char* path, const Values&... values);
+    void replyWith(const char* request, const char* url, const char* path, const Values&... values);
     static void checkFits(const char* path);
     LuaMIDIHelper& lua();
 
@@ -124,6 +144,7 @@ private:
     UpdateRegistry& updates_;
     ScriptPathTable& paths_;
     OscNetwork& network_;
+    PendingReplies& pending_;
     OscLuaRequests luaRequests_;
     std::atomic<int> listeningPort_{0};
 

@@ -1,7 +1,7 @@
 #include "scripting/OscMessageSender.h"
 
+#include "osc/net/OscOutbox.h"
 #include "osc/net/OscUrl.h"
-#include "osc/net/UdpOscNetwork.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 
@@ -101,40 +101,33 @@ const char* buildMessage(lua_State* L, const SendRequest& request, char* buffer,
     }
 }
 
-const char* deliver(OscNetwork& network, const char* url, const char* data, std::size_t size)
+// Copies the message into the outbox: no allocation, no lookup, no socket here.
+const char* queue(const char* url, const char* data, std::size_t size)
 {
-    try {
-        const char* error = nullptr;
-        const std::optional<OscUrl> parsed = OscUrl::parse(url, &error);
-        if (!parsed) {
-            return error;
-        }
-        const std::optional<std::uint32_t> address = network.resolve(parsed->host());
-        if (!address) {
-            return "cannot resolve host";
-        }
-        const auto channel = network.open(OscEndpoint{*address, parsed->port()}, &error);
-        if (!channel) {
-            return error;
-        }
-        return channel->send(data, size) ? nullptr : "unable to send";
-    } catch (...) {
-        return "not enough memory";
+    std::string_view host;
+    int port = 0;
+    if (const char* error = OscUrl::split(url, &host, &port)) {
+        return error;
     }
+    switch (OscOutbox::shared().post(host, port, data, size)) {
+    case OscOutbox::PostResult::Queued: return nullptr;
+    case OscOutbox::PostResult::HostTooLong: return "host name too long";
+    case OscOutbox::PostResult::MessageTooLarge: return "out of buffer memory";
+    case OscOutbox::PostResult::QueueFull: return "too many OSC messages queued";
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-int sendOscFromScript(lua_State* L) { return sendOscFromScript(L, UdpOscNetwork::shared()); }
-
-int sendOscFromScript(lua_State* L, OscNetwork& network)
+int sendOscFromScript(lua_State* L)
 {
     const SendRequest request = readArguments(L);
     char buffer[kBufferSize];
     std::size_t size = 0;
     const char* error = buildMessage(L, request, buffer, &size);
     if (error == nullptr) {
-        error = deliver(network, request.url, buffer, size);
+        error = queue(request.url, buffer, size);
     }
     if (error != nullptr) {
         return luaL_error(L, "%s", error);

@@ -1,5 +1,8 @@
 #include "osc/net/UdpOscNetwork.h"
 
+#include "osc/net/HostResolver.h"
+#include "osc/net/OscUrl.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -52,14 +55,10 @@ private:
     int socket_;
 };
 
-}  // namespace
-
-std::optional<std::uint32_t> UdpOscNetwork::resolve(const std::string& host)
+// The system's lookup; it may take as long as the name servers let it. Called on: the
+// resolver's thread only.
+std::optional<std::uint32_t> lookUpInSystem(const std::string& host)
 {
-    in_addr dotted{};
-    if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
-        return ntohl(dotted.s_addr);
-    }
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -72,6 +71,28 @@ std::optional<std::uint32_t> UdpOscNetwork::resolve(const std::string& host)
     ::freeaddrinfo(found);
     return result;
 }
+
+}  // namespace
+
+std::optional<std::uint32_t> UdpOscNetwork::resolve(const std::string& host)
+{
+    if (const std::optional<std::uint32_t> literal = OscUrl::literalAddress(host)) {
+        return literal;
+    }
+    return resolver().resolveWithin(host, kLookupWait);
+}
+
+HostLookup UdpOscNetwork::lookUpWithoutWaiting(const std::string& host)
+{
+    if (const std::optional<std::uint32_t> literal = OscUrl::literalAddress(host)) {
+        return HostLookup::found(*literal);
+    }
+    return resolver().lookUpNow(host);
+}
+
+void UdpOscNetwork::wakeOnLookups(platform::WakeFlags& flags, std::uint32_t flag) { resolver().subscribe(flags, flag); }
+
+void UdpOscNetwork::stopWakingOnLookups(platform::WakeFlags& flags) { resolver().unsubscribe(flags); }
 
 std::unique_ptr<OscDatagramChannel> UdpOscNetwork::open(const OscEndpoint& to, const char** error)
 {
@@ -120,6 +141,13 @@ UdpOscNetwork& UdpOscNetwork::shared()
 {
     static UdpOscNetwork network;
     return network;
+}
+
+HostResolver& UdpOscNetwork::resolver()
+{
+    // Never destroyed: its thread may be inside a lookup when the process ends.
+    static HostResolver* const resolver = new HostResolver(&lookUpInSystem);
+    return *resolver;
 }
 
 }  // namespace QN
