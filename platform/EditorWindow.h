@@ -15,7 +15,9 @@ namespace platform {
 // The window has its own connection to the display server, used only by the
 // thread that pumps the editor's events (the host GUI thread, or the editor's
 // stand-in when the host stops calling idle; the editor's lock keeps them apart).
-// The render thread opens a connection of its own (GlSurface).
+// The render thread opens a connection of its own (GlSurface). Nothing on either
+// connection ends the host process: X errors stay with the connection, and a broken
+// connection only marks the window gone.
 //
 // Called on: the host GUI thread (or the editor's idle stand-in, under the editor lock).
 class EditorWindow {
@@ -36,6 +38,11 @@ public:
     void close();
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] std::uintptr_t handle() const;
+    // True once the window was destroyed by someone else (a host that destroys its own
+    // window destroys ours with it; seen among the events dispatchPending reads) or the
+    // connection to the display broke. close() is still needed and safe then.
+    // Called on: any thread.
+    [[nodiscard]] bool isGone() const;
 
     // Reads every event already queued, without blocking, and hands each to sink.
     void dispatchPending(const std::function<void(const WindowEvent&)>& sink);

@@ -23,6 +23,10 @@ public:
     [[nodiscard]] bool create(std::uintptr_t window, std::string* error);
     bool makeCurrent();
     void swapBuffers();
+    // False once the window is gone (destroyed with the host's window, or the display's
+    // connection broke); then nothing more may be drawn, only destroy() called. X errors
+    // on the surface's connection never end the host process.
+    [[nodiscard]] bool windowAlive();
     // Releases the context and closes the connection. Safe when not created.
     void destroy();
 

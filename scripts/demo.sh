@@ -14,7 +14,7 @@ BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}"
 OUT_DIR="${LUMENFOLD_DEMO_DIR:-out}"
 mkdir -p "$OUT_DIR"
 settings=(--set "FFT Size=256" --set "Dry Level=0.4" --set "Wet Level=1" --set "Bin 25-128 Level=0.05")
-"$BUILD_DIR/lumenfold-render" "$OUT_DIR/demo-input.wav" --set "Wet Level=0" --set "Dry Level=1"
+"$BUILD_DIR/lumenfold-render" --demo "$OUT_DIR/demo-input.wav" --set "Wet Level=0" --set "Dry Level=1"
 "$BUILD_DIR/lumenfold-render" "$OUT_DIR/demo-input.wav" "$OUT_DIR/demo-lowpass.wav" "${settings[@]}"
 echo "Demo input:    $(realpath "$OUT_DIR/demo-input.wav")"
 echo "Demo rendered: $(realpath "$OUT_DIR/demo-lowpass.wav")"

@@ -8,7 +8,8 @@
 // the spectra and meters show, runs the host's idle loop for about N frames of the
 // editor (30 a second; 30 by default), optionally points at (X, Y) in the window first,
 // and saves the window's picture as a PNG file. --zoom opens the editor at P percent
-// (100, 125, 150 or 200) whatever the screen's density, through LUMENFOLD_SCALE.
+// (100, 125, 150 or 200) whatever the screen's density, through LUMENFOLD_SCALE. The
+// picture is the whole editor even when the window is larger than the screen.
 
 #include "tools/host/DefaultPluginPath.h"
 #include "tools/host/EditorHost.h"
@@ -193,6 +194,10 @@ int runEditor(int argc, char** argv)
     }
     if (options.hover) editor->movePointer(options.hoverX, options.hoverY);
     editor->pumpFor(options.frames * kEditorFrameMs);
+    if (editor->windowLost()) {
+        std::fprintf(stderr, "lumenfold-host: the editor's window went away (or the X display did)\n");
+        return 1;
+    }
     const auto shot = editor->capture();
     if (!shot || !shot->savePng(options.screenshot)) {
         std::fprintf(stderr, "lumenfold-host: cannot save the editor's picture to %s\n", options.screenshot.c_str());

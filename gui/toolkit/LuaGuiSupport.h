@@ -5,6 +5,8 @@
 
 #include "scripting/LuaHeaders.h"
 
+#include <cxxabi.h>
+
 namespace QN {
 
 class LuaGui;
@@ -56,6 +58,8 @@ int guarded(lua_State* L)
 {
     try {
         return function(L);
+    } catch (abi::__forced_unwind&) {
+        throw;  // the host cancelled its thread (inside sendOSC): it must end as cancelled
     } catch (...) {
     }
     return raiseOutOfMemory(L);

@@ -17,6 +17,9 @@ public:
     virtual void makeWindowContextCurrent() = 0;
     virtual void destroyContexts() = 0;
     virtual void swapBuffers() = 0;
+    // False once the window is gone (the host destroyed it, or the display went away):
+    // the render thread then draws nothing more. Asked before every frame.
+    [[nodiscard]] virtual bool windowAlive() { return true; }
     virtual void takeKeyboardFocus() = 0;
     virtual void copyText(const std::string&) {}
 };

@@ -55,8 +55,16 @@ void ManagerRenderer::appendToTooltip(std::string& text, const std::string& addi
 
 void ManagerRenderer::frame()
 {
+    if (!windowStillThere()) return;
     for (auto& effect : manager_.effects_) effect->update();
     renderFrame();
+}
+
+bool ManagerRenderer::windowStillThere()
+{
+    if (!glReady_ || windowLost_) return false;
+    if (!manager_.bridge_->windowAlive()) windowLost_ = true;
+    return !windowLost_;
 }
 
 void ManagerRenderer::initialise()
@@ -121,7 +129,9 @@ void ManagerRenderer::createScreenTarget()
 void ManagerRenderer::release()
 {
     if (!manager_.bridge_) return;
-    manager_.bridge_->makeWindowContextCurrent();
+    // Without its window the context stays current from the last frame; binding it again
+    // would only ask about the window that is gone.
+    if (!windowLost_) manager_.bridge_->makeWindowContextCurrent();
     if (glReady_) {
         for (auto& texture : manager_.textures_) texture->release();
         for (Font* font : {manager_.mainFont_.get(), manager_.labelFont_.get(), manager_.textFieldFont_.get()}) {
@@ -377,7 +387,7 @@ void ManagerRenderer::drawTooltip(const std::string& tooltipText)
 
 void ManagerRenderer::renderStaticLayer()
 {
-    if (!glReady_ || !framebuffer_) return;
+    if (!framebuffer_ || !windowStillThere()) return;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
     glViewport(0, 0, look_.pixelWidth, look_.pixelHeight);

@@ -53,7 +53,8 @@ public:
     // Called on: host GUI thread, before the render thread starts.
     void start(const Appearance& appearance);
 
-    // Render thread.
+    // Render thread. Once the window is gone (the host destroyed it, or the display went
+    // away) frames draw nothing; release() still frees what GL set-up made.
     void initialise();
     void frame();
     void renderStaticLayer();
@@ -79,6 +80,8 @@ private:
         std::string text;
     };
 
+    // False, for good, once the window is gone.
+    bool windowStillThere();
     void prepareResources();
     void createScreenTarget();
     void renderFrame();
@@ -103,6 +106,7 @@ private:
     unsigned framebuffer_ = 0;
     std::atomic<bool> hasFramebuffer_{false};
     bool glReady_ = false;
+    bool windowLost_ = false;
 };
 
 }  // namespace QN

@@ -27,6 +27,9 @@ void ManagerX11Bridge::destroyContexts() { surface_->destroy(); }
 
 void ManagerX11Bridge::swapBuffers() { surface_->swapBuffers(); }
 
+// The window's own connection may have seen it go already; the render thread's asks the server.
+bool ManagerX11Bridge::windowAlive() { return !window_.isGone() && surface_->windowAlive(); }
+
 void ManagerX11Bridge::takeKeyboardFocus() { window_.takeKeyboardFocus(); }
 
 void ManagerX11Bridge::copyText(const std::string& text) { window_.copyText(text); }

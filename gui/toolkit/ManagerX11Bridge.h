@@ -24,6 +24,7 @@ public:
     void makeWindowContextCurrent() override;
     void destroyContexts() override;
     void swapBuffers() override;
+    bool windowAlive() override;
     void takeKeyboardFocus() override;
     void copyText(const std::string& text) override;
 

@@ -38,6 +38,7 @@ struct EditorWindow::Impl {
     Window window = 0;
     Colormap colormap = 0;
     bool counted = false;  // counted in openWindows
+    std::atomic<bool> destroyed{false};  // destroyed by someone else (the host, with its own window)
     std::optional<X11ClipboardOwner> clipboard;  // once something was copied
 
     bool create(Window parent, int width, int height, std::string* error);
@@ -128,6 +129,9 @@ bool EditorWindow::Impl::translate(XEvent& event, WindowEvent* out)
         if (event.xfocus.detail == NotifyPointer || event.xfocus.detail == NotifyInferior) return false;
         out->type = WindowEvent::Type::FocusLost;
         return true;
+    case DestroyNotify:
+        if (event.xdestroywindow.window == window) destroyed.store(true);
+        return false;
     case SelectionRequest:
     case SelectionClear:
         if (clipboard) (void)clipboard->handle(event);
@@ -154,7 +158,7 @@ bool EditorWindow::open(std::uintptr_t parent, int width, int height, std::strin
         *error = "the editor's size " + std::to_string(width) + " x " + std::to_string(height) + " is not usable";
         return false;
     }
-    impl_->display = XOpenDisplay(nullptr);
+    impl_->display = openGuardedDisplay();
     if (!impl_->display) {
         *error = "cannot connect to the X display";
         return false;
@@ -171,26 +175,37 @@ bool EditorWindow::open(std::uintptr_t parent, int width, int height, std::strin
 void EditorWindow::close()
 {
     if (!impl_->display) return;
-    {
+    if (!connectionLost(impl_->display)) {
         // The host may already have destroyed its window, and ours with it.
         XErrorTrap trap(impl_->display);
         if (impl_->window) XDestroyWindow(impl_->display, impl_->window);
-        if (impl_->counted) openWindows.fetch_sub(1);
         if (impl_->colormap) XFreeColormap(impl_->display, impl_->colormap);
         (void)trap.failed();
     }
-    XCloseDisplay(impl_->display);
-    *impl_ = Impl{};
+    if (impl_->counted) openWindows.fetch_sub(1);
+    closeGuardedDisplay(impl_->display);
+    impl_->clipboard.reset();
+    impl_->display = nullptr;
+    impl_->window = 0;
+    impl_->colormap = 0;
+    impl_->counted = false;
+    impl_->destroyed.store(false);
 }
 
 bool EditorWindow::isOpen() const { return impl_->window != 0; }
+
+bool EditorWindow::isGone() const
+{
+    return impl_->destroyed.load() || (impl_->display && connectionLost(impl_->display));
+}
 
 std::uintptr_t EditorWindow::handle() const { return impl_->window; }
 
 void EditorWindow::dispatchPending(const std::function<void(const WindowEvent&)>& sink)
 {
     if (!impl_->display) return;
-    while (XPending(impl_->display) > 0) {
+    // A broken connection is never used again: Xlib may wait for ever on it.
+    while (!connectionLost(impl_->display) && XPending(impl_->display) > 0) {
         XEvent event;
         XNextEvent(impl_->display, &event);
         if (event.xany.window != impl_->window) continue;
@@ -201,7 +216,7 @@ void EditorWindow::dispatchPending(const std::function<void(const WindowEvent&)>
 
 void EditorWindow::takeKeyboardFocus()
 {
-    if (!impl_->window) return;
+    if (!impl_->window || isGone()) return;
     XErrorTrap trap(impl_->display);
     XSetInputFocus(impl_->display, impl_->window, RevertToParent, CurrentTime);
     (void)trap.failed();
@@ -209,7 +224,7 @@ void EditorWindow::takeKeyboardFocus()
 
 void EditorWindow::copyText(const std::string& text)
 {
-    if (!impl_->window) return;
+    if (!impl_->window || isGone()) return;
     if (!impl_->clipboard) impl_->clipboard.emplace(impl_->display, impl_->window);
     impl_->clipboard->offer(text);
     XFlush(impl_->display);

@@ -59,39 +59,93 @@ std::vector<std::string> listFileNames(const std::string& folder, const std::str
     return names;
 }
 
-FileRead readRegularFile(const std::string& path, std::size_t maxBytes) {
-    FileRead result;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        result.status = errno == ENOENT || errno == ENOTDIR ? FileReadStatus::Missing : FileReadStatus::Unreadable;
-        return result;
+namespace {
+
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+}  // namespace
+
+OpenedFile::OpenedFile(OpenedFile&& other) noexcept
+    : status_(other.status_), fd_(other.fd_), size_(other.size_), errorNumber_(other.errorNumber_), kind_(other.kind_) {
+    other.fd_ = -1;
+}
+
+OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        status_ = other.status_;
+        fd_ = other.fd_;
+        size_ = other.size_;
+        errorNumber_ = other.errorNumber_;
+        kind_ = other.kind_;
+        other.fd_ = -1;
     }
-    // Checked before opening: opening some devices already does something.
+    return *this;
+}
+
+OpenedFile::~OpenedFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool OpenedFile::clearNonBlocking() {
+    const int flags = fd_ >= 0 ? ::fcntl(fd_, F_GETFL) : -1;
+    return flags >= 0 && ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+int OpenedFile::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+OpenedFile openRegularFile(const std::string& path, std::uint64_t maxBytes) {
+    OpenedFile file;
+    const auto fail = [&file](FileReadStatus status, int errorNumber) {
+        file.status_ = status;
+        file.errorNumber_ = errorNumber;
+        return std::move(file);
+    };
+    struct stat info {};
+    if (path.empty()) return fail(FileReadStatus::Missing, ENOENT);
+    if (::stat(path.c_str(), &info) != 0)
+        return fail(errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unreadable, errno);
+    // Checked before opening: opening a FIFO waits for a writer, and opening some devices
+    // already does something.
     if (!S_ISREG(info.st_mode)) {
-        result.status = FileReadStatus::NotRegular;
-        return result;
+        file.kind_ = kindOf(info.st_mode);
+        return fail(FileReadStatus::NotRegular, 0);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.status = errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unreadable;
-        return result;
-    }
+    if (fd < 0) return fail(errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unreadable, errno);
+    file.fd_ = fd;
     // The path may have been replaced between the two looks: the descriptor decides.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        result.status = FileReadStatus::NotRegular;
-        return result;
+    if (::fstat(fd, &info) != 0) return fail(FileReadStatus::Unreadable, errno);
+    if (!S_ISREG(info.st_mode)) {
+        file.kind_ = kindOf(info.st_mode);
+        return fail(FileReadStatus::NotRegular, 0);
     }
-    if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > maxBytes) {
-        ::close(fd);
-        result.status = FileReadStatus::TooLarge;
-        return result;
-    }
+    file.size_ = info.st_size < 0 ? 0 : static_cast<std::uint64_t>(info.st_size);
+    if (info.st_size < 0 || file.size_ > maxBytes) return fail(FileReadStatus::TooLarge, 0);
+    file.status_ = FileReadStatus::Read;
+    return file;
+}
+
+FileRead readRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileRead result;
+    OpenedFile file = openRegularFile(path, maxBytes);
+    result.status = file.status();
+    if (result.status != FileReadStatus::Read) return result;
+    const int fd = file.fd();
     std::size_t done = 0;
-    result.status = FileReadStatus::Read;
     try {
         // Room for one byte more than fstat saw tells a file that grew since.
-        result.text.resize(static_cast<std::size_t>(info.st_size) + 1);
+        result.text.resize(static_cast<std::size_t>(file.size()) + 1);
         for (;;) {
             if (done == result.text.size()) {
                 if (done > maxBytes) break;
@@ -103,10 +157,9 @@ FileRead readRegularFile(const std::string& path, std::size_t maxBytes) {
             if (got <= 0) break;
             done += static_cast<std::size_t>(got);
         }
-    } catch (...) {
+    } catch (const std::exception&) {  // no memory; a cancellation of the thread passes
         result.status = FileReadStatus::TooLarge;
     }
-    ::close(fd);
     if (result.status == FileReadStatus::Read && done > maxBytes) result.status = FileReadStatus::TooLarge;
     result.text.resize(result.status == FileReadStatus::Read ? done : 0);
     result.text.shrink_to_fit();

@@ -50,6 +50,7 @@ struct GlSurface::Impl {
     Display* display = nullptr;
     Window window = 0;
     GLXContext context = nullptr;
+    bool windowGone = false;
 };
 
 GlSurface::GlSurface() : impl_(std::make_unique<Impl>()) {}
@@ -58,7 +59,7 @@ GlSurface::~GlSurface() { destroy(); }
 
 bool GlSurface::create(std::uintptr_t window, std::string* error)
 {
-    impl_->display = XOpenDisplay(nullptr);
+    impl_->display = openGuardedDisplay();
     if (!impl_->display) {
         *error = "the render thread cannot connect to the X display";
         return false;
@@ -74,12 +75,17 @@ bool GlSurface::create(std::uintptr_t window, std::string* error)
     }
     const int screen = XScreenNumberOfScreen(attributes.screen);
     GLXFBConfig config = chooseEditorConfig(display, screen, XVisualIDFromVisual(attributes.visual));
+    // GL's calls do not check for a connection that broke under them, so each step looks.
+    if (connectionLost(display)) {
+        *error = "the X display went away";
+        return false;
+    }
     if (!config) {
         *error = "no GL configuration for the editor window's visual";
         return false;
     }
     impl_->context = createContext(display, screen, config);
-    if (!impl_->context) {
+    if (!impl_->context || connectionLost(display)) {
         *error = "cannot create a GL context";
         return false;
     }
@@ -93,7 +99,7 @@ bool GlSurface::create(std::uintptr_t window, std::string* error)
 
 bool GlSurface::makeCurrent()
 {
-    if (!impl_->context) return false;
+    if (!impl_->context || connectionLost(impl_->display)) return false;
     return glXMakeCurrent(impl_->display, impl_->window, impl_->context) == True;
 }
 
@@ -102,14 +108,28 @@ void GlSurface::swapBuffers()
     if (impl_->context) glXSwapBuffers(impl_->display, impl_->window);
 }
 
+bool GlSurface::windowAlive()
+{
+    if (!impl_->context || impl_->windowGone) return false;
+    // GL's own queries about the window do not say when it is gone (the software renderer
+    // then reads its size from nowhere), so ask first: one round trip a frame.
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    const bool there = XGetGeometry(impl_->display, impl_->window, &root, &x, &y, &width, &height, &border, &depth);
+    if (!there || connectionLost(impl_->display)) impl_->windowGone = true;
+    return !impl_->windowGone;
+}
+
 void GlSurface::destroy()
 {
     if (!impl_->display) return;
-    if (impl_->context) {
+    // On a broken connection GL's calls would talk to it again; the context goes with it.
+    if (impl_->context && !connectionLost(impl_->display)) {
         glXMakeCurrent(impl_->display, None, nullptr);
         glXDestroyContext(impl_->display, impl_->context);
     }
-    XCloseDisplay(impl_->display);
+    closeGuardedDisplay(impl_->display);
     *impl_ = Impl{};
 }
 

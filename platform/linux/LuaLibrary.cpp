@@ -76,7 +76,7 @@ void load() {
 bool loadLuaLibrary(std::string* error) {
     try {
         std::call_once(loadOnce, load);
-    } catch (...) {
+    } catch (const std::exception&) {
         if (error != nullptr) *error = "cannot load Lua";
         return false;
     }

@@ -244,7 +244,7 @@ int readPreferenceInt(const std::string& name, int defaultValue) {
         const char* end = text->data() + text->size();
         const auto [stop, error] = std::from_chars(text->data(), end, value);
         return error == std::errc() && stop == end ? value : defaultValue;
-    } catch (...) {
+    } catch (const std::exception&) {
         return defaultValue;
     }
 }
@@ -261,7 +261,7 @@ std::optional<std::string> readPreferenceString(const std::string& name) {
         std::optional<std::string> text = readValue(name);
         if (text) return cutText(std::move(*text), kMaxStringBytes);
         return std::nullopt;
-    } catch (...) {
+    } catch (const std::exception&) {
         return std::nullopt;
     }
 }
@@ -269,7 +269,7 @@ std::optional<std::string> readPreferenceString(const std::string& name) {
 void writePreferenceString(const std::string& name, const std::string& value) {
     try {
         writeValue(name, value);
-    } catch (...) {
+    } catch (const std::exception&) {
         // A failed write keeps the old file; the caller keeps its own copy.
     }
 }
@@ -278,7 +278,7 @@ std::string preferenceFilePath() {
     try {
         const std::string folder = makerFolder();
         return folder.empty() ? std::string() : folder + kFileName;
-    } catch (...) {
+    } catch (const std::exception&) {
         return {};
     }
 }

@@ -1,5 +1,7 @@
 #include "platform/ScreenDensity.h"
 
+#include "platform/linux/XErrorTrap.h"
+
 #include <X11/Xlib.h>
 
 #include <cstring>
@@ -35,10 +37,10 @@ std::string valueOf(const char* database, const char* name)
 
 std::string xftDpiResource()
 {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openGuardedDisplay();
     if (!display) return {};
     const std::string value = valueOf(XResourceManagerString(display), "Xft.dpi");
-    XCloseDisplay(display);
+    closeGuardedDisplay(display);
     return value;
 }
 

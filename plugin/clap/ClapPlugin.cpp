@@ -3,6 +3,7 @@
 #include "plugin/vst/GuardedCall.h"
 
 #include "plugin/HostedInstance.h"
+#include "plugin/LiveHandleTable.h"
 #include "plugin/core/ParameterChangeRing.h"
 #include "plugin/core/ParameterTable.h"
 #include "plugin/core/ValueFormatting.h"
@@ -15,13 +16,14 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace lumenfold::clap {
 namespace {
 
-constexpr std::uint32_t kRecordMagic = 0x4c6d4e66;  // marks a live record of ours
+constexpr std::size_t kMaxPlugins = 1024;            // live plug-ins in one process
 constexpr std::uint32_t kEditorIdleMs = 40;          // the editor's idle while the host drives it
 constexpr std::size_t kMaxStateBytes = 1 << 20;      // far above any state of ours
 
@@ -70,56 +72,61 @@ void copyName(char* destination, std::size_t capacity, const char* text)
     std::snprintf(destination, capacity, "%s", text);
 }
 
+class ClapPlugin;
+// The records hosts hold: a record stays readable after destroy, so that a late call
+// through it finds no plug-in instead of freed memory.
+LiveHandleTable<clap_plugin_t, ClapPlugin, kMaxPlugins> liveRecords;
 
 class ClapPlugin final : public InstanceEvents {
 public:
-    explicit ClapPlugin(const clap_host_t* host) : host_(host)
+    explicit ClapPlugin(const clap_host_t* host) : host_(host), record_(liveRecords.acquire(this))
     {
-        record_.desc = &kDescriptor;
-        record_.plugin_data = this;
-        record_.init = [](const clap_plugin_t* p) {
+        if (record_ == nullptr) throw std::runtime_error("too many plug-ins in this process");
+        record_->desc = &kDescriptor;
+        record_->plugin_data = this;
+        record_->init = [](const clap_plugin_t* p) {
             return call(p, "init", false, [](ClapPlugin& self) { return self.init(); });
         };
-        record_.destroy = [](const clap_plugin_t* p) {
+        record_->destroy = [](const clap_plugin_t* p) {
             ClapPlugin* self = from(p, "destroy");
             if (self != nullptr && self->onMainThread("destroy")) {
                 // A host may destroy us with the editor still open: its timer goes too.
                 if (self->guiCreated_) guarded("CLAP", "destroy", 0, [&] { return self->guiDestroy(), 0; });
-                self->magic_ = 0;
+                liveRecords.release(p);
                 guarded("CLAP", "destroy", 0, [&] {
                     delete self;
                     return 0;
                 });
             }
         };
-        record_.activate = [](const clap_plugin_t* p, double rate, std::uint32_t minFrames, std::uint32_t maxFrames) {
+        record_->activate = [](const clap_plugin_t* p, double rate, std::uint32_t minFrames, std::uint32_t maxFrames) {
             return call(p, "activate", false,
                         [&](ClapPlugin& self) { return self.activate(rate, minFrames, maxFrames); });
         };
-        record_.deactivate = [](const clap_plugin_t* p) {
+        record_->deactivate = [](const clap_plugin_t* p) {
             call(p, "deactivate", 0, [](ClapPlugin& self) { return self.deactivate(), 0; });
         };
-        record_.start_processing = [](const clap_plugin_t* p) {
+        record_->start_processing = [](const clap_plugin_t* p) {
             return call(p, "start_processing", false, [](ClapPlugin& self) { return self.startProcessing(); });
         };
-        record_.stop_processing = [](const clap_plugin_t* p) {
+        record_->stop_processing = [](const clap_plugin_t* p) {
             call(p, "stop_processing", 0, [](ClapPlugin& self) { return self.stopProcessing(), 0; });
         };
-        record_.reset = [](const clap_plugin_t* p) { call(p, "reset", 0, [](ClapPlugin&) { return 0; }); };
-        record_.process = [](const clap_plugin_t* p, const clap_process_t* process) {
+        record_->reset = [](const clap_plugin_t* p) { call(p, "reset", 0, [](ClapPlugin&) { return 0; }); };
+        record_->process = [](const clap_plugin_t* p, const clap_process_t* process) {
             return call(p, "process", clap_process_status{CLAP_PROCESS_ERROR},
                         [&](ClapPlugin& self) { return self.process(process); });
         };
-        record_.get_extension = [](const clap_plugin_t* p, const char* id) {
+        record_->get_extension = [](const clap_plugin_t* p, const char* id) {
             return call(p, "get_extension", static_cast<const void*>(nullptr),
                         [&](ClapPlugin& self) { return self.extension(id); });
         };
-        record_.on_main_thread = [](const clap_plugin_t* p) {
+        record_->on_main_thread = [](const clap_plugin_t* p) {
             call(p, "on_main_thread", 0, [](ClapPlugin& self) { return self.reportAudioProblems(), 0; });
         };
     }
 
-    const clap_plugin_t* record() const { return &record_; }
+    const clap_plugin_t* record() const { return record_; }
 
     // InstanceEvents: any thread.
     void parameterEdited(int id) override { queueChange(ParameterChangeRing::Kind::Value, id); }
@@ -136,16 +143,16 @@ public:
 private:
     static ClapPlugin* from(const clap_plugin_t* p, const char* entry)
     {
-        auto* self = p != nullptr ? static_cast<ClapPlugin*>(p->plugin_data) : nullptr;
-        if (self == nullptr || self->magic_ != kRecordMagic) {
-            std::fprintf(stderr, "Lumenfold: CLAP %s called with a plug-in record that is not ours\n", entry);
-            return nullptr;
+        ClapPlugin* self = liveRecords.owner(p);
+        if (self == nullptr) {
+            std::fprintf(stderr, "Lumenfold: CLAP %s called with a plug-in record that is not ours or destroyed\n",
+                         entry);
         }
         return self;
     }
 
     template <typename Result, typename Call>
-    static Result call(const clap_plugin_t* p, const char* entry, Result safeAnswer, Call&& body) noexcept
+    static Result call(const clap_plugin_t* p, const char* entry, Result safeAnswer, Call&& body)
     {
         ClapPlugin* self = from(p, entry);
         if (self == nullptr) return safeAnswer;
@@ -597,8 +604,7 @@ private:
     }
 
     const clap_host_t* host_;
-    clap_plugin_t record_{};
-    std::uint32_t magic_ = kRecordMagic;
+    clap_plugin_t* record_;
     std::unique_ptr<HostedInstance> instance_;
     const clap_host_thread_check_t* threadCheck_ = nullptr;
     const clap_host_params_t* hostParams_ = nullptr;
@@ -619,7 +625,7 @@ private:
 // The extension records: each entry finds its plug-in and answers safely for a bad one.
 struct Extensions {
     template <typename Result, typename Call>
-    static Result on(const clap_plugin_t* p, const char* entry, Result safeAnswer, Call&& body) noexcept
+    static Result on(const clap_plugin_t* p, const char* entry, Result safeAnswer, Call&& body)
     {
         return ClapPlugin::call(p, entry, safeAnswer, std::forward<Call>(body));
     }

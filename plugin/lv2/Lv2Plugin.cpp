@@ -3,6 +3,7 @@
 // HostedInstance; the library exports only lv2_descriptor and lv2ui_descriptor.
 
 #include "plugin/HostedInstance.h"
+#include "plugin/LiveHandleTable.h"
 
 #include "plugin/vst/GuardedCall.h"
 #include "plugin/core/ParameterChangeRing.h"
@@ -20,6 +21,8 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bitset>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +36,15 @@
 namespace lumenfold::lv2 {
 namespace {
 
+constexpr std::size_t kMaxInstances = 1024;  // live instances in one process
+
+constexpr std::uint32_t padded(std::size_t bytes) { return static_cast<std::uint32_t>((bytes + 7) & ~std::size_t{7}); }
+// One patch:Set on the notify port: its time, the object header, and two properties
+// (the bin's URID, its value), each padded as the forge writes them.
+constexpr std::uint32_t kPatchSetEventBytes =
+    sizeof(std::int64_t) + sizeof(LV2_Atom_Object) +
+    2 * (2 * sizeof(std::uint32_t) + padded(sizeof(LV2_Atom_Float)));
+static_assert(sizeof(LV2_Atom_URID) == sizeof(LV2_Atom_Float));
 
 struct Urids {
     LV2_URID atomBlank, atomObject, atomChunk, atomFloat, atomUrid, atomSequence, midiEvent, patchSet, patchGet,
@@ -88,15 +100,35 @@ public:
         ports_[port] = data;
     }
 
-    void activate() { instance_->setActive(true); }
-    void deactivate() { instance_->setActive(false); }
+    void activate()
+    {
+        if (active_.exchange(true)) {
+            std::fputs("Lumenfold: LV2 activate called while active; ignored\n", stderr);
+            return;
+        }
+        instance_->setActive(true);
+    }
+    void deactivate()
+    {
+        if (!active_.exchange(false)) {
+            std::fputs("Lumenfold: LV2 deactivate called while inactive; ignored\n", stderr);
+            return;
+        }
+        instance_->setActive(false);
+    }
 
-    // Called on: the audio thread. No allocation, no I/O.
+    // Called on: the audio thread. No allocation, no I/O. Run while inactive: silence.
     void run(std::uint32_t frames)
     {
         float* in[2] = {static_cast<float*>(ports_[kAudioIn1]), static_cast<float*>(ports_[kAudioIn2])};
         float* out[2] = {static_cast<float*>(ports_[kAudioOut1]), static_cast<float*>(ports_[kAudioOut2])};
         if (!in[0] || !in[1] || !out[0] || !out[1]) return;
+        if (!active_.load(std::memory_order_relaxed)) {
+            for (float* channel : out) std::fill(channel, channel + frames, 0.0f);
+            startNotify();
+            endNotify();
+            return;
+        }
         for (int id = 0; id < kControlParameterCount; ++id) {
             const auto* port = static_cast<const float*>(ports_[kFirstParameterPort + id]);
             if (port != nullptr && *port != lastPortValue_[id] && std::isfinite(*port)) {
@@ -105,6 +137,7 @@ public:
             }
         }
         startNotify();
+        sendHeldBins();
         std::uint32_t done = 0;
         if (const auto* sequence = static_cast<const LV2_Atom_Sequence*>(ports_[kControlIn])) {
             LV2_ATOM_SEQUENCE_FOREACH (sequence, event) {
@@ -126,7 +159,7 @@ public:
         renderPiece(in, out, done, frames);
         if (auto* latency = static_cast<float*>(ports_[kLatencyOut])) *latency = static_cast<float>(instance_->latency());
         changes_.drain([&](const ParameterChangeRing::Change& change) {
-            if (change.kind == ParameterChangeRing::Kind::Value && change.id >= kBinLevelBase) sendBin(change.id);
+            if (change.kind == ParameterChangeRing::Kind::Value && change.id >= kBinLevelBase) sendOrHoldBin(change.id);
         });
         endNotify();
     }
@@ -199,7 +232,7 @@ private:
                 instance_->setPlainValue(id, reinterpret_cast<const LV2_Atom_Float*>(value)->body);
             }
         } else if (object->body.otype == urids_.patchGet) {
-            sendBin(id);
+            sendOrHoldBin(id);
         }
     }
 
@@ -213,17 +246,36 @@ private:
         notifyOpen_ = lv2_atom_forge_sequence_head(&forge_, &notifyFrame_, 0) != 0;
     }
 
-    void sendBin(int id)
+    // A bin the notify port had no room for is sent at the start of the next run; its
+    // value is read then, so the host still gets the latest.
+    void sendOrHoldBin(int id)
     {
-        if (!notifyOpen_) return;
+        if (!sendBin(id)) held_.set(static_cast<std::size_t>(id - kBinLevelBase));
+    }
+
+    void sendHeldBins()
+    {
+        if (held_.none()) return;
+        for (std::size_t k = held_._Find_first(); k < held_.size(); k = held_._Find_next(k)) {
+            if (!sendBin(kBinLevelBase + static_cast<int>(k))) return;
+            held_.reset(k);
+        }
+    }
+
+    // The whole event or nothing: the host reads every event the sequence holds, and a
+    // part of one would make it read past the end.
+    bool sendBin(int id)
+    {
+        if (!notifyOpen_ || forge_.size - forge_.offset < kPatchSetEventBytes) return false;
         LV2_Atom_Forge_Frame frame;
-        if (!lv2_atom_forge_frame_time(&forge_, 0)) return;
+        lv2_atom_forge_frame_time(&forge_, 0);
         lv2_atom_forge_object(&forge_, &frame, 0, urids_.patchSet);
         lv2_atom_forge_key(&forge_, urids_.patchProperty);
         lv2_atom_forge_urid(&forge_, binUrids_[id - kBinLevelBase]);
         lv2_atom_forge_key(&forge_, urids_.patchValue);
         lv2_atom_forge_float(&forge_, instance_->plainValue(id));
         lv2_atom_forge_pop(&forge_, &frame);
+        return true;
     }
 
     void endNotify()
@@ -240,10 +292,38 @@ private:
     void* ports_[kPortCount] = {};
     float lastPortValue_[kControlParameterCount] = {};
     ParameterChangeRing changes_;
+    std::bitset<kBinCount> held_;
+    std::atomic<bool> active_{false};
     std::unique_ptr<HostedInstance> instance_;
 };
 
-Lv2Plugin* from(LV2_Handle handle) { return static_cast<Lv2Plugin*>(handle); }
+// What the host holds as the instance's handle: a slot of the table, never freed.
+struct alignas(8) HandleRecord {
+    std::uint64_t unused;
+};
+LiveHandleTable<HandleRecord, Lv2Plugin, kMaxInstances> liveHandles;
+// Held by every UI call and by cleanup while it takes the instance off the table, so
+// that no UI call is inside an instance the host is cleaning up.
+std::mutex editorLock;
+
+// The live instance behind a handle, or null (with one line naming the entry) for a
+// handle that is not ours or was cleaned up.
+Lv2Plugin* from(LV2_Handle handle, const char* entry)
+{
+    Lv2Plugin* plugin = liveHandles.owner(handle);
+    if (plugin == nullptr && entry != nullptr) {
+        std::fprintf(stderr, "Lumenfold: LV2 %s called with an instance that is not ours or cleaned up\n", entry);
+    }
+    return plugin;
+}
+
+template <typename Result, typename Call>
+Result onLive(LV2_Handle handle, const char* entry, Result safeAnswer, Call&& body)
+{
+    Lv2Plugin* plugin = from(handle, entry);
+    if (plugin == nullptr) return safeAnswer;
+    return guarded("LV2", entry, safeAnswer, [&] { return body(*plugin); });
+}
 
 // Called on: the host's instantiating thread only.
 LV2_URID_Map& fallbackMap()
@@ -277,7 +357,14 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     }
     return guarded("LV2", "instantiate", static_cast<LV2_Handle>(nullptr), [&]() -> LV2_Handle {
         auto plugin = std::make_unique<Lv2Plugin>(map);
-        return plugin->build(rate) ? plugin.release() : nullptr;
+        if (!plugin->build(rate)) return nullptr;
+        HandleRecord* handle = liveHandles.acquire(plugin.get());
+        if (handle == nullptr) {
+            std::fprintf(stderr, "Lumenfold: LV2 already has %zu instances in this process; no more\n", kMaxInstances);
+            return nullptr;
+        }
+        plugin.release();
+        return handle;
     });
 }
 
@@ -286,13 +373,12 @@ const void* extensionData(const char* uri)
     static const LV2_State_Interface state{
         [](LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle, std::uint32_t,
            const LV2_Feature* const*) {
-            return h ? guarded("LV2", "state save", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->save(store, handle); })
-                     : LV2_STATE_ERR_UNKNOWN;
+            return onLive(h, "state save", LV2_STATE_ERR_UNKNOWN, [&](Lv2Plugin& p) { return p.save(store, handle); });
         },
         [](LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle, std::uint32_t,
            const LV2_Feature* const*) {
-            return h ? guarded("LV2", "state restore", LV2_STATE_ERR_UNKNOWN, [&] { return from(h)->restore(retrieve, handle); })
-                     : LV2_STATE_ERR_UNKNOWN;
+            return onLive(h, "state restore", LV2_STATE_ERR_UNKNOWN,
+                          [&](Lv2Plugin& p) { return p.restore(retrieve, handle); });
         },
     };
     if (uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
@@ -303,20 +389,24 @@ const LV2_Descriptor kDescriptor{
     kPluginUri,
     instantiate,
     [](LV2_Handle h, std::uint32_t port, void* data) {
-        if (h) from(h)->connect(port, data);
+        onLive(h, "connect_port", 0, [&](Lv2Plugin& p) { return p.connect(port, data), 0; });
     },
-    [](LV2_Handle h) {
-        if (h) guarded("LV2", "activate", 0, [&] { return from(h)->activate(), 0; });
-    },
+    [](LV2_Handle h) { onLive(h, "activate", 0, [](Lv2Plugin& p) { return p.activate(), 0; }); },
     [](LV2_Handle h, std::uint32_t frames) {
-        if (h) guarded("LV2", "run", 0, [&] { return from(h)->run(frames), 0; });
+        // The audio thread prints nothing: a bad handle just gets no work done.
+        if (Lv2Plugin* plugin = from(h, nullptr)) guarded("LV2", "run", 0, [&] { return plugin->run(frames), 0; });
     },
+    [](LV2_Handle h) { onLive(h, "deactivate", 0, [](Lv2Plugin& p) { return p.deactivate(), 0; }); },
     [](LV2_Handle h) {
-        if (h) guarded("LV2", "deactivate", 0, [&] { return from(h)->deactivate(), 0; });
-    },
-    [](LV2_Handle h) {
+        Lv2Plugin* plugin = from(h, "cleanup");
+        if (plugin == nullptr) return;
+        {
+            std::lock_guard<std::mutex> guard(editorLock);
+            liveHandles.release(h);
+        }
+        // The editor closes with its instance; a UI still open finds no instance from now on.
         guarded("LV2", "cleanup", 0, [&] {
-            delete from(h);
+            delete plugin;
             return 0;
         });
     },
@@ -325,9 +415,16 @@ const LV2_Descriptor kDescriptor{
 
 // The UI: the plug-in's own editor, opened on the instance inside the host's window.
 struct Lv2Ui {
-    Lv2Plugin* plugin;
-    LV2UI_Resize* resize;
+    LV2_Handle handle;
+    std::uint32_t generation;  // of the instance the UI was opened on
 };
+
+// The UI's instance while it lives; null once the host has cleaned it up. Called with
+// editorLock held.
+Lv2Plugin* pluginOf(const Lv2Ui& ui)
+{
+    return liveHandles.generation(ui.handle) == ui.generation ? liveHandles.owner(ui.handle) : nullptr;
+}
 
 LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*, LV2UI_Write_Function,
                            LV2UI_Controller, LV2UI_Widget* widget, const LV2_Feature* const* features)
@@ -346,8 +443,10 @@ LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const
         std::fputs("Lumenfold: LV2 UI needs our plug-in, ui:parent and instance-access; no editor\n", stderr);
         return nullptr;
     }
+    std::lock_guard<std::mutex> guard(editorLock);
+    Lv2Plugin* plugin = from(instance, "UI instantiate");
+    if (plugin == nullptr) return nullptr;
     return guarded("LV2", "UI instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
-        auto* plugin = from(instance);
         if (!plugin->instance().openEditor(reinterpret_cast<unsigned long>(parent))) return nullptr;
         int width = 0;
         int height = 0;
@@ -355,15 +454,18 @@ LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const
             resize->ui_resize(resize->handle, width, height);
         }
         if (widget) *widget = parent;
-        return new Lv2Ui{plugin, resize};
+        return new Lv2Ui{instance, liveHandles.generation(instance)};
     });
 }
 
 int uiIdle(LV2UI_Handle handle)
 {
     if (handle == nullptr) return 1;
+    std::lock_guard<std::mutex> guard(editorLock);
+    Lv2Plugin* plugin = pluginOf(*static_cast<Lv2Ui*>(handle));
+    if (plugin == nullptr) return 1;  // the editor closed with its instance
     return guarded("LV2", "UI idle", 1, [&] {
-        static_cast<Lv2Ui*>(handle)->plugin->instance().idleEditor();
+        plugin->instance().idleEditor();
         return 0;
     });
 }
@@ -379,9 +481,10 @@ const LV2UI_Descriptor kUiDescriptor{
     kUiUri,
     uiInstantiate,
     [](LV2UI_Handle handle) {
+        std::lock_guard<std::mutex> guard(editorLock);
         guarded("LV2", "UI cleanup", 0, [&] {
             if (auto* ui = static_cast<Lv2Ui*>(handle)) {
-                ui->plugin->instance().closeEditor();
+                if (Lv2Plugin* plugin = pluginOf(*ui)) plugin->instance().closeEditor();
                 delete ui;
             }
             return 0;

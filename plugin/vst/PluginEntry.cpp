@@ -6,6 +6,8 @@
 #include "platform/MessageOutput.h"
 #include "plugin/QuanTessamire.h"
 
+#include <cxxabi.h>
+
 #include <exception>
 
 namespace {
@@ -22,6 +24,8 @@ AEffect* createPluginInstance(AudioMasterCallback audioMaster)
     try {
         auto* plugin = new QuanTessamire(audioMaster);
         return plugin->getAeffect();
+    } catch (abi::__forced_unwind&) {
+        throw;  // the host cancelled this thread: it must end as cancelled
     } catch (const std::exception& error) {
         // Nothing may escape into the host: a failed build means no instance.
         platform::showError(std::string("Lumenfold could not start: ") + error.what());

@@ -81,37 +81,59 @@ TEST_F(HostWindow, ClapEditorEmbedsAtItsSizeAndClosesOnDestroy)
     EXPECT_EQ(childCount(), 0u);
 }
 
+// The LV2 plug-in with its UI open in our window, as a host that offers instance access.
+struct Lv2WithUi {
+    const LV2_Descriptor* plugin = nullptr;
+    const LV2UI_Descriptor* ui = nullptr;
+    const LV2UI_Idle_Interface* idle = nullptr;
+    LV2_Handle instance = nullptr;
+    LV2UI_Handle handle = nullptr;
+    int width = 0, height = 0;  // what the UI asked to be resized to
+
+    explicit Lv2WithUi(Window parent)
+    {
+        void* library = dlopen((std::string(LUMENFOLD_LV2_BUNDLE) + "/Lumenfold.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        plugin = reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor"))(0);
+        ui = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"))(0);
+        idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
+        instance = plugin->instantiate(plugin, 48000.0, "", nullptr);
+        LV2UI_Resize resize{this, [](LV2UI_Feature_Handle self, int w, int h) {
+                                static_cast<Lv2WithUi*>(self)->width = w;
+                                static_cast<Lv2WithUi*>(self)->height = h;
+                                return 0;
+                            }};
+        const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(parent)};
+        const LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, instance};
+        const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+        const LV2_Feature* features[] = {&parentFeature, &instanceFeature, &resizeFeature, nullptr};
+        LV2UI_Widget widget = nullptr;
+        handle = ui->instantiate(ui, lumenfold::lv2::kPluginUri, "", nullptr, nullptr, &widget, features);
+    }
+};
+
 TEST_F(HostWindow, Lv2UiOpensTheSameEditorOnTheInstance)
 {
-    void* library = dlopen((std::string(LUMENFOLD_LV2_BUNDLE) + "/Lumenfold.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr);
-    const auto plugin = reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor"))(0);
-    const auto ui = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"))(0);
-    LV2_Handle instance = plugin->instantiate(plugin, 48000.0, "", nullptr);
-    ASSERT_NE(instance, nullptr);
-    struct Resized {
-        int width = 0, height = 0;
-    } resized;
-    LV2UI_Resize resize{&resized, [](LV2UI_Feature_Handle handle, int w, int h) {
-                            static_cast<Resized*>(handle)->width = w;
-                            static_cast<Resized*>(handle)->height = h;
-                            return 0;
-                        }};
-    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(parent)};
-    const LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, instance};
-    const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
-    const LV2_Feature* features[] = {&parentFeature, &instanceFeature, &resizeFeature, nullptr};
-    LV2UI_Widget widget = nullptr;
-    LV2UI_Handle handle = ui->instantiate(ui, lumenfold::lv2::kPluginUri, "", nullptr, nullptr, &widget, features);
-    ASSERT_NE(handle, nullptr);
+    Lv2WithUi lv2(parent);
+    ASSERT_NE(lv2.handle, nullptr);
     EXPECT_EQ(childCount(), 1u);
-    EXPECT_GT(resized.width, 100);
-    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
-    ASSERT_NE(idle, nullptr);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(idle->idle(handle), 0);
-    ui->cleanup(handle);
+    EXPECT_GT(lv2.width, 100);
+    ASSERT_NE(lv2.idle, nullptr);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(lv2.idle->idle(lv2.handle), 0);
+    lv2.ui->cleanup(lv2.handle);
     EXPECT_EQ(childCount(), 0u);
-    plugin->cleanup(instance);
+    lv2.plugin->cleanup(lv2.instance);
+}
+
+// A host that cleans up the plug-in before its UI: the editor closes with the instance,
+// and the UI, told it is closed, touches nothing that was freed.
+TEST_F(HostWindow, Lv2UiOutlivesItsInstanceSafely)
+{
+    Lv2WithUi lv2(parent);
+    ASSERT_NE(lv2.handle, nullptr);
+    lv2.plugin->cleanup(lv2.instance);
+    EXPECT_EQ(childCount(), 0u);
+    EXPECT_NE(lv2.idle->idle(lv2.handle), 0);
+    lv2.ui->cleanup(lv2.handle);
 }
 
 TEST_F(HostWindow, ClapEditorDragReachesTheHostInsideAGesture)

@@ -3,7 +3,9 @@
 // after). The test is itself a JACK client: it plays a tone and MIDI into the instance
 // and records what comes back; OSC requests travel over UDP on 127.0.0.1.
 
+#include "tests/integration/UserScriptFolder.h"
 #include "tests/osc/UdpTestPeer.h"
+#include "tests/support/PrivateXServer.h"
 #include "tests/tools/ToolProcess.h"
 #include "tools/host/PluginInstance.h"
 
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -212,15 +215,18 @@ protected:
 
     // Starts lumenfold-live headless with the test's state file and OSC offset, and waits
     // until it answers OSC.
-    bool startLive()
+    bool startLive(bool editor = false)
     {
-        live_ = spawn({LUMENFOLD_LIVE_TOOL, "--no-editor", "--name", clientName(), "--offset",
-                       std::to_string(kOffset), "--state", statePath(), "--plugin", LUMENFOLD_PLUGIN_PATH});
+        std::vector<std::string> command = {LUMENFOLD_LIVE_TOOL, "--name", clientName(), "--offset",
+                                            std::to_string(kOffset), "--state", statePath(), "--plugin",
+                                            LUMENFOLD_PLUGIN_PATH};
+        if (!editor) command.push_back("--no-editor");
+        live_ = spawn(command);
         return peer_.pingUntilAnswered(base_ + kOffset, 10000) != "(nothing)";
     }
-    int stopLive()
+    int stopLive(int signal = SIGTERM)
     {
-        const int status = endAndWait(live_);
+        const int status = endAndWait(live_, signal);
         live_ = -1;
         return status;
     }
@@ -290,6 +296,78 @@ TEST_F(LiveHost, NoServerIsOneClearError)
     setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.err, "lumenfold-live: no JACK server is running (start one with jackd, or run PipeWire's JACK)\n");
+}
+
+// JACK cancels its process thread when the client is deactivated. With a spectral script
+// keeping that thread inside the plug-in, at the system calls where a cancellation lands,
+// most of the time, every end signal must still end the program cleanly with its state saved.
+TEST_F(LiveHost, EveryEndSignalSavesTheStateWhileAScriptKeepsTheAudioThreadBusy)
+{
+    UserScriptFolder scripts;
+    scripts.add("busy.lua", R"(
+        addSpectralScript("Busy", function(t)
+            for i = 1, 3000 do local f = io.open("/dev/null", "w") f:write("x") f:close() end
+        end)
+        setParameter("Script Index", 7))");
+    for (int round = 0; round < 2; ++round) {
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            fs::remove(statePath());
+            ASSERT_TRUE(startLive());
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_EQ(stopLive(signal), 0) << strsignal(signal);
+            EXPECT_TRUE(fs::exists(statePath())) << strsignal(signal);
+        }
+    }
+}
+
+TEST_F(LiveHost, ASecondInstanceOnTheSameNameOrStateFileIsRefused)
+{
+    ASSERT_TRUE(startLive());
+    const std::string otherState = (folder_ / "other.state").string();
+    const struct {
+        std::string name, state;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {clientName(), otherState, 3,
+         "lumenfold-live: a JACK client with this name runs already (another lumenfold-live?); choose another --name\n"},
+        {clientName() + "-b", statePath(), 1,
+         "lumenfold-live: state file " + statePath() +
+             " is in use by another lumenfold-live; give each instance a state file of its own\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolResult second = runTool(LUMENFOLD_LIVE_TOOL, {"--no-editor", "--name", c.name, "--state", c.state,
+                                                                "--plugin", LUMENFOLD_PLUGIN_PATH});
+        EXPECT_EQ(second.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(second.err, c.err);
+    }
+    EXPECT_FALSE(fs::exists(otherState));
+    EXPECT_EQ(stopLive(), 0);
+}
+
+TEST_F(LiveHost, LosingTheDisplayWithTheEditorOpenSavesTheState)
+{
+    PrivateXServer display("1024x768");
+    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
+    setenv("DISPLAY", display.name().c_str(), 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    ASSERT_TRUE(startLive(true));
+    ProbeClient probe;  // JACK connects only active clients: the editor is open by then
+    ASSERT_TRUE(probe.open());
+    ASSERT_TRUE(probe.connectTo(clientName()));
+    set(kDryLevelId, 0.25f);
+    ASSERT_TRUE(waitUntil([&] { return get(kDryLevelId) == "/value i:1 f:0.25"; }));
+    // While the render thread still builds its GL context, GL itself cannot survive the
+    // server's end; once it draws, everything must.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    display.end();
+    int status = 0;
+    ASSERT_TRUE(waitUntil([&] { return waitpid(live_, &status, WNOHANG) == live_; })) << "still running";
+    live_ = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    ASSERT_TRUE(startLive());
+    EXPECT_EQ(get(kDryLevelId), "/value i:1 f:0.25");
+    EXPECT_EQ(stopLive(), 0);
 }
 
 }  // namespace

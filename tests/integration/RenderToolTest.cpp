@@ -129,7 +129,7 @@ TEST_F(RenderWithPlugin, SettingsByNameChangeTheSound)
 
 TEST_F(RenderWithPlugin, DemoSignalRendersWithoutAnInputFile)
 {
-    const ToolResult result = render({path("demo.wav"), "--set", "Bin 10 Level=0"});
+    const ToolResult result = render({"--demo", path("demo.wav"), "--set", "Bin 10 Level=0"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_GT(readSound(path("demo.wav")).samples.size(), 48000u);
 }

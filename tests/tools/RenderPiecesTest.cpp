@@ -17,14 +17,17 @@ using lfrender::RenderError;
 
 namespace {
 
-TEST(RenderCommandLine, OneFileIsTheOutputTwoAreInputAndOutput)
+TEST(RenderCommandLine, TwoFilesAreInputAndOutputOneIsTheOutputOnlyWithDemo)
 {
-    auto demo = parseRenderOptions({"out.wav"});
+    auto demo = parseRenderOptions({"--demo", "out.wav"});
     EXPECT_TRUE(demo.inputPath.empty());
     EXPECT_EQ(demo.outputPath, "out.wav");
     auto file = parseRenderOptions({"in.flac", "out.wav"});
     EXPECT_EQ(file.inputPath, "in.flac");
     EXPECT_EQ(file.outputPath, "out.wav");
+    // One name alone could be an input that the demo signal would replace.
+    EXPECT_THROW((void)parseRenderOptions({"mix.wav"}), RenderError);
+    EXPECT_THROW((void)parseRenderOptions({"--demo", "in.wav", "out.wav"}), RenderError);
 }
 
 TEST(RenderCommandLine, OptionsMayComeAnywhereAndSetsKeepTheirOrder)
@@ -45,7 +48,7 @@ TEST(RenderCommandLine, OptionsMayComeAnywhereAndSetsKeepTheirOrder)
 
 TEST(RenderCommandLine, ValueAfterEqualsMayContainEquals)
 {
-    auto options = parseRenderOptions({"out.wav", "--set", "Name=a=b"});
+    auto options = parseRenderOptions({"--demo", "out.wav", "--set", "Name=a=b"});
     EXPECT_EQ(options.assignments[0].second, "a=b");
 }
 
@@ -54,15 +57,15 @@ TEST(RenderCommandLine, MalformedCommandLinesAreRefused)
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {},
              {"a.wav", "b.wav", "c.wav"},
-             {"out.wav", "--block", "0"},
-             {"out.wav", "--block", "12x"},
-             {"out.wav", "--block", "2000000"},
-             {"out.wav", "--sample-rate", "10"},
-             {"out.wav", "--sample-rate", "44,1"},
-             {"out.wav", "--set", "NoEquals"},
-             {"out.wav", "--set", "=5"},
-             {"out.wav", "--block"},
-             {"out.wav", "--frobnicate"}}) {
+             {"--demo", "out.wav", "--block", "0"},
+             {"--demo", "out.wav", "--block", "12x"},
+             {"--demo", "out.wav", "--block", "2000000"},
+             {"--demo", "out.wav", "--sample-rate", "10"},
+             {"--demo", "out.wav", "--sample-rate", "44,1"},
+             {"--demo", "out.wav", "--set", "NoEquals"},
+             {"--demo", "out.wav", "--set", "=5"},
+             {"--demo", "out.wav", "--block"},
+             {"--demo", "out.wav", "--frobnicate"}}) {
         EXPECT_THROW((void)parseRenderOptions(args), RenderError) << ::testing::PrintToString(args);
     }
 }

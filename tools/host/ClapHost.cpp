@@ -49,7 +49,7 @@ const void* ClapPluginHost::hostExtension(const clap_host_t*, const char* id)
     return nullptr;
 }
 
-std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, std::string* error)
+std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, std::string* error, bool initialise)
 {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
@@ -69,7 +69,7 @@ std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, st
     host->entry_ = entry;
     host->plugin_ = factory->create_plugin(factory, &host->host_, descriptor->id);
     if (host->plugin_ == nullptr) return fail("create_plugin failed");
-    if (!host->plugin_->init(host->plugin_)) {
+    if (initialise && !host->plugin_->init(host->plugin_)) {
         host->plugin_->destroy(host->plugin_);
         host->plugin_ = nullptr;
         return fail("plug-in init failed");
@@ -79,11 +79,20 @@ std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, st
 
 ClapPluginHost::~ClapPluginHost()
 {
-    if (plugin_ != nullptr) {
+    if (plugin_ != nullptr && !destroyed_) {
         pretendThreads(true, true);
         deactivate();
         plugin_->destroy(plugin_);
     }
+}
+
+void ClapPluginHost::destroyEarly()
+{
+    if (destroyed_) return;
+    plugin_->destroy(plugin_);
+    destroyed_ = true;
+    active_ = false;
+    processing_ = false;
 }
 
 bool ClapPluginHost::activate(double sampleRate, std::uint32_t maxFrames)

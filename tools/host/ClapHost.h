@@ -27,7 +27,9 @@ public:
     };
 
     // Null with *error set when the file, its entry, its factory or the plug-in fails.
-    [[nodiscard]] static std::unique_ptr<ClapPluginHost> load(const std::string& path, std::string* error);
+    // Without initialise the plug-in is created but init is left to the caller.
+    [[nodiscard]] static std::unique_ptr<ClapPluginHost> load(const std::string& path, std::string* error,
+                                                              bool initialise = true);
     ~ClapPluginHost();
     ClapPluginHost(const ClapPluginHost&) = delete;
     ClapPluginHost& operator=(const ClapPluginHost&) = delete;
@@ -39,6 +41,10 @@ public:
     {
         return static_cast<const T*>(plugin_->get_extension(plugin_, id));
     }
+
+    // Destroys the plug-in as a careless host does: plugin() still returns the record,
+    // for calls the plug-in must answer safely, and it is not destroyed again.
+    void destroyEarly();
 
     bool activate(double sampleRate, std::uint32_t maxFrames);
     void deactivate();
@@ -87,6 +93,7 @@ private:
     const clap_plugin_entry_t* entry_ = nullptr;
     const clap_plugin_t* plugin_ = nullptr;
     bool active_ = false;
+    bool destroyed_ = false;
     bool processing_ = false;
     std::vector<Queued> queued_;
     std::vector<clap_event_param_value_t> paramEvents_;

@@ -3,17 +3,31 @@
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <poll.h>
-
-#include <chrono>
+// Xlib's extension interface (per-connection errors, the Composite request below); it
+// defines min and max.
+#include <X11/Xlibint.h>
+#include <X11/extensions/composite.h>
+#include <X11/extensions/compositeproto.h>
+#undef min
+#undef max
 
 namespace lfhost {
 namespace {
 
 constexpr int kIdleTickMs = 20;
+constexpr int kMapWaitMs = 10000;
 
 int shiftOf(unsigned long mask)
 {
@@ -29,10 +43,117 @@ std::uint8_t channel(unsigned long pixel, unsigned long mask)
     return static_cast<std::uint8_t>(maximum ? value * 255 / maximum : 0);
 }
 
+// ---- the host's connection: its X errors and its loss never end the process ---------
+
+struct HostConnection {
+    Display* display = nullptr;
+    std::atomic<unsigned long> errors{0};
+    std::atomic<bool> lost{false};
+};
+
+std::mutex connectionsMutex;
+std::vector<std::shared_ptr<HostConnection>> connections;
+std::atomic<XIOErrorHandler> previousIoHandler{nullptr};
+thread_local bool forwardingIoError = false;
+
+std::shared_ptr<HostConnection> connectionOf(Display* display)
+{
+    std::lock_guard<std::mutex> lock(connectionsMutex);
+    for (const auto& connection : connections) {
+        if (connection->display == display) return connection;
+    }
+    return nullptr;
+}
+
+// A failed request (a window that went, a picture the server refuses) is counted at the
+// connection and goes no further: the caller sees the failed result.
+Bool countError(Display* display, XErrorEvent*, xError*)
+{
+    if (const auto connection = connectionOf(display)) connection->errors.fetch_add(1);
+    return False;
+}
+
+bool markLost(Display* display)
+{
+    const auto connection = connectionOf(display);
+    if (!connection) return false;
+    connection->lost.store(true);
+    return true;
+}
+
+int onIoError(Display* display)
+{
+    if (markLost(display)) return 0;
+    const XIOErrorHandler previous = previousIoHandler.load();
+    if (!previous || forwardingIoError) return 0;
+    forwardingIoError = true;
+    previous(display);
+    forwardingIoError = false;
+    return 0;
+}
+
+void onIoErrorExit(Display* display, void*) { (void)markLost(display); }
+
+std::shared_ptr<HostConnection> openHostConnection()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    auto connection = std::make_shared<HostConnection>();
+    connection->display = display;
+    {
+        std::lock_guard<std::mutex> lock(connectionsMutex);
+        connections.push_back(connection);
+        const XIOErrorHandler current = XSetIOErrorHandler(onIoError);
+        if (current != onIoError) previousIoHandler.store(current);
+    }
+    for (int code = 0; code < 256; ++code) XESetWireToError(display, code, countError);
+    XSetIOErrorExitHandler(display, onIoErrorExit, nullptr);
+    return connection;
+}
+
+void closeHostConnection(const std::shared_ptr<HostConnection>& connection)
+{
+    if (!connection) return;
+    XCloseDisplay(connection->display);
+    std::lock_guard<std::mutex> lock(connectionsMutex);
+    std::erase(connections, connection);
+}
+
+// Has the server keep the window's whole picture in a pixmap of its own (the Composite
+// extension's automatic redirection), so that the parts outside the screen, or under
+// another window, can be captured too. False when the server cannot.
+bool keepWholePicture(Display* display, Window window)
+{
+    int opcode = 0, event = 0, error = 0;
+    if (!XQueryExtension(display, COMPOSITE_NAME, &opcode, &event, &error)) return false;
+    Display* dpy = display;  // the name Xlib's request macros use
+    LockDisplay(dpy);
+    xCompositeQueryVersionReq* query = nullptr;
+    GetReq(CompositeQueryVersion, query);
+    query->reqType = static_cast<CARD8>(opcode);
+    query->compositeReqType = X_CompositeQueryVersion;
+    query->majorVersion = COMPOSITE_MAJOR;
+    query->minorVersion = COMPOSITE_MINOR;
+    xCompositeQueryVersionReply reply{};
+    const bool answered = _XReply(dpy, reinterpret_cast<xReply*>(&reply), 0, xTrue) != 0;
+    if (answered) {
+        xCompositeRedirectWindowReq* redirect = nullptr;
+        GetReq(CompositeRedirectWindow, redirect);
+        redirect->reqType = static_cast<CARD8>(opcode);
+        redirect->compositeReqType = X_CompositeRedirectWindow;
+        redirect->window = static_cast<CARD32>(window);
+        redirect->update = CompositeRedirectAutomatic;
+    }
+    UnlockDisplay(dpy);
+    SyncHandle();
+    return answered;
+}
+
 }  // namespace
 
 struct EditorHost::Impl {
     PluginInstance& plugin;
+    std::shared_ptr<HostConnection> connection;
     Display* display = nullptr;
     Window window = 0;
     int width = 0;
@@ -40,41 +161,56 @@ struct EditorHost::Impl {
     bool editorOpen = false;
     Atom deleteWindow = 0;
     bool closeRequested = false;
+    bool windowDestroyed = false;
 
     explicit Impl(PluginInstance& p) : plugin(p) {}
     ~Impl()
     {
         if (editorOpen) plugin.dispatch(effEditClose);
-        if (window) XDestroyWindow(display, window);
-        if (display) XCloseDisplay(display);
+        if (window && !windowLost()) XDestroyWindow(display, window);
+        closeHostConnection(connection);
     }
+    [[nodiscard]] bool connectionLost() const { return connection && connection->lost.load(); }
+    [[nodiscard]] bool windowLost() const { return windowDestroyed || connectionLost(); }
     bool createWindow(std::string* error, int x, int y);
-    void waitForMap();
+    bool waitForMap();
+    void handle(const XEvent& event)
+    {
+        if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
+            closeRequested = true;
+        if (event.type == DestroyNotify && event.xdestroywindow.window == window) windowDestroyed = true;
+    }
     void drainEvents()
     {
-        while (XPending(display) > 0) {
+        while (!connectionLost() && XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
-                closeRequested = true;
+            handle(event);
         }
     }
     void tick(int ms)
     {
-        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
-        (void)poll(&descriptor, 1, ms);
-        drainEvents();
+        if (connectionLost()) {
+            // Nothing more comes from the server: only the plug-in's idle calls go on.
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        } else {
+            pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+            (void)poll(&descriptor, 1, ms);
+            drainEvents();
+        }
         if (editorOpen) plugin.dispatch(effEditIdle);
     }
+    bool captureArea(int x, int y, int w, int h, Screenshot& shot);
 };
 
 bool EditorHost::Impl::createWindow(std::string* error, int x, int y)
 {
-    display = XOpenDisplay(nullptr);
-    if (!display) {
+    connection = openHostConnection();
+    if (!connection) {
         *error = "cannot connect to the X display";
         return false;
     }
+    display = connection->display;
     ERect* rect = nullptr;
     if (!plugin.dispatch(effEditGetRect, 0, 0, &rect) || !rect) {
         *error = "the plug-in reports no editor size";
@@ -91,18 +227,30 @@ bool EditorHost::Impl::createWindow(std::string* error, int x, int y)
     // Closing the window is then a request to us rather than the end of our connection.
     deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, window, &deleteWindow, 1);
+    (void)keepWholePicture(display, window);
     XMapWindow(display, window);
-    waitForMap();
+    if (!waitForMap()) {
+        *error = "the host's window did not appear";
+        return false;
+    }
     return true;
 }
 
-void EditorHost::Impl::waitForMap()
+bool EditorHost::Impl::waitForMap()
 {
-    for (;;) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMapWaitMs);
+    while (!windowLost() && std::chrono::steady_clock::now() < end) {
+        if (XPending(display) == 0) {
+            pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+            (void)poll(&descriptor, 1, kIdleTickMs);
+            continue;
+        }
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == MapNotify && event.xmap.window == window) return;
+        if (event.type == MapNotify && event.xmap.window == window) return true;
+        handle(event);
     }
+    return false;
 }
 
 EditorHost::EditorHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -125,7 +273,9 @@ std::unique_ptr<EditorHost> EditorHost::open(PluginInstance& plugin, std::string
 
 int EditorHost::width() const { return impl_->width; }
 
-bool EditorHost::closeRequested() const { return impl_->closeRequested; }
+bool EditorHost::closeRequested() const { return impl_->closeRequested || impl_->windowLost(); }
+
+bool EditorHost::windowLost() const { return impl_->windowLost(); }
 
 int EditorHost::height() const { return impl_->height; }
 
@@ -192,26 +342,46 @@ void EditorHost::typeKeys(const std::vector<std::string>& keysyms)
     }
 }
 
-std::optional<Screenshot> EditorHost::capture()
+// The area (x, y, w, h) of the window into shot, at the same place.
+bool EditorHost::Impl::captureArea(int x, int y, int w, int h, Screenshot& shot)
 {
-    XSync(impl_->display, False);
-    XImage* image = XGetImage(impl_->display, impl_->window, 0, 0, static_cast<unsigned>(impl_->width),
-                              static_cast<unsigned>(impl_->height), AllPlanes, ZPixmap);
-    if (!image) return std::nullopt;
-    Screenshot shot;
-    shot.width = impl_->width;
-    shot.height = impl_->height;
-    shot.rgb.resize(static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 3);
-    std::uint8_t* out = shot.rgb.data();
-    for (int y = 0; y < shot.height; ++y) {
-        for (int x = 0; x < shot.width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
+    XImage* image = XGetImage(display, window, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                              ZPixmap);
+    if (!image) return false;
+    for (int row = 0; row < h; ++row) {
+        std::uint8_t* out = shot.rgb.data() + (static_cast<std::size_t>(y + row) * static_cast<std::size_t>(shot.width) +
+                                               static_cast<std::size_t>(x)) * 3;
+        for (int column = 0; column < w; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row);
             *out++ = channel(pixel, image->red_mask);
             *out++ = channel(pixel, image->green_mask);
             *out++ = channel(pixel, image->blue_mask);
         }
     }
     XDestroyImage(image);
+    return true;
+}
+
+std::optional<Screenshot> EditorHost::capture()
+{
+    if (impl_->windowLost()) return std::nullopt;
+    XSync(impl_->display, False);
+    Screenshot shot;
+    shot.width = impl_->width;
+    shot.height = impl_->height;
+    shot.rgb.assign(static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 3, 0);
+    // The whole window, from its own pixmap where the server keeps one.
+    if (impl_->captureArea(0, 0, shot.width, shot.height, shot)) return shot;
+    // Otherwise only what is on the screen can be read; the rest stays black.
+    int left = 0, top = 0;
+    Window child = 0;
+    Display* display = impl_->display;
+    if (!XTranslateCoordinates(display, impl_->window, DefaultRootWindow(display), 0, 0, &left, &top, &child))
+        return std::nullopt;
+    const int x0 = std::max(0, -left), y0 = std::max(0, -top);
+    const int x1 = std::min(shot.width, DisplayWidth(display, DefaultScreen(display)) - left);
+    const int y1 = std::min(shot.height, DisplayHeight(display, DefaultScreen(display)) - top);
+    if (x1 <= x0 || y1 <= y0 || !impl_->captureArea(x0, y0, x1 - x0, y1 - y0, shot)) return std::nullopt;
     return shot;
 }
 

@@ -4,6 +4,11 @@
 // input through the X server's test extension, so the editor sees exactly what a user
 // would cause (including the pointer grab between a press and its release).
 //
+// The window keeps its whole picture off the screen where the server can (the Composite
+// extension), so a window larger than the screen is captured whole; otherwise what lies
+// outside the screen comes out black. X errors on the host's connection, and the loss of
+// the connection, never end the process: the calls concerned just fail (see windowLost).
+//
 // Threads: everything on the thread that made the EditorHost (the host's GUI thread).
 
 #include "tools/host/Screenshot.h"
@@ -49,11 +54,19 @@ public:
     void releaseKey(const std::string& keysym);
     void typeKeys(const std::vector<std::string>& keysyms);
 
+    // The window's picture at the editor's size; none once the window is lost.
     [[nodiscard]] std::optional<Screenshot> capture();
     // Windows the plug-in placed inside ours.
     [[nodiscard]] int childWindowCount();
-    // True once the user asked the window manager to close the window.
+    // True once the user asked the window manager to close the window, and also once the
+    // window is lost (see windowLost): either way the caller's loop should end, save what
+    // it keeps and let the EditorHost go, which closes the editor cleanly.
     [[nodiscard]] bool closeRequested() const;
+    // True once the window is gone without being asked to close: destroyed by someone
+    // else (a killed client, a window manager), or the connection to the X server broke
+    // (the server went away). The editor is still open in the plug-in; pumping goes on
+    // calling its idle without touching the display, and the destructor closes it.
+    [[nodiscard]] bool windowLost() const;
     // effEditClose now (the destructor then only removes the window).
     void closeEditor();
     // The host closed the plug-in with the editor open (effClose closes it): the

@@ -20,6 +20,7 @@ namespace lfhost {
 
 namespace {
 constexpr std::uint32_t kAtomCapacity = 1 << 16;
+constexpr std::uint8_t kUnwrittenByte = 0xee;  // what the notify buffer holds before a run
 }
 
 struct Lv2PluginHost::Impl {
@@ -42,9 +43,10 @@ struct Lv2PluginHost::Impl {
     int latencyPort = -1;
     alignas(8) std::uint8_t inBuffer[kAtomCapacity];
     alignas(8) std::uint8_t outBuffer[kAtomCapacity];
+    enum class Kind { Midi, Set, Get };
     struct Queued {
         std::uint32_t time;
-        bool isMidi;
+        Kind kind;
         std::uint8_t midi[3];
         std::string property;
         float value;
@@ -153,12 +155,17 @@ float Lv2PluginHost::control(const std::string& symbol) const
 
 void Lv2PluginHost::setProperty(const std::string& uri, float value, std::uint32_t time)
 {
-    impl_->queued.push_back({time, false, {}, uri, value});
+    impl_->queued.push_back({time, Impl::Kind::Set, {}, uri, value});
 }
 
 void Lv2PluginHost::sendMidi(std::uint32_t time, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
-    impl_->queued.push_back({time, true, {status, data1, data2}, {}, 0.0f});
+    impl_->queued.push_back({time, Impl::Kind::Midi, {status, data1, data2}, {}, 0.0f});
+}
+
+void Lv2PluginHost::requestProperty(const std::string& uri, std::uint32_t time)
+{
+    impl_->queued.push_back({time, Impl::Kind::Get, {}, uri, 0.0f});
 }
 
 void Lv2PluginHost::run(float* const* inputs, float* const* outputs, std::uint32_t frames)
@@ -172,43 +179,65 @@ void Lv2PluginHost::run(float* const* inputs, float* const* outputs, std::uint32
     lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     for (const auto& q : d.queued) {
         lv2_atom_forge_frame_time(&forge, q.time);
-        if (q.isMidi) {
+        if (q.kind == Impl::Kind::Midi) {
             lv2_atom_forge_atom(&forge, 3, d.id(LV2_MIDI__MidiEvent));
             lv2_atom_forge_write(&forge, q.midi, 3);
         } else {
             LV2_Atom_Forge_Frame object;
-            lv2_atom_forge_object(&forge, &object, 0, d.id(LV2_PATCH__Set));
+            lv2_atom_forge_object(&forge, &object, 0, d.id(q.kind == Impl::Kind::Set ? LV2_PATCH__Set : LV2_PATCH__Get));
             lv2_atom_forge_key(&forge, d.id(LV2_PATCH__property));
             lv2_atom_forge_urid(&forge, d.id(q.property.c_str()));
-            lv2_atom_forge_key(&forge, d.id(LV2_PATCH__value));
-            lv2_atom_forge_float(&forge, q.value);
+            if (q.kind == Impl::Kind::Set) {
+                lv2_atom_forge_key(&forge, d.id(LV2_PATCH__value));
+                lv2_atom_forge_float(&forge, q.value);
+            }
             lv2_atom_forge_pop(&forge, &object);
         }
     }
     lv2_atom_forge_pop(&forge, &sequence);
     d.queued.clear();
     auto* out = reinterpret_cast<LV2_Atom_Sequence*>(d.outBuffer);
+    std::memset(d.outBuffer, kUnwrittenByte, kAtomCapacity);
     out->atom.type = 0;
-    out->atom.size = kAtomCapacity - sizeof(LV2_Atom);
+    out->atom.size = (notifyCapacity_ != 0 ? notifyCapacity_ : kAtomCapacity) - sizeof(LV2_Atom);
     for (int c = 0; c < 2; ++c) {
         lilv_instance_connect_port(d.instance, static_cast<std::uint32_t>(d.audioIn[c]), inputs[c]);
         lilv_instance_connect_port(d.instance, static_cast<std::uint32_t>(d.audioOut[c]), outputs[c]);
     }
     lilv_instance_run(d.instance, frames);
+    readNotifications();
+}
+
+// Reads the notify sequence as a careful host does: every event must lie whole inside
+// the sequence, and the sequence inside the room given.
+void Lv2PluginHost::readNotifications()
+{
+    Impl& d = *impl_;
+    const auto* out = reinterpret_cast<const LV2_Atom_Sequence*>(d.outBuffer);
+    const std::uint32_t room = notifyCapacity_ != 0 ? notifyCapacity_ : kAtomCapacity;
     notified_.clear();
-    if (out->atom.type == d.id(LV2_ATOM__Sequence)) {
-        LV2_ATOM_SEQUENCE_FOREACH (out, event) {
-            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-            if (object->body.otype != d.id(LV2_PATCH__Set)) continue;
-            const LV2_Atom* property = nullptr;
-            const LV2_Atom* value = nullptr;
-            lv2_atom_object_get(object, d.id(LV2_PATCH__property), &property, d.id(LV2_PATCH__value), &value, 0);
-            if (property && value && value->type == d.id(LV2_ATOM__Float)) {
-                const LV2_URID which = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
-                notified_.emplace_back(which < d.uris.size() ? d.uris[which] : "",
-                                       reinterpret_cast<const LV2_Atom_Float*>(value)->body);
-            }
+    notifyWellFormed_ = true;
+    if (out->atom.type != d.id(LV2_ATOM__Sequence)) return;
+    const std::uint32_t end = sizeof(LV2_Atom) + out->atom.size;
+    notifyWellFormed_ = end <= room && out->atom.size >= sizeof(LV2_Atom_Sequence_Body);
+    for (std::uint32_t at = sizeof(LV2_Atom_Sequence); notifyWellFormed_ && at < end;) {
+        const auto* event = reinterpret_cast<const LV2_Atom_Event*>(d.outBuffer + at);
+        if (end - at < sizeof(LV2_Atom_Event) || end - at - sizeof(LV2_Atom_Event) < event->body.size) {
+            notifyWellFormed_ = false;
+            break;
         }
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+        const LV2_Atom* property = nullptr;
+        const LV2_Atom* value = nullptr;
+        if (object->atom.type == d.id(LV2_ATOM__Object) && object->body.otype == d.id(LV2_PATCH__Set)) {
+            lv2_atom_object_get(object, d.id(LV2_PATCH__property), &property, d.id(LV2_PATCH__value), &value, 0);
+        }
+        if (property && value && value->type == d.id(LV2_ATOM__Float)) {
+            const LV2_URID which = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
+            notified_.emplace_back(which < d.uris.size() ? d.uris[which] : "",
+                                   reinterpret_cast<const LV2_Atom_Float*>(value)->body);
+        }
+        at += lv2_atom_pad_size(sizeof(LV2_Atom_Event) + event->body.size);
     }
 }
 

@@ -27,12 +27,20 @@ public:
     [[nodiscard]] float control(const std::string& symbol) const;
     // Queued for the next run, at the given frame.
     void setProperty(const std::string& uri, float value, std::uint32_t time = 0);
+    // A patch:Get for the property, queued for the next run.
+    void requestProperty(const std::string& uri, std::uint32_t time = 0);
     void sendMidi(std::uint32_t time, std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     // Two channels each; in and out may be the same.
     void run(float* const* inputs, float* const* outputs, std::uint32_t frames);
     [[nodiscard]] float latency() const;
     // patch:Set messages the plug-in sent in the last run: (property URI, value).
     [[nodiscard]] const std::vector<std::pair<std::string, float>>& notifications() const { return notified_; }
+    // The notify port's buffer size from the next run on, header included (8..65536; 0:
+    // the whole buffer); the rest of the buffer is filled with a marker.
+    void setNotifyCapacity(std::uint32_t bytes) { notifyCapacity_ = bytes; }
+    // False when the last run's notify sequence reached past the room given, or held an
+    // event that did not fit in the sequence.
+    [[nodiscard]] bool notifyWellFormed() const { return notifyWellFormed_; }
 
     [[nodiscard]] std::vector<std::uint8_t> saveState();
     bool restoreState(const std::vector<std::uint8_t>& block);
@@ -41,7 +49,11 @@ private:
     Lv2PluginHost();
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    void readNotifications();
+
     std::vector<std::pair<std::string, float>> notified_;
+    std::uint32_t notifyCapacity_ = 0;
+    bool notifyWellFormed_ = true;
 };
 
 }  // namespace lfhost

@@ -1,6 +1,12 @@
 #include "tools/host/PluginLibrary.h"
 
+#include "platform/FileSystem.h"
+
 #include <dlfcn.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
 namespace lfhost {
 namespace {
@@ -30,6 +36,14 @@ std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& soPath, st
     // dlopen searches the library path for names without a slash; a plug-in path given
     // on a command line means a file, so anchor bare names to the working directory.
     const std::string path = soPath.find('/') == std::string::npos ? "./" + soPath : soPath;
+    // dlopen on a FIFO would wait for a writer for ever: only a regular file is loaded.
+    // Missing and unreadable files are left to dlopen, whose words say more.
+    const platform::OpenedFile file = platform::openRegularFile(path, std::numeric_limits<std::uint64_t>::max());
+    if (file.status() == platform::FileReadStatus::NotRegular) {
+        setError(error, "cannot load " + soPath + ": it is " + file.kind() +
+                            (std::strcmp(file.kind(), "a folder") == 0 ? ", not a file" : ", not a regular file"));
+        return nullptr;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = dlerror();

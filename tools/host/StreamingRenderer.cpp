@@ -4,6 +4,7 @@
 #include "tools/host/PluginInstance.h"
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace lfhost {
@@ -35,22 +36,26 @@ void StreamingRenderer::render(long long length, const Pull& pull, const Push& p
                                const std::vector<FramedMidiMessage>& messages, const Progress& progress)
 {
     prepare();
-    const long long total = length + latency_;
+    const bool untilEnd = length < 0;
+    // Until the source ends its length is taken as the largest that leaves room for the tail.
+    long long known = untilEnd ? std::numeric_limits<long long>::max() - latency_ : length;
     std::size_t nextMessage = 0;
-    long long sourceLeft = length;
-    for (long long start = 0; start < total; start += blockSize_) {
-        const int frames = static_cast<int>(std::min<long long>(blockSize_, total - start));
-        const int given = pullBlock(pull, start, sourceLeft, frames);
-        sourceLeft -= given;
+    long long pulled = 0;
+    for (long long start = 0; start < known + latency_; start += blockSize_) {
+        const int frames = static_cast<int>(std::min<long long>(blockSize_, known + latency_ - start));
+        const long long sourceLeft = known - pulled;
+        const int given = pullBlock(pull, sourceLeft, frames);
+        pulled += given;
+        if (untilEnd && given < std::min<long long>(frames, sourceLeft)) known = pulled;
         nextMessage = sendMidiOfBlock(messages, nextMessage, start, frames);
         for (auto& channel : outputs_) std::fill(channel.begin(), channel.end(), 0.0f);
         instance_.processReplacing(inputPointers_.data(), outputPointers_.data(), frames);
-        pushBlock(push, start, length, frames);
-        if (progress) progress(static_cast<double>(start + frames) / static_cast<double>(total));
+        pushBlock(push, start, known, frames);
+        if (progress && !untilEnd) progress(static_cast<double>(start + frames) / static_cast<double>(known + latency_));
     }
 }
 
-int StreamingRenderer::pullBlock(const Pull& pull, long long /*start*/, long long sourceLeft, int frames)
+int StreamingRenderer::pullBlock(const Pull& pull, long long sourceLeft, int frames)
 {
     const int wanted = static_cast<int>(std::min<long long>(frames, std::max(0LL, sourceLeft)));
     const int given = wanted > 0 ? std::clamp(pull(inputPointers_.data(), wanted), 0, wanted) : 0;

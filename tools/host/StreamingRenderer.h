@@ -28,9 +28,14 @@ public:
 
     StreamingRenderer(PluginInstance& instance, int blockSize);
 
+    // render's length for a source whose length is known only at its end: the render
+    // runs until pull gives fewer frames than asked, and that is the length.
+    static constexpr long long kUntilSourceEnds = -1;
+
     // Suspends the plug-in, sets the block size, resumes it and reads its latency, then
-    // renders length frames. messages must be sorted by frame; those at or after
-    // length + latency are not sent.
+    // renders length frames (or, for kUntilSourceEnds, as many as the source gives).
+    // messages must be sorted by frame; those at or after length + latency are not sent.
+    // progress is not called for kUntilSourceEnds.
     void render(long long length, const Pull& pull, const Push& push,
                 const std::vector<FramedMidiMessage>& messages = {}, const Progress& progress = {});
 
@@ -40,7 +45,7 @@ public:
 
 private:
     void prepare();
-    int pullBlock(const Pull& pull, long long start, long long length, int frames);
+    int pullBlock(const Pull& pull, long long sourceLeft, int frames);
     std::size_t sendMidiOfBlock(const std::vector<FramedMidiMessage>& messages, std::size_t next, long long start,
                                 int frames);
     void pushBlock(const Push& push, long long start, long long length, int frames);

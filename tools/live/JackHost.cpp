@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace lflive {
 namespace {
@@ -19,7 +22,8 @@ const char* const kOutputNames[kChannels] = {"out_1", "out_2"};
 std::string statusText(jack_status_t status)
 {
     if (status & JackServerFailed) return "no JACK server is running (start one with jackd, or run PipeWire's JACK)";
-    if (status & JackNameNotUnique) return "a JACK client with this name exists already (choose another --name)";
+    if (status & JackNameNotUnique)
+        return "a JACK client with this name runs already (another lumenfold-live?); choose another --name";
     if (status & JackVersionError) return "the JACK server speaks another protocol version";
     return "the JACK server refused the client";
 }
@@ -39,12 +43,19 @@ struct JackHost::Impl {
     int blockSize = 0;
     bool active = false;
     std::atomic<bool> serverGone{false};
+    // Set before deactivating: from then on the process callback leaves the plug-in alone
+    // and counts the periods it answered with silence.
+    std::atomic<bool> stopping{false};
+    std::atomic<int> silentPeriods{0};
     lfhost::RealtimeMidiBlock midi{kMaxMidiEventsPerBlock};
 
     ~Impl()
     {
         if (client) {
-            if (active) jack_deactivate(client);
+            if (active) {
+                leavePluginAlone();
+                jack_deactivate(client);
+            }
             jack_client_close(client);
         }
     }
@@ -63,8 +74,34 @@ struct JackHost::Impl {
     // Called on: JACK's process thread.
     static int process(jack_nframes_t frames, void* self)
     {
-        static_cast<Impl*>(self)->processPeriod(static_cast<int>(frames));
+        auto* impl = static_cast<Impl*>(self);
+        if (impl->stopping.load(std::memory_order_acquire))
+            impl->answerSilence(static_cast<int>(frames));
+        else
+            impl->processPeriod(static_cast<int>(frames));
         return 0;
+    }
+
+    void answerSilence(int frames)
+    {
+        for (jack_port_t* port : outputs)
+            std::memset(jack_port_get_buffer(port, static_cast<jack_nframes_t>(frames)), 0,
+                        sizeof(float) * static_cast<std::size_t>(frames));
+        silentPeriods.fetch_add(1, std::memory_order_release);
+    }
+
+    // JACK may cancel its process thread when the client is deactivated; that must never
+    // happen inside the plug-in. A period answered with silence proves that the call in
+    // flight, if any, has returned. A server that stopped calling is not waited for long.
+    void leavePluginAlone()
+    {
+        stopping.store(true, std::memory_order_release);
+        const double periodMs = 1000.0 * jack_get_buffer_size(client) / std::max<jack_nframes_t>(1, jack_get_sample_rate(client));
+        const auto limit = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(100 + static_cast<int>(4.0 * periodMs));
+        while (silentPeriods.load(std::memory_order_acquire) == 0 && !serverGone.load(std::memory_order_acquire) &&
+               std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     static void shutdown(void* self) { static_cast<Impl*>(self)->serverGone.store(true, std::memory_order_release); }
@@ -137,6 +174,12 @@ std::unique_ptr<JackHost> JackHost::open(const std::string& clientName, std::str
         *error = statusText(status);
         return nullptr;
     }
+    // The server gives a taken name a suffix; a second instance under the first one's name
+    // would be easy to mistake for it, so it is refused instead.
+    if (clientName != jack_get_client_name(impl->client)) {
+        *error = statusText(JackNameNotUnique);
+        return nullptr;
+    }
     if (!impl->registerPorts()) {
         *error = "JACK refused to make the client's ports";
         return nullptr;
@@ -182,6 +225,7 @@ int JackHost::connectMidi()
 void JackHost::stop()
 {
     if (!impl_->active) return;
+    impl_->leavePluginAlone();
     jack_deactivate(impl_->client);
     impl_->active = false;
 }

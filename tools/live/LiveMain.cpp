@@ -6,6 +6,7 @@
 #include "tools/host/PluginInstance.h"
 #include "tools/live/JackHost.h"
 #include "tools/live/LiveOptions.h"
+#include "tools/live/StateFileClaim.h"
 #include "tools/render/RenderError.h"
 #include "tools/render/RenderJob.h"
 #include "tools/render/TemporaryOutputFile.h"
@@ -35,14 +36,16 @@ int fail(const std::string& message, int status)
     return status;
 }
 
-// SIGINT and SIGTERM are blocked in every thread (they inherit the mask) and taken by
-// the main loop, so no handler ever runs inside a JACK or plug-in thread.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) are blocked in every thread from the
+// start (threads inherit the mask) and taken by the main loop, so no handler ever runs
+// inside a JACK or plug-in thread and each of them ends the program with its state saved.
 sigset_t endSignals()
 {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 
@@ -67,6 +70,17 @@ void saveState(lfhost::PluginInstance& plugin, const std::string& path)
     file.commit();
 }
 
+int saveStateIfAsked(lfhost::PluginInstance& plugin, const std::string& path)
+{
+    if (path.empty()) return 0;
+    try {
+        saveState(plugin, path);
+    } catch (const lfrender::RenderError& saveError) {
+        return fail(saveError.what(), kExitFileProblem);
+    }
+    return 0;
+}
+
 void connectRequested(lflive::JackHost& jack, const lflive::LiveOptions& options)
 {
     if (options.connectInputs && jack.connectInputs() == 0)
@@ -84,6 +98,8 @@ void runUntilEnd(lflive::JackHost& jack, lfhost::EditorHost* editor)
     while (!jack.serverGone()) {
         if (editor) {
             editor->pumpFor(kIdleMs);
+            if (editor->windowLost())
+                std::fprintf(stderr, "lumenfold-live: the window or the X display went away; ending with the state saved\n");
             if (editor->closeRequested() || endSignalArrived(signals, 0)) return;
         } else if (endSignalArrived(signals, kIdleMs * 5)) {
             return;
@@ -106,6 +122,14 @@ int run(const lflive::LiveOptions& options)
     const sigset_t signals = endSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    std::unique_ptr<lflive::StateFileClaim> claim;
+    if (!options.statePath.empty()) {
+        claim = lflive::StateFileClaim::claim(options.statePath);
+        if (!claim)
+            return fail("state file " + options.statePath +
+                            " is in use by another lumenfold-live; give each instance a state file of its own",
+                        kExitFileProblem);
+    }
     std::vector<std::uint8_t> state;
     try {
         state = loadStateIfPresent(options.statePath);
@@ -143,16 +167,13 @@ int run(const lflive::LiveOptions& options)
 
     runUntilEnd(*jack, editor.get());
 
+    // The state is saved before the editor closes: a window or display that went away
+    // must not cost the settings.
     jack->stop();
+    const int status = saveStateIfAsked(*plugin, options.statePath);
     editor.reset();
     plugin->suspend();
-    if (options.statePath.empty()) return 0;
-    try {
-        saveState(*plugin, options.statePath);
-    } catch (const lfrender::RenderError& saveError) {
-        return fail(saveError.what(), kExitFileProblem);
-    }
-    return 0;
+    return status;
 }
 
 }  // namespace

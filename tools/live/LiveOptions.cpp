@@ -67,10 +67,12 @@ const char* liveUsage()
            "--connect-inputs, --connect-outputs, --connect-midi\n"
            "                connect the system's capture ports to our inputs, our outputs to its\n"
            "                playback ports, every hardware MIDI source to midi_in; --connect: all three\n"
-           "Ctrl+C (SIGINT), SIGTERM or closing the window end it, saving the state.\n"
+           "Ctrl+C (SIGINT), SIGTERM, SIGHUP, closing the window or losing the display end it,\n"
+           "saving the state.\n"
            "Exit status: 0 on a clean end; 1 when the state file cannot be read, is not a state\n"
-           "of this plug-in, or cannot be saved; 2 for a wrong command line; 3 when no JACK server\n"
-           "runs, the plug-in cannot be loaded or the editor cannot be opened.\n";
+           "of this plug-in, is in use by another lumenfold-live or cannot be saved; 2 for a\n"
+           "wrong command line; 3 when no JACK server runs, a JACK client of the same name runs,\n"
+           "the plug-in cannot be loaded or the editor cannot be opened.\n";
 }
 
 }  // namespace lflive

@@ -1,5 +1,5 @@
 #pragma once
-// The built-in test signal rendered when no input file is given: 4 seconds of stereo
+// The built-in test signal lumenfold-render renders with --demo: 4 seconds of stereo
 // with a few steady partials, an exponential sweep across the spectrum and a little
 // noise, the same on every run (fixed noise seed) so renders can be compared.
 

@@ -4,9 +4,6 @@
 #include "tools/render/RenderError.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
 
 namespace lfrender {
 namespace {
@@ -270,18 +267,7 @@ std::vector<TimedMidiMessage> MidiFileReader::parse(const std::vector<std::uint8
 
 std::vector<TimedMidiMessage> MidiFileReader::read(const std::string& path)
 {
-    requireReadableFile(path, "MIDI file");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw RenderError("cannot read MIDI file " + path + ": " + describeFileProblem(errno));
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFileBytes)
-        throw RenderError("MIDI file " + path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB");
-    file.seekg(0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw RenderError("MIDI file " + path + " could not be read to its end");
-    return parse(bytes, path);
+    return parse(readInputFile(path, "MIDI file", kMaxFileBytes), path);
 }
 
 }  // namespace lfrender

@@ -18,11 +18,10 @@
 #include "tools/render/SoundFileWriter.h"
 #include "tools/render/TemporaryOutputFile.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 
 namespace lfrender {
@@ -43,6 +42,23 @@ void warnAboutClipping(const std::string& path, float peak)
                  path.c_str(), static_cast<double>(peak), 20.0 * std::log10(static_cast<double>(peak)));
 }
 
+// The outputs never replace the input or each other: refused before anything is read or made.
+void requireDistinctFiles(const RenderOptions& options)
+{
+    const std::string& in = options.inputPath;
+    const std::string& out = options.outputPath;
+    const std::string& state = options.saveStatePath;
+    if (!in.empty() && namesSameFile(in, out))
+        throw RenderError::commandLine("the output " + out + " is the input file itself: name another output (" +
+                                       "the input is never replaced)");
+    if (!state.empty() && !in.empty() && namesSameFile(in, state))
+        throw RenderError::commandLine("--save-state " + state + " is the input file itself: name another file (" +
+                                       "the input is never replaced)");
+    if (!state.empty() && namesSameFile(out, state))
+        throw RenderError::commandLine("--save-state " + state + " is the audio output " + out +
+                                       " too: name two different files");
+}
+
 }  // namespace
 
 // The audio to render, from a file or the demo signal, read a block at a time.
@@ -52,7 +68,7 @@ struct RenderJob::Source {
     long long demoPosition = 0;
     int channels = 2;
     int sampleRate = 0;
-    long long frames = 0;
+    long long frames = 0;  // SoundFileReader::kUnknownLength: read to the end
     std::optional<int> format;
     std::vector<float> interleaved;
 
@@ -84,11 +100,7 @@ RenderJob::RenderJob(RenderOptions options) : options_(std::move(options)) {}
 
 std::vector<std::uint8_t> readStateFile(const std::string& path)
 {
-    requireReadableFile(path, "state file");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw RenderError("cannot read state file " + path + ": " + describeFileProblem(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) throw RenderError("cannot read state file " + path + " to its end");
+    std::vector<std::uint8_t> bytes = readInputFile(path, "state file", kMaxStateFileBytes);
     if (bytes.empty()) throw RenderError("state file " + path + " is empty");
     return bytes;
 }
@@ -140,6 +152,7 @@ std::vector<lfhost::FramedMidiMessage> RenderJob::loadMidi(int sampleRate, long 
 {
     std::vector<lfhost::FramedMidiMessage> framed;
     if (options_.midiPath.empty()) return framed;
+    if (length < 0) length = std::numeric_limits<long long>::max();  // known only at the end
     for (const TimedMidiMessage& message : MidiFileReader::read(options_.midiPath)) {
         const long long frame = std::llround(message.seconds * sampleRate);
         if (frame >= length) break;
@@ -166,8 +179,9 @@ void RenderJob::renderInto(lfhost::PluginInstance& plugin, Source& source, int f
     lfhost::StreamingRenderer renderer(plugin, options_.blockSize);
     std::vector<float> interleaved(static_cast<std::size_t>(options_.blockSize) * static_cast<std::size_t>(source.channels));
     ProgressBar bar(ProgressBar::wanted(source.frames, static_cast<float>(source.sampleRate)));
+    const bool untilEnd = source.frames == SoundFileReader::kUnknownLength;
     renderer.render(
-        source.frames,
+        untilEnd ? lfhost::StreamingRenderer::kUntilSourceEnds : source.frames,
         [&](float* const* inputs, int frames) { return source.pull(inputs, renderer.numInputs(), frames); },
         [&](const float* const* outputs, int frames) {
             interleaveFitted(outputs, renderer.numOutputs(), frames, source.channels, interleaved.data());
@@ -184,6 +198,7 @@ void RenderJob::run()
         list();
         return;
     }
+    requireDistinctFiles(options_);
     Source source;
     if (options_.inputPath.empty()) {
         const float rate = options_.sampleRate.value_or(kDemoDefaultSampleRate);

@@ -3,6 +3,7 @@
 #include "tools/render/RenderError.h"
 #include "tools/render/RenderJob.h"
 #include "tools/render/RenderOptions.h"
+#include "tools/render/TemporaryOutputFile.h"
 
 #include <cstdio>
 #include <exception>
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // First, so that no temporary output outlives Ctrl+C.
+    lfrender::TemporaryOutputFile::removeTemporariesOnSignals();
     try {
         const lfrender::RenderOptions options =
             lfrender::parseRenderOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -60,6 +60,7 @@ void applyOption(RenderOptions& options, const std::vector<std::string>& args, s
     else if (name == "--plugin") options.pluginPath = valueOf(args, i);
     else if (name == "--midi") options.midiPath = valueOf(args, i);
     else if (name == "--bits") options.bits = parseBits(valueOf(args, i));
+    else if (name == "--demo") options.demo = true;
     else if (name == "--list-parameters") options.listParameters = true;
     else if (name == "--list-scripts") options.listScripts = true;
     else if (name == "--help" || name == "-h") options.showHelp = true;
@@ -81,8 +82,16 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
         if (!files.empty()) throw RenderError::commandLine("--list-parameters and --list-scripts take no file names");
         return options;
     }
-    if (files.empty()) throw RenderError::commandLine("no output file given (usage: lumenfold-render [IN] OUT [options])");
+    if (files.empty())
+        throw RenderError::commandLine("no output file given (usage: lumenfold-render IN OUT, or --demo OUT)");
     if (files.size() > 2) throw RenderError::commandLine("too many file names: give at most IN and OUT");
+    if (options.demo && files.size() == 2)
+        throw RenderError::commandLine("--demo renders the built-in demo signal: give only OUT, not " + files.front());
+    // One name alone is never taken as the output: it may well be an input that would be
+    // replaced by the demo signal.
+    if (!options.demo && files.size() == 1)
+        throw RenderError::commandLine("no output file named for " + files.front() +
+                                       ": give IN and OUT, or --demo OUT to render the built-in demo signal");
     options.outputPath = files.back();
     if (files.size() == 2) options.inputPath = files.front();
     return options;
@@ -90,13 +99,20 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
 
 const char* renderUsage()
 {
-    return "usage: lumenfold-render [IN] OUT [--set NAME=VALUE]... [--midi FILE.mid] [--bits 16|24|32f]\n"
-           "                        [--state FILE] [--save-state FILE] [--block N] [--sample-rate R]\n"
-           "                        [--plugin PATH]\n"
+    return "usage: lumenfold-render IN OUT [--set NAME=VALUE]... [--midi FILE.mid] [--bits 16|24|32f]\n"
+           "                        [--state FILE] [--save-state FILE] [--block N] [--plugin PATH]\n"
+           "       lumenfold-render --demo OUT [--sample-rate R] [the options above]\n"
            "       lumenfold-render --list-parameters | --list-scripts [--plugin PATH]\n"
-           "Runs IN (WAV, FLAC, AIFF, Ogg and what else libsndfile reads; mono or stereo) through\n"
-           "the plug-in into OUT, with the plug-in's latency compensated, a block at a time (memory\n"
-           "does not grow with the file's length). Without IN a built-in demo signal is rendered.\n"
+           "Runs IN (WAV, FLAC, AIFF, Ogg and what else libsndfile reads; mono or stereo, 1000 to\n"
+           "768000 Hz, not empty) through the plug-in into OUT, with the plug-in's latency\n"
+           "compensated, a block at a time (memory does not grow with the file's length); a file\n"
+           "that does not say its length (a FLAC streamed without it) is read to its end.\n"
+           "--demo renders a built-in demo signal instead (at --sample-rate R, 48000 by default);\n"
+           "one file name without --demo is refused, since it could be an input.\n"
+           "OUT appears only when the render is complete; a file already under its name is then\n"
+           "replaced in one step. OUT and --save-state must name files other than IN and each\n"
+           "other (a link to the same file counts as the same file); a folder, FIFO or device\n"
+           "under their names is refused, never replaced.\n"
            "OUT's extension chooses its format: .wav, .flac, .aiff/.aif, .ogg/.oga (Ogg Vorbis),\n"
            ".opus, .mp3; any other is refused. OUT keeps IN's sample format unless --bits says\n"
            "otherwise (16 and 24 bits get TPDF dither); fixed-point output that clips is named in\n"
@@ -113,6 +129,8 @@ const char* renderUsage()
            "message at its exact sample; messages after the end of IN are not played.\n"
            "--state FILE loads a state saved by the plug-in (--save-state, or a host's); a file\n"
            "that is not a whole state of this plug-in is an error and nothing is written.\n"
+           "Every file read (IN, --midi, --state, --plugin) must be a regular file: a FIFO or a\n"
+           "device is refused at once; a state may hold at most 64 KB, a MIDI file 64 MB.\n"
            "Exit status: 0 on success; 1 when a file cannot be read or written or is not what it\n"
            "should be (nothing is written then); 2 for a wrong command line (unknown option,\n"
            "parameter or value); 3 when the plug-in cannot be loaded.\n";

@@ -11,7 +11,7 @@
 namespace lfrender {
 
 struct RenderOptions {
-    std::string inputPath;  // empty: render the built-in demo signal
+    std::string inputPath;  // empty: render the built-in demo signal (--demo)
     std::string outputPath;
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::string statePath;
@@ -21,6 +21,7 @@ struct RenderOptions {
     int blockSize = 1024;
     std::optional<float> sampleRate;
     std::string pluginPath;  // empty: the plug-in found by defaultPluginPath()
+    bool demo = false;  // --demo: no input file, the built-in demo signal into OUT
     bool showHelp = false;
     bool listParameters = false;
     bool listScripts = false;

@@ -3,27 +3,71 @@
 #include "tools/render/FileProblem.h"
 #include "tools/render/RenderError.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
 namespace lfrender {
 namespace {
 
+constexpr const char* kTemporaryName = ".lumenfold-XXXXXX.partial";
+constexpr int kTemporarySuffixLength = 8;  // ".partial"
+
+// The temporary files a signal handler removes: filled and emptied on the main thread, read
+// by the handler, which may only use what is safe there (atomics, unlink).
+struct PendingFile {
+    std::atomic<bool> used{false};
+    char path[PATH_MAX] = {};
+};
+constexpr int kPendingSlots = 8;
+PendingFile pendingFiles[kPendingSlots];
+
+int rememberPending(const std::string& path)
+{
+    if (path.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < kPendingSlots; ++i) {
+        PendingFile& slot = pendingFiles[i];
+        if (slot.used.load(std::memory_order_acquire)) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.used.store(true, std::memory_order_release);
+        return i;
+    }
+    return -1;  // more than kPendingSlots at once: that one is not removed on a signal
+}
+
+void forgetPending(int slot)
+{
+    if (slot >= 0) pendingFiles[slot].used.store(false, std::memory_order_release);
+}
+
+extern "C" void removePendingAndEnd(int signalNumber)
+{
+    const int savedErrno = errno;
+    for (PendingFile& slot : pendingFiles)
+        if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
+    errno = savedErrno;
+    // SA_RESETHAND has put back the default action; the signal, blocked while this runs,
+    // ends the program as soon as the handler returns.
+    ::raise(signalNumber);
+}
+
 std::string temporaryTemplate(const std::string& finalPath)
 {
     const std::filesystem::path path(finalPath);
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    return (folder / ("." + path.filename().string() + ".partial-XXXXXX")).string();
+    return (folder / kTemporaryName).string();
 }
 
-// mkstemp creates files for the owner only; give the result the permissions any other
+// mkstemps creates files for the owner only; give the result the permissions any other
 // newly created file would get under the current umask.
 mode_t newFileMode()
 {
@@ -41,19 +85,48 @@ std::string folderProblem(int errorNumber)
     return describeFileProblem(errorNumber);
 }
 
+// What stands under the final name when it is not a regular file, else nothing.
+const char* nonRegularKind(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return nullptr;
+    if (S_ISDIR(status.st_mode)) return "a folder";
+    if (S_ISFIFO(status.st_mode)) return "a FIFO";
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "a device";
+    if (S_ISSOCK(status.st_mode)) return "a socket";
+    return "not a regular file";
+}
+
 }  // namespace
+
+void TemporaryOutputFile::removeTemporariesOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = removePendingAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored from the start stays ignored (nohup, a background job).
+        struct sigaction current {};
+        if (::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
 
 TemporaryOutputFile::TemporaryOutputFile(std::string finalPath) : finalPath_(std::move(finalPath))
 {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(finalPath_, ignored))
-        throw RenderError("cannot create " + finalPath_ + ": " + describeFileProblem(EISDIR));
-    std::string name = temporaryTemplate(finalPath_);
+    if (const char* kind = nonRegularKind(finalPath_)) {
+        if (std::strcmp(kind, "a folder") == 0)
+            throw RenderError("cannot create " + finalPath_ + ": " + describeFileProblem(EISDIR));
+        throw RenderError("cannot replace " + finalPath_ + ": it is " + kind + ", not a regular file");
+    }
+    const std::string name = temporaryTemplate(finalPath_);
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
-    fd_ = mkstemp(buffer.data());
+    fd_ = mkstemps(buffer.data(), kTemporarySuffixLength);
     if (fd_ < 0) throw RenderError("cannot create " + finalPath_ + ": " + folderProblem(errno));
     temporaryPath_ = buffer.data();
+    slot_ = rememberPending(temporaryPath_);
     fchmod(fd_, newFileMode());
 }
 
@@ -61,6 +134,7 @@ TemporaryOutputFile::~TemporaryOutputFile()
 {
     if (fd_ >= 0) close(fd_);
     if (!committed_) std::remove(temporaryPath_.c_str());
+    forgetPending(slot_);
 }
 
 void TemporaryOutputFile::writeAll(const void* data, std::size_t size)
@@ -77,6 +151,10 @@ void TemporaryOutputFile::writeAll(const void* data, std::size_t size)
 
 void TemporaryOutputFile::commit()
 {
+    // On the disk before it takes the final name, so that a crash leaves the old file or
+    // the whole new one.
+    if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+        throw RenderError("cannot finish writing " + finalPath_ + ": " + describeFileProblem(errno));
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) throw RenderError("cannot finish writing " + finalPath_ + ": " + describeFileProblem(errno));
