@@ -5,7 +5,7 @@
 
 #include "scripting/LuaHeaders.h"
 
-#include <cxxabi.h>
+#include "platform/ThreadCancellation.h"
 
 namespace QN {
 
@@ -58,9 +58,8 @@ int guarded(lua_State* L)
 {
     try {
         return function(L);
-    } catch (abi::__forced_unwind&) {
-        throw;  // the host cancelled its thread (inside sendOSC): it must end as cancelled
     } catch (...) {
+        platform::rethrowIfThreadCancelled();  // the host cancelled its thread (inside sendOSC)
     }
     return raiseOutOfMemory(L);
 }

@@ -7,7 +7,7 @@
 // unwinding passes through untouched (swallowing it ends the host process), which is also
 // why guarded, and every entry that calls it, must not be noexcept.
 
-#include <cxxabi.h>
+#include "platform/ThreadCancellation.h"
 
 #include <cstdio>
 #include <exception>
@@ -17,11 +17,10 @@ Result guarded(const char* format, const char* entry, Result safeAnswer, Call&& 
 {
     try {
         return call();
-    } catch (abi::__forced_unwind&) {
-        throw;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Lumenfold: %s %s failed: %s\n", format, entry, error.what());
     } catch (...) {
+        platform::rethrowIfThreadCancelled();
         std::fprintf(stderr, "Lumenfold: %s %s failed\n", format, entry);
     }
     return safeAnswer;

@@ -4,9 +4,8 @@
 
 #include "platform/Cpu.h"
 #include "platform/MessageOutput.h"
+#include "platform/ThreadCancellation.h"
 #include "plugin/QuanTessamire.h"
-
-#include <cxxabi.h>
 
 #include <exception>
 
@@ -24,13 +23,12 @@ AEffect* createPluginInstance(AudioMasterCallback audioMaster)
     try {
         auto* plugin = new QuanTessamire(audioMaster);
         return plugin->getAeffect();
-    } catch (abi::__forced_unwind&) {
-        throw;  // the host cancelled this thread: it must end as cancelled
     } catch (const std::exception& error) {
         // Nothing may escape into the host: a failed build means no instance.
         platform::showError(std::string("Lumenfold could not start: ") + error.what());
         return nullptr;
     } catch (...) {
+        platform::rethrowIfThreadCancelled();  // the host cancelled this thread: it ends as cancelled
         return nullptr;
     }
 }

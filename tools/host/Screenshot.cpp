@@ -1,6 +1,9 @@
 #include "tools/host/Screenshot.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -20,12 +23,30 @@ bool writeRows(png_structp png, png_infop info, FILE* file, const Screenshot& sh
     return true;
 }
 
+// Opened without blocking and checked on the descriptor: a FIFO or a device under the
+// picture's name is refused instead of waited on or written into.
+FILE* openRegularForWriting(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    FILE* file = ::fdopen(fd, "wb");
+    if (!file) ::close(fd);
+    return file;
+}
+
 }  // namespace
 
 bool Screenshot::savePng(const std::string& path) const
 {
     if (width <= 0 || height <= 0) return false;
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = openRegularForWriting(path);
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
