@@ -6,26 +6,10 @@ namespace {
 
 constexpr std::string_view kScheme = "osc.udp://";
 
-// Decimal digits only, 1..65535; -1 otherwise.
-int parsePort(std::string_view digits)
+// The value of 1..maxDigits decimal digits; -1 for anything else.
+int decimalValue(std::string_view digits, std::size_t maxDigits)
 {
-    if (digits.empty() || digits.size() > 5) {
-        return -1;
-    }
-    int port = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        port = port * 10 + (c - '0');
-    }
-    return port >= 1 && port <= 65535 ? port : -1;
-}
-
-// One part of a dotted address: 0..255, no leading zero; -1 otherwise.
-int parseOctet(std::string_view digits)
-{
-    if (digits.empty() || digits.size() > 3 || (digits.size() > 1 && digits[0] == '0')) {
+    if (digits.empty() || digits.size() > maxDigits) {
         return -1;
     }
     int value = 0;
@@ -35,6 +19,23 @@ int parseOctet(std::string_view digits)
         }
         value = value * 10 + (c - '0');
     }
+    return value;
+}
+
+// Decimal digits only, 1..65535; -1 otherwise.
+int parsePort(std::string_view digits)
+{
+    const int port = decimalValue(digits, 5);
+    return port >= 1 && port <= 65535 ? port : -1;
+}
+
+// One part of a dotted address: 0..255, no leading zero; -1 otherwise.
+int parseOctet(std::string_view digits)
+{
+    if (digits.size() > 1 && digits[0] == '0') {
+        return -1;
+    }
+    const int value = decimalValue(digits, 3);
     return value <= 255 ? value : -1;
 }
 

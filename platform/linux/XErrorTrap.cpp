@@ -68,7 +68,7 @@ bool markLost(Display* display)
 {
     const std::shared_ptr<GuardedConnection> connection = find(display);
     if (!connection) return false;
-    if (!connection->lost.exchange(true)) showError("the editor lost its connection to the X display");
+    if (!connection->lost.exchange(true)) showError("the connection to the X display was lost");
     return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Private to the X11 back end.
+// The X11 back end's, and the host tools' for their own windows.
 //
 // The editor's connections to the X server are its own (the window's, the render
 // thread's, the short density query's), and nothing that happens on them may end the

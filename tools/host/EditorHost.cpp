@@ -1,13 +1,12 @@
 #include "tools/host/EditorHost.h"
 
+#include "platform/linux/XErrorTrap.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -15,8 +14,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <poll.h>
-// Xlib's extension interface (per-connection errors, the Composite request below); it
-// defines min and max.
+// Xlib's extension interface (the Composite request below); it defines min and max.
 #include <X11/Xlibint.h>
 #include <X11/extensions/composite.h>
 #include <X11/extensions/compositeproto.h>
@@ -41,82 +39,6 @@ std::uint8_t channel(unsigned long pixel, unsigned long mask)
     const unsigned long value = (pixel & mask) >> shiftOf(mask);
     const unsigned long maximum = mask >> shiftOf(mask);
     return static_cast<std::uint8_t>(maximum ? value * 255 / maximum : 0);
-}
-
-// ---- the host's connection: its X errors and its loss never end the process ---------
-
-struct HostConnection {
-    Display* display = nullptr;
-    std::atomic<unsigned long> errors{0};
-    std::atomic<bool> lost{false};
-};
-
-std::mutex connectionsMutex;
-std::vector<std::shared_ptr<HostConnection>> connections;
-std::atomic<XIOErrorHandler> previousIoHandler{nullptr};
-thread_local bool forwardingIoError = false;
-
-std::shared_ptr<HostConnection> connectionOf(Display* display)
-{
-    std::lock_guard<std::mutex> lock(connectionsMutex);
-    for (const auto& connection : connections) {
-        if (connection->display == display) return connection;
-    }
-    return nullptr;
-}
-
-// A failed request (a window that went, a picture the server refuses) is counted at the
-// connection and goes no further: the caller sees the failed result.
-Bool countError(Display* display, XErrorEvent*, xError*)
-{
-    if (const auto connection = connectionOf(display)) connection->errors.fetch_add(1);
-    return False;
-}
-
-bool markLost(Display* display)
-{
-    const auto connection = connectionOf(display);
-    if (!connection) return false;
-    connection->lost.store(true);
-    return true;
-}
-
-int onIoError(Display* display)
-{
-    if (markLost(display)) return 0;
-    const XIOErrorHandler previous = previousIoHandler.load();
-    if (!previous || forwardingIoError) return 0;
-    forwardingIoError = true;
-    previous(display);
-    forwardingIoError = false;
-    return 0;
-}
-
-void onIoErrorExit(Display* display, void*) { (void)markLost(display); }
-
-std::shared_ptr<HostConnection> openHostConnection()
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return nullptr;
-    auto connection = std::make_shared<HostConnection>();
-    connection->display = display;
-    {
-        std::lock_guard<std::mutex> lock(connectionsMutex);
-        connections.push_back(connection);
-        const XIOErrorHandler current = XSetIOErrorHandler(onIoError);
-        if (current != onIoError) previousIoHandler.store(current);
-    }
-    for (int code = 0; code < 256; ++code) XESetWireToError(display, code, countError);
-    XSetIOErrorExitHandler(display, onIoErrorExit, nullptr);
-    return connection;
-}
-
-void closeHostConnection(const std::shared_ptr<HostConnection>& connection)
-{
-    if (!connection) return;
-    XCloseDisplay(connection->display);
-    std::lock_guard<std::mutex> lock(connectionsMutex);
-    std::erase(connections, connection);
 }
 
 // Has the server keep the window's whole picture in a pixmap of its own (the Composite
@@ -153,8 +75,7 @@ bool keepWholePicture(Display* display, Window window)
 
 struct EditorHost::Impl {
     PluginInstance& plugin;
-    std::shared_ptr<HostConnection> connection;
-    Display* display = nullptr;
+    Display* display = nullptr;  // guarded: its errors and its loss never end the process
     Window window = 0;
     int width = 0;
     int height = 0;
@@ -168,9 +89,9 @@ struct EditorHost::Impl {
     {
         if (editorOpen) plugin.dispatch(effEditClose);
         if (window && !windowLost()) XDestroyWindow(display, window);
-        closeHostConnection(connection);
+        platform::closeGuardedDisplay(display);
     }
-    [[nodiscard]] bool connectionLost() const { return connection && connection->lost.load(); }
+    [[nodiscard]] bool connectionLost() const { return display && platform::connectionLost(display); }
     [[nodiscard]] bool windowLost() const { return windowDestroyed || connectionLost(); }
     bool createWindow(std::string* error, int x, int y);
     bool waitForMap();
@@ -205,12 +126,11 @@ struct EditorHost::Impl {
 
 bool EditorHost::Impl::createWindow(std::string* error, int x, int y)
 {
-    connection = openHostConnection();
-    if (!connection) {
+    display = platform::openGuardedDisplay();
+    if (!display) {
         *error = "cannot connect to the X display";
         return false;
     }
-    display = connection->display;
     ERect* rect = nullptr;
     if (!plugin.dispatch(effEditGetRect, 0, 0, &rect) || !rect) {
         *error = "the plug-in reports no editor size";
