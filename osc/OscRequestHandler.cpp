@@ -86,6 +86,7 @@ const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
     {"/getNumParameters", &OscRequestHandler::getNumParameters, 1, false},
     {"/isParameterUsed", &OscRequestHandler::isParameterUsed, 1, false},
     {"/getInfo", &OscRequestHandler::getInfo, 1, false},
+    {"/getText", &OscRequestHandler::getText, 1, false},
     {"/registerUpdate", &OscRequestHandler::registerUpdate, 0, false},
     {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate, 0, false},
     {"/exec", &OscRequestHandler::exec, 0, true},
@@ -398,6 +399,17 @@ void OscRequestHandler::getInfo(const osc::ReceivedMessage& message)
     const ParameterInfo row = plugin_ ? plugin_->parameterRow(id) : parameterInfo(id);
     replyWith("/getInfo", reply.url, reply.path, id, row.minValue, row.maxValue, row.defaultValue, row.name,
               static_cast<osc::int32>(row.unit));
+}
+
+// The text as hosts show it, taken when asked: a peer shows what the host shows.
+void OscRequestHandler::getText(const osc::ReceivedMessage& message)
+{
+    osc::int32 id = 0;
+    ReplyTo reply;
+    message.ArgumentStream() >> id >> reply >> osc::EndMessage;
+    checkedId(id, "parameter id out of range in getText");
+    const std::string text = plugin_ ? plugin_->parameterText(id) : std::string();
+    replyWith("/getText", reply.url, reply.path, id, text.c_str());
 }
 
 void OscRequestHandler::registerUpdate(const osc::ReceivedMessage& message)

@@ -117,6 +117,7 @@ private:
     void getNumParameters(const osc::ReceivedMessage& message);
     void isParameterUsed(const osc::ReceivedMessage& message);
     void getInfo(const osc::ReceivedMessage& message);
+    void getText(const osc::ReceivedMessage& message);
     void registerUpdate(const osc::ReceivedMessage& message);
     void unregisterUpdate(const osc::ReceivedMessage& message);
     void exec(const osc::ReceivedMessage& message);

@@ -23,35 +23,6 @@ struct HostedInstance::MidiBlock {
     bool overflowReported = false;
 };
 
-namespace {
-
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-std::optional<float> parseNumber(const std::string& text)
-{
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    if (begin != end && *begin == '+') {
-        ++begin;
-    }
-    float value = 0.0f;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || stop != end || begin == end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-}  // namespace
-
 HostedInstance::HostedInstance(InstanceEvents& events) : events_(events) {}
 
 std::unique_ptr<HostedInstance> HostedInstance::create(InstanceEvents& events, std::string* error)
@@ -135,6 +106,12 @@ void HostedInstance::setBlockSize(int frames)
 
 void HostedInstance::setActive(bool active) { dispatch(effMainsChanged, 0, active ? 1 : 0); }
 
+void HostedInstance::reset()
+{
+    midi_->numEvents = 0;
+    plugin_->requestReset();
+}
+
 int HostedInstance::latency() const { return std::max(0, effect_->initialDelay); }
 
 bool HostedInstance::queueMidi(int offset, const std::uint8_t* bytes, int size)
@@ -186,50 +163,11 @@ float HostedInstance::plainValue(int id) const
 
 ParameterInfo HostedInstance::parameterRow(int id) const { return plugin_->parameterRow(id); }
 
-std::string HostedInstance::valueText(int id, float plain)
-{
-    if (!isValidParameterId(id)) {
-        return {};
-    }
-    const std::string text = plugin_->displayTextOf(id, plain);
-    const std::string label = unitLabel(parameterInfo(id).unit);
-    const bool bare = label.empty() || text == "Off" || text == "On" || text.empty();
-    return bare ? text : text + " " + label;
-}
+std::string HostedInstance::valueText(int id, float plain) { return plugin_->labelledDisplayTextOf(id, plain); }
 
 std::optional<float> HostedInstance::parseValueText(int id, const std::string& typed)
 {
-    if (!isValidParameterId(id)) {
-        return std::nullopt;
-    }
-    const ParameterInfo row = parameterRow(id);
-    std::string text = trimmed(typed);
-    const std::string label = unitLabel(row.unit);
-    if (!label.empty() && text.size() > label.size() && text.ends_with(label)) {
-        text = trimmed(text.substr(0, text.size() - label.size()));
-    }
-    // Every text the display can show reads back to its value.
-    const int steps = row.unit == ParameterUnit::Indexed || row.unit == ParameterUnit::Boolean
-                          ? static_cast<int>(row.maxValue - row.minValue)
-                          : -1;
-    for (int i = 0; i <= steps && i <= 4096; ++i) {
-        const float candidate = row.minValue + static_cast<float>(i);
-        if (plugin_->displayTextOf(id, candidate) == text) {
-            return candidate;
-        }
-    }
-    if (text == "Off" || text == "-inf") {
-        for (float special : {0.0f, kGainFloorDb}) {
-            if (plugin_->displayTextOf(id, special) == text) {
-                return special;
-            }
-        }
-    }
-    const std::optional<float> number = parseNumber(text);
-    if (!number) {
-        return std::nullopt;
-    }
-    return admittedPlainValue(row, *number);
+    return plugin_->plainFromText(id, typed);
 }
 
 std::size_t HostedInstance::state(const void** data)

@@ -53,8 +53,11 @@ public:
     void open();
     void setSampleRate(double rate);
     void setBlockSize(int frames);
-    // Processing on (resume) or off (suspend).
+    // Processing on (resume, which also resets) or off (suspend).
     void setActive(bool active);
+    // The next process starts as a fresh instance's would; MIDI queued for this block is
+    // dropped. Called on: any thread, the audio thread included (no lock, no allocation).
+    void reset();
     // The current latency in samples (the FFT size).
     [[nodiscard]] int latency() const;
 
@@ -73,8 +76,9 @@ public:
     [[nodiscard]] ParameterInfo parameterRow(int id) const;
     // The display text of a value (as the VST display shows it, with its unit label).
     [[nodiscard]] std::string valueText(int id, float plain);
-    // A typed text back to a plain value in range: numbers (with or without the unit),
-    // the list entries of indexed rows, "On"/"Off" and "-inf". nullopt when unreadable.
+    // A typed text back to a plain value in range: numbers in the unit the display shows
+    // (with or without it; dB for the mix levels), the list entries of indexed rows,
+    // "On"/"Off" and "-inf". nullopt when unreadable.
     [[nodiscard]] std::optional<float> parseValueText(int id, const std::string& text);
 
     // The state block (the VST chunk). data stays valid until the next change.

@@ -8,6 +8,7 @@
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,29 @@ constexpr std::size_t kMaxProgramNameChars = 31;
 // many lines one summary says how many more there were.
 constexpr int kMaxCorrectionLines = 16;
 const char* const kReplacementProgramName = "Untitled";
+// A typed text is compared with the texts of at most this many entries of a list row.
+constexpr int kMaxListedSteps = 4096;
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// In any case: "-6 db" is as plain as "-6 dB".
+bool endsWithLabel(std::string_view text, std::string_view label)
+{
+    if (label.empty() || text.size() <= label.size()) {
+        return false;
+    }
+    const std::string_view tail = text.substr(text.size() - label.size());
+    return std::equal(tail.begin(), tail.end(), label.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
 
 void reportCorrection(int& count, const char* name, float stored, float corrected, const char* how)
 {
@@ -215,7 +239,61 @@ std::string QuanAuBase::displayTextOf(int id, float value)
     if (auto special = specialValueText(id, value)) {
         return *special;
     }
-    return formatParameterNumber(value);
+    return displayedNumberText(parameterInfo(id), value);
+}
+
+std::string QuanAuBase::labelledDisplayTextOf(int id, float value)
+{
+    if (!isValidParameterId(id)) {
+        return {};
+    }
+    const std::string text = displayTextOf(id, value);
+    const std::string label = unitLabel(parameterInfo(id).unit);
+    const bool bare = label.empty() || text.empty() || text == "Off" || text == "On";
+    return bare ? text : text + " " + label;
+}
+
+std::optional<float> QuanAuBase::plainFromText(int id, std::string_view typed)
+{
+    if (!isValidParameterId(id)) {
+        return std::nullopt;
+    }
+    const ParameterInfo row = parameterRow(id);
+    std::string_view text = trimmed(typed);
+    const std::string_view label = unitLabel(row.unit);
+    if (endsWithLabel(text, label)) {
+        text = trimmed(text.substr(0, text.size() - label.size()));
+    }
+    if (auto listed = listedValueOf(id, row, text)) {
+        return listed;
+    }
+    const std::optional<float> number = parseParameterNumber(text);
+    if (!number) {
+        return std::nullopt;
+    }
+    return admittedPlainValue(row, plainFromDisplayedNumber(row, *number));
+}
+
+// Every text the display can show reads back to its value: the entries of list and
+// on/off rows, and the words other rows show instead of a number.
+std::optional<float> QuanAuBase::listedValueOf(int id, const ParameterInfo& row, std::string_view text)
+{
+    const bool listed = row.unit == ParameterUnit::Indexed || row.unit == ParameterUnit::Boolean;
+    const int steps = listed ? static_cast<int>(row.maxValue - row.minValue) : -1;
+    for (int i = 0; i <= steps && i <= kMaxListedSteps; ++i) {
+        const float candidate = row.minValue + static_cast<float>(i);
+        if (displayTextOf(id, candidate) == text) {
+            return candidate;
+        }
+    }
+    if (text == "Off" || text == "-inf") {
+        for (float special : {0.0f, kGainFloorDb}) {
+            if (displayTextOf(id, special) == text) {
+                return special;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::string QuanAuBase::indexedDisplayText(int id, float value)
@@ -246,6 +324,10 @@ std::optional<std::string> QuanAuBase::specialValueText(int id, float value)
     case ParameterId::InputGain:
     case ParameterId::OutputGain:
         if (value == kGainFloorDb) return "-inf";
+        return std::nullopt;
+    case ParameterId::DryLevel:
+    case ParameterId::WetLevel:
+        if (value <= 0.0f) return "-inf";  // the gain, the value cubed, is silence
         return std::nullopt;
     default: return std::nullopt;
     }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class AUKernelBase;
@@ -42,8 +43,17 @@ public:
     // The table's row as this instance uses it: with its own "Script Index" maximum.
     ParameterInfo parameterRow(int id) const;
     // The display text any plain value of a valid id would have (getParameterDisplay shows
-    // the current value's).
+    // the current value's): the word of a list row, a word such as "Off", or the number in
+    // the unit the row shows (displayedNumber: the mix levels in dB).
     std::string displayTextOf(int id, float value);
+    // The same with its unit label, as hosts show the two side by side ("-18.06 dB",
+    // "1024", "Off": words take no label). Empty for an id outside the table.
+    std::string labelledDisplayTextOf(int id, float value);
+    // A typed text back to a plain value in range: any text the display shows, with or
+    // without its label; numbers in the unit the row shows (dB for the mix levels); list
+    // entries, "On", "Off" and "-inf". nullopt, and nothing changes, when it is none of
+    // these. Not on the audio thread (it allocates).
+    std::optional<float> plainFromText(int id, std::string_view typed);
 
     VstInt32 getProgram() override { return curProgram_; }
     void setProgramName(const char* name) override;
@@ -58,7 +68,8 @@ public:
     virtual AUKernelBase* createKernel() = 0;
     virtual OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings);
     // The word a value shows instead of its number ("Off" at a zero port offset or
-    // smoothing, "-inf" at the gain floor); nullopt when the number is shown.
+    // smoothing, "-inf" at the gain floor and at a mix level of 0); nullopt when the
+    // number is shown.
     static std::optional<std::string> specialValueText(int id, float value);
     virtual DisplayBlock* displayBlock() = 0;
 
@@ -92,6 +103,7 @@ protected:
 private:
     std::string displayText(int id);
     std::string indexedDisplayText(int id, float value);
+    std::optional<float> listedValueOf(int id, const ParameterInfo& row, std::string_view text);
     void correctLoadedValues(ProgramValues& content) const;
     void applyLoadedValues(const std::array<float, kParameterCount>& before);
 

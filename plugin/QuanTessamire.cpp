@@ -78,6 +78,8 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     setNumInputs(kChannelCount);
     setNumOutputs(kChannelCount);
     setUniqueID(fourCharCode('Q', 'N', 'l', 'f'));
+    // Hosts show this as the plug-in's version, as they show the vendor version.
+    cEffect_.version = kVendorVersion;
 
     makeKernels(kChannelCount);
     initialize();
@@ -233,12 +235,33 @@ void QuanTessamire::processReplacing(float** inputs, float** outputs, VstInt32 s
         }
     }
     ScopedDenormalFlush flushDenormals;
+    if (resetPending_.exchange(false, std::memory_order_acq_rel)) {
+        clearHistory();
+    }
     blockInputs_ = inputs;
     blockOutputs_ = outputs;
     QN::renderBlockWithMessages(messageQueue_, sampleFrames, *this, *luaHelper_);
     luaHelper_->endAudioBlock();
     engine_.reportNonFinite(sampleFrames);
     updateMeters(sampleFrames);
+}
+
+void QuanTessamire::requestReset()
+{
+    messageQueue_.markForDiscard();
+    resetPending_.store(true, std::memory_order_release);
+}
+
+void QuanTessamire::clearHistory()
+{
+    for (auto& kernel : kernels_) {
+        kernel->reset();
+    }
+    messageQueue_.discardMarked();
+    for (int c = 0; c < 2; ++c) {
+        displayBlock_.inputMeter[c].store(0.0f, std::memory_order_relaxed);
+        displayBlock_.outputMeter[c].store(0.0f, std::memory_order_relaxed);
+    }
 }
 
 void QuanTessamire::renderChunk(int offset, int frames)
@@ -293,6 +316,7 @@ void QuanTessamire::resume()
     if ((cEffect_.flags & effFlagsIsSynth) || canDo("receiveVstMidiEvent") == 1) {
         wantEvents(1);
     }
+    requestReset();
 }
 
 void QuanTessamire::setSampleRate(float sampleRate)

@@ -13,6 +13,7 @@
 #include "scripting/ScriptOscBridge.h"
 #include "Version.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
     // Host binding.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     VstInt32 processEvents(VstEvents* events) override;
+    // Asks for events and starts the next block from silence (see requestReset).
     void resume() override;
     void setSampleRate(float sampleRate) override;
     void setProgram(VstInt32 program) override;
@@ -49,6 +51,13 @@ public:
     OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings) override;
     DisplayBlock* displayBlock() override { return &displayBlock_; }
 
+    // Called on: any thread (a host's resume, a CLAP reset on the audio thread). The next
+    // block starts as a fresh instance's first block would: frames, overlap tails, the dry
+    // delay and the meters are cleared and the MIDI queued so far is dropped. Parameter
+    // values, the scripts' Lua state and OSC are left alone. The clearing itself runs on
+    // the audio thread at the start of that block, so it never races with processing.
+    void requestReset();
+
     bool prepareToClose(int waitMs) override;
     void open() override;
     virtual void initialize();
@@ -59,6 +68,7 @@ public:
     float parameterValue(int id) override;
     bool setPlainParameter(int id, float plain) override;
     ParameterInfo parameterRow(int id) const override { return QuanAuBase::parameterRow(id); }
+    std::string parameterText(int id) override { return labelledDisplayTextOf(id, parameterValue(id)); }
     void setIndicator(int id, bool flag) override;
     bool indicator(int id) override;
     // What this instance's scripts printed and the errors they raised (the editor's console).
@@ -80,6 +90,7 @@ private:
     int scriptRegisterPathForParameter(lua_State* L, bool normalized) override;
     int scriptRegisterPathForFunction(lua_State* L) override;
     void takeBlockParameters();
+    void clearHistory();
     void updateMeters(int frames);
     void setUpDisplayBlock();
     void completeScriptList();
@@ -95,4 +106,5 @@ private:
     DisplayBlock displayBlock_;
     FactoryPreset factoryPreset_;
     std::vector<CFString*> scriptDisplayNames_;
+    std::atomic<bool> resetPending_{false};
 };

@@ -78,6 +78,25 @@ void MessageQueue::drop()
     }
 }
 
+void MessageQueue::markForDiscard()
+{
+    discardMark_.store(writePos_.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+void MessageQueue::discardMarked()
+{
+    const std::int32_t mark = discardMark_.exchange(kNoMark, std::memory_order_acq_rel);
+    if (mark == kNoMark) {
+        return;
+    }
+    // The writer never passes the reader, so the mark lies between them unless the reader
+    // took events past it already; then the loop stops when the ring is empty.
+    MidiEventRecord record;
+    while (nextSlot(readPos_.load(std::memory_order_relaxed)) != mark && peek(record)) {
+        drop();
+    }
+}
+
 void MessageQueue::reportDrops()
 {
     if (console_ == nullptr) {

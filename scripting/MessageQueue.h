@@ -51,6 +51,14 @@ public:
     bool peek(MidiEventRecord& record) const;
     void drop();
 
+    // Called on: any thread (a host's resume or reset). Marks every event queued so far as
+    // belonging to the time before the reset: the reader drops them at its next
+    // discardMarked(). Events written after the mark are kept.
+    void markForDiscard();
+    // Called on: the audio thread. Drops the events the last mark covered; when the reader
+    // has already passed the mark, everything pending goes (they came from before it too).
+    void discardMarked();
+
     // Posts one overflow line for the drops not reported yet, if there are any.
     void reportDrops();
     // Every event dropped since the queue was made. Called on: any thread.
@@ -60,6 +68,9 @@ private:
     std::array<MidiEventRecord, kSlotCount> slots_{};
     std::atomic<std::int32_t> readPos_{kSlotCount - 1};
     std::atomic<std::int32_t> writePos_{0};
+    // The write position at the last markForDiscard, or kNoMark.
+    static constexpr std::int32_t kNoMark = -1;
+    std::atomic<std::int32_t> discardMark_{kNoMark};
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<std::uint32_t> unreportedDrops_{0};
     ScriptConsole* console_ = nullptr;

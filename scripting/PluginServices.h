@@ -4,6 +4,8 @@
 
 #include "plugin/core/ParameterInfo.h"
 
+#include <string>
+
 namespace QN {
 
 class PluginServices {
@@ -19,6 +21,10 @@ public:
     // The parameter's row as this instance uses it (its own "Script Index" maximum).
     // id must be valid.
     virtual ParameterInfo parameterRow(int id) const = 0;
+    // The current value's display text with its unit label, as hosts show it ("-18.06 dB",
+    // "1024", "Off"); empty where the plug-in has no texts. id must be valid. Not on the
+    // audio thread (it allocates).
+    virtual std::string parameterText(int) { return {}; }
     // Writes an indicator flag (0..7) of the display block, and reads it.
     virtual void setIndicator(int id, bool flag) = 0;
     virtual bool indicator(int id) = 0;

@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   liblo-tools clang libclang-rt-dev
   jackd2 libjack-jackd2-dev
+  ardour
 )
 
 missing=()

@@ -39,15 +39,33 @@ std::string fourCharText(int code)
     return text;
 }
 
+// How hosts read a version number: one decimal digit per part ("1020" is 1.0.2.0), or, for
+// larger numbers, one byte per part (0x00010002 is 1.0.2). Trailing zero parts past the
+// third are left off.
+std::string versionText(int number)
+{
+    std::vector<int> parts;
+    if (number > 0 && number < 10000) {
+        for (int divisor = 1000; divisor > 0; divisor /= 10) parts.push_back(number / divisor % 10);
+    } else {
+        for (int shift = 24; shift >= 0; shift -= 8) parts.push_back((static_cast<unsigned>(number) >> shift) & 0xff);
+        while (parts.size() > 3 && parts.front() == 0) parts.erase(parts.begin());
+    }
+    while (parts.size() > 3 && parts.back() == 0) parts.pop_back();
+    std::string text;
+    for (int part : parts) text += (text.empty() ? "" : ".") + std::to_string(part);
+    return text;
+}
+
 void printIdentity(lfhost::PluginInstance& plugin)
 {
     std::printf("Name:            %s\n", plugin.effectName().c_str());
     std::printf("Vendor:          %s\n", plugin.vendorString().c_str());
     std::printf("Product:         %s\n", plugin.productString().c_str());
-    std::printf("Vendor version:  %d\n", plugin.vendorVersion());
+    std::printf("Vendor version:  %s (%d)\n", versionText(plugin.vendorVersion()).c_str(), plugin.vendorVersion());
     std::printf("VST version:     %d\n", plugin.vstVersion());
     std::printf("Unique ID:       '%s' (%d)\n", fourCharText(plugin.uniqueId()).c_str(), plugin.uniqueId());
-    std::printf("Version:         %d\n", plugin.version());
+    std::printf("Version:         %s (%d)\n", versionText(plugin.version()).c_str(), plugin.version());
     std::printf("Flags:           0x%x\n", static_cast<unsigned>(plugin.flags()));
     std::printf("Inputs/outputs:  %d/%d\n", plugin.numInputs(), plugin.numOutputs());
 }

@@ -1,7 +1,6 @@
 #include "gui/plugin/TKmanager.h"
 
 #include "gui/plugin/BinReadout.h"
-#include "gui/plugin/ControlValueText.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/PluginConnection.h"
 #include "gui/toolkit/TextureRecord.h"
@@ -71,15 +70,9 @@ void TKmanager::setBackgroundTextures(QN::TextureRecord* tile, QN::TextureRecord
     if (background_) background_->setLoadsOnDemand(true);
 }
 
+// The mix levels need no note: their value already reads in dB with its label.
 std::string TKmanager::parameterInfoText(int index)
 {
-    // The mix levels scale by the cube of their value: the read-out says what that is.
-    if (index == ParameterId::DryLevel || index == ParameterId::WetLevel) {
-        std::string text = "(";
-        text += ControlValueText::mixDecibels(plugin().plainValue(index));
-        text += ')';
-        return text;
-    }
     const int fftSize = fftSizeFromIndex(fftSizeIndexFromValue(plugin().plainValue(ParameterId::FftSize)));
     return binReadout(index, plugin().sampleRate(), fftSize);
 }

@@ -54,10 +54,10 @@ std::string TessamireConnection::controlText(int index)
     return text.empty() ? displayText(index) : text;
 }
 
-float TessamireConnection::plainFromTyped(int index, float typed)
+// What the field shows, typed back: the same reading as a host's text entry.
+std::optional<float> TessamireConnection::plainFromTyped(int index, const std::string& typed)
 {
-    if (!isValidParameterId(index)) return typed;
-    return ControlValueText::plainFromTyped(parameterInfo(index), typed).value_or(typed);
+    return plugin_.plainFromText(index, typed);
 }
 
 float TessamireConnection::sampleRate() { return plugin_.getSampleRate(); }

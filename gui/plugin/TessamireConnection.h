@@ -26,7 +26,7 @@ public:
     std::string displayText(int index) override;
     std::string unitLabel(int index) override;
     std::string controlText(int index) override;
-    float plainFromTyped(int index, float typed) override;
+    std::optional<float> plainFromTyped(int index, const std::string& typed) override;
     float sampleRate() override;
     std::vector<QN::ConsoleLine> consoleLines() override;
     void clearConsole() override;

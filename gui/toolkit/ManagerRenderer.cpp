@@ -342,7 +342,7 @@ float ManagerRenderer::drawParameterReadout(Font& font, int index, float x, floa
     if (floating) appendToTooltip(tooltip, text.name);
     font.drawText(text.value, x, y);
     if (floating) appendToTooltip(tooltip, " " + text.value);
-    x += 40;
+    x += std::max(40.0f, font.measureText(text.value) + 6.0f);  // a long value pushes its label on
     if (!text.label.empty()) {
         x = font.drawText(text.label, x, y) + 10;
         if (floating) appendToTooltip(tooltip, " " + text.label);

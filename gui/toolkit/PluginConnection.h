@@ -4,6 +4,8 @@
 #include "platform/MessageOutput.h"
 #include "plugin/core/ParameterInfo.h"
 
+#include <charconv>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,9 +43,17 @@ public:
     virtual std::string unitLabel(int index) = 0;
     // What a value field shows: the value with its unit. Called on: the render thread.
     virtual std::string controlText(int index) { return displayText(index); }
-    // A number typed into a value field, in the unit controlText shows, as a plain value.
+    // A text typed into a value field, in the unit controlText shows, as a plain value;
+    // nullopt when it is no value. By default a plain number ('.' as the point).
     // Called on: host GUI thread.
-    virtual float plainFromTyped(int, float typed) { return typed; }
+    virtual std::optional<float> plainFromTyped(int, const std::string& typed)
+    {
+        float value = 0.0f;
+        const char* end = typed.data() + typed.size();
+        const auto [stop, error] = std::from_chars(typed.data(), end, value);
+        if (typed.empty() || error != std::errc() || stop != end) return std::nullopt;
+        return value;
+    }
     // Called on: the render thread.
     virtual float sampleRate() = 0;
     // The instance's last script output and errors, oldest first.

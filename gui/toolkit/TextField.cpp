@@ -44,15 +44,17 @@ bool TextField::keyChar(char c)
     std::unique_lock<std::mutex> lock(textLock_);
     const bool editing = editIndex_ >= 0;
     if (c == kEnter || c == kEnterAlternative) {
-        const std::optional<float> value = editing ? parseNumber(buffer_) : std::nullopt;
-        if (!value) return true;
+        // Typed in the unit the field shows; a skin's own number format shows plain values.
+        const bool plainNumber = format_ || !info().plugin;
+        const std::optional<float> plain = !editing    ? std::nullopt
+                                           : plainNumber ? parseNumber(buffer_)
+                                                         : info().plugin->plainFromTyped(info().index, buffer_);
+        if (!plain) return true;
         editIndex_ = measuredEditIndex_ = -1;
         lastShown_ = 1e30f;  // show the plug-in's text for the new value
         lock.unlock();
         manager_.beginGesture(info().index);
-        // Typed in the unit the field shows; a skin's own number format shows plain values.
-        const float plain = format_ || !info().plugin ? *value : info().plugin->plainFromTyped(info().index, *value);
-        manager_.setParameterFromControl(info(), plain);
+        manager_.setParameterFromControl(info(), *plain);
         manager_.endGesture(info().index);
         return true;
     }
@@ -71,7 +73,11 @@ bool TextField::keyChar(char c)
         }
         return true;
     }
-    if (c != '.' && !std::isdigit(static_cast<unsigned char>(c))) return false;
+    // A field in the plug-in's own unit also takes its words and unit once typing has
+    // begun ("-inf", "-6 dB"); a skin's number format takes numbers only.
+    const bool wordCharacter = editing && !format_ && info().plugin &&
+                               (c == ' ' || std::isalpha(static_cast<unsigned char>(c)));
+    if (c != '.' && !std::isdigit(static_cast<unsigned char>(c)) && !wordCharacter) return false;
     // The first digit or point replaces the shown value; until then it stays.
     if (!editing) buffer_.clear();
     if (c == '.' && buffer_.find('.') != std::string::npos) return true;

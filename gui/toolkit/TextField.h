@@ -11,8 +11,10 @@
 namespace QN {
 
 // A control that shows its parameter's value as text and takes a typed number: digits,
-// one point, a leading minus and backspace; enter sets the value (one begin/end edit
-// pair), losing the focus abandons the typing. At most 15 characters. Subclasses draw it.
+// one point, a leading minus and backspace (without a skin's format also letters and
+// spaces after the first character, for "-inf" and "-6 dB"); enter sets the value (one
+// begin/end edit pair), losing the focus abandons the typing. At most 15 characters.
+// Subclasses draw it.
 class TextField : public Control {
 public:
     static constexpr int kMaxCharacters = 15;

@@ -113,7 +113,7 @@ public:
         record_->stop_processing = [](const clap_plugin_t* p) {
             call(p, "stop_processing", 0, [](ClapPlugin& self) { return self.stopProcessing(), 0; });
         };
-        record_->reset = [](const clap_plugin_t* p) { call(p, "reset", 0, [](ClapPlugin&) { return 0; }); };
+        record_->reset = [](const clap_plugin_t* p) { call(p, "reset", 0, [](ClapPlugin& self) { return self.reset(), 0; }); };
         record_->process = [](const clap_plugin_t* p, const clap_process_t* process) {
             return call(p, "process", clap_process_status{CLAP_PROCESS_ERROR},
                         [&](ClapPlugin& self) { return self.process(process); });
@@ -272,6 +272,12 @@ private:
     void stopProcessing()
     {
         if (!active_.load()) std::fputs("Lumenfold: CLAP stop_processing called while inactive\n", stderr);
+    }
+
+    // Called on: the audio thread. The next process starts as a fresh instance would.
+    void reset()
+    {
+        if (instance_) instance_->reset();
     }
 
     // Called on: the audio thread. No allocation, no I/O: problems are noted and printed

@@ -1,10 +1,13 @@
 #include "plugin/core/ParameterTable.h"
 
+#include "plugin/core/ValueFormatting.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -143,11 +146,39 @@ const char* unitLabel(ParameterUnit unit)
     case ParameterUnit::Seconds: return "seconds";
     case ParameterUnit::Hertz: return "Hz";
     case ParameterUnit::Cents: return "cents";
-    case ParameterUnit::Decibels: return "dB";
+    case ParameterUnit::Decibels:
+    case ParameterUnit::MixerFaderCurve1: return "dB";
     case ParameterUnit::Pan: return "L/R";
     case ParameterUnit::BPM: return "BPM";
     case ParameterUnit::Beats: return "beats";
     case ParameterUnit::Milliseconds: return "ms";
     default: return "";
     }
+}
+
+float displayedNumber(const ParameterInfo& row, float plain)
+{
+    if (row.unit != ParameterUnit::MixerFaderCurve1) {
+        return plain;
+    }
+    if (plain <= 0.0f) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<float>(60.0 * std::log10(static_cast<double>(plain)));
+}
+
+std::string displayedNumberText(const ParameterInfo& row, float plain)
+{
+    return formatParameterNumber(displayedNumber(row, plain));
+}
+
+float plainFromDisplayedNumber(const ParameterInfo& row, float displayed)
+{
+    if (row.unit != ParameterUnit::MixerFaderCurve1) {
+        return displayed;
+    }
+    // Capped below float infinity so that a huge gain clamps to the top instead of being
+    // refused as not finite; NaN stays NaN and is refused.
+    const double position = std::pow(10.0, static_cast<double>(displayed) / 60.0);
+    return static_cast<float>(std::min(position, static_cast<double>(std::numeric_limits<float>::max())));
 }

@@ -9,6 +9,7 @@
 #include "plugin/core/ParameterInfo.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 constexpr int kParameterCount = 2081;
@@ -69,5 +70,17 @@ float steppedPlainValue(const ParameterInfo& row, float plain);
 int fftSizeIndexFromValue(float value);
 inline int fftSizeFromIndex(int index) { return 32 << index; }
 
-// Label shown next to a value, by unit ("dB", "ms", ...); empty for unitless rows.
+// Label shown next to a value, by unit ("dB", "ms", ...); empty for unitless rows. The
+// mix levels' fader unit shows its gain in dB (displayedNumber).
 const char* unitLabel(ParameterUnit unit);
+
+// The number a value's text shows, and back. "Dry Level" and "Wet Level" store a fader
+// position whose cube is their gain: they show that gain in dB, 20*log10(value^3) =
+// 60*log10(value), -inf at 0 and below. Every other row shows its plain value.
+float displayedNumber(const ParameterInfo& row, float plain);
+// That number as hosts and the editor show it ("-18.06", "-inf"; formatParameterNumber).
+std::string displayedNumberText(const ParameterInfo& row, float plain);
+// A number in the unit the row shows, as a plain value not yet admitted: dB above 0 give
+// a fader position above 1, which admittedPlainValue clamps to the top as it clamps any
+// value out of range; -inf dB is 0.
+float plainFromDisplayedNumber(const ParameterInfo& row, float displayed);

@@ -33,6 +33,21 @@ std::string formatParameterNumber(float value)
     return value < 0.0f ? "-" + text : text;
 }
 
+std::optional<float> parseParameterNumber(std::string_view text)
+{
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+') {
+        ++begin;  // from_chars takes no plus sign
+    }
+    float value = 0.0f;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || stop != end || begin == end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string formatTruncatedInteger(float value)
 {
     long long integer = 0;

@@ -200,6 +200,10 @@ public:
         // The stored ports' values are the state's: a later port value different from
         // them is a new host change.
         for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = instance_->plainValue(id);
+        // The host still holds the bin values from before the restore: the next runs send
+        // them all. Restore never runs at the same time as run (it is in the instantiation
+        // threading class), so it may mark the run's own held bins.
+        holdAllBins();
         return LV2_STATE_SUCCESS;
     }
 
@@ -224,6 +228,11 @@ private:
         const LV2_Atom* property = nullptr;
         const LV2_Atom* value = nullptr;
         lv2_atom_object_get(object, urids_.patchProperty, &property, urids_.patchValue, &value, 0);
+        if (object->body.otype == urids_.patchGet && property == nullptr) {
+            holdAllBins();  // a request for every property: hosts read the bin values this way
+            sendHeldBins();
+            return;
+        }
         if (property == nullptr || property->type != urids_.atomUrid) return;
         const int id = binOf(reinterpret_cast<const LV2_Atom_URID*>(property)->body);
         if (id < 0) return;
@@ -252,6 +261,9 @@ private:
     {
         if (!sendBin(id)) held_.set(static_cast<std::size_t>(id - kBinLevelBase));
     }
+
+    // Every bin value is sent again, as many per run as the notify port holds.
+    void holdAllBins() { held_.set(); }
 
     void sendHeldBins()
     {
@@ -292,6 +304,8 @@ private:
     void* ports_[kPortCount] = {};
     float lastPortValue_[kControlParameterCount] = {};
     ParameterChangeRing changes_;
+    // Bins still to send on the notify port. Written by run() and by restore(), never at
+    // the same time.
     std::bitset<kBinCount> held_;
     std::atomic<bool> active_{false};
     std::unique_ptr<HostedInstance> instance_;

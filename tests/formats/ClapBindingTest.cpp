@@ -100,6 +100,22 @@ TEST_F(ClapTest, ParametersKeepTheirIndicesAsIdsWithModulesAndRanges)
     }
 }
 
+// Hosts store parameters by id, so the unused rows stay in the list, only hidden. The
+// published value of the flag (1 << 4 would be the bypass flag).
+static_assert(CLAP_PARAM_IS_HIDDEN == 1u << 2);
+
+TEST_F(ClapTest, OnlyTheUnusedDummyRowsAreHidden)
+{
+    for (std::uint32_t index = 0; index < 40; ++index) {
+        clap_param_info_t info{};
+        ASSERT_TRUE(params->get_info(clap->plugin(), index, &info));
+        EXPECT_EQ(info.id, index);
+        const bool dummy = index >= 19 && index <= 31;
+        EXPECT_EQ((info.flags & CLAP_PARAM_IS_HIDDEN) != 0, dummy) << index;
+        EXPECT_EQ(info.flags & CLAP_PARAM_IS_BYPASS, 0u) << index;
+    }
+}
+
 TEST_F(ClapTest, ValueTextsReadBackToTheirValues)
 {
     const struct {
@@ -112,6 +128,8 @@ TEST_F(ClapTest, ValueTextsReadBackToTheirValues)
         {ParameterId::FftSize, 6.0, "2048"},
         {ParameterId::ViewXAxis, 1.0, "Linear"},
         {ParameterId::OscPortOffset, 0.0, "Off"},
+        {ParameterId::WetLevel, 1.0, "0.000 dB"},
+        {ParameterId::DryLevel, 0.0, "-inf dB"},
     };
     for (const auto& row : rows) {
         char text[64];
@@ -125,6 +143,27 @@ TEST_F(ClapTest, ValueTextsReadBackToTheirValues)
     EXPECT_FALSE(params->text_to_value(clap->plugin(), ParameterId::InputGain, "loud", &value));
     EXPECT_TRUE(params->text_to_value(clap->plugin(), ParameterId::InputGain, "500", &value));
     EXPECT_EQ(value, 36.0);  // clamped into the range
+}
+
+// The mix levels show their gain in dB, so what a user types there is dB too.
+TEST_F(ClapTest, MixLevelsTakeTypedDecibels)
+{
+    char text[64];
+    ASSERT_TRUE(params->value_to_text(clap->plugin(), ParameterId::DryLevel, 0.5, text, sizeof text));
+    EXPECT_STREQ(text, "-18.06 dB");
+    const double minus6 = std::pow(10.0, -6.0 / 60.0);
+    const struct {
+        const char* typed;
+        double value;
+    } cases[] = {{text, 0.5},      {"-6 dB", minus6}, {"-6dB", minus6},   {" -6 db ", minus6},
+                 {"-inf", 0.0},    {"-inf dB", 0.0},  {"0 dB", 1.0},      {"+12 dB", 1.0}};
+    for (const auto& c : cases) {
+        double value = -1;
+        ASSERT_TRUE(params->text_to_value(clap->plugin(), ParameterId::DryLevel, c.typed, &value)) << c.typed;
+        EXPECT_NEAR(value, c.value, 1e-4) << c.typed;
+    }
+    double value = 0;
+    EXPECT_FALSE(params->text_to_value(clap->plugin(), ParameterId::DryLevel, "loud dB", &value));
 }
 
 TEST_F(ClapTest, HostValuesAreClampedAndNonFiniteOnesRefused)

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,6 +110,28 @@ TEST_F(DebianTools, SordValidateFindsNoErrors)
     ASSERT_GT(files.size(), 20u);
     EXPECT_EQ(toolOutput(result).find("error:"), std::string::npos) << toolOutput(result);
     EXPECT_NE(toolOutput(result).find("Found 0 errors"), std::string::npos) << toolOutput(result);
+}
+
+TEST_F(DebianTools, Lv2infoShowsTheClassMaintainerValueNamesAndUnits)
+{
+    // lv2core's own bundle beside ours, so that lilv knows the plug-in classes.
+    fs::create_directory_symlink("/usr/lib/lv2/core.lv2", folder_ / "lv2" / "core.lv2");
+    const std::string listing = toolOutput(runTool("/usr/bin/lv2info", {"urn:corvanne:lumenfold"}));
+    for (const char* shown : {"Class:             Spectral Plugin", "Author:            Corvanne", "= \"32\"",
+                              "= \"4096\"", "= \"-18 dB\""}) {
+        EXPECT_NE(listing.find(shown), std::string::npos) << shown << "\n" << listing;
+    }
+    // The listing leaves units out; lv2info's description of the plug-in (-p) has them as
+    // lilv read them: the four dB rows, not the fader rows.
+    const ToolResult described = runTool("/usr/bin/lv2info", {"-p", path("described.ttl"), "urn:corvanne:lumenfold"});
+    ASSERT_EQ(described.exitCode, 0) << toolOutput(described);
+    std::ifstream file(path("described.ttl"));
+    const std::string description{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    int decibelPorts = 0;
+    for (auto at = description.find("units#db>"); at != std::string::npos; at = description.find("units#db>", at + 1)) {
+        ++decibelPorts;
+    }
+    EXPECT_EQ(decibelPorts, 4);
 }
 
 TEST_F(DebianTools, Lv2applyRendersWhatOurRendererRenders)

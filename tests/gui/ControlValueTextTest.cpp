@@ -1,4 +1,5 @@
-// The editor's value fields show units; the mix levels are shown and typed in decibels.
+// The editor's value fields show units; the mix levels show their gain in dB exactly as
+// hosts show it (display text and label).
 
 #include "gui/plugin/ControlValueText.h"
 #include "plugin/core/ParameterTable.h"
@@ -16,7 +17,7 @@ TEST(ControlValueText, GainsMixLevelsAndTimesCarryTheirUnits)
     } cases[] = {
         {ParameterId::InputGain, 0.0f, "0.0 dB"},     {ParameterId::InputGain, -6.5f, "-6.5 dB"},
         {ParameterId::InputGain, -80.0f, "-80 dB"},   {ParameterId::ViewMinDb, -160.0f, "-160dB"},
-        {ParameterId::WetLevel, 1.0f, "0.0 dB"},      {ParameterId::WetLevel, 0.5f, "-18 dB"},
+        {ParameterId::WetLevel, 1.0f, "0.000 dB"},    {ParameterId::WetLevel, 0.5f, "-18.06 dB"},
         {ParameterId::DryLevel, 0.0f, "-inf dB"},     {ParameterId::ViewSmoothing, 500.0f, "500 ms"},
         {ParameterId::ViewMaxLinear, 1.0f, ""},
     };
@@ -25,12 +26,13 @@ TEST(ControlValueText, GainsMixLevelsAndTimesCarryTheirUnits)
     }
 }
 
+// A typed number reaches the plug-in's reading of texts (plainFromText), which ends here.
 TEST(ControlValueText, DecibelsTypedIntoAMixLevelBecomeItsCubeRoot)
 {
     const ParameterInfo wet = parameterInfo(ParameterId::WetLevel);
-    EXPECT_NEAR(*ControlValueText::plainFromTyped(wet, -18.0f), 0.5f, 0.01f);
-    EXPECT_FLOAT_EQ(*ControlValueText::plainFromTyped(wet, 12.0f), 1.0f) << "above 0 dB is the top";
-    EXPECT_FALSE(ControlValueText::plainFromTyped(parameterInfo(ParameterId::InputGain), -6.0f)) << "plain already";
+    EXPECT_NEAR(*admittedPlainValue(wet, plainFromDisplayedNumber(wet, -18.0f)), 0.5f, 0.01f);
+    EXPECT_FLOAT_EQ(*admittedPlainValue(wet, plainFromDisplayedNumber(wet, 12.0f)), 1.0f) << "above 0 dB is the top";
+    EXPECT_EQ(plainFromDisplayedNumber(parameterInfo(ParameterId::InputGain), -6.0f), -6.0f) << "plain already";
 }
 
 }  // namespace

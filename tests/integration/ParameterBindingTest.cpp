@@ -41,6 +41,24 @@ TEST_F(PluginTest, DisplayTextsFollowTheValue)
     EXPECT_EQ(plugin->parameterDisplay(5), "Linear");
 }
 
+// The mix levels store a fader position whose cube is the gain: hosts see that gain in dB.
+TEST_F(PluginTest, MixLevelsShowTheirGainInDecibels)
+{
+    const struct {
+        float value;
+        const char* shown;
+    } cases[] = {{0.0f, "-inf"}, {0.25f, "-36.12"}, {0.5f, "-18.06"}, {0.999f, "-0.026"}, {1.0f, "0.000"}};
+    for (int id : {1, 2}) {
+        EXPECT_EQ(plugin->parameterLabel(id), "dB");
+        for (const auto& c : cases) {
+            plugin->setParameter(id, c.value);
+            EXPECT_EQ(plugin->parameterDisplay(id), c.shown) << id << " at " << c.value;
+            EXPECT_EQ(plugin->getParameter(id), c.value) << "the stored value is unchanged";
+        }
+    }
+    EXPECT_EQ(plugin->parameterName(19), "Dummy") << "index-addressed hosts keep seeing the unused rows";
+}
+
 TEST_F(PluginTest, FftSizeChangeMovesTheLatencyAndTellsTheHostOnce)
 {
     plugin->clearCalls();

@@ -16,7 +16,7 @@ TEST_F(PluginTest, DescriptorIsFilledAsHostsExpect)
     EXPECT_EQ(effect->magic, kEffectMagic);
     EXPECT_EQ(effect->flags, 0x39);
     EXPECT_EQ(effect->uniqueID, fourCharCode('Q', 'N', 'l', 'f'));
-    EXPECT_EQ(effect->version, 1);
+    EXPECT_EQ(effect->version, 1020);
     EXPECT_EQ(effect->initialDelay, 1024);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 2);
@@ -31,7 +31,8 @@ TEST_F(PluginTest, IdentifiesItself)
     EXPECT_EQ(plugin->effectName(), "Lumenfold");
     EXPECT_EQ(plugin->productString(), "Lumenfold");
     EXPECT_EQ(plugin->vendorString(), "Corvanne");
-    EXPECT_EQ(plugin->vendorVersion(), 65538);
+    // Hosts read one decimal digit per part: 1.0.2.0, the product's version.
+    EXPECT_EQ(plugin->vendorVersion(), 1020);
     EXPECT_EQ(plugin->vstVersion(), 2400);
     EXPECT_EQ(plugin->dispatch(effIdentify), fourCharCode('N', 'v', 'E', 'f'));
     EXPECT_EQ(plugin->dispatch(effGetPlugCategory), kPlugCategEffect);

@@ -188,7 +188,8 @@ TEST_F(RenderWithPlugin, ParametersAndScriptsAreListed)
     for (const char* line : {"id\tname\tunit\trange\tdefault\tvalue texts\n",
                              "\n0\tOSC Port Offset\t\t0 to 100\t0\t0=Off\n",
                              "\n3\tFFT Size\t\t0 to 7\t5\t0=32, 1=64, 2=128, 3=256, 4=512, 5=1024, 6=2048, 7=4096\n",
-                             "\n11\tInput Gain\tdB\t-80 to 36\t0\t\n", "\n2080\tBin 2048 Level\t\t0 to 1\t1\t\n"}) {
+                             "\n11\tInput Gain\tdB\t-80 to 36\t0\t\n", "\n2080\tBin 2048 Level\t\t0 to 1\t1\t\n",
+                             "\n1\tDry Level\tdB\t0 to 1\t0\t0=-inf dB, 1=0.000 dB\n"}) {
         EXPECT_NE(parameters.out.find(line), std::string::npos) << line;
     }
     const ToolResult scripts = render({"--list-scripts"});
@@ -217,6 +218,36 @@ TEST_F(RenderWithPlugin, NamesAndTextsIgnoreCaseValuesTakeUnitsAndBinRangesSetEv
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 47), 0.5f);
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 512), 0.5f);
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 513), 1.0f);
+}
+
+// The mix levels store fader positions: a bare number stays one, as command lines always
+// meant; a number in dB, or "-inf", is their gain.
+TEST_F(RenderWithPlugin, MixLevelsTakeFaderPositionsOrDecibels)
+{
+    writeWav(path("in.wav"), music(1, 4800));
+    const struct {
+        const char* wet;
+        const char* dry;
+        float wetValue, dryValue;
+        const char* warning;
+    } cases[] = {{"-6 dB", "0.25", std::pow(10.0f, -0.1f), 0.25f, ""},
+                 {"-inf", "6 dB", 0.0f, 1.0f, "warning: 6 dB is outside \"Dry Level\" (0 to 1): using 1\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wet);
+        const ToolResult result = render({path("in.wav"), path("o.wav"), "--set", std::string("Wet Level=") + c.wet,
+                                          "--set", std::string("Dry Level=") + c.dry, "--save-state", path("s.state")});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        if (*c.warning) EXPECT_NE(result.err.find(c.warning), std::string::npos) << result.err;
+        else EXPECT_EQ(result.err, "");
+        std::string error;
+        auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+        ASSERT_NE(plugin, nullptr) << error;
+        std::vector<char> state(fs::file_size(path("s.state")));
+        std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
+        ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+        EXPECT_NEAR(plugin->getParameter(2), c.wetValue, 1e-5f);
+        EXPECT_NEAR(plugin->getParameter(1), c.dryValue, 1e-5f);
+    }
 }
 
 TEST_F(RenderWithPlugin, FixedPointOutputThatClipsIsNamedInOneWarningWithItsPeak)

@@ -268,6 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownAddress", oscMessage("/nothing", [](auto& s) { s << 1; }),
                  errorLine("/nothing", "unknown address")},
         BadInput{"IdAboveRange", get(2081), errorLine("/get", "parameter id out of range in get")},
+        BadInput{"TextOfANegativeId", oscMessage("/getText", [](auto& s) { s << -1 << kUrl << "/r"; }),
+                 errorLine("/getText", "parameter id out of range in getText")},
         BadInput{"NegativeId", set(-1, 0.5f), errorLine("/set", "parameter id out of range in set")},
         BadInput{"RegisterIdOutOfRange",
                  oscMessage("/registerUpdate", [](auto& s) { s << 2081 << kUrl << "/x"; }),

@@ -66,6 +66,15 @@ TEST_F(OscServerTest, AnswersReadsAndSetsThroughTheHostPath)
     EXPECT_FLOAT_EQ(plugin->getParameter(11), 0.5f);
     peer.sendTo(base + 5, get(peer, 11));
     EXPECT_EQ(peer.receiveDescribed(), "/r i:11 f:-22");
+    // Texts as hosts show them, the unit label included.
+    const struct {
+        int id;
+        const char* text;
+    } texts[] = {{11, "-22.00 dB"}, {1, "-inf dB"}, {2, "0.000 dB"}, {3, "1024"}, {10, "500.0 ms"}};
+    for (const auto& t : texts) {
+        peer.sendTo(base + 5, oscMessage("/getText", [&](auto& s) { s << t.id << peer.url().c_str() << "/t"; }));
+        EXPECT_EQ(peer.receiveDescribed(), "/t i:" + std::to_string(t.id) + " s:" + t.text);
+    }
 
     peer.sendTo(base + 5, oscMessage("/getAll", [&](auto& s) { s << peer.url().c_str() << "/all"; }));
     int received = 0;
@@ -241,7 +250,7 @@ TEST_F(OscServerTest, ValuesThatStartUpScriptsSetAreTheInstancesOwnAndASavedStat
     }
     EXPECT_EQ(automated, 4);
     EXPECT_FLOAT_EQ(plugin->getParameter(2), 0.5f);
-    EXPECT_EQ(plugin->parameterDisplay(2), "0.500");
+    EXPECT_EQ(plugin->parameterDisplay(2), "-18.06");
     EXPECT_EQ(plugin->getParameter(42), 0.0f);
     EXPECT_EQ(plugin->parameterDisplay(13), "Reverse");
     EXPECT_EQ(plugin->parameterDisplay(0), "3");

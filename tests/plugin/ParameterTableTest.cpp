@@ -107,6 +107,27 @@ TEST(ParameterTable, LabelsFollowTheUnit)
     EXPECT_STREQ(unitLabel(parameterInfo(11).unit), "dB");
     EXPECT_STREQ(unitLabel(parameterInfo(10).unit), "ms");
     EXPECT_STREQ(unitLabel(parameterInfo(3).unit), "");
-    EXPECT_STREQ(unitLabel(parameterInfo(1).unit), "");
+    EXPECT_STREQ(unitLabel(parameterInfo(1).unit), "dB");
     EXPECT_STREQ(unitLabel(ParameterUnit::Hertz), "Hz");
+}
+
+// The mix levels' gain is their value cubed: they show it in dB and read dB back; every
+// other row shows its plain value.
+TEST(ParameterTable, MixLevelsShowTheirGainInDecibelsAndReadItBack)
+{
+    const ParameterInfo wet = parameterInfo(ParameterId::WetLevel);
+    const struct {
+        float plain;
+        const char* text;
+    } cases[] = {{1.0f, "0.000"}, {0.5f, "-18.06"}, {0.1f, "-60.00"}, {1e-6f, "-360.0"}, {0.0f, "-inf"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(displayedNumberText(wet, c.plain), c.text) << c.plain;
+        const float shown = displayedNumber(wet, c.plain);
+        EXPECT_NEAR(plainFromDisplayedNumber(wet, shown), c.plain, c.plain * 1e-5f) << c.text;
+    }
+    EXPECT_NEAR(plainFromDisplayedNumber(wet, -18.06f), 0.5f, 1e-4f) << "the text reads back nearly";
+    EXPECT_EQ(admittedPlainValue(wet, plainFromDisplayedNumber(wet, 1e30f)), 1.0f) << "clamped, not refused";
+    EXPECT_FALSE(admittedPlainValue(wet, plainFromDisplayedNumber(wet, std::nanf(""))));
+    EXPECT_EQ(displayedNumberText(wet, -0.5f), "-inf");
+    EXPECT_EQ(displayedNumberText(parameterInfo(ParameterId::InputGain), -6.0f), "-6.000");
 }

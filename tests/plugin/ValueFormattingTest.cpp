@@ -32,5 +32,18 @@ TEST(ValueFormatting, IgnoresACommaDecimalLocale)
         GTEST_SKIP() << "no German locale installed";
     }
     EXPECT_EQ(formatParameterNumber(0.25f), "0.250");
+    EXPECT_EQ(parseParameterNumber("0.25"), 0.25f);
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(ValueFormatting, ReadsOneWholeFiniteNumber)
+{
+    const struct {
+        const char* text;
+        std::optional<float> number;
+    } cases[] = {{"+1.5", 1.5f}, {"-18.06", -18.06f}, {"1e3", 1000.0f}, {"", std::nullopt}, {"+", std::nullopt},
+                 {"1,5", std::nullopt}, {"6 dB", std::nullopt}, {"-inf", std::nullopt}, {"nan", std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(parseParameterNumber(c.text), c.number) << c.text;
+    }
 }

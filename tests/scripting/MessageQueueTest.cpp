@@ -172,3 +172,31 @@ TEST(MessageQueue, WriterAndReaderOnTwoThreadsLoseAndTearNothing)
     }
     writer.join();
 }
+
+// A reset drops what was queued before it and keeps what came after; a reader already past
+// the mark (the reset raced with a block) drops everything still pending, never replays.
+TEST(MessageQueue, DiscardDropsOnlyWhatWasQueuedBeforeTheMark)
+{
+    QN::MessageQueue queue;
+    QN::MidiEventRecord record;
+    queue.writeMidi(0xB0, 1, 1, 0);
+    queue.writeMidi(0xB0, 2, 2, 0);
+    queue.markForDiscard();
+    queue.writeMidi(0xB0, 3, 3, 0);
+    queue.discardMarked();
+    ASSERT_TRUE(queue.take(record));
+    EXPECT_EQ(record.data1, 3);
+    EXPECT_FALSE(queue.take(record));
+
+    queue.writeMidi(0xB0, 4, 4, 0);
+    queue.markForDiscard();
+    queue.writeMidi(0xB0, 5, 5, 0);
+    ASSERT_TRUE(queue.take(record));
+    ASSERT_TRUE(queue.take(record));  // past the mark
+    queue.writeMidi(0xB0, 6, 6, 0);
+    queue.discardMarked();
+    EXPECT_FALSE(queue.take(record));
+    queue.discardMarked();  // no mark: nothing happens
+    queue.writeMidi(0xB0, 7, 7, 0);
+    EXPECT_TRUE(queue.take(record));
+}

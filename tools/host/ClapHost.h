@@ -49,6 +49,8 @@ public:
     bool activate(double sampleRate, std::uint32_t maxFrames);
     void deactivate();
     [[nodiscard]] bool active() const { return active_; }
+    // The plug-in's reset, as a host calls it on the audio thread between two renders.
+    void reset() { plugin_->reset(plugin_); }
 
     // Queued for the next process call, at the given sample offset.
     void setParameter(clap_id id, double value, std::uint32_t time = 0);

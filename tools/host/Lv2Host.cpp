@@ -139,6 +139,12 @@ std::unique_ptr<Lv2PluginHost> Lv2PluginHost::load(const std::string& bundleFold
     return host;
 }
 
+void Lv2PluginHost::reactivate()
+{
+    lilv_instance_deactivate(impl_->instance);
+    lilv_instance_activate(impl_->instance);
+}
+
 bool Lv2PluginHost::setControl(const std::string& symbol, float value)
 {
     auto found = impl_->controlIndex.find(symbol);
@@ -168,6 +174,11 @@ void Lv2PluginHost::requestProperty(const std::string& uri, std::uint32_t time)
     impl_->queued.push_back({time, Impl::Kind::Get, {}, uri, 0.0f});
 }
 
+void Lv2PluginHost::requestAllProperties(std::uint32_t time)
+{
+    impl_->queued.push_back({time, Impl::Kind::Get, {}, {}, 0.0f});
+}
+
 void Lv2PluginHost::run(float* const* inputs, float* const* outputs, std::uint32_t frames)
 {
     Impl& d = *impl_;
@@ -185,8 +196,10 @@ void Lv2PluginHost::run(float* const* inputs, float* const* outputs, std::uint32
         } else {
             LV2_Atom_Forge_Frame object;
             lv2_atom_forge_object(&forge, &object, 0, d.id(q.kind == Impl::Kind::Set ? LV2_PATCH__Set : LV2_PATCH__Get));
-            lv2_atom_forge_key(&forge, d.id(LV2_PATCH__property));
-            lv2_atom_forge_urid(&forge, d.id(q.property.c_str()));
+            if (!q.property.empty()) {  // a patch:Get without one asks for every property
+                lv2_atom_forge_key(&forge, d.id(LV2_PATCH__property));
+                lv2_atom_forge_urid(&forge, d.id(q.property.c_str()));
+            }
             if (q.kind == Impl::Kind::Set) {
                 lv2_atom_forge_key(&forge, d.id(LV2_PATCH__value));
                 lv2_atom_forge_float(&forge, q.value);
@@ -236,6 +249,7 @@ void Lv2PluginHost::readNotifications()
             const LV2_URID which = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
             notified_.emplace_back(which < d.uris.size() ? d.uris[which] : "",
                                    reinterpret_cast<const LV2_Atom_Float*>(value)->body);
+            properties_[notified_.back().first] = notified_.back().second;
         }
         at += lv2_atom_pad_size(sizeof(LV2_Atom_Event) + event->body.size);
     }

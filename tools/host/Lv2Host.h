@@ -1,10 +1,12 @@
 #pragma once
 // A small LV2 host of our own on Debian's lilv, for tests: loads a bundle, instantiates
-// its plug-in with urid:map, and runs it with control port values, MIDI and patch:Set
-// messages in its atom input; saves and restores its state through its state interface.
+// its plug-in with urid:map, and runs it with control port values, MIDI and patch:Set and
+// patch:Get messages in its atom input; keeps the patch:Set values it sends back; saves and
+// restores its state through its state interface.
 // Threads: one thread plays every role.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,12 +31,20 @@ public:
     void setProperty(const std::string& uri, float value, std::uint32_t time = 0);
     // A patch:Get for the property, queued for the next run.
     void requestProperty(const std::string& uri, std::uint32_t time = 0);
+    // A patch:Get without a property (every property), queued for the next run.
+    void requestAllProperties(std::uint32_t time = 0);
     void sendMidi(std::uint32_t time, std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    // Deactivates and activates the plug-in again, as a host does between two bounces.
+    void reactivate();
     // Two channels each; in and out may be the same.
     void run(float* const* inputs, float* const* outputs, std::uint32_t frames);
     [[nodiscard]] float latency() const;
     // patch:Set messages the plug-in sent in the last run: (property URI, value).
     [[nodiscard]] const std::vector<std::pair<std::string, float>>& notifications() const { return notified_; }
+    // The latest value of every property the plug-in sent since the last forgetProperties(),
+    // across runs, as a host keeps them.
+    [[nodiscard]] const std::map<std::string, float>& properties() const { return properties_; }
+    void forgetProperties() { properties_.clear(); }
     // The notify port's buffer size from the next run on, header included (8..65536; 0:
     // the whole buffer); the rest of the buffer is filled with a marker.
     void setNotifyCapacity(std::uint32_t bytes) { notifyCapacity_ = bytes; }
@@ -52,6 +62,7 @@ private:
     void readNotifications();
 
     std::vector<std::pair<std::string, float>> notified_;
+    std::map<std::string, float> properties_;
     std::uint32_t notifyCapacity_ = 0;
     bool notifyWellFormed_ = true;
 };

@@ -1,22 +1,55 @@
-// Writes the LV2 bundle's manifest.ttl and Lumenfold.ttl from the parameter table and the
-// binding's port layout, so the description always matches the binary.
+// Writes the LV2 bundle's manifest.ttl and Lumenfold.ttl from the parameter table, the
+// plug-in's own value texts and the binding's port layout, so the description always
+// matches the binary.
 // Usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME
 
+#include "plugin/core/CFArray.h"
 #include "plugin/core/ParameterTable.h"
+#include "plugin/core/StatusCodes.h"
 #include "plugin/core/ValueFormatting.h"
 #include "plugin/lv2/Lv2Ports.h"
+#include "tools/lv2ttl/ValueTextSource.h"
 #include "Version.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 using namespace lumenfold::lv2;
+using lflv2ttl::ValueTextSource;
 
 namespace {
 
+// The levels a fader row's scale points name, in dB; silence (position 0) is named too.
+constexpr int kFaderPointsDb[] = {-48, -24, -18, -12, -6, 0};
+
+struct ScalePoint {
+    float value;
+    std::string label;
+};
+
+// What a host may show for a control port besides its number.
+struct PortNames {
+    std::vector<ScalePoint> points;
+    bool enumeration = false;  // every value of the port is one of the points
+};
+
 std::string number(float value) { return formatFixed(value, 6); }
+
+// A Turtle string literal.
+std::string quoted(const std::string& text)
+{
+    std::string literal = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') literal += '\\';
+        literal += c;
+    }
+    return literal + "\"";
+}
 
 std::string symbolOf(const char* name)
 {
@@ -29,6 +62,72 @@ std::string symbolOf(const char* name)
     return symbol;
 }
 
+bool isFiniteNumber(const std::string& text)
+{
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && std::isfinite(value);
+}
+
+// A fader row stores a position whose gain is the position cubed: its points are named by
+// that gain, 20·log10(value³) dB, so a position of 10^(dB/60) is dB.
+std::vector<ScalePoint> faderPoints()
+{
+    std::vector<ScalePoint> points{{0.0f, "-inf dB"}};
+    for (const int db : kFaderPointsDb) {
+        points.push_back({static_cast<float>(std::pow(10.0, db / 60.0)), std::to_string(db) + " dB"});
+    }
+    return points;
+}
+
+// The names the plug-in shows for the steps of a list row ("FFT Size": "32" .. "4096");
+// empty for a row without a list.
+std::vector<ScalePoint> listPoints(ValueTextSource& texts, int id, const ParameterInfo& row)
+{
+    CFArrayHolder list;
+    if (texts.getParameterValueStrings(kScopeGlobal, id, list.out()) != kNoErr || list.get() == nullptr) return {};
+    std::vector<ScalePoint> points;
+    for (int step = static_cast<int>(row.minValue); step <= static_cast<int>(row.maxValue); ++step) {
+        if (step >= 0 && step < list.get()->count()) {
+            points.push_back({static_cast<float>(step), texts.displayTextOf(id, static_cast<float>(step))});
+        }
+    }
+    return points;
+}
+
+// The word a row's lowest value shows instead of its number ("Off", "-inf"): the plug-in's
+// words belong to the bottom of their ranges, where a control switches off or goes silent.
+std::vector<ScalePoint> wordPoints(ValueTextSource& texts, int id, const ParameterInfo& row)
+{
+    std::string text = texts.displayTextOf(id, row.minValue);
+    if (text.empty() || isFiniteNumber(text)) return {};
+    return {{row.minValue, std::move(text)}};
+}
+
+PortNames namesOf(ValueTextSource& texts, int id, const ParameterInfo& row)
+{
+    if (row.unit == ParameterUnit::MixerFaderCurve1) return {faderPoints(), false};
+    std::vector<ScalePoint> list = listPoints(texts, id, row);
+    if (!list.empty()) return {std::move(list), true};
+    return {wordPoints(texts, id, row), false};
+}
+
+// What a host cannot tell from the port's range and points alone.
+const char* commentOf(int id, const ParameterInfo& row)
+{
+    if (row.unit == ParameterUnit::MixerFaderCurve1) {
+        return "A fader position from 0 to 1; the gain is the position cubed, 20*log10(value^3) dB "
+               "(0.5 is -18 dB).";
+    }
+    if (id == ParameterId::ScriptIndex) {
+        return "The spectral script, by its place in this instance's script list (the built-in scripts and "
+               "the user's own). The names are known only when the instance runs, so the range covers any "
+               "list and each instance clamps the value to its own.";
+    }
+    return nullptr;
+}
+
 const char* unitUri(ParameterUnit unit)
 {
     switch (unit) {
@@ -38,61 +137,75 @@ const char* unitUri(ParameterUnit unit)
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+void writeManifest(std::ostream& out, const std::string& binary)
 {
-    if (argc != 3) {
-        std::cerr << "usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME\n";
-        return 2;
-    }
-    const std::string folder = argv[1];
-    const std::string binary = argv[2];
-    std::ofstream manifest(folder + "/manifest.ttl");
-    manifest << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n"
-             << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << binary
-             << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n\n"
-             << "<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << binary
-             << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n";
+    out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n"
+        << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << binary
+        << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n\n"
+        << "<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << binary
+        << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n";
+}
 
-    std::ofstream ttl(folder + "/Lumenfold.ttl");
+void writePrefixes(std::ostream& ttl)
+{
     ttl << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
            "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+           "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
            "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
            "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
            "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
+           "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
            "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
            "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
            "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
            "@prefix pprop: <http://lv2plug.in/ns/ext/port-props#> .\n\n";
+}
+
+void writeBinParameters(std::ostream& ttl)
+{
     for (int k = 0; k < kBinCount; ++k) {
         ttl << "<" << kBinUriPrefix << k << ">\n    a lv2:Parameter ;\n    rdfs:label \"Bin " << k
             << " Level\" ;\n    rdfs:range atom:Float ;\n    lv2:default 1.0 ;\n    lv2:minimum 0.0 ;\n"
                "    lv2:maximum 1.0 .\n\n";
     }
+}
+
+void writeBinList(std::ostream& ttl, const char* property)
+{
+    ttl << "    " << property << "\n";
+    for (int k = 0; k < kBinCount; ++k) {
+        ttl << "        <" << kBinUriPrefix << k << ">" << (k + 1 < kBinCount ? " ,\n" : " ;\n");
+    }
+}
+
+// The plug-in's own statements, up to its ports. It works on audio in the frequency
+// domain: lv2:SpectralPlugin is the class hosts file such effects under. The validators
+// want the doap:Project that doap:maintainer belongs to named outright.
+void writePluginHead(std::ostream& ttl)
+{
     ttl << "<" << kPluginUri << ">\n"
-        << "    a lv2:Plugin , lv2:AnalyserPlugin ;\n"
+        << "    a lv2:Plugin , lv2:SpectralPlugin , doap:Project ;\n"
            "    doap:name \"Lumenfold\" ;\n"
+           "    doap:maintainer [ foaf:name \"Corvanne\" ] ;\n"
            "    doap:license <http://usefulinc.com/doap/licenses/gpl> ;\n"
            "    lv2:minorVersion "
         << QN::version::kMinor << " ;\n    lv2:microVersion " << QN::version::kDot
         << " ;\n"
            "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n"
            "    lv2:extensionData state:interface ;\n";
-    ttl << "    patch:writable\n";
-    for (int k = 0; k < kBinCount; ++k) {
-        ttl << "        <" << kBinUriPrefix << k << ">" << (k + 1 < kBinCount ? " ,\n" : " ;\n");
-    }
-    ttl << "    patch:readable\n";
-    for (int k = 0; k < kBinCount; ++k) {
-        ttl << "        <" << kBinUriPrefix << k << ">" << (k + 1 < kBinCount ? " ,\n" : " ;\n");
-    }
+    writeBinList(ttl, "patch:writable");
+    writeBinList(ttl, "patch:readable");
     ttl << "    ui:ui <" << kUiUri << "> ;\n";
+}
+
+// The audio, atom and latency ports, which do not come from the parameter table.
+void writeFixedPorts(std::ostream& ttl)
+{
     const char* audio[] = {"in_1", "in_2", "out_1", "out_2"};
     const char* audioNames[] = {"Input 1", "Input 2", "Output 1", "Output 2"};
     ttl << "    lv2:port ";
@@ -113,23 +226,74 @@ int main(int argc, char** argv)
            "        lv2:portProperty lv2:reportsLatency , lv2:integer , pprop:notOnGUI ;\n"
         << "        lv2:index " << kLatencyOut << " ;\n        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
         << "        lv2:minimum 0 ;\n        lv2:maximum 4096 ;\n        units:unit units:frame ;\n    ]";
-    for (int id = 0; id < kControlParameterCount; ++id) {
-        const ParameterInfo row = parameterInfo(id);
-        // "Script Index" is per instance: its range here covers any script list.
-        const float maximum = id == ParameterId::ScriptIndex ? 127.0f : row.maxValue;
-        ttl << " , [\n        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index " << kFirstParameterPort + id
-            << " ;\n        lv2:symbol \"" << symbolOf(row.name) << "\" ;\n        lv2:name \"" << row.name
-            << "\" ;\n        lv2:default " << number(row.defaultValue) << " ;\n        lv2:minimum "
-            << number(row.minValue) << " ;\n        lv2:maximum " << number(maximum) << " ;\n";
-        if (row.unit == ParameterUnit::Indexed) ttl << "        lv2:portProperty lv2:integer ;\n";
-        if (row.unit == ParameterUnit::Boolean) ttl << "        lv2:portProperty lv2:toggled ;\n";
-        if (const char* unit = unitUri(row.unit)) ttl << "        units:unit " << unit << " ;\n";
-        ttl << "    ]";
+}
+
+void writePortProperties(std::ostream& ttl, const ParameterInfo& row, const PortNames& names)
+{
+    std::string properties;
+    if (row.unit == ParameterUnit::Indexed) properties = "lv2:integer";
+    if (row.unit == ParameterUnit::Boolean) properties = "lv2:toggled";
+    if (names.enumeration) properties += properties.empty() ? "lv2:enumeration" : " , lv2:enumeration";
+    if (!properties.empty()) ttl << "        lv2:portProperty " << properties << " ;\n";
+}
+
+void writeScalePoints(std::ostream& ttl, const std::vector<ScalePoint>& points)
+{
+    if (points.empty()) return;
+    ttl << "        lv2:scalePoint";
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        ttl << (i == 0 ? " " : " ,\n            ") << "[ rdfs:label " << quoted(points[i].label) << " ; rdf:value "
+            << number(points[i].value) << " ]";
     }
-    ttl << " .\n\n<" << kUiUri << ">\n    a ui:X11UI ;\n"
+    ttl << " ;\n";
+}
+
+void writeControlPort(std::ostream& ttl, ValueTextSource& texts, int id)
+{
+    const ParameterInfo row = parameterInfo(id);
+    // "Script Index" is per instance: its range here covers any script list.
+    const float maximum = id == ParameterId::ScriptIndex ? 127.0f : row.maxValue;
+    ttl << " , [\n        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index " << kFirstParameterPort + id
+        << " ;\n        lv2:symbol \"" << symbolOf(row.name) << "\" ;\n        lv2:name " << quoted(row.name)
+        << " ;\n        lv2:default " << number(row.defaultValue) << " ;\n        lv2:minimum "
+        << number(row.minValue) << " ;\n        lv2:maximum " << number(maximum) << " ;\n";
+    if (const char* comment = commentOf(id, row)) ttl << "        rdfs:comment " << quoted(comment) << " ;\n";
+    const PortNames names = namesOf(texts, id, row);
+    writePortProperties(ttl, row, names);
+    writeScalePoints(ttl, names.points);
+    if (const char* unit = unitUri(row.unit)) ttl << "        units:unit " << unit << " ;\n";
+    ttl << "    ]";
+}
+
+void writeUi(std::ostream& ttl)
+{
+    ttl << "<" << kUiUri << ">\n    a ui:X11UI ;\n"
         << "    lv2:requiredFeature ui:parent , <http://lv2plug.in/ns/ext/instance-access> ;\n"
            "    lv2:optionalFeature ui:resize ;\n"
            "    lv2:extensionData ui:idleInterface .\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::cerr << "usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME\n";
+        return 2;
+    }
+    const std::string folder = argv[1];
+    std::ofstream manifest(folder + "/manifest.ttl");
+    writeManifest(manifest, argv[2]);
+
+    std::ofstream ttl(folder + "/Lumenfold.ttl");
+    writePrefixes(ttl);
+    writeBinParameters(ttl);
+    writePluginHead(ttl);
+    writeFixedPorts(ttl);
+    ValueTextSource texts;
+    for (int id = 0; id < kControlParameterCount; ++id) writeControlPort(ttl, texts, id);
+    ttl << " .\n\n";
+    writeUi(ttl);
     if (!manifest || !ttl) {
         std::cerr << "lumenfold-lv2ttl: cannot write into " << folder << "\n";
         return 1;

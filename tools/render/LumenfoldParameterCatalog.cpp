@@ -27,12 +27,18 @@ public:
         range.maxValue = info.maxValue;
         range.isIndexed = info.unit == ParameterUnit::Indexed;
         range.maximumKnownOnlyToPlugin = range.isIndexed && info.maxValue <= info.minValue;
+        range.unitIsNotPlain = info.unit == ParameterUnit::MixerFaderCurve1;
         return range;
     }
 
     float plainToNormalized(int id, float plain) const override { return ::plainToNormalized(id, plain); }
 
     std::string unit(int id) const override { return unitLabel(parameterInfo(id).unit); }
+
+    float plainFromUnitNumber(int id, float number) const override
+    {
+        return plainFromDisplayedNumber(parameterInfo(id), number);
+    }
 
     std::optional<float> defaultValue(int id) const override { return parameterInfo(id).defaultValue; }
 };

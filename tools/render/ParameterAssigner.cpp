@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <sstream>
 
 namespace lfrender {
@@ -114,11 +115,18 @@ std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const s
     return targets;
 }
 
-std::optional<float> ParameterAssigner::numberWithOptionalUnit(int id, const std::string& value) const
+std::optional<float> ParameterAssigner::plainNumber(int id, const std::string& value) const
 {
     if (const std::optional<float> plain = parsePlainNumber(value)) return plain;
-    const std::optional<std::string> number = withoutUnit(trimmed(value), catalog_.unit(id));
-    return number ? parsePlainNumber(*number) : std::nullopt;
+    const std::string_view text = trimmed(value);
+    const std::optional<std::string> number = withoutUnit(text, catalog_.unit(id));
+    const std::string_view inUnit = number ? std::string_view(*number) : text;
+    const std::optional<float> given = equalsIgnoringCase(inUnit, "-inf") ? -std::numeric_limits<float>::infinity()
+                                       : number                          ? parsePlainNumber(*number)
+                                                                         : std::nullopt;
+    if (!given) return std::nullopt;
+    const float plain = catalog_.plainFromUnitNumber(id, *given);
+    return std::isfinite(plain) ? std::optional<float>(plain) : std::nullopt;
 }
 
 void ParameterAssigner::assignOne(const Target& target, const std::string& value, bool warn)
@@ -126,13 +134,14 @@ void ParameterAssigner::assignOne(const Target& target, const std::string& value
     const ParameterRange range = effectiveRange(target.id);
     if (range.isIndexed && assignDisplayText(target.id, range, value)) return;
 
-    const std::optional<float> number = numberWithOptionalUnit(target.id, value);
+    const std::optional<float> number = plainNumber(target.id, value);
     if (!number) {
         const char* expected = range.isIndexed ? "a finite number or one of its display texts" : "a finite number";
         throw RenderError::commandLine("\"" + value + "\" is not a value for \"" + target.name + "\": expected " + expected);
     }
-    if (range.isIndexed) assignIndex(target.id, range, target.name, *number, warn);
-    else assignContinuous(target.id, range, target.name, *number, warn);
+    const Given given{target.name, std::string(trimmed(value)), warn};
+    if (range.isIndexed) assignIndex(target.id, range, given, *number);
+    else assignContinuous(target.id, range, given, *number);
 }
 
 ParameterRange ParameterAssigner::effectiveRange(int id)
@@ -195,29 +204,39 @@ bool ParameterAssigner::assignDisplayText(int id, const ParameterRange& range, c
 }
 
 // As every other way into the plug-in: a value outside the range is clamped to it, with
-// a warning so that a typing error does not go unnoticed.
-float ParameterAssigner::clampedToRange(const ParameterRange& range, const std::string& name, float value, bool warn)
+// a warning (naming the value as it was given, "6 dB") so that a typing error does not go
+// unnoticed.
+float ParameterAssigner::clampedToRange(const ParameterRange& range, const Given& given, float value)
 {
     const float clamped = std::clamp(value, range.minValue, range.maxValue);
-    if (clamped != value && warn)
-        std::fprintf(stderr, "lumenfold-render: warning: %s is outside \"%s\" (%s): using %s\n",
-                     formatPlain(value).c_str(), name.c_str(), rangeText(range).c_str(), formatPlain(clamped).c_str());
+    if (clamped != value && given.warn)
+        std::fprintf(stderr, "lumenfold-render: warning: %s is outside \"%s\" (%s): using %s\n", given.text.c_str(),
+                     given.name.c_str(), rangeText(range).c_str(), formatPlain(clamped).c_str());
     return clamped;
 }
 
-void ParameterAssigner::assignIndex(int id, const ParameterRange& range, const std::string& name, float value,
-                                    bool warn)
+void ParameterAssigner::assignIndex(int id, const ParameterRange& range, const Given& given, float value)
 {
     if (value != std::floor(value))
-        throw RenderError::commandLine("value " + formatPlain(value) + " is not a whole number for \"" + name + "\" (" +
-                          rangeText(range) + ")");
-    plugin_.setParameter(id, indexToNormalized(range, static_cast<int>(clampedToRange(range, name, value, warn))));
+        throw RenderError::commandLine("value " + formatPlain(value) + " is not a whole number for \"" + given.name +
+                                       "\" (" + rangeText(range) + ")");
+    plugin_.setParameter(id, indexToNormalized(range, static_cast<int>(clampedToRange(range, given, value))));
 }
 
-void ParameterAssigner::assignContinuous(int id, const ParameterRange& range, const std::string& name,
-                                         float value, bool warn)
+void ParameterAssigner::assignContinuous(int id, const ParameterRange& range, const Given& given, float value)
 {
-    plugin_.setParameter(id, catalog_.plainToNormalized(id, clampedToRange(range, name, value, warn)));
+    plugin_.setParameter(id, catalog_.plainToNormalized(id, clampedToRange(range, given, value)));
+}
+
+std::string ParameterAssigner::shownText(int id, float plain)
+{
+    const ParameterRange range = effectiveRange(id);
+    const float saved = plugin_.getParameter(id);
+    plugin_.setParameter(id, catalog_.plainToNormalized(id, std::clamp(plain, range.minValue, range.maxValue)));
+    const std::string display = plugin_.parameterDisplay(id);
+    const std::string label = plugin_.parameterLabel(id);
+    plugin_.setParameter(id, saved);
+    return label.empty() ? display : display + " " + label;
 }
 
 }  // namespace lfrender

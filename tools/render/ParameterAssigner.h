@@ -10,7 +10,9 @@
 // ("FFT Size=1024", "View X Axis=linear"). Otherwise VALUE must be a finite number (a
 // whole number for indexed rows), read in the "C" convention whatever the locale, and may
 // carry the parameter's unit ("-6 dB", "250ms"); one outside the row's range is clamped
-// to it with a warning, as the plug-in clamps values from every other source. For an
+// to it with a warning, as the plug-in clamps values from every other source. Where the
+// unit is not the plain unit (the mix levels: fader positions shown as dB), a bare number
+// stays the plain value and a number with the unit, or "-inf", is converted. For an
 // indexed row whose maximum only the plug-in knows ("Script Index"), the maximum is asked
 // of the plug-in itself (see discoverIndexedMaximum), so numbers past the last script
 // select the last one.
@@ -53,18 +55,28 @@ public:
     // restored afterwards.
     [[nodiscard]] std::vector<std::pair<int, std::string>> valueTexts(int id);
 
+    // The plug-in's display text of a plain value (clamped to the row) with its unit
+    // label, as a host shows it ("-18.06 dB"); the value is restored afterwards.
+    [[nodiscard]] std::string shownText(int id, float plain);
+
 private:
     struct Target {
         int id;
         std::string name;
     };
     [[nodiscard]] std::vector<Target> resolveTargets(const std::string& name) const;
-    [[nodiscard]] std::optional<float> numberWithOptionalUnit(int id, const std::string& value) const;
+    // A value as the user gave it, for messages: the name, the text, whether to warn.
+    struct Given {
+        const std::string& name;
+        std::string text;
+        bool warn;
+    };
+    [[nodiscard]] std::optional<float> plainNumber(int id, const std::string& value) const;
     void assignOne(const Target& target, const std::string& value, bool warn);
     [[nodiscard]] bool assignDisplayText(int id, const ParameterRange& range, const std::string& value);
-    void assignIndex(int id, const ParameterRange& range, const std::string& name, float value, bool warn);
-    void assignContinuous(int id, const ParameterRange& range, const std::string& name, float value, bool warn);
-    static float clampedToRange(const ParameterRange& range, const std::string& name, float value, bool warn);
+    void assignIndex(int id, const ParameterRange& range, const Given& given, float value);
+    void assignContinuous(int id, const ParameterRange& range, const Given& given, float value);
+    static float clampedToRange(const ParameterRange& range, const Given& given, float value);
     [[nodiscard]] static float indexToNormalized(const ParameterRange& range, int index);
 
     lfhost::PluginInstance& plugin_;

@@ -22,6 +22,10 @@ public:
 
     // The unit a value may carry as a suffix ("dB", "ms"); empty for unitless rows.
     [[nodiscard]] virtual std::string unit(int /*id*/) const { return {}; }
+    // A number given in that unit ("-6 dB", "-inf") as a plain value: the number itself,
+    // except for rows whose unit is not their plain unit (ParameterRange::unitIsNotPlain),
+    // which convert it. Not finite when it stands for no plain value.
+    [[nodiscard]] virtual float plainFromUnitNumber(int /*id*/, float number) const { return number; }
     // The value a fresh instance starts with, in plain units, when the catalogue knows it.
     [[nodiscard]] virtual std::optional<float> defaultValue(int /*id*/) const { return std::nullopt; }
 };

@@ -30,6 +30,20 @@ std::string valueTextList(ParameterAssigner& assigner, int id)
     return list;
 }
 
+// A row whose unit is not its plain unit (the mix levels, shown in dB): what the ends of
+// its plain range show, so that the unit column is not read as the range's unit.
+std::string rangeEndTexts(ParameterAssigner& assigner, int id, const ParameterRange& range)
+{
+    return plainText(range.minValue) + "=" + assigner.shownText(id, range.minValue) + ", " +
+           plainText(range.maxValue) + "=" + assigner.shownText(id, range.maxValue);
+}
+
+std::string valueTextsColumn(ParameterAssigner& assigner, int id, const ParameterRange& range)
+{
+    if (range.isIndexed) return valueTextList(assigner, id);
+    return range.unitIsNotPlain ? rangeEndTexts(assigner, id, range) : std::string();
+}
+
 }  // namespace
 
 void printParameterList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out)
@@ -39,7 +53,7 @@ void printParameterList(lfhost::PluginInstance& plugin, const ParameterCatalog& 
     for (int id = 0; id < plugin.numParams(); ++id) {
         const ParameterRange range = assigner.effectiveRange(id);
         const std::optional<float> byDefault = catalog.defaultValue(id);
-        const std::string texts = range.isIndexed ? valueTextList(assigner, id) : std::string();
+        const std::string texts = valueTextsColumn(assigner, id, range);
         std::fprintf(out, "%d\t%s\t%s\t%s to %s\t%s\t%s\n", id, plugin.parameterName(id).c_str(),
                      catalog.unit(id).c_str(), plainText(range.minValue).c_str(), plainText(range.maxValue).c_str(),
                      byDefault ? plainText(*byDefault).c_str() : "-", texts.c_str());

@@ -16,7 +16,9 @@ class ParameterCatalog;
 // One header line, then one line per parameter:
 //   id <tab> name <tab> unit <tab> minimum to maximum <tab> default <tab> value texts
 // Value texts are listed for indexed rows as "index=text" where the text is not simply
-// the number. The parameters' values are as before afterwards.
+// the number, and for rows whose unit is not their plain unit (the mix levels, in dB) as
+// the texts of the range's ends ("0=-inf dB, 1=0.000 dB"). The parameters' values are as
+// before afterwards.
 void printParameterList(lfhost::PluginInstance& plugin, const ParameterCatalog& catalog, std::FILE* out);
 
 // One line per "Script Index" value: the index and the script's name. Throws RenderError
