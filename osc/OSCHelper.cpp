@@ -1,6 +1,7 @@
 #include "osc/OSCHelper.h"
 
 #include "osc/OscLog.h"
+#include "osc/OscPortUnavailable.h"
 #include "osc/OscReceiveLoop.h"
 #include "osc/ScriptOscRegistration.h"
 #include "osc/net/OscOutbox.h"
@@ -178,6 +179,8 @@ void OSCHelper::serveRequestedPort()
             throw std::runtime_error("port out of range: base port + offset must be 1 to 65535");
         }
         runLoop(bindAddress(), port, generation);
+    } catch (const OscPortUnavailable& error) {
+        OscLog::line(error.what());
     } catch (const osc::Exception& error) {
         OscLog::taskError("osc::Exception", error.what());
     } catch (const std::exception& error) {

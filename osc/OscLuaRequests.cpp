@@ -13,6 +13,20 @@ namespace {
 constexpr const char* kNoLua = "no Lua support from OSC";
 constexpr const char* kUnhandledArgument = "unhandled argument type to exec";
 constexpr const char* kUnhandledResult = "unhandled argument type return from call";
+constexpr std::size_t kMaxNameInText = 96;  // leaves the console line room for the reason
+
+// The function's name as a peer sent it, kept to one short line.
+void appendPrintableName(std::string& text, const char* name)
+{
+    const std::size_t length = std::strlen(name);
+    for (std::size_t k = 0; k < length && k < kMaxNameInText; ++k) {
+        const auto byte = static_cast<unsigned char>(name[k]);
+        text.push_back(byte < 0x20 || byte == 0x7f ? '?' : name[k]);
+    }
+    if (length > kMaxNameInText) {
+        text += "...";
+    }
+}
 
 int pushArguments(lua_State* L, OscLuaRequests::ArgumentIterator it, OscLuaRequests::ArgumentIterator last)
 {
@@ -152,7 +166,7 @@ const char* OscLuaRequests::run(Request& request, const char* failureText)
         return kNoLua;
     }
     if (lua_->stopRequested()) {
-        return failureText;
+        return failed(request, failureText, "the instance is closing");
     }
     // lua_cpcall makes the function's closure inside the protection, so even a state at
     // its memory ceiling fails this one request and stays usable.
@@ -161,8 +175,23 @@ const char* OscLuaRequests::run(Request& request, const char* failureText)
     if (protectedCCall(L, &Request::body, &request, LuaErrorPolicy::KeepMessage, &result)) {
         return nullptr;
     }
-    lua_->console().postError(request.functionName != nullptr ? request.functionName : "OSC address", result.message);
-    return failureText;
+    const char* text = failed(request, failureText, result.message);
+    lua_->console().postError(request.functionName != nullptr ? request.functionName : "OSC address", text);
+    return text;
+}
+
+// "failed to exec function "name": reason", or for an address's function without its name.
+const char* OscLuaRequests::failed(const Request& request, const char* failureText, const char* reason)
+{
+    failure_ = failureText;
+    if (request.functionName != nullptr) {
+        failure_ += " \"";
+        appendPrintableName(failure_, request.functionName);
+        failure_ += '"';
+    }
+    failure_ += ": ";
+    failure_ += reason;
+    return failure_.c_str();
 }
 
 }  // namespace QN

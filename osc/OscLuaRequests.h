@@ -9,6 +9,8 @@
 
 #include <oscpack/osc/OscReceivedElements.h>
 
+#include <string>
+
 namespace QN {
 
 class LuaMIDIHelper;
@@ -19,7 +21,8 @@ public:
 
     explicit OscLuaRequests(LuaMIDIHelper* lua) : lua_(lua) {}
 
-    // Each returns null on success, or the error text of the request.
+    // Each returns null on success, or the error text of the request; a failed call's
+    // text names the function and Lua's reason, and stays valid until the next request.
     const char* exec(const char* functionName, ArgumentIterator first, ArgumentIterator last);
     const char* call(const char* functionName, ArgumentIterator first, ArgumentIterator last,
                      LuaCallResults& results);
@@ -31,8 +34,10 @@ public:
 private:
     struct Request;
     const char* run(Request& request, const char* failureText);
+    const char* failed(const Request& request, const char* failureText, const char* reason);
 
     LuaMIDIHelper* lua_;
+    std::string failure_;
 };
 
 }  // namespace QN

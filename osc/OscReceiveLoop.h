@@ -20,7 +20,7 @@ class OscReceiveLoop : private TimerListener {
 public:
     static constexpr int kRecheckMs = 250;
 
-    // Binds (address, port); throws std::runtime_error when the port cannot be bound.
+    // Binds (address, port); throws OscPortUnavailable when the port cannot be bound.
     // Called on: OSC thread.
     OscReceiveLoop(std::uint32_t address, int port, PacketListener& listener, std::function<bool()> stillWanted);
     ~OscReceiveLoop() override;

@@ -8,6 +8,7 @@
 #include "plugin/core/ParameterTable.h"
 #include "plugin/core/QuanProgramQNlfv1.h"
 #include "plugin/vst/AEffEditor.h"
+#include "plugin/vst/VendorQueries.h"
 #include "scripting/SpectralScriptList.h"
 #include "plugin/EditorFactory.h"
 #include "plugin/HlvdLuaMIDIHelper.h"
@@ -358,6 +359,18 @@ bool QuanTessamire::getProductString(char* text)
 VstInt32 QuanTessamire::canDo(const char* text)
 {
     return std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1 : 0;
+}
+
+VstIntPtr QuanTessamire::vendorSpecific(VstInt32 index, VstIntPtr value, void* /*ptr*/, float /*opt*/)
+{
+    if (index != QN::vendor::kSpectralScriptFrames || !luaHelper_) {
+        return 0;
+    }
+    const SpectralScriptList& scripts = luaHelper_->spectralScripts();
+    const std::uint64_t frames = value == QN::vendor::kFramesRun      ? scripts.framesRun()
+                                 : value == QN::vendor::kFramesFailed ? scripts.framesFailed()
+                                                                      : 0;
+    return static_cast<VstIntPtr>(frames);
 }
 
 OSStatus QuanTessamire::getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings)

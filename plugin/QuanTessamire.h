@@ -45,6 +45,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return versionNumber(); }
     VstInt32 canDo(const char* text) override;
+    // Our tools' questions (plugin/vst/VendorQueries.h); 0 for any other.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     // Model.
     AUKernelBase* createKernel() override;

@@ -11,6 +11,7 @@ pad = 10
 kWaveformW = 1004
 kWaveformH = 335
 kScriptDropdownW = 81
+kScriptedKnobSpace = 42
 kButtonW = 70
 kButtonH = 30
 
@@ -86,13 +87,16 @@ function createUI()
     miscGroup = group("OSC")
     knobWithTextField(miscGroup, "OSC Port Offset", "Port", 0, 0)
 
+    -- A label with its group's name reads as the parameter's name in the host's list
+    -- ("Script" and "Position" for "Script Position", "Scripted" and "1" for "Scripted 1").
     scriptGroup = group("Script")
-    labelledDropDown(scriptGroup, "Script Position", "Run When", 0, 0, kScriptDropdownW)
-    labelledDropDown(scriptGroup, "Script Index", "Script", 0, 30, kScriptDropdownW)
-    knobWithTextField(scriptGroup, "Scripted 1", "Param 1", 91, 0)
-    knobWithTextField(scriptGroup, "Scripted 2", "Param 2", 139, 0)
-    knobWithTextField(scriptGroup, "Scripted 3", "Param 3", 187, 0)
-    knobWithTextField(scriptGroup, "Scripted 4", "Param 4", 235, 0)
+    labelledDropDown(scriptGroup, "Script Position", "Position", 0, 0, kScriptDropdownW)
+    labelledDropDown(scriptGroup, "Script Index", "Index", 0, 30, kScriptDropdownW)
+
+    scriptedGroup = group("Scripted")
+    for i = 1, 4 do
+        knobWithTextField(scriptedGroup, "Scripted " .. i, tostring(i), (i - 1) * kScriptedKnobSpace, 0)
+    end
 
     -- The groups in a row; the meters sit between "Process" and "Mix".
     local x, y = 20, 30
@@ -100,7 +104,7 @@ function createUI()
     x = x + processGroup:width() + pad
     local meterX, meterY = x - pad, 10
     x = x + 5 * kMeterW + pad
-    for _, g in ipairs({ mixGroup, viewGroup, miscGroup, scriptGroup }) do
+    for _, g in ipairs({ mixGroup, viewGroup, miscGroup, scriptGroup, scriptedGroup }) do
         g:setPosition(x, y)
         x = x + g:width() + pad
     end

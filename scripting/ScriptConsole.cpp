@@ -17,6 +17,21 @@ const char kConsoleKey[] = "QN::ScriptConsole";
 constexpr auto kWriterPeriod = std::chrono::milliseconds(20);
 constexpr int kWriteWaitMs = 50;
 
+// FNV-1a over the bytes a line keeps of its source and text; never 0, which stands for
+// "no error queued last".
+std::uint64_t errorKey(const char* source, const char* text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto mix = [&hash](const char* part, std::size_t capacity) {
+        const std::size_t length = part ? strnlen(part, capacity - 1) : 0;
+        for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(part[i])) * 1099511628211ull;
+        hash = (hash ^ 0xffu) * 1099511628211ull;  // keeps "ab"+"c" apart from "a"+"bc"
+    };
+    mix(source, ScriptConsole::kSourceBytes);
+    mix(text, ScriptConsole::kTextBytes);
+    return hash == 0 ? 1 : hash;
+}
+
 void copyCut(char* destination, std::size_t capacity, const char* text)
 {
     const std::size_t length = text ? strnlen(text, capacity - 1) : 0;
@@ -60,22 +75,36 @@ ScriptConsole::~ScriptConsole()
     wake_.notify_all();
     writer_.join();
     writeWaiting();
+    writeCountsLeft();
 }
 
 bool ScriptConsole::post(const char* source, const char* text) { return enqueue(source, text, false); }
 
 bool ScriptConsole::postError(const char* source, const char* text) { return enqueue(source, text, true); }
 
+// The counts go with the line that follows them in the ring, so they are written where
+// they happened. Two threads posting at once may hand a count to each other's line; the
+// counts stay exact.
 bool ScriptConsole::enqueue(const char* source, const char* text, bool error)
 {
+    const std::uint64_t key = error ? errorKey(source, text) : 0;
+    if (error && lastQueuedError_.load(std::memory_order_acquire) == key) {
+        queuedRepeats_.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
     const bool queued = ring_.push([&](Posted& line) {
         copyCut(line.source, kSourceBytes, source);
         copyCut(line.text, kTextBytes, text);
         line.error = error;
+        line.droppedBefore = dropped_.exchange(0, std::memory_order_relaxed);
+        line.repeatsBefore = queuedRepeats_.exchange(0, std::memory_order_relaxed);
     });
     if (!queued) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
     }
+    // After a dropped line the same error is queued again, so that the count of drops
+    // stands between the two.
+    lastQueuedError_.store(queued ? key : 0, std::memory_order_release);
     return queued;
 }
 
@@ -94,45 +123,74 @@ void ScriptConsole::writerLoop()
 bool ScriptConsole::writeWaiting()
 {
     bool wrote = false;
-    while (ring_.pop([this](const Posted& line) { writeOut(line.source, line.text, line.error); })) {
+    while (ring_.pop([this](const Posted& line) { writeOut(line); })) {
         written_.fetch_add(1, std::memory_order_release);
         wrote = true;
     }
     return wrote;
 }
 
-void ScriptConsole::writeOut(const char* source, const char* text, bool error)
+void ScriptConsole::writeOut(const Posted& posted)
 {
     if (forgetLast_.exchange(false, std::memory_order_relaxed)) {
         lastError_ = false;
     }
-    // A script failing on every frame or every timer tick says so once, then how often.
-    if (error && lastError_ && lastSource_ == source && lastText_ == text) {
+    repeats_ += posted.repeatsBefore;
+    countRepeats(posted.repeatsBefore);
+    // A script failing on every frame or every timer tick says so once, then how often
+    // (repeats the posting side did not see, such as one from another thread).
+    const bool same = lastSource_ == posted.source && lastText_ == posted.text;
+    if (posted.error && lastError_ && same && posted.droppedBefore == 0) {
         ++repeats_;
-        countRepeat();
+        countRepeats(1);
         return;
     }
-    const std::size_t dropped = dropped_.exchange(0, std::memory_order_relaxed);
-    std::string line;
-    if (repeats_ > 0) {
-        line = "(the line before was repeated " + std::to_string(repeats_) + " times)\n";
-        repeats_ = 0;
-    }
-    lastSource_ = source;
-    lastText_ = text;
-    lastError_ = error;
-    if (dropped > 0) {
-        line += "(" + std::to_string(dropped) + " script lines were dropped: too many at once)\n";
-    }
-    line += text;
+    std::string line = countNotes(posted.droppedBefore);
+    lastSource_ = posted.source;
+    lastText_ = posted.text;
+    lastError_ = posted.error;
+    line += posted.text;
     if (line.empty() || line.back() != '\n') {
         line += '\n';
     }
+    writeLine(std::move(line));
+    keep(posted.source, posted.text, posted.error);
+}
+
+// The notes that stand before a line: how often the line before came again, and how
+// many lines were dropped after it.
+std::string ScriptConsole::countNotes(std::size_t dropped)
+{
+    std::string notes;
+    // Appended piece by piece: GCC 12 misreads "text" + std::string&& as an overlapping
+    // copy in optimised builds (-Wrestrict).
+    if (repeats_ > 0) {
+        notes.append("(the line before was repeated ").append(std::to_string(repeats_)).append(" times)\n");
+        repeats_ = 0;
+    }
+    if (dropped > 0) {
+        notes.append("(").append(std::to_string(dropped)).append(" script lines were dropped: too many at once)\n");
+    }
+    return notes;
+}
+
+void ScriptConsole::writeLine(std::string line)
+{
     // Once standard error has stalled, lines are dropped without waiting until it takes
     // one again; closing never waits for it.
     const bool wait = !stalled_ && !closing_.load(std::memory_order_relaxed);
     stalled_ = !writeAll(line, wait ? kWriteWaitMs : 0);
-    keep(source, text, error);
+}
+
+// Called on: the destructor, once the writer has ended and the ring is empty: the counts
+// no later line took.
+void ScriptConsole::writeCountsLeft()
+{
+    repeats_ += queuedRepeats_.exchange(0, std::memory_order_relaxed);
+    const std::string notes = countNotes(dropped_.exchange(0, std::memory_order_relaxed));
+    if (!notes.empty()) {
+        writeLine(notes);
+    }
 }
 
 void ScriptConsole::keep(const char* source, const char* text, bool error)
@@ -149,12 +207,15 @@ void ScriptConsole::keep(const char* source, const char* text, bool error)
     }
 }
 
-// The repeat belongs to the last kept line, unless a clear came in between.
-void ScriptConsole::countRepeat()
+// The repeats belong to the last kept line, unless a clear came in between.
+void ScriptConsole::countRepeats(std::size_t count)
 {
+    if (count == 0) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(historyLock_);
     if (!history_.empty() && history_.back().error) {
-        ++history_.back().repeats;
+        history_.back().repeats += count;
     }
 }
 
@@ -174,10 +235,16 @@ ScriptConsole* ScriptConsole::of(lua_State* L)
     return console;
 }
 
+// The repeats counted where they were posted and not yet taken by a line belong to the
+// last error (for a moment they may belong to one still in the ring).
 std::vector<ScriptConsole::Line> ScriptConsole::history() const
 {
     std::lock_guard<std::mutex> lock(historyLock_);
-    return {history_.begin(), history_.end()};
+    std::vector<Line> lines(history_.begin(), history_.end());
+    if (!lines.empty() && lines.back().error && lastQueuedError_.load(std::memory_order_relaxed) != 0) {
+        lines.back().repeats += queuedRepeats_.load(std::memory_order_relaxed);
+    }
+    return lines;
 }
 
 void ScriptConsole::clear()
@@ -185,6 +252,7 @@ void ScriptConsole::clear()
     std::lock_guard<std::mutex> lock(historyLock_);
     history_.clear();
     forgetLast_.store(true, std::memory_order_relaxed);
+    lastQueuedError_.store(0, std::memory_order_release);
 }
 
 void ScriptConsole::flush()

@@ -41,10 +41,14 @@ public:
     ScriptConsole(const ScriptConsole&) = delete;
     ScriptConsole& operator=(const ScriptConsole&) = delete;
 
-    // Queues one line; text past kTextBytes - 1 bytes is cut. False when the ring was full
-    // (the line is counted, and the count written out with the next line that fits). An
-    // error that repeats (a script failing on every frame) is written once and then
-    // counted. Called on: any thread; never blocks or allocates.
+    // Queues one line; text past kTextBytes - 1 bytes is cut. False when the ring was full:
+    // the line is counted, and the count written just before the next line that fits (or
+    // at the end), so that lines posted before the drop are written before the count. An
+    // error posted again right after itself (a script failing on every frame) takes no
+    // room in the ring: it is counted where it is posted and the count written once
+    // another line follows, or at the end. So a render that runs the same frames writes
+    // the same lines and counts, however fast the writer keeps up. Called on: any
+    // thread; never blocks or allocates.
     bool post(const char* source, const char* text);
     bool postError(const char* source, const char* text);
 
@@ -65,16 +69,25 @@ private:
         char source[kSourceBytes];
         char text[kTextBytes];
         bool error;
+        std::size_t droppedBefore;  // lines dropped since the line before this one
+        std::size_t repeatsBefore;  // times the error before this one came again
     };
 
     void writerLoop();
     bool writeWaiting();
     bool enqueue(const char* source, const char* text, bool error);
-    void writeOut(const char* source, const char* text, bool error);
+    void writeOut(const Posted& line);
+    void writeLine(std::string line);
+    [[nodiscard]] std::string countNotes(std::size_t dropped);
+    void writeCountsLeft();
 
     platform::MultiProducerRing<Posted, kSlots> ring_;
     std::atomic<std::size_t> dropped_{0};
     std::atomic<std::size_t> written_{0};
+    // The error last queued (a hash of its source and text; 0 after any other line), and
+    // how often it has been posted again since.
+    std::atomic<std::uint64_t> lastQueuedError_{0};
+    std::atomic<std::size_t> queuedRepeats_{0};
 
     std::string lastSource_;  // writer thread only
     std::string lastText_;
@@ -82,7 +95,7 @@ private:
     std::size_t repeats_ = 0;
 
     void keep(const char* source, const char* text, bool error);
-    void countRepeat();
+    void countRepeats(std::size_t count);
 
     mutable std::mutex historyLock_;
     std::deque<Line> history_;

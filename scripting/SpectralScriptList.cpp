@@ -136,7 +136,9 @@ void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int
     {
         QN::LuaWatchdog::Entry entry(helper_.watchdog(), L);
         QN::LuaCallResult result;
+        framesRun_.fetch_add(1, std::memory_order_relaxed);
         if (!QN::protectedCCall(L, callForFrame, &call, QN::LuaErrorPolicy::KeepMessage, &result)) {
+            framesFailed_.fetch_add(1, std::memory_order_relaxed);
             helper_.console().postError("spectral script", result.message);
         }
     }

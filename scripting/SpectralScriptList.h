@@ -9,6 +9,8 @@
 #include "dsp/SpectralScriptRunner.h"
 #include "scripting/LuaHeaders.h"
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,7 @@ public:
     void registerLuaFunctions(lua_State* L);
 
     // Called on: the audio thread. Runs entry scriptIndex on the spectrum, if it has a
-    // function; script errors are dropped.
+    // function; a script error goes to the console and is counted (framesFailed).
     void runSpectralScript(int scriptIndex, float* spectrum, int fftSize) override;
 
     // After the start-up scripts ran: puts "Off" first when anything registered.
@@ -52,6 +54,11 @@ public:
 
     std::size_t size() const { return entries_.size(); }
 
+    // Frames a script function was run on, and those on which it failed, since the list
+    // was made. Written on the audio thread, read on any thread.
+    std::uint64_t framesRun() const { return framesRun_.load(std::memory_order_relaxed); }
+    std::uint64_t framesFailed() const { return framesFailed_.load(std::memory_order_relaxed); }
+
 private:
     static int callForFrame(lua_State* L);
     void pushFrameTable(lua_State* L, int n);
@@ -61,4 +68,6 @@ private:
     std::vector<SpectralScriptEntry> entries_;
     SpectralFrameContext frame_;
     int frameTableRef_ = LUA_NOREF;
+    std::atomic<std::uint64_t> framesRun_{0};
+    std::atomic<std::uint64_t> framesFailed_{0};
 };

@@ -2,6 +2,7 @@
 //
 //   lumenfold-host [PLUGIN.so]
 //   lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [--zoom P] [PLUGIN.so]
+//   lumenfold-host --help
 //
 // The editor command opens the plug-in's editor in a window of its own (the X display
 // named by DISPLAY) while the built-in demo signal plays through the instance, so that
@@ -154,6 +155,38 @@ private:
 };
 
 constexpr int kEditorFrameMs = 33;
+constexpr int kExitCommandLine = 2;
+
+constexpr const char* kUsage =
+    "usage: lumenfold-host [PLUGIN.so]\n"
+    "       lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] [--zoom 100|125|150|200]\n"
+    "                             [PLUGIN.so]\n"
+    "       lumenfold-host --help\n"
+    "\n"
+    "Loads the plug-in as a host does and prints what the host sees: its identity, its\n"
+    "parameters and its state. Without PLUGIN.so it uses Lumenfold.so next to itself, else\n"
+    "the first found in LXVST_PATH, VST_PATH, ../lib/vst (or ../lib/lxvst) and ~/.vst.\n"
+    "\n"
+    "Commands and options:\n"
+    "  editor              open the plug-in's editor in a window on DISPLAY while the built-in\n"
+    "                      demo signal plays through it, and save the window's picture\n"
+    "    --screenshot FILE the PNG file to save the picture to (required)\n"
+    "    --frames N        editor frames (30 a second) to run before the picture; 30 by default\n"
+    "    --hover X Y       point at X Y (pixels in the window) first\n"
+    "    --zoom P          open the editor at P percent, 100, 125, 150 or 200, whatever the\n"
+    "                      screen's density; the screen's own by default\n"
+    "  --help, -h          this text\n"
+    "\n"
+    "Exit status: 0 done; 1 the plug-in, its editor or the picture failed; 2 wrong command line.\n";
+
+bool isHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+int commandLineError(const std::string& message)
+{
+    std::fprintf(stderr, "lumenfold-host: %s (lumenfold-host --help lists the commands and options)\n",
+                 message.c_str());
+    return kExitCommandLine;
+}
 
 bool parseNumber(const char* text, int* value)
 {
@@ -164,38 +197,59 @@ bool parseNumber(const char* text, int* value)
     return true;
 }
 
-bool parseEditorOptions(int argc, char** argv, EditorOptions* options)
+// What a value given to an option should have been, or empty when it is fine.
+std::string zoomProblem(const char* text, int* zoom)
+{
+    if (parseNumber(text, zoom) && (*zoom == 100 || *zoom == 125 || *zoom == 150 || *zoom == 200)) return "";
+    return std::string("--zoom takes 100, 125, 150 or 200 (percent), not \"") + text + "\"";
+}
+
+std::string numberProblem(const char* option, const char* text, int* value, const char* what)
+{
+    if (parseNumber(text, value)) return "";
+    return std::string(option) + " takes " + what + " from 0 to 100000, not \"" + text + "\"";
+}
+
+// Reads one option at argv[i] (and its values, moving i past them); empty when it fits.
+std::string parseEditorOption(int argc, char** argv, int& i, EditorOptions* options)
+{
+    const std::string arg = argv[i];
+    const int values = arg == "--hover" ? 2 : (arg == "--screenshot" || arg == "--frames" || arg == "--zoom") ? 1 : 0;
+    if (i + values >= argc) return arg + " needs " + (values == 2 ? "two values" : "a value");
+    if (arg == "--screenshot") {
+        options->screenshot = argv[++i];
+    } else if (arg == "--frames") {
+        return numberProblem("--frames", argv[++i], &options->frames, "a whole number of frames");
+    } else if (arg == "--hover") {
+        options->hover = true;
+        const std::string x = numberProblem("--hover", argv[++i], &options->hoverX, "whole numbers of pixels");
+        return x.empty() ? numberProblem("--hover", argv[++i], &options->hoverY, "whole numbers of pixels") : x;
+    } else if (arg == "--zoom") {
+        return zoomProblem(argv[++i], &options->zoom);
+    } else if (arg[0] == '-') {
+        return "unknown option " + arg;
+    } else if (!options->plugin.empty()) {
+        return "one plug-in only: " + options->plugin + " and " + arg;
+    } else {
+        options->plugin = arg;
+    }
+    return "";
+}
+
+std::string parseEditorOptions(int argc, char** argv, EditorOptions* options)
 {
     for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--screenshot" && i + 1 < argc) {
-            options->screenshot = argv[++i];
-        } else if (arg == "--frames" && i + 1 < argc) {
-            if (!parseNumber(argv[++i], &options->frames)) return false;
-        } else if (arg == "--hover" && i + 2 < argc) {
-            options->hover = true;
-            if (!parseNumber(argv[++i], &options->hoverX) || !parseNumber(argv[++i], &options->hoverY)) return false;
-        } else if (arg == "--zoom" && i + 1 < argc) {
-            if (!parseNumber(argv[++i], &options->zoom)) return false;
-            const int zoom = options->zoom;
-            if (zoom != 100 && zoom != 125 && zoom != 150 && zoom != 200) return false;
-        } else if (arg[0] != '-' && options->plugin.empty()) {
-            options->plugin = arg;
-        } else {
-            return false;
-        }
+        const std::string problem = parseEditorOption(argc, argv, i, options);
+        if (!problem.empty()) return problem;
     }
-    return !options->screenshot.empty();
+    return options->screenshot.empty() ? "editor needs --screenshot FILE" : "";
 }
 
 int runEditor(int argc, char** argv)
 {
     EditorOptions options;
-    if (!parseEditorOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: lumenfold-host editor --screenshot FILE [--frames N] [--hover X Y] "
-                             "[--zoom 100|125|150|200] [PLUGIN.so]\n");
-        return 2;
-    }
+    const std::string problem = parseEditorOptions(argc, argv, &options);
+    if (!problem.empty()) return commandLineError(problem);
     const std::string path = options.plugin.empty() ? lfhost::defaultPluginPath() : options.plugin;
     if (options.zoom != 0) setenv("LUMENFOLD_SCALE", std::to_string(options.zoom / 100.0).c_str(), 1);
     std::string error;
@@ -229,13 +283,17 @@ int runEditor(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (isHelp(argv[i])) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     if (argc >= 2 && std::strcmp(argv[1], "editor") == 0) {
         return runEditor(argc, argv);
     }
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        std::fprintf(stderr, "usage: lumenfold-host [PLUGIN.so]\n");
-        return 2;
-    }
+    if (argc == 2 && argv[1][0] == '-') return commandLineError(std::string("unknown option ") + argv[1]);
+    if (argc > 2) return commandLineError("one plug-in only, or the editor command first");
     const std::string path = argc == 2 ? argv[1] : lfhost::defaultPluginPath();
     std::string error;
     auto plugin = lfhost::PluginInstance::create(path, &error);

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const kNoteNames[12] = {"C ", "C#", "D ", "D#", "E ", "F ", "F#", "G ", "G#", "A ", "A#", "B "};
+const char* const kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 std::string noteText(double frequency)
 {
@@ -16,7 +16,8 @@ std::string noteText(double frequency)
     if (!(note > 0.0)) note = 0.0;
     const int nearest = static_cast<int>(note + 0.5);
     char text[32];
-    std::snprintf(text, sizeof text, "%s%d%+.0f", kNoteNames[nearest % 12], nearest / 12 - 1, (note - nearest) * 100.0);
+    const long cents = std::lround((note - nearest) * 100.0);
+    std::snprintf(text, sizeof text, "%s%d %+ld cents", kNoteNames[nearest % 12], nearest / 12 - 1, cents);
     return text;
 }
 
@@ -24,11 +25,11 @@ std::string noteText(double frequency)
 
 std::string binReadout(int parameterIndex, float sampleRate, int fftSize)
 {
-    if (parameterIndex == kBinLevelBase) return "0Hz";
+    if (parameterIndex == kBinLevelBase) return "0 Hz";
     if (parameterIndex <= kBinLevelBase || parameterIndex >= kParameterCount || fftSize <= 0) return {};
     platform::CLocaleScope cLocale;
     const double frequency = static_cast<double>(parameterIndex - kBinLevelBase) * sampleRate / fftSize;
     char text[64];
-    std::snprintf(text, sizeof text, "%6.1fHz  %s", frequency, noteText(frequency).c_str());
+    std::snprintf(text, sizeof text, "%.1f Hz  %s", frequency, noteText(frequency).c_str());
     return text;
 }

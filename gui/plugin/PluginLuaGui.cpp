@@ -40,8 +40,13 @@ void PluginLuaGui::buildUI(QN::Manager& manager)
     manager.setSize(kBuiltInWidth, kBuiltInHeight);
     setBuilding(true);
     if (luaState() && !skinFailed()) {
-        auto textField = loadFontFrom("getTextFieldFont");
-        auto label = loadFontFrom("getLabelFont");
+        // A skin that names only its main font gets it for labels and values too: without a
+        // label font nothing of the static layer (labels, the display's grid) would be drawn.
+        const auto orMainFont = [this](std::unique_ptr<QN::Font> font) {
+            return font ? std::move(font) : loadFontFrom("getFont");
+        };
+        auto textField = orMainFont(loadFontFrom("getTextFieldFont"));
+        auto label = orMainFont(loadFontFrom("getLabelFont"));
         auto main = loadFontFrom("getFont");
         manager.setFonts(std::move(main), std::move(label), std::move(textField));
         manager.hoverTexts().enter(kPreferencesHoverId, "Preferences");

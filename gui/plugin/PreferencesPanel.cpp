@@ -5,6 +5,7 @@
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Manager.h"
+#include "gui/toolkit/TextElision.h"
 #include "osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
 #include "Version.h"
@@ -82,7 +83,7 @@ QN::Box PreferencesPanel::unitBox(float x, float y, float width, float height) c
 QN::Box PreferencesPanel::boxOf(Part part) const
 {
     switch (part) {
-    case Part::WebButton: return unitBox(70, 8, 120, 12);
+    case Part::WebButton: return unitBox(8, 48, 184, 12);
     case Part::PortField: return unitBox(87, 122, 50, 12);
     case Part::EyeCandy: return unitBox(12, 137, 176, 10);
     case Part::ConstantRedraw: return unitBox(12, 147, 176, 10);
@@ -235,7 +236,9 @@ void PreferencesPanel::drawTexts(const QN::Font& font) const
     text(QN::version::kText, unitBox(8, 34, 70, 10), false);
     text("Preferences", unitBox(12, 106, 60, 8), false);
     text("OSC Base Port:", unitBox(12, 122, 70, 10), false);
-    text(kWebAddress, boxOf(Part::WebButton), true);
+    // A skin's larger font still keeps the address inside its button.
+    const QN::Box web = boxOf(Part::WebButton);
+    text(QN::elideMiddle(font, kWebAddress, web.width() - 8), web, true);
     text("OK", boxOf(Part::Ok), true);
     glColor3f(0.1f, 0.1f, 0.1f);
     const QN::Box field = boxOf(Part::PortField);

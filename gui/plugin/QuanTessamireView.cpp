@@ -25,11 +25,12 @@ bool QuanTessamireView::getRect(ERect** rect)
     // Hosts ask often; the layout script runs once per closed spell (the skin can change
     // only while the editor is open, through its preferences).
     if (!sizeProbed_) {
-        // A builder of its own, only to run the script's top level and ask for the size.
-        PluginLuaGui probe(*connection_, nullptr);
+        // The layout is built as the opening will build it, quietly, so that a skin that
+        // fails reports the built-in layout's size rather than its own.
         const float scale = QN::EditorScale::current();
-        probe.setScale(scale);
-        const auto [width, height] = probe.windowSize();
+        const BuiltLayout probe = buildLayout(scale, true);
+        const int width = probe.manager->width();
+        const int height = probe.manager->height();
         const float fitted = QN::EditorScale::fitted(scale, width, height, QN::LuaGui::kMaxSide);
         rect_.top = 0;
         rect_.left = 0;
@@ -51,6 +52,23 @@ std::unique_ptr<PluginLuaGui> QuanTessamireView::makeBuilder(bool builtIn)
     return builder;
 }
 
+QuanTessamireView::BuiltLayout QuanTessamireView::buildLayout(float scale, bool quiet)
+{
+    BuiltLayout layout;
+    for (const bool builtIn : {false, true}) {
+        layout.builder = makeBuilder(builtIn);
+        layout.builder->setQuiet(quiet);
+        layout.builder->setScale(scale);
+        layout.manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
+        layout.builder->buildUI(*layout.manager);
+        // The skin said why on its one line; start again from the built-in layout, with
+        // nothing of the skin's left behind (the manager goes before its builder).
+        if (!layout.builder->skinFailed()) break;
+        layout.manager.reset();
+    }
+    return layout;
+}
+
 void QuanTessamireView::releaseGui()
 {
     sizeProbed_ = false;
@@ -63,20 +81,9 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
 {
     // The density and the "Zoom" preference are read once per opening.
     const float scale = QN::EditorScale::current();
-    createGui();
-    builder_->setScale(scale);
-    auto manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
-    builder_->buildUI(*manager);
-    if (builder_->skinFailed()) {
-        // The skin said why on its one line; start again from the built-in layout, with
-        // nothing of the skin's left behind.
-        builder_.reset();
-        manager.reset();
-        builder_ = makeBuilder(true);
-        builder_->setScale(scale);
-        manager = std::make_unique<TKmanager>(*connection_, pendingChanges());
-        builder_->buildUI(*manager);
-    }
+    BuiltLayout layout = buildLayout(scale, false);
+    builder_ = std::move(layout.builder);
+    std::unique_ptr<QN::Manager> manager = std::move(layout.manager);
     manager->setScale(QN::EditorScale::fitted(scale, manager->width(), manager->height(), QN::LuaGui::kMaxSide));
     PreferencesPanel::Actions actions;
     actions.applyPort = [this](int port) { applyOscBasePort(port); };

@@ -9,6 +9,7 @@ class PreferencesPanel;
 class QuanTessamire;
 class ScriptConsolePanel;
 class TessamireConnection;
+class TKmanager;
 
 // The plug-in's editor: its layout comes from the layout script (built in, or a skin's),
 // its "Prefs" button opens the preferences panel and its "Console" button the script console.
@@ -29,6 +30,12 @@ private:
     void openPreferences();
     void openConsole();
     [[nodiscard]] std::unique_ptr<PluginLuaGui> makeBuilder(bool builtIn);
+    struct BuiltLayout {
+        std::unique_ptr<PluginLuaGui> builder;
+        std::unique_ptr<TKmanager> manager;  // declared after its builder: it goes first
+    };
+    // The preferred skin's layout, else (when the skin failed) the built-in one.
+    [[nodiscard]] BuiltLayout buildLayout(float scale, bool quiet);
     void applyOscBasePort(int port);
 
     std::unique_ptr<TessamireConnection> connection_;

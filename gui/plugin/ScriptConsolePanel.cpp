@@ -7,6 +7,7 @@
 #include "gui/toolkit/ManagerPlatformBridge.h"
 #include "gui/toolkit/Modifiers.h"
 #include "gui/toolkit/PluginConnection.h"
+#include "gui/toolkit/TextElision.h"
 #include "gui/plugin/WaveformDisplay.h"
 
 #include <algorithm>
@@ -321,16 +322,17 @@ void ScriptConsolePanel::drawLines(const QN::Font& font, const std::vector<QN::C
         }
         const float baseline = bottom - font.descender() + 1;
         float x = left;
+        // A path too long for the panel loses its front folders, never its file name and line.
         if (!line.source.empty()) {
             glColor3f(0.6f, 0.65f, 0.85f);
-            x = font.drawText(drawable(line.source), x, baseline) + 8;
+            x = font.drawText(QN::elideLeadingFolders(font, drawable(line.source), area.width() / 3), x, baseline) + 8;
         }
         if (line.error) {
             glColor3f(1.0f, 0.55f, 0.45f);
         } else {
             glColor3f(0.88f, 0.88f, 0.9f);
         }
-        x = font.drawText(drawable(line.text), x, baseline);
+        x = font.drawText(QN::elideLeadingFolders(font, drawable(line.text), area.maxX - 4 - x), x, baseline);
         if (line.repeats > 0) {
             glColor3f(0.55f, 0.55f, 0.6f);
             font.drawText("  (repeated " + std::to_string(line.repeats) + " more times)", x, baseline);

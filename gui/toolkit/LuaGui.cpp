@@ -14,8 +14,10 @@
 #include "scripting/ScriptSandbox.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace QN {
 namespace {
@@ -88,6 +90,7 @@ int runCreateUI(lua_State* L)
     lua_pushboolean(L, 1);
     lua_setfield(L, LUA_REGISTRYINDEX, luagui::kButtonLookup);
     lua_getglobal(L, "createUI");
+    if (lua_isnil(L, -1)) return luaL_error(L, "gui.lua defines no function createUI()");
     lua_call(L, 0, 0);
     return 0;
 }
@@ -102,9 +105,8 @@ int runReference(lua_State* L)
 
 }  // namespace
 
-LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin)
+LuaGui::LuaGui(PluginConnection& plugin, Layout layout) : plugin_(plugin), layout_(layout)
 {
-    if (layout == Layout::Preferred) resolveSkin();
     // Table order: a name shared by several rows ("Dummy") answers the last of them.
     for (int i = 0; i < plugin_.parameterCount(); ++i) parameterLookup_[plugin_.parameterRow(i).name] = i;
 }
@@ -122,7 +124,12 @@ void LuaGui::resolveSkin()
     skinName_ = platform::readPreferenceString("Skin").value_or("");
     if (skinName_.empty()) return;
     skinFolder_ = findSkin(skinName_);
-    if (skinFolder_.empty()) return;
+    if (skinFolder_.empty()) {
+        // A misspelt name must not pass for a skin that looks like the built-in layout.
+        report("Error: there is no skin \"" + skinName_ + "\" in " + skinPath("") + installedSkins() +
+               "; using the built-in layout");
+        return;
+    }
     // Read without blocking and within a bound: a FIFO or a device named gui.lua must
     // not hold the editor's opening.
     platform::FileRead script = platform::readRegularFile(skinFolder_ + kSkinScript, kMaxScriptBytes);
@@ -142,11 +149,42 @@ std::string LuaGui::scriptDescription() const
     return "the skin \"" + skinName_ + "\" (" + skinFolder_ + kSkinScript + ")";
 }
 
-void LuaGui::report(const std::string& line) { plugin_.postConsoleError(kConsoleSource, line); }
+std::string LuaGui::installedSkins()
+{
+    constexpr std::size_t kMostNamed = 12;
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(skinPath(""), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::string name = entry->path().filename().string();
+        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".bundle") == 0) name.resize(name.size() - 7);
+        if (entry->is_directory(error) && !findSkin(name).empty()) names.push_back(std::move(name));
+    }
+    if (names.empty()) return " (there are no skins there)";
+    std::sort(names.begin(), names.end());
+    std::string list = " (the skins there: ";
+    for (std::size_t i = 0; i < names.size() && i < kMostNamed; ++i) list += (i > 0 ? ", " : "") + names[i];
+    return list + (names.size() > kMostNamed ? ", ...)" : ")");
+}
+
+void LuaGui::report(const std::string& line)
+{
+    if (!quiet_) plugin_.postConsoleError(kConsoleSource, line);
+}
+
+void LuaGui::reportScriptError(const std::string& line)
+{
+    if (!built_ && !skinFolder_.empty()) {
+        heldErrors_.push_back(line);
+    } else {
+        report(line);
+    }
+}
 
 void LuaGui::failSkin(const std::string& why)
 {
     skinFailed_ = true;
+    heldErrors_.clear();
     report("Error: " + scriptDescription() + " " + why + "; using the built-in layout");
 }
 
@@ -167,6 +205,7 @@ lua_State* LuaGui::luaState()
 
 void LuaGui::createState()
 {
+    if (layout_ == Layout::Preferred) resolveSkin();
     lua_State* L = lua_newstate(LuaMemoryBudget::allocate, &memory_);
     if (!L) L = luaL_newstate();  // interpreters that do not take our allocator
     if (!L) {
@@ -195,8 +234,12 @@ int LuaGui::setUpState(lua_State* L)
     luaL_openlibs(L);
     // The program's own print, as in every other Lua state of the plug-in, to the instance's
     // console where there is one.
-    lua_register(L, "print", script::print);
-    builder->plugin_.attachConsole(L);
+    if (builder->quiet_) {
+        lua_register(L, "print", [](lua_State*) { return 0; });
+    } else {
+        lua_register(L, "print", script::print);
+        builder->plugin_.attachConsole(L);
+    }
     builder->registerGlobals(L);
     lua_pushlightuserdata(L, builder);
     lua_setfield(L, LUA_REGISTRYINDEX, luagui::kViewRefcon);
@@ -258,7 +301,7 @@ void LuaGui::runScript()
     ChunkRun chunk{text->data(), text->size()};
     LuaCallResult result;
     if (!enter(runChunk, &chunk, &result) && !skinFailed_) {
-        report(std::string("failed to run buffer: ") + result.message);
+        reportScriptError(std::string("failed to run buffer: ") + result.message);
     }
 }
 
@@ -327,15 +370,20 @@ void LuaGui::runLayout()
     manager_->setSize(width, height);
     LuaCallResult result;
     // The layout stops where the error came: the console says why half a layout shows.
-    if (!enter(runCreateUI, nullptr, &result) && !skinFailed_) report(std::string("createUI: ") + result.message);
+    if (!enter(runCreateUI, nullptr, &result) && !skinFailed_) {
+        reportScriptError(std::string("createUI: ") + result.message);
+    }
 }
 
 void LuaGui::checkLayoutMade()
 {
     built_ = true;
     if (!skinFailed_ && !skinFolder_.empty() && manager_ && manager_->root().children().empty()) {
-        failSkin("made no layout");
+        failSkin(heldErrors_.empty() ? "made no layout" : "made no layout (" + heldErrors_.front() + ")");
+        return;
     }
+    for (const std::string& line : heldErrors_) report(line);
+    heldErrors_.clear();
 }
 
 void LuaGui::setButtonActions(std::map<std::string, ButtonAction> actions) { buttonActions_ = std::move(actions); }

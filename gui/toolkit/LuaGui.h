@@ -85,6 +85,10 @@ public:
     [[nodiscard]] float scale() const { return scale_; }
     // The skin ran past its time budget or made no layout: use the built-in layout.
     [[nodiscard]] bool skinFailed() const { return skinFailed_; }
+    // Reports nothing, and the script's print shows nothing: for the size probe before the
+    // editor opens, whose opening runs the same script again and says the same. Set before
+    // the state is first used.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
     // The state, created (and the script's top level run) on first use; null when Lua
     // cannot be loaded.
@@ -144,11 +148,19 @@ private:
     void resolveSkin();
     // "the skin "<name>" (<path>)" or "the built-in layout", for diagnostic lines.
     [[nodiscard]] std::string scriptDescription() const;
+    // "; the skins there: A, B" (or that there are none), for a skin name that is not found.
+    [[nodiscard]] static std::string installedSkins();
     void failSkin(const std::string& why);
     // One line for the instance's console (and standard error).
     void report(const std::string& line);
+    // A script error. A skin's are held until its layout is built: when it made nothing,
+    // the first of them is the reason on the one line that says the built-in layout is used.
+    void reportScriptError(const std::string& line);
 
     PluginConnection& plugin_;
+    Layout layout_;
+    bool quiet_ = false;
+    std::vector<std::string> heldErrors_;
     Manager* manager_ = nullptr;
     std::string skinName_;
     std::string skinFolder_;

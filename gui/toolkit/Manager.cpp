@@ -260,6 +260,18 @@ Manager::ParameterReadout Manager::readout(int index)
 
 std::string Manager::parameterInfoText(int) { return {}; }
 
+std::string Manager::ParameterReadout::valueWithLabel() const
+{
+    const bool labelled = value.size() >= label.size() && value.compare(value.size() - label.size(), label.size(), label) == 0;
+    return label.empty() || labelled ? value : value + " " + label;
+}
+
+std::string Manager::ParameterReadout::line() const
+{
+    std::string text = name + "  " + valueWithLabel();
+    return info.empty() ? text : text + "  " + info;
+}
+
 // ---- render thread life ------------------------------------------------------------
 
 void Manager::startRendering()
@@ -304,12 +316,9 @@ void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float m
 
 void Manager::drawStaticLayer() { renderer_.drawStaticLayerTexture(); }
 
-void Manager::appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip)
+void Manager::appendParameterInfo(Font& font, const ParameterReadout& readout, float x, float y)
 {
-    const std::string info = parameterInfoText(index);
-    if (info.empty()) return;
-    font.drawText(info, x, y);
-    if (floatingTooltip()) ManagerRenderer::appendToTooltip(tooltip, " " + info);
+    if (!readout.info.empty()) font.drawText(readout.info, x, y);
 }
 
 std::unique_ptr<Manager::RenderingShutdowner> Manager::createRenderingShutdowner()

@@ -37,7 +37,7 @@ class UIElement;
 //
 // Threads: made, laid out, fed with events and destroyed on the host GUI thread. The
 // render thread (ManagerRenderer) calls the drawing hooks below (initialiseGL,
-// drawStaticLayer, appendParameterInfo, drawBackground, parameterInfoText, readout) and
+// drawStaticLayer, drawBackground, parameterInfoText, readout) and
 // reads the hover, focus and panel state through its atomics; the appearance it draws
 // is copied when rendering starts (see ManagerRenderer).
 class Manager {
@@ -61,6 +61,11 @@ public:
         std::string value;
         std::string label;
         std::string info;
+
+        // "-18.06 dB": the label once, even when the value text already ends with it.
+        [[nodiscard]] std::string valueWithLabel() const;
+        // The whole read-out on one line, its parts two spaces apart (the floating tooltip).
+        [[nodiscard]] std::string line() const;
     };
 
     Manager(PluginConnection& plugin, PendingParameterChanges& pending);
@@ -193,7 +198,8 @@ protected:
     virtual void initialiseGL() {}
     virtual std::unique_ptr<RenderingShutdowner> createRenderingShutdowner();
     virtual void drawStaticLayer();
-    virtual void appendParameterInfo(Font& font, int index, float x, float y, std::string& tooltip);
+    // Draws the read-out's info (parameterInfoText) at x; the tooltip takes it from the readout's line.
+    virtual void appendParameterInfo(Font& font, const ParameterReadout& readout, float x, float y);
     virtual void drawBackground() {}
 
     // Render thread: the static layer's texture, for a subclass's background pass.

@@ -338,16 +338,12 @@ float ManagerRenderer::drawParameterReadout(Font& font, int index, float x, floa
     const Manager::ParameterReadout text = manager_.readout(index);
     x += 150;
     font.drawText(text.name, x - 10 - font.measureText(text.name), y);
-    const bool floating = Manager::floatingTooltip();
-    if (floating) appendToTooltip(tooltip, text.name);
-    font.drawText(text.value, x, y);
-    if (floating) appendToTooltip(tooltip, " " + text.value);
-    x += std::max(40.0f, font.measureText(text.value) + 6.0f);  // a long value pushes its label on
-    if (!text.label.empty()) {
-        x = font.drawText(text.label, x, y) + 10;
-        if (floating) appendToTooltip(tooltip, " " + text.label);
-    }
-    manager_.appendParameterInfo(font, index, x, y, tooltip);
+    const std::string value = text.valueWithLabel();
+    font.drawText(value, x, y);
+    // The info starts at a column, pushed on by a long value but never touching it.
+    x += std::max(40.0f, font.measureText(value + "  "));
+    manager_.appendParameterInfo(font, text, x, y);
+    if (Manager::floatingTooltip()) appendToTooltip(tooltip, text.line());
     return x;
 }
 

@@ -55,7 +55,13 @@ const HostileSkin kSkins[] = {
      "  pcall(function() debug.setmetatable(l, { __gc = loop }) end) "
      "end",
      "", false},
-    {"DoesNotCompile", "function getWindowSize( return 300 end", "made no layout; using the built-in layout", true},
+    {"DoesNotCompile", "function getWindowSize( return 300 end",
+     "made no layout (failed to run buffer: [string \"gui.lua\"]:1: <name> or '...' expected near 'return'); "
+     "using the built-in layout",
+     true},
+    // The host used to be told the skin's size and showed the built-in layout cropped to it.
+    {"FailsInCreateUIAtItsOwnSize", "function getWindowSize() return 600, 320 end function createUI() error('no') end",
+     "made no layout (createUI: [string \"gui.lua\"]:1: no); using the built-in layout", true},
     {"ShowsAHugeImage",
      "function getWindowSize() return 1024, 512 end "
      "function getFont() return { { name = 'DejaVuSans.ttf', size = 12 } } end "

@@ -227,6 +227,29 @@ TEST_F(LayoutEditor, EscapeClosesThePreferencesPanelWithoutChangingThePort)
     EXPECT_TRUE(waitForValue(ParameterId::DryLevel, 1.0f));
 }
 
+// The web address used to run past its button and the panel's edge.
+TEST_F(LayoutEditor, TheWebAddressStaysInsideItsButton)
+{
+    // The button's row and the panel's edges, window pixels from the top-left.
+    constexpr int kPanelLeftX = 364, kButtonLeftX = 374, kButtonRightX = 650, kPanelRightX = 660;
+    constexpr int kButtonTopY = 150, kButtonBottomY = 170;
+    open();
+    click(kPrefsX, kButtonRowY);
+    editor->pumpFor(200);
+    const auto shot = editor->capture();
+    ASSERT_TRUE(shot);
+    EXPECT_TRUE(shot->savePng(std::string(LUMENFOLD_ARTIFACT_DIR) + "/editor-preferences.png"));
+    int inside = 0, outside = 0;
+    for (int y = kButtonTopY; y < kButtonBottomY; ++y) {
+        for (int x = kPanelLeftX; x < kPanelRightX; ++x) {
+            const bool text = shot->pixel(x, y)[0] > 150;
+            (x < kButtonLeftX || x > kButtonRightX ? outside : inside) += text;
+        }
+    }
+    EXPECT_GT(inside, 0) << "the address is drawn in its button";
+    EXPECT_EQ(outside, 0) << "text beside the button";
+}
+
 void copySkin(const std::filesystem::path& to)
 {
     const std::filesystem::path from = std::filesystem::path(LUMENFOLD_SOURCE_DIR) / "examples/skins/Compact/Contents/Resources";

@@ -73,7 +73,7 @@ TEST_F(LuaLayoutTest, TheBuiltInLayoutMakesItsGroupsDisplayAndButtons)
     build();
     EXPECT_EQ(manager.width(), 1024);
     EXPECT_EQ(manager.height(), 512);
-    EXPECT_EQ(count<QN::NamedGroup>(), 5);
+    EXPECT_EQ(count<QN::NamedGroup>(), 6);
     EXPECT_EQ(count<QN::WaveformDisplay>(), 1);
     EXPECT_EQ(count<QN::Button>(), 7);  // "Prefs", five bin-level operations, "Console"
     EXPECT_EQ(global("paramID_Bin0Level"), "32");
@@ -228,9 +228,9 @@ TEST_F(LuaLayoutTest, ASkinThatDoesNotCompileFailsWithTheBuiltInSize)
     testing::internal::CaptureStderr();
     buildSkin("function getWindowSize( return 300 end");
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("failed to run buffer: "), std::string::npos) << err;
-    EXPECT_NE(err.find("Test/Contents/Resources/gui.lua) made no layout; using the built-in layout"),
-              std::string::npos) << err;
+    EXPECT_NE(err.find("Test/Contents/Resources/gui.lua) made no layout (failed to run buffer: "), std::string::npos)
+        << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
     EXPECT_TRUE(builder->skinFailed());
     EXPECT_TRUE(manager.root().children().empty());
     EXPECT_EQ(std::make_pair(manager.width(), manager.height()), std::make_pair(1024, 512));
@@ -306,8 +306,12 @@ TEST_F(LuaLayoutTest, ASkinFolderEndingInBundleIsFoundAndAMissingSkinFallsBackTo
 
     platform::writePreferenceString("Skin", "Absent");
     PluginLuaGui fallback(plugin, nullptr);
-    EXPECT_TRUE(fallback.skinFolder().empty());
+    testing::internal::CaptureStderr();
     EXPECT_EQ(fallback.windowSize(), std::make_pair(1024, 512));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fallback.skinFolder().empty());
+    EXPECT_NE(err.find("there is no skin \"Absent\" in "), std::string::npos) << err;
+    EXPECT_NE(err.find("(the skins there: Other); using the built-in layout\n"), std::string::npos) << err;
 }
 
 TEST_F(LuaLayoutTest, ThePrefsButtonRunsTheBuildersAction)

@@ -223,4 +223,15 @@ TEST_F(ManagerTest, ReadoutCarriesTheHoveredParametersNameValueAndLabel)
     EXPECT_TRUE(manager.readout(-1).name.empty());
 }
 
+// The tooltip used to run the parts together ("Bin 22 Level 1.0001031.2Hz", "1.000(0.0 dB)").
+TEST_F(ManagerTest, TheReadoutLineKeepsItsPartsApartAndItsUnitOnce)
+{
+    const QN::Manager::ParameterReadout bin{"Bin 22 Level", "1.000", "", "1031.2 Hz  C6 -25 cents"};
+    EXPECT_EQ(bin.line(), "Bin 22 Level  1.000  1031.2 Hz  C6 -25 cents");
+    const QN::Manager::ParameterReadout wet{"Wet Level", "-18.06 dB", "dB", ""};
+    EXPECT_EQ(wet.line(), "Wet Level  -18.06 dB");
+    const QN::Manager::ParameterReadout gain{"Input Gain", "-6.0", "dB", ""};
+    EXPECT_EQ(gain.line(), "Input Gain  -6.0 dB");
+}
+
 }  // namespace

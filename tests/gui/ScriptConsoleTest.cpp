@@ -201,7 +201,10 @@ TEST_F(ScriptConsole, ShowsWhatASkinPrintedAndThatItFailed)
     const std::string text = copied();
     EXPECT_NE(text.find("gui.lua\"]:1  the broken skin starts\n"), std::string::npos) << text;
     EXPECT_NE(text.find("editor layout  Error: the skin \"Broken\""), std::string::npos) << text;
-    EXPECT_NE(text.find("made no layout; using the built-in layout"), std::string::npos) << text;
+    EXPECT_NE(text.find("made no layout (failed to run buffer: [string \"gui.lua\"]:2: no layout today); using the "
+                        "built-in layout"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -287,6 +288,32 @@ TEST_F(LiveHost, ForeignStateIsOneErrorAndStaysUntouched)
     EXPECT_EQ(result.err, "lumenfold-live: state file " + statePath() +
                               " is not a state of this plug-in (the plug-in refused it)\n");
     EXPECT_EQ(fs::file_size(statePath()), 19u);
+}
+
+// The state is saved only at the end: where that cannot work, the start is refused, so a
+// session's settings are never lost at its end.
+TEST_F(LiveHost, AStateThatCouldNotBeSavedRefusesTheStart)
+{
+    std::ofstream(folder_ / "file") << "x";
+    fs::create_directories(folder_ / "folder.state");
+    const struct {
+        std::string state, err;
+    } cases[] = {
+        {(folder_ / "missing" / "x.state").string(),
+         "cannot create " + (folder_ / "missing" / "x.state").string() + ": its folder does not exist"},
+        {(folder_ / "file" / "x.state").string(), "a part of its folder's path is a file, not a folder"},
+        {(folder_ / "folder.state").string(), "it is a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        const ToolResult result =
+            runTool(LUMENFOLD_LIVE_TOOL, {"--no-editor", "--name", clientName(), "--state", c.state, "--plugin",
+                                          LUMENFOLD_PLUGIN_PATH});
+        EXPECT_EQ(result.exitCode, 1) << c.state;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.out, "") << "it started";
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2) << "a file was left";
 }
 
 TEST_F(LiveHost, NoServerIsOneClearError)

@@ -1,5 +1,6 @@
 // lumenfold-render with the real plug-in, as a user runs it from a terminal.
 
+#include "tests/integration/UserScriptFolder.h"
 #include "tests/tools/MidiFileBytes.h"
 #include "tests/tools/ToolProcess.h"
 #include "tools/host/PluginInstance.h"
@@ -198,6 +199,24 @@ TEST_F(RenderWithPlugin, ParametersAndScriptsAreListed)
         EXPECT_NE(scripts.out.find(name), std::string::npos) << scripts.out;
 }
 
+TEST_F(RenderWithPlugin, ListingWithAStateShowsTheValuesItHolds)
+{
+    ASSERT_EQ(render({"--demo", path("o.wav"), "--set", "Wet Level=-6 dB", "--set", "FFT Size=256", "--set",
+                      "Input Gain=-3", "--set", "Script Index=Gate", "--save-state", path("s.state")})
+                  .exitCode,
+              0);
+    const ToolResult listed = render({"--list-parameters", "--state", path("s.state")});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    for (const char* line : {"id\tname\tunit\trange\tdefault\tstate\tvalue texts\n",
+                             "\n2\tWet Level\tdB\t0 to 1\t1\t0.794328=-6.000 dB\t", "\n3\tFFT Size\t\t0 to 7\t5\t3=256\t",
+                             "\n11\tInput Gain\tdB\t-80 to 36\t0\t-3\t\n", "\t6=Gate\t0=Off, 1=Shift"}) {
+        EXPECT_NE(listed.out.find(line), std::string::npos) << line;
+    }
+    const ToolResult missing = render({"--list-parameters", "--state", path("none.state")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("none.state: it does not exist"), std::string::npos) << missing.err;
+}
+
 TEST_F(RenderWithPlugin, NamesAndTextsIgnoreCaseValuesTakeUnitsAndBinRangesSetEveryBin)
 {
     writeWav(path("in.wav"), music(1, 4800));
@@ -218,6 +237,41 @@ TEST_F(RenderWithPlugin, NamesAndTextsIgnoreCaseValuesTakeUnitsAndBinRangesSetEv
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 47), 0.5f);
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 512), 0.5f);
     EXPECT_FLOAT_EQ(plugin->getParameter(32 + 513), 1.0f);
+}
+
+TEST_F(RenderWithPlugin, SetIsForgivingAboutBlanksPercentagesAndFftSizesAndHelpfulWhenItRefuses)
+{
+    writeWav(path("in.wav"), music(1, 4800));
+    const ToolResult result = render({path("in.wav"), path("o.wav"), "--set", " Input Gain = -6 dB ", "--set",
+                                      "Wet Level=50%", "--set", "FFT Size=7", "--save-state", path("s.state")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string error;
+    auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+    ASSERT_NE(plugin, nullptr) << error;
+    std::vector<char> state(fs::file_size(path("s.state")));
+    std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
+    ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+    EXPECT_FLOAT_EQ(plugin->getParameter(11), 74.0f / 116.0f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(2), 0.5f);
+    EXPECT_EQ(plugin->parameterDisplay(3), "4096");
+
+    const std::size_t before = entryCount();
+    const struct {
+        const char* set;
+        const char* reason;
+    } refused[] = {
+        {"Wet=0.5", "unknown parameter \"Wet\": did you mean \"Wet Level\"?"},
+        {"Bin 5000 Level=0", "unknown parameter \"Bin 5000 Level\": \"Bin N Level\" takes N from 0 to 2048"},
+        {"Script Index=Lowpass", "\"Low Pass\", \"High Pass\""},
+        {"FFT Size=3000", "\"3000\" is not a value for \"FFT Size\": choose 32, 64, 128, 256, 512, 1024, 2048 or 4096"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.set);
+        const ToolResult refusal = render({path("in.wav"), path("r.wav"), "--set", c.set});
+        expectOneLineFailure(refusal, before);
+        EXPECT_EQ(refusal.exitCode, 2);
+        EXPECT_NE(refusal.err.find(c.reason), std::string::npos) << refusal.err;
+    }
 }
 
 // The mix levels store fader positions: a bare number stays one, as command lines always
@@ -355,4 +409,34 @@ TEST_F(RenderWithPlugin, ValuesOutsideTheRangeAreClampedWithAWarning)
         << clamped.err;
     ASSERT_EQ(render({path("in.wav"), path("b.wav"), "--set", "Output Gain=36"}).exitCode, 0);
     EXPECT_EQ(readSound(path("a.wav")).samples, readSound(path("b.wav")).samples);
+}
+
+// A spectral script that fails on every frame did nothing that was asked of it: the render
+// says so and writes nothing, unless --allow-script-errors. The console's error comes
+// first, once, with an exact count, the same on every run. A script that fails only now
+// and then renders.
+TEST_F(RenderWithPlugin, ScriptFailingOnEveryFrameFailsTheRenderUnlessAllowed)
+{
+    UserScriptFolder scripts;
+    scripts.add("failing.lua", "addSpectralScript('Broken', function(t) error('broken on purpose') end)\n"
+                               "local n = 0\n"
+                               "addSpectralScript('Sometimes', function(t) n = n + 1\n"
+                               "  if n % 2 == 0 then error('now and then') end end)\n");
+    const std::size_t before = entryCount();
+    const std::vector<std::string> broken = {"--demo", path("o.wav"), "--set", "Script Index=Broken"};
+    const ToolResult failed = render(broken);
+    EXPECT_EQ(failed.exitCode, 4);
+    EXPECT_EQ(entryCount(), before) << "nothing is written";
+    const std::size_t error = failed.err.find("failing.lua:1: broken on purpose\n(the line before was repeated ");
+    EXPECT_NE(error, std::string::npos) << failed.err;
+    EXPECT_EQ(failed.err.find("dropped"), std::string::npos) << failed.err;
+    EXPECT_GT(failed.err.find("lumenfold-render: the spectral script \"Broken\" failed on every frame it ran"), error)
+        << failed.err;
+    EXPECT_EQ(render(broken).err, failed.err) << "the same render writes the same lines";
+
+    std::vector<std::string> allowed = broken;
+    allowed.push_back("--allow-script-errors");
+    EXPECT_EQ(render(allowed).exitCode, 0);
+    EXPECT_TRUE(fs::exists(path("o.wav")));
+    EXPECT_EQ(render({"--demo", path("p.wav"), "--set", "Script Index=Sometimes"}).exitCode, 0);
 }

@@ -25,6 +25,12 @@ std::string errorLine(const std::string& address, const std::string& text)
     return "error while parsing message: " + address + ": " + text + "\n";
 }
 
+// The start of a failed Lua call's line; Lua's reason follows.
+std::string failureStart(const std::string& address, const std::string& function)
+{
+    return "error while parsing message: " + address + ": failed to exec function \"" + function + "\": ";
+}
+
 class OscAddressSpace : public testing::Test {
 protected:
     OscTestInstance instance;
@@ -153,10 +159,17 @@ TEST_F(OscAddressSpace, CallAndExecErrorsSendNothingAndKeepTheStack)
               "");
     const int height = instance.stackHeight();
     EXPECT_EQ(instance.handle(call("yes")), errorLine("/call", "unhandled argument type return from call"));
-    EXPECT_EQ(instance.handle(call("fails")), errorLine("/call", "failed to exec function"));
-    EXPECT_NE(instance.consoleText().find(":1: no\n"), std::string::npos) << "the console has the place";
+    // Every failure names the function and Lua's reason, on standard output and in the console.
+    for (int round = 0; round < 2; ++round) {
+        const std::string line = instance.handle(call("fails"));
+        EXPECT_EQ(line.rfind(failureStart("/call", "fails") + "[string", 0), 0u) << line;
+        EXPECT_NE(line.find("]:1: no\n"), std::string::npos) << line;
+    }
+    const std::string console = instance.consoleText();
+    EXPECT_NE(console.find("failed to exec function \"fails\": [string"), std::string::npos) << console;
+    EXPECT_NE(console.find("]:1: no\n"), std::string::npos) << "the console has the place";
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "notAFunction"; })),
-              errorLine("/exec", "failed to exec function"));
+              errorLine("/exec", "failed to exec function \"notAFunction\": attempt to call a nil value"));
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "store" << osc::Blob("ab", 2); })),
               errorLine("/exec", "unhandled argument type to exec"));
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "store" << 40 << true << 1.5 << "s"; })), "");
@@ -173,8 +186,8 @@ TEST_F(OscAddressSpace, LuaRequestsAtTheMemoryCeilingFailAloneAndTheStateStaysUs
     // Small tables to the very last bytes, so that naming a new function cannot be stored.
     ASSERT_EQ(instance.run("pcall(function() while true do chain = {chain} end end)"), "");
     for (const char* name : {"aNameNeverSeenBeforeInThisState", "anotherNameNeverSeenBefore"}) {
-        EXPECT_EQ(instance.handle(oscMessage("/exec", [&](auto& s) { s << name; })),
-                  errorLine("/exec", "failed to exec function"));
+        const std::string line = instance.handle(oscMessage("/exec", [&](auto& s) { s << name; }));
+        EXPECT_EQ(line.rfind(failureStart("/exec", name), 0), 0u) << line;
     }
     EXPECT_EQ(instance.handle(oscMessage("/exec", [](auto& s) { s << "release"; })), "");
     EXPECT_EQ(instance.handle(call("answer")), "");

@@ -2,6 +2,7 @@
 // that describe it the way the real parameter table describes Lumenfold.
 
 #include "tools/host/PluginInstance.h"
+#include "tools/render/NameSuggestions.h"
 #include "tools/render/ParameterAssigner.h"
 #include "tools/render/ParameterCatalog.h"
 #include "tools/render/PluginParameterCatalog.h"
@@ -154,6 +155,51 @@ TEST_F(ParameterAssignment, PluginReportedNamesWorkWithoutATable)
     ParameterAssigner(*plugin, catalog).assign("Latency", "0.25");
     EXPECT_EQ(plugin->initialDelay(), 250);
     expectRefused(catalog, "Latency", "inf", "finite number");
+}
+
+TEST_F(ParameterAssignment, BlanksAroundNameAndValueAreIgnoredAndZeroToOneRowsTakePercentages)
+{
+    GainCatalog catalog(false);
+    ParameterAssigner assigner(*plugin, catalog);
+    assigner.assign(" Gain ", " 1.5 ");
+    EXPECT_FLOAT_EQ(plugin->getParameter(0), 0.75f);
+    assigner.assign("Latency", "25 %");
+    EXPECT_FLOAT_EQ(plugin->getParameter(1), 0.25f);
+    expectRefused(catalog, "Gain", "50%", "only parameters that run from 0 to 1 take a percentage");
+    expectRefused(catalog, "Mode", "50%", "only parameters that run from 0 to 1 take a percentage");
+    expectRefused(catalog, "Latency", "half%", "\"half%\" is not a value for \"Latency\"");
+}
+
+TEST_F(ParameterAssignment, RefusalsSuggestTheClosestNameAndListTheRowsTexts)
+{
+    GainCatalog catalog(false);
+    expectRefused(catalog, "Gian", "1", "unknown parameter \"Gian\": did you mean \"Gain\"?");
+    expectRefused(catalog, "Mode", "hardd",
+                  "\"hardd\" is not a value for \"Mode\": expected a whole number from 0 to 2 or one of its display "
+                  "texts: \"Soft\", \"Hard\" or \"Wild\" (did you mean \"Hard\"?)");
+}
+
+TEST(NameSuggestions, CloseNamesWordPrefixesAndNumberedFamilies)
+{
+    const std::vector<std::string> names = {"Dry Level", "Wet Level", "Input Gain", "Output Gain",
+                                            "Bin 0 Level", "Bin 1 Level", "Bin 2048 Level"};
+    const struct {
+        const char* typed;
+        std::vector<std::string> closest;
+    } cases[] = {{"Wet", {"Wet Level"}},
+                 {"gain", {"Input Gain", "Output Gain"}},
+                 {"Inptu  Gain", {"Input Gain"}},
+                 {"bin level", {"Bin N Level"}},
+                 {"Bin 9999 Levl", {"Bin N Level"}},
+                 {"Tempo", {}}};
+    for (const auto& c : cases) EXPECT_EQ(lfrender::closestNames(c.typed, names), c.closest) << c.typed;
+    const auto family = lfrender::numberedFamilyOf("bin 5000 LEVEL", names);
+    ASSERT_TRUE(family);
+    EXPECT_EQ(family->pattern, "Bin N Level");
+    EXPECT_EQ(family->first, 0);
+    EXPECT_EQ(family->last, 2048);
+    EXPECT_FALSE(lfrender::numberedFamilyOf("Wet Level", names));
+    EXPECT_EQ(lfrender::didYouMean({"A", "B", "C"}), "did you mean \"A\", \"B\" or \"C\"?");
 }
 
 TEST(PlainNumbers, ReadWithADotWhateverTheLocale)

@@ -2,6 +2,7 @@
 // lumenfold-live too, for the files it reads before it needs a JACK server.
 
 #include "tests/tools/ToolProcess.h"
+#include "tools/render/DemoSignal.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -185,6 +186,21 @@ TEST_F(RenderTool, KeepsFlacAndItsSampleFormat)
         ASSERT_NEAR(output.interleaved[i], input.interleaved[i], 1.0f / 32768.0f) << i;
 }
 
+TEST_F(RenderTool, DigitalSilenceStaysExactZerosUnderDither)
+{
+    SoundFile input = noiseFile(2, 3000);
+    std::fill(input.interleaved.begin(), input.interleaved.begin() + 2000, 0.0f);  // 1000 silent frames first
+    std::fill(input.interleaved.end() - 2000, input.interleaved.end(), 0.0f);      // and last
+    writeSound(path("in.wav"), input);
+    ASSERT_EQ(render({path("in.wav"), path("out.wav"), "--bits", "16"}).exitCode, 0);
+    const SoundFile output = readSound(path("out.wav"));
+    ASSERT_EQ(output.interleaved.size(), input.interleaved.size());
+    for (std::size_t i = 0; i < input.interleaved.size(); ++i) {
+        if (input.interleaved[i] == 0.0f) ASSERT_EQ(output.interleaved[i], 0.0f) << i;
+        else ASSERT_NEAR(output.interleaved[i], input.interleaved[i], 1.5f / 32768.0f) << i;  // dither and rounding
+    }
+}
+
 TEST_F(RenderTool, DemoSignalWithoutInputAtTheRequestedRate)
 {
     const ToolResult result = render({"--demo", path("demo.aiff"), "--sample-rate", "22050"});
@@ -194,6 +210,29 @@ TEST_F(RenderTool, DemoSignalWithoutInputAtTheRequestedRate)
     EXPECT_EQ(output.sampleRate, 22050);
     EXPECT_EQ(output.format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
     EXPECT_EQ(output.interleaved.size(), 2u * 4u * 22050u);
+}
+
+// Lossy output is good enough to listen to by default (MP3 192 kbps, Opus 128 kbps for
+// stereo, Vorbis as good as that MP3), and --quality trades size for sound.
+TEST_F(RenderTool, LossyOutputHasListenableDefaultsAndQualityChoosesTheSize)
+{
+    const auto kbps = [this](const char* name) { return fs::file_size(path(name)) * 8.0 / lfrender::kDemoSeconds / 1000.0; };
+    const struct {
+        const char* name;
+        double atLeast, atMost;
+    } defaults[] = {{"d.mp3", 190.0, 200.0}, {"d.opus", 120.0, 145.0}, {"d.ogg", 140.0, 260.0}};
+    for (const auto& c : defaults) {
+        ASSERT_EQ(render({"--demo", path(c.name)}).exitCode, 0) << c.name;
+        EXPECT_GE(kbps(c.name), c.atLeast) << c.name;
+        EXPECT_LE(kbps(c.name), c.atMost) << c.name;
+    }
+    ASSERT_EQ(render({"--demo", path("best.mp3"), "--quality", "1"}).exitCode, 0);
+    EXPECT_GT(kbps("best.mp3"), 300.0);
+    ASSERT_EQ(render({"--demo", path("small.ogg"), "--quality", "0"}).exitCode, 0);
+    EXPECT_LT(kbps("small.ogg"), kbps("d.ogg") / 1.5);
+    const std::vector<std::string> before = folderEntries();
+    expectCleanFailure(render({"--demo", path("x.wav"), "--quality", "0.5"}), before, "--quality does not apply");
+    expectCleanFailure(render({"--demo", path("x.mp3"), "--quality", "192"}), before, "from 0 (smallest file) to 1");
 }
 
 TEST_F(RenderTool, SavedStateRestoresTheSettings)
@@ -476,6 +515,17 @@ TEST(HostTool, LoadFailureIsOneLineAndNonZero)
     EXPECT_EQ(result.err.rfind("lumenfold-host: ", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
     EXPECT_EQ(result.out, "");
+}
+
+TEST(HostTool, HelpListsEveryCommandAndABadValueSaysWhatIsExpected)
+{
+    const ToolResult help = runTool(LFTEST_HOST_TOOL, {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* expected : {"editor", "--screenshot FILE", "--frames N", "--hover X Y", "--zoom", "--help"})
+        EXPECT_NE(help.out.find(expected), std::string::npos) << expected << "\n" << help.out;
+    const ToolResult zoom = runTool(LFTEST_HOST_TOOL, {"editor", "--screenshot", "x.png", "--zoom", "2"});
+    EXPECT_EQ(zoom.exitCode, 2);
+    EXPECT_NE(zoom.err.find("--zoom takes 100, 125, 150 or 200 (percent), not \"2\""), std::string::npos) << zoom.err;
 }
 
 }  // namespace

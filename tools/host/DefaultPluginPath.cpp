@@ -32,7 +32,12 @@ std::string defaultPluginPath()
     std::vector<std::filesystem::path> candidates = {beside};
     addSearchPath(candidates, "LXVST_PATH");
     addSearchPath(candidates, "VST_PATH");
-    if (!error) candidates.push_back(executable.parent_path().parent_path() / "lib" / "lxvst" / kPluginFile);
+    if (!error) {
+        // A system install: lib/vst under the prefix (lib/lxvst, where earlier versions put it).
+        const std::filesystem::path lib = executable.parent_path().parent_path() / "lib";
+        candidates.push_back(lib / "vst" / kPluginFile);
+        candidates.push_back(lib / "lxvst" / kPluginFile);
+    }
     if (const char* home = std::getenv("HOME")) candidates.push_back(std::filesystem::path(home) / ".vst" / kPluginFile);
     for (const auto& candidate : candidates)
         if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();

@@ -62,6 +62,15 @@ std::vector<std::uint8_t> loadStateIfPresent(const std::string& path)
     return lfrender::readStateFile(path);
 }
 
+// A trial of the save at the end, made before anything runs: a missing or read-only
+// folder, or a folder under the state's name, refuses the start instead of losing the
+// session's state at its end. The trial file is removed again.
+void checkStateCanBeSaved(const std::string& path)
+{
+    if (path.empty()) return;
+    const lfrender::TemporaryOutputFile trial(path);
+}
+
 void saveState(lfhost::PluginInstance& plugin, const std::string& path)
 {
     const std::vector<std::uint8_t> state = plugin.getChunk();
@@ -135,6 +144,12 @@ int run(const lflive::LiveOptions& options)
         state = loadStateIfPresent(options.statePath);
     } catch (const lfrender::RenderError& error) {
         return fail(error.what(), kExitFileProblem);
+    }
+    try {
+        checkStateCanBeSaved(options.statePath);
+    } catch (const lfrender::RenderError& error) {
+        return fail(std::string(error.what()) + " (the state is saved there at the end; choose another --state)",
+                    kExitFileProblem);
     }
     std::string error;
     auto jack = lflive::JackHost::open(options.clientName, &error);

@@ -118,6 +118,18 @@ int outputFormatFor(const std::string& outputPath, std::optional<int> inputForma
     return format;
 }
 
+std::optional<double> defaultQuality(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_MPEG_LAYER_III: return 0.6;
+    case SF_FORMAT_OPUS: return 0.235;
+    case SF_FORMAT_VORBIS: return 0.5;
+    default: return std::nullopt;
+    }
+}
+
+bool isMpeg(int format) { return (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }
+
 int ditheredBits(int format)
 {
     switch (format & SF_FORMAT_SUBMASK) {

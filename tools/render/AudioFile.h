@@ -29,6 +29,14 @@ enum class SampleBits { Int16, Int24, Float32 };
 [[nodiscard]] int outputFormatFor(const std::string& outputPath, std::optional<int> inputFormat,
                                   std::optional<SampleBits> bits, int channels, int sampleRate);
 
+// --quality of a lossy format when none is given, else nothing for a lossless one. The
+// quality runs from 0 (smallest file) to 1 (best sound); libsndfile's compression level
+// is 1 minus it. MP3 is written at a constant bitrate: 0.6 is 192 kbps at 32 kHz and up.
+// Opus 0.235 is about 64 kbps a channel (128 for stereo). Ogg Vorbis has a variable
+// bitrate: 0.5, about 85 kbps a channel, sounds as good as 192 kbps MP3.
+[[nodiscard]] std::optional<double> defaultQuality(int format);
+[[nodiscard]] bool isMpeg(int format);
+
 // Bits per sample of a fixed-point subtype that gets dither (8, 16 or 24), else 0.
 [[nodiscard]] int ditheredBits(int format);
 // True when the format stores samples as integers, so that values past full scale clip.

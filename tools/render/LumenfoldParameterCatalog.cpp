@@ -33,6 +33,8 @@ public:
 
     float plainToNormalized(int id, float plain) const override { return ::plainToNormalized(id, plain); }
 
+    float normalizedToPlain(int id, float normalized) const override { return ::normalizedToPlain(id, normalized); }
+
     std::string unit(int id) const override { return unitLabel(parameterInfo(id).unit); }
 
     float plainFromUnitNumber(int id, float number) const override

@@ -1,6 +1,7 @@
 #include "tools/render/ParameterAssigner.h"
 
 #include "tools/host/PluginInstance.h"
+#include "tools/render/NameSuggestions.h"
 #include "tools/render/ParameterCatalog.h"
 #include "tools/render/RenderError.h"
 #include "tools/render/TextMatching.h"
@@ -17,6 +18,8 @@ namespace {
 
 // Probing steps for discoverIndexedMaximum: finds maxima up to this many indices.
 constexpr int kMaximumProbeSteps = 8192;
+// Display texts named in one error line at most.
+constexpr std::size_t kMaxListedTexts = 24;
 
 std::string formatPlain(float value)
 {
@@ -89,17 +92,39 @@ ParameterAssigner::ParameterAssigner(lfhost::PluginInstance& plugin, const Param
 
 void ParameterAssigner::assign(const std::string& name, const std::string& value)
 {
-    const std::vector<Target> targets = resolveTargets(name);
+    // People type "Input Gain = -6 dB": the blanks around the name and the value are not theirs.
+    const std::vector<Target> targets = resolveTargets(std::string(trimmed(name)));
+    const std::string text(trimmed(value));
     // The first target checks the value, so a refused value changes nothing.
-    for (std::size_t i = 0; i < targets.size(); ++i) assignOne(targets[i], value, i == 0);
+    for (std::size_t i = 0; i < targets.size(); ++i) assignOne(targets[i], text, i == 0);
 }
 
-std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const std::string& name) const
+const std::vector<std::string>& ParameterAssigner::parameterNames()
+{
+    if (names_.empty())
+        for (int id = 0; id < plugin_.numParams(); ++id) names_.push_back(plugin_.parameterName(id));
+    return names_;
+}
+
+// What to say about a name no parameter has: the numbers its family takes ("Bin 5000
+// Level"), else the closest names.
+RenderError ParameterAssigner::unknownName(const std::string& name, const std::string& context)
+{
+    std::string message = "unknown parameter \"" + name + "\"" + context;
+    const std::vector<std::string>& names = parameterNames();
+    if (const std::optional<NumberedFamily> family = numberedFamilyOf(name, names))
+        return RenderError::commandLine(message + ": \"" + family->pattern + "\" takes N from " +
+                                        std::to_string(family->first) + " to " + std::to_string(family->last));
+    const std::string hint = didYouMean(closestNames(name, names));
+    return RenderError::commandLine(hint.empty() ? message : message + ": " + hint);
+}
+
+std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const std::string& name)
 {
     const int id = catalog_.findByName(name);
     if (id >= 0) return {Target{id, name}};
     const std::optional<NameRange> range = findNameRange(name);
-    if (!range) throw RenderError::commandLine("unknown parameter \"" + name + "\"");
+    if (!range) throw unknownName(name, "");
     if (range->first > range->last)
         throw RenderError::commandLine("the range in \"" + name + "\" runs backwards: give the smaller number first");
     if (range->last - range->first >= kMaxRangeCount)
@@ -109,7 +134,7 @@ std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const s
     for (int n = range->first; n <= range->last; ++n) {
         const std::string single = range->before + std::to_string(n) + range->after;
         const int singleId = catalog_.findByName(single);
-        if (singleId < 0) throw RenderError::commandLine("unknown parameter \"" + single + "\" (in the range \"" + name + "\")");
+        if (singleId < 0) throw unknownName(single, " (in the range \"" + name + "\")");
         targets.push_back(Target{singleId, name});
     }
     return targets;
@@ -133,15 +158,91 @@ void ParameterAssigner::assignOne(const Target& target, const std::string& value
 {
     const ParameterRange range = effectiveRange(target.id);
     if (range.isIndexed && assignDisplayText(target.id, range, value)) return;
-
-    const std::optional<float> number = plainNumber(target.id, value);
-    if (!number) {
-        const char* expected = range.isIndexed ? "a finite number or one of its display texts" : "a finite number";
-        throw RenderError::commandLine("\"" + value + "\" is not a value for \"" + target.name + "\": expected " + expected);
+    const Given given{target.name, value, warn};
+    if (!value.empty() && value.back() == '%') {
+        assignPercentage(target.id, range, given);
+        return;
     }
-    const Given given{target.name, std::string(trimmed(value)), warn};
-    if (range.isIndexed) assignIndex(target.id, range, given, *number);
-    else assignContinuous(target.id, range, given, *number);
+    if (range.isIndexed) {
+        assignIndexed(target.id, range, given);
+        return;
+    }
+    const std::optional<float> number = plainNumber(target.id, value);
+    if (!number) throw notAValue(given, "expected a finite number");
+    assignContinuous(target.id, range, given, *number);
+}
+
+RenderError ParameterAssigner::notAValue(const Given& given, const std::string& reason)
+{
+    return RenderError::commandLine("\"" + given.text + "\" is not a value for \"" + given.name + "\": " + reason);
+}
+
+// A share of a row that runs from 0 to 1, as people say it: "50%" is 0.5.
+void ParameterAssigner::assignPercentage(int id, const ParameterRange& range, const Given& given)
+{
+    if (range.isIndexed || range.minValue != 0.0f || range.maxValue != 1.0f)
+        throw notAValue(given, "only parameters that run from 0 to 1 take a percentage");
+    const std::string number(trimmed(std::string_view(given.text).substr(0, given.text.size() - 1)));
+    const std::optional<float> percent = parsePlainNumber(number);
+    if (!percent) throw notAValue(given, "expected a finite number of percent");
+    assignContinuous(id, range, given, *percent / 100.0f);
+}
+
+// A value that is none of the row's display texts.
+void ParameterAssigner::assignIndexed(int id, const ParameterRange& range, const Given& given)
+{
+    const std::vector<std::pair<int, std::string>> texts = valueTexts(id);
+    const std::optional<float> number = plainNumber(id, given.text);
+    if (!number) throw notAValue(given, indexedChoices(range, texts, given.text));
+    if (textsAreOtherNumbers(texts)) assignNumberText(id, range, given, *number, texts);
+    else assignIndex(id, range, given, *number);
+}
+
+// What an indexed row takes, for a value it does not: its numbers, its words (a
+// "Script Index" names the instance's scripts) and the word closest to the one typed.
+std::string ParameterAssigner::indexedChoices(const ParameterRange& range, const ValueTexts& texts,
+                                              const std::string& typed)
+{
+    std::vector<std::string> words;
+    for (const auto& [index, text] : texts)
+        if (text != std::to_string(index)) words.push_back(text);
+    std::string choices = "expected a whole number from " + rangeText(range);
+    if (words.empty()) return choices;
+    const std::size_t more = words.size() > kMaxListedTexts ? words.size() - kMaxListedTexts : 0;
+    const std::string hint = didYouMean(closestNames(typed, words, 1, false));
+    words.resize(words.size() - more);
+    choices += " or one of its display texts: " + listInWords(words, true);
+    if (more > 0) choices += " and " + std::to_string(more) + " more (--list-parameters lists them)";
+    return hint.empty() ? choices : choices + " (" + hint + ")";
+}
+
+// A row whose texts are numbers of their own ("FFT Size": 32 to 4096 for 0 to 7).
+bool ParameterAssigner::textsAreOtherNumbers(const ValueTexts& texts)
+{
+    const auto isNumber = [](const auto& entry) { return parsePlainNumber(entry.second).has_value(); };
+    const auto isOther = [](const auto& entry) { return entry.second != std::to_string(entry.first); };
+    return std::all_of(texts.begin(), texts.end(), isNumber) && std::any_of(texts.begin(), texts.end(), isOther);
+}
+
+// The numbers such a row shows are what people type ("FFT Size=1024"); its index is taken
+// only where it cannot be one of them. Any other number is refused with the numbers the
+// row takes: the nearest would change the sound more than whoever typed it expects.
+void ParameterAssigner::assignNumberText(int id, const ParameterRange& range, const Given& given, float number,
+                                         const ValueTexts& texts)
+{
+    for (const auto& [index, text] : texts) {
+        if (parsePlainNumber(text) == number) {
+            plugin_.setParameter(id, indexToNormalized(range, index));
+            return;
+        }
+    }
+    if (number == std::floor(number) && number >= range.minValue && number <= range.maxValue) {
+        plugin_.setParameter(id, indexToNormalized(range, static_cast<int>(number)));
+        return;
+    }
+    std::vector<std::string> shown;
+    for (const auto& entry : texts) shown.push_back(entry.second);
+    throw notAValue(given, "choose " + listInWords(shown, false));
 }
 
 ParameterRange ParameterAssigner::effectiveRange(int id)

@@ -1,9 +1,11 @@
 #pragma once
 // Sets plug-in parameters from "--set NAME=VALUE" in the parameter's plain units.
 //
-// Names and value texts are matched without regard to case. A name may hold one range of
-// whole numbers, "Bin 47-512 Level", which sets every parameter named with a number of
-// that range ("Bin 47 Level" to "Bin 512 Level") to the same value.
+// Names and value texts are matched without regard to case, blanks around them ignored
+// ("Input Gain = -6 dB"). A name may hold one range of whole numbers, "Bin 47-512 Level",
+// which sets every parameter named with a number of that range ("Bin 47 Level" to
+// "Bin 512 Level") to the same value. An unknown name is answered with the numbers its
+// family takes ("Bin N Level" takes N from 0 to 2048) or the closest names.
 //
 // Indexed parameters first try VALUE as a display text: every index from the row's
 // minimum to its maximum is set in turn and the plug-in's own display text compared
@@ -15,9 +17,15 @@
 // stays the plain value and a number with the unit, or "-inf", is converted. For an
 // indexed row whose maximum only the plug-in knows ("Script Index"), the maximum is asked
 // of the plug-in itself (see discoverIndexedMaximum), so numbers past the last script
-// select the last one.
+// select the last one. A value that is none of these names the row's display texts.
+//
+// An indexed row whose display texts are numbers other than its indices ("FFT Size":
+// 32 to 4096) takes those numbers, and its index only where that cannot be one of them
+// (0 to 7); any other number is refused with the list. Rows that run from 0 to 1 also
+// take a percentage ("50%" is 0.5).
 
 #include "tools/render/ParameterRange.h"
+#include "tools/render/RenderError.h"
 
 #include <optional>
 #include <string>
@@ -64,13 +72,23 @@ private:
         int id;
         std::string name;
     };
-    [[nodiscard]] std::vector<Target> resolveTargets(const std::string& name) const;
+    using ValueTexts = std::vector<std::pair<int, std::string>>;
+    [[nodiscard]] std::vector<Target> resolveTargets(const std::string& name);
+    [[nodiscard]] const std::vector<std::string>& parameterNames();
+    [[nodiscard]] RenderError unknownName(const std::string& name, const std::string& context);
     // A value as the user gave it, for messages: the name, the text, whether to warn.
     struct Given {
         const std::string& name;
         std::string text;
         bool warn;
     };
+    [[nodiscard]] static RenderError notAValue(const Given& given, const std::string& reason);
+    void assignPercentage(int id, const ParameterRange& range, const Given& given);
+    void assignIndexed(int id, const ParameterRange& range, const Given& given);
+    [[nodiscard]] static std::string indexedChoices(const ParameterRange& range, const ValueTexts& texts,
+                                                    const std::string& typed);
+    [[nodiscard]] static bool textsAreOtherNumbers(const ValueTexts& texts);
+    void assignNumberText(int id, const ParameterRange& range, const Given& given, float number, const ValueTexts& texts);
     [[nodiscard]] std::optional<float> plainNumber(int id, const std::string& value) const;
     void assignOne(const Target& target, const std::string& value, bool warn);
     [[nodiscard]] bool assignDisplayText(int id, const ParameterRange& range, const std::string& value);
@@ -81,6 +99,7 @@ private:
 
     lfhost::PluginInstance& plugin_;
     const ParameterCatalog& catalog_;
+    std::vector<std::string> names_;  // the plug-in's, asked for when a name is not found
 };
 
 // A number in the "C" convention spanning all of text, or nothing.

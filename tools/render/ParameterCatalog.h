@@ -19,6 +19,9 @@ public:
     [[nodiscard]] virtual int findByName(std::string_view name) const = 0;
     [[nodiscard]] virtual ParameterRange range(int id) const = 0;
     [[nodiscard]] virtual float plainToNormalized(int id, float plain) const = 0;
+    // The reverse, for a continuous row (indexed rows count their steps over the range
+    // the plug-in gives them). The host interface's own 0..1 unless the catalogue knows better.
+    [[nodiscard]] virtual float normalizedToPlain(int /*id*/, float normalized) const { return normalized; }
 
     // The unit a value may carry as a suffix ("dB", "ms"); empty for unitless rows.
     [[nodiscard]] virtual std::string unit(int /*id*/) const { return {}; }

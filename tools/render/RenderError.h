@@ -12,6 +12,7 @@ enum class ExitStatus : int {
     FileProblem = 1,    // a file could not be read or written, or is not what it should be
     CommandLine = 2,    // an unknown option, a bad number, an unknown parameter or value
     PluginProblem = 3,  // the plug-in could not be loaded or gave nothing to render
+    ScriptFailed = 4,   // the selected spectral script failed on every frame it ran
 };
 
 class RenderError : public std::runtime_error {

@@ -1,5 +1,6 @@
 #include "tools/render/RenderJob.h"
 
+#include "plugin/vst/VendorQueries.h"
 #include "tools/host/DefaultPluginPath.h"
 #include "tools/host/FramedMidiMessage.h"
 #include "tools/host/PluginInstance.h"
@@ -164,18 +165,42 @@ std::vector<lfhost::FramedMidiMessage> RenderJob::loadMidi(int sampleRate, long 
     return framed;
 }
 
+// With --state the list shows what the state holds, loaded as a render loads it.
+// A spectral script that failed on at least one frame and never succeeded did nothing the
+// user asked for: the render is refused unless --allow-script-errors. The plug-in counts
+// its script's frames and failures and answers our vendor query; the console's text
+// would not do, since its lines do not say which script wrote them. A plug-in that does
+// not know the query answers 0 for both counts.
+void RenderJob::requireWorkingSpectralScript(lfhost::PluginInstance& plugin) const
+{
+    if (options_.allowScriptErrors) return;
+    const auto ask = [&plugin](VstIntPtr which) {
+        return plugin.dispatch(effVendorSpecific, QN::vendor::kSpectralScriptFrames, which);
+    };
+    const VstIntPtr failed = ask(QN::vendor::kFramesFailed);
+    if (failed <= 0 || failed < ask(QN::vendor::kFramesRun)) return;
+    const int scriptIndex = catalogFor(plugin)->findByName("Script Index");
+    const std::string name = scriptIndex >= 0 ? " \"" + plugin.parameterDisplay(scriptIndex) + "\"" : "";
+    throw RenderError("the spectral script" + name + " failed on every frame it ran (" + std::to_string(failed) +
+                          "), so nothing is written; its error is above (--allow-script-errors keeps such a render)",
+                      ExitStatus::ScriptFailed);
+}
+
 void RenderJob::list()
 {
+    const bool withState = !options_.statePath.empty();
+    const std::vector<std::uint8_t> state = withState ? readStateFile(options_.statePath) : std::vector<std::uint8_t>();
     auto plugin = loadPlugin(kDemoDefaultSampleRate);
+    restoreState(*plugin, state);
     const std::unique_ptr<ParameterCatalog> catalog = catalogFor(*plugin);
-    if (options_.listParameters) printParameterList(*plugin, *catalog, stdout);
+    if (options_.listParameters) printParameterList(*plugin, *catalog, stdout, withState);
     if (options_.listScripts) printScriptList(*plugin, *catalog, stdout);
 }
 
 void RenderJob::renderInto(lfhost::PluginInstance& plugin, Source& source, int fd, int format,
                            const std::vector<lfhost::FramedMidiMessage>& midi) const
 {
-    SoundFileWriter writer(fd, options_.outputPath, format, source.channels, source.sampleRate);
+    SoundFileWriter writer(fd, options_.outputPath, format, source.channels, source.sampleRate, options_.quality);
     lfhost::StreamingRenderer renderer(plugin, options_.blockSize);
     std::vector<float> interleaved(static_cast<std::size_t>(options_.blockSize) * static_cast<std::size_t>(source.channels));
     ProgressBar bar(ProgressBar::wanted(source.frames, static_cast<float>(source.sampleRate)));
@@ -219,6 +244,8 @@ void RenderJob::run()
     // Everything from outside is checked before the plug-in runs or a file is made.
     const int format =
         outputFormatFor(options_.outputPath, source.format, options_.bits, source.channels, source.sampleRate);
+    if (options_.quality && !defaultQuality(format))
+        throw RenderError::commandLine("--quality does not apply to " + options_.outputPath + ": its format is lossless");
     const std::vector<lfhost::FramedMidiMessage> midi = loadMidi(source.sampleRate, source.frames);
     const std::vector<std::uint8_t> state =
         options_.statePath.empty() ? std::vector<std::uint8_t>() : readStateFile(options_.statePath);
@@ -232,6 +259,7 @@ void RenderJob::run()
     std::optional<TemporaryOutputFile> stateFile;
     if (!options_.saveStatePath.empty()) stateFile.emplace(options_.saveStatePath);
     renderInto(*plugin, source, audioFile.fd(), format, midi);
+    requireWorkingSpectralScript(*plugin);
     if (stateFile) {
         const std::vector<std::uint8_t> saved = plugin->getChunk();
         stateFile->writeAll(saved.data(), saved.size());

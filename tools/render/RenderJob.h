@@ -31,6 +31,7 @@ private:
     [[nodiscard]] std::unique_ptr<lfhost::PluginInstance> loadPlugin(float sampleRate) const;
     void restoreState(lfhost::PluginInstance& plugin, const std::vector<std::uint8_t>& state) const;
     void applyAssignments(lfhost::PluginInstance& plugin) const;
+    void requireWorkingSpectralScript(lfhost::PluginInstance& plugin) const;
     [[nodiscard]] std::vector<lfhost::FramedMidiMessage> loadMidi(int sampleRate, long long length) const;
     void renderInto(lfhost::PluginInstance& plugin, Source& source, int fd, int format,
                     const std::vector<lfhost::FramedMidiMessage>& midi) const;

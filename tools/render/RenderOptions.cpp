@@ -1,6 +1,7 @@
 #include "tools/render/RenderOptions.h"
 
 #include "tools/render/RenderError.h"
+#include "tools/render/TextMatching.h"
 
 #include <charconv>
 #include <cmath>
@@ -28,6 +29,16 @@ float parseSampleRate(const std::string& text)
     return value;
 }
 
+double parseQuality(const std::string& text)
+{
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.0 && value <= 1.0))
+        throw RenderError::commandLine("--quality needs a number from 0 (smallest file) to 1 (best sound), not \"" +
+                                       text + "\"");
+    return value;
+}
+
 SampleBits parseBits(const std::string& text)
 {
     const std::optional<SampleBits> bits = parseSampleBits(text);
@@ -38,7 +49,7 @@ SampleBits parseBits(const std::string& text)
 std::pair<std::string, std::string> parseAssignment(const std::string& text)
 {
     const auto equals = text.find('=');
-    if (equals == std::string::npos || equals == 0)
+    if (equals == std::string::npos || trimmed(std::string_view(text).substr(0, equals)).empty())
         throw RenderError::commandLine("--set needs NAME=VALUE, not \"" + text + "\"");
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
@@ -60,9 +71,11 @@ void applyOption(RenderOptions& options, const std::vector<std::string>& args, s
     else if (name == "--plugin") options.pluginPath = valueOf(args, i);
     else if (name == "--midi") options.midiPath = valueOf(args, i);
     else if (name == "--bits") options.bits = parseBits(valueOf(args, i));
+    else if (name == "--quality") options.quality = parseQuality(valueOf(args, i));
     else if (name == "--demo") options.demo = true;
     else if (name == "--list-parameters") options.listParameters = true;
     else if (name == "--list-scripts") options.listScripts = true;
+    else if (name == "--allow-script-errors") options.allowScriptErrors = true;
     else if (name == "--help" || name == "-h") options.showHelp = true;
     else throw RenderError::commandLine("unknown option " + name);
 }
@@ -100,9 +113,10 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
 const char* renderUsage()
 {
     return "usage: lumenfold-render IN OUT [--set NAME=VALUE]... [--midi FILE.mid] [--bits 16|24|32f]\n"
-           "                        [--state FILE] [--save-state FILE] [--block N] [--plugin PATH]\n"
+           "                        [--quality Q] [--state FILE] [--save-state FILE] [--block N]\n"
+           "                        [--allow-script-errors] [--plugin PATH]\n"
            "       lumenfold-render --demo OUT [--sample-rate R] [the options above]\n"
-           "       lumenfold-render --list-parameters | --list-scripts [--plugin PATH]\n"
+           "       lumenfold-render --list-parameters | --list-scripts [--state FILE] [--plugin PATH]\n"
            "Runs IN (WAV, FLAC, AIFF, Ogg and what else libsndfile reads; mono or stereo, 1000 to\n"
            "768000 Hz, not empty) through the plug-in into OUT, with the plug-in's latency\n"
            "compensated, a block at a time (memory does not grow with the file's length); a file\n"
@@ -115,26 +129,35 @@ const char* renderUsage()
            "under their names is refused, never replaced.\n"
            "OUT's extension chooses its format: .wav, .flac, .aiff/.aif, .ogg/.oga (Ogg Vorbis),\n"
            ".opus, .mp3; any other is refused. OUT keeps IN's sample format unless --bits says\n"
-           "otherwise (16 and 24 bits get TPDF dither); fixed-point output that clips is named in\n"
-           "one warning with its peak.\n"
+           "otherwise (16 and 24 bits get TPDF dither, except on samples that are exactly zero, so\n"
+           "digital silence stays silent); fixed-point output that clips is named in one warning\n"
+           "with its peak. --quality Q (0 smallest file to 1 best sound) sets a lossy format's\n"
+           "quality; by default MP3 0.6 (192 kbps, constant), Opus 0.235 (128 kbps for stereo),\n"
+           "Ogg Vorbis 0.5 (variable, about 170 kbps for stereo).\n"
            "--set takes plain values in the parameter's own units, with or without the unit\n"
-           "(\"Input Gain=-6 dB\"), or its display text; names and texts match without regard to\n"
-           "case, and \"Bin 47-512 Level=0\" sets a range of bins. A value outside the parameter's\n"
-           "range is clamped to it, with a warning; a value that is not a finite number (nan, inf)\n"
-           "is an error. The ranges: OSC Port Offset 0 to 100, Dry and Wet Level 0 to 1 (fader\n"
-           "positions; \"Wet Level=-6 dB\" and \"-inf\" give their gain in dB instead), FFT Size\n"
-           "0 to 7 (32 to 4096), Input and Output Gain -80 to 36 dB, Bin N Level 0 to 1, Script\n"
-           "Index 0 to the number of spectral scripts. --list-parameters prints them all with\n"
-           "units, defaults and value texts; --list-scripts the spectral scripts by index.\n"
+           "(\"Input Gain = -6 dB\"), or its display text; names and texts match without regard to\n"
+           "case or surrounding blanks, and \"Bin 47-512 Level=0\" sets a range of bins. A value\n"
+           "outside the parameter's range is clamped to it, with a warning; a value that is not a\n"
+           "finite number (nan, inf) is an error. Parameters that run from 0 to 1 also take a\n"
+           "percentage (\"Bin 5 Level=50%\"). The ranges: OSC Port Offset 0 to 100, Dry and Wet\n"
+           "Level 0 to 1 (fader positions; \"Wet Level=-6 dB\" and \"-inf\" give their gain in dB\n"
+           "instead), FFT Size 32, 64, ... 4096 (or its index 0 to 7; other numbers are refused),\n"
+           "Input and Output Gain -80 to 36 dB, Bin N Level 0 to 1, Script Index a script's name\n"
+           "or 0 to the number of spectral scripts. An unknown name is answered with the closest\n"
+           "names. --list-parameters prints them all with units, defaults and value texts (with\n"
+           "--state FILE also the values the state holds); --list-scripts the spectral scripts.\n"
            "--midi FILE.mid plays a standard MIDI file (format 0 or 1) into the plug-in, each\n"
            "message at its exact sample; messages after the end of IN are not played.\n"
            "--state FILE loads a state saved by the plug-in (--save-state, or a host's); a file\n"
            "that is not a whole state of this plug-in is an error and nothing is written.\n"
            "Every file read (IN, --midi, --state, --plugin) must be a regular file: a FIFO or a\n"
            "device is refused at once; a state may hold at most 64 KB, a MIDI file 64 MB.\n"
+           "A render in which the selected spectral script failed on every frame it ran writes\n"
+           "nothing and ends with exit status 4, unless --allow-script-errors is given.\n"
            "Exit status: 0 on success; 1 when a file cannot be read or written or is not what it\n"
            "should be (nothing is written then); 2 for a wrong command line (unknown option,\n"
-           "parameter or value); 3 when the plug-in cannot be loaded.\n";
+           "parameter or value); 3 when the plug-in cannot be loaded; 4 when the spectral script\n"
+           "failed on every frame.\n";
 }
 
 }  // namespace lfrender

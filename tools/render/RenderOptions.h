@@ -20,11 +20,13 @@ struct RenderOptions {
     std::optional<SampleBits> bits;
     int blockSize = 1024;
     std::optional<float> sampleRate;
+    std::optional<double> quality;  // 0..1 for lossy output; empty: the format's default
     std::string pluginPath;  // empty: the plug-in found by defaultPluginPath()
     bool demo = false;  // --demo: no input file, the built-in demo signal into OUT
     bool showHelp = false;
     bool listParameters = false;
     bool listScripts = false;
+    bool allowScriptErrors = false;  // keep a render whose spectral script always failed
 };
 
 inline constexpr int kMaxBlockSize = 1 << 20;

@@ -20,7 +20,8 @@ struct SoundFileWriter::Handle {
     }
 };
 
-SoundFileWriter::SoundFileWriter(int fd, std::string displayName, int format, int channels, int sampleRate)
+SoundFileWriter::SoundFileWriter(int fd, std::string displayName, int format, int channels, int sampleRate,
+                                 std::optional<double> quality)
     : handle_(std::make_unique<Handle>()),
       displayName_(std::move(displayName)),
       channels_(channels),
@@ -35,6 +36,24 @@ SoundFileWriter::SoundFileWriter(int fd, std::string displayName, int format, in
     if (!handle_->file) throw RenderError("cannot write " + displayName_ + ": its format cannot be written here");
     // Formats written from floats: clip overs instead of letting them wrap around.
     sf_command(handle_->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    setQuality(format, quality);
+}
+
+// Left to itself libsndfile writes MP3 at a variable bitrate that can fall to 66 kbps with
+// a 16 kHz cut-off: each lossy format gets its quality, and MP3 a constant bitrate (the
+// mode is set first, since the level is read in the mode's terms).
+void SoundFileWriter::setQuality(int format, std::optional<double> quality)
+{
+    const std::optional<double> byDefault = defaultQuality(format);
+    if (!byDefault) return;
+    if (isMpeg(format)) {
+        int mode = SF_BITRATE_MODE_CONSTANT;
+        sf_command(handle_->file, SFC_SET_BITRATE_MODE, &mode, sizeof(mode));
+    }
+    double level = 1.0 - quality.value_or(*byDefault);
+    if (sf_command(handle_->file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof(level)) != SF_TRUE)
+        throw RenderError("cannot write " + displayName_ + ": its encoder refused --quality " +
+                          std::to_string(1.0 - level));
 }
 
 SoundFileWriter::~SoundFileWriter() = default;
@@ -69,6 +88,9 @@ void SoundFileWriter::writeDithered(const float* interleaved, int frames)
 
 std::int32_t SoundFileWriter::quantize(float sample)
 {
+    // Digital silence stays digital silence: a sample that is exactly zero gets no dither.
+    // Where signal begins the dither's one step comes in under the signal, with no click.
+    if (sample == 0.0f) return 0;
     const double fullScale = static_cast<double>(1 << (ditherBits_ - 1));
     const double step = 1.0 / 4294967296.0;
     const double triangular = (static_cast<double>(noise_()) + static_cast<double>(noise_())) * step - 1.0;

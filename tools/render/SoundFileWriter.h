@@ -3,11 +3,13 @@
 //
 // Fixed-point samples of 8, 16 and 24 bits get TPDF dither (two uniform values of one
 // step each, summed, added before rounding), from a fixed seed so that two renders of
-// the same input are identical. Samples past full scale are clipped in every fixed-point
+// the same input are identical. Samples that are exactly zero get none, so that digital
+// silence is written as zeros. Samples past full scale are clipped in every fixed-point
 // format, and the writer keeps the peak so that the caller can warn once.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,8 +18,10 @@ namespace lfrender {
 
 class SoundFileWriter {
 public:
-    // Throws RenderError when libsndfile refuses the format on this descriptor.
-    SoundFileWriter(int fd, std::string displayName, int format, int channels, int sampleRate);
+    // Throws RenderError when libsndfile refuses the format, or the quality of a lossy
+    // one (defaultQuality when none is given), on this descriptor.
+    SoundFileWriter(int fd, std::string displayName, int format, int channels, int sampleRate,
+                    std::optional<double> quality = std::nullopt);
     ~SoundFileWriter();
     SoundFileWriter(const SoundFileWriter&) = delete;
     SoundFileWriter& operator=(const SoundFileWriter&) = delete;
@@ -33,6 +37,7 @@ public:
     [[nodiscard]] bool clipped() const;
 
 private:
+    void setQuality(int format, std::optional<double> quality);
     void writeDithered(const float* interleaved, int frames);
     [[nodiscard]] std::int32_t quantize(float sample);
 
