@@ -17,6 +17,9 @@ namespace platform {
 // luaL_newstate and lua_newstate call this themselves and return null when it
 // fails; every other Lua function needs a state, so cannot be reached before.
 //
+// The portable build (LUMENFOLD_PORTABLE) links Lua in statically with its names
+// hidden instead; there this always succeeds.
+//
 // Returns true when Lua is usable; otherwise false, and *error (when given)
 // describes the failure. The outcome of the first attempt is kept.
 // Called on: any thread.

@@ -8,6 +8,11 @@ namespace platform {
 // Resource types of the library.
 constexpr int kResourceTypeScript = 256;
 constexpr int kResourceTypePng = 257;
+constexpr int kResourceTypeFont = 258;
+
+// The font the editor draws with when no font of a layout's list can be found or
+// loaded (DejaVu Sans, a TrueType file).
+constexpr int kBuiltInFontId = 140;
 
 // Bytes of a resource embedded at build time. The bytes stay valid for the life
 // of the process and are followed by one zero byte that size does not count, so

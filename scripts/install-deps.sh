@@ -14,6 +14,10 @@ PACKAGES=(
   liblo-tools clang libclang-rt-dev
   jackd2 libjack-jackd2-dev
   ardour
+  dpkg-dev lintian
+  # The portable build: FreeType's static dependency, and unpacking the source packages
+  # scripts/build-static-deps.sh compiles (apt-get source needs dpkg-dev).
+  libbrotli-dev xz-utils
 )
 
 missing=()

@@ -7,7 +7,8 @@
 #                              concurrency stress tests under ThreadSanitizer
 #   scripts/test.sh MODE...    one or more of:
 #     plain      check that every include goes downward (scripts/check-layers.sh), build
-#                into build/ and run every test
+#                the portable plug-in files into build-portable/, build into build/ and run
+#                every test (tests/portable checks the portable files)
 #     address    AddressSanitizer + UndefinedBehaviorSanitizer build (build-address/), every test
 #     undefined  UndefinedBehaviorSanitizer build (build-undefined/), every test
 #     thread     ThreadSanitizer build (build-thread/, only what the stress tests need),
@@ -20,9 +21,18 @@ scripts/install-deps.sh
 
 jobs="$(nproc)"
 
+# The release build (cmake/Portable.cmake): the three plug-in files and the tools, which
+# the package test packages.
+build_portable() {
+  LUMENFOLD_BUILD_DIR=build-portable CMAKE_BUILD_TYPE=Release \
+    scripts/build.sh -DLUMENFOLD_PORTABLE=ON -DLUMENFOLD_BUILD_TESTS=OFF -DLUMENFOLD_BUILD_BENCH=OFF
+}
+
 run_plain() {
   scripts/check-layers.sh
-  LUMENFOLD_BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}" scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON
+  build_portable
+  LUMENFOLD_BUILD_DIR="${LUMENFOLD_BUILD_DIR:-build}" scripts/build.sh -DLUMENFOLD_BUILD_TESTS=ON \
+    -DLUMENFOLD_PORTABLE_BUILD_DIR="$PWD/build-portable"
   ctest --test-dir "${LUMENFOLD_BUILD_DIR:-build}" --output-on-failure -j"$jobs"
 }
 

@@ -54,7 +54,10 @@ std::string versionText(int number)
     }
     while (parts.size() > 3 && parts.back() == 0) parts.pop_back();
     std::string text;
-    for (int part : parts) text += (text.empty() ? "" : ".") + std::to_string(part);
+    for (int part : parts) {
+        if (!text.empty()) text += '.';
+        text += std::to_string(part);
+    }
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "gui/toolkit/GlHeaders.h"
 #include "platform/FontLocator.h"
 #include "platform/MessageOutput.h"
+#include "platform/Resources.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -55,14 +56,36 @@ std::unique_ptr<Font> Font::load(const std::vector<FontRequest>& candidates, flo
 {
     for (const FontRequest& request : candidates) {
         const std::string path = platform::locateFontFile(request.name);
-        if (path.empty()) continue;
+        if (path.empty()) {
+            // What the system's font configuration would have substituted.
+            if (auto font = builtIn(request.size, scale)) return font;
+            continue;
+        }
         if (auto font = fromFile(path, request.size, scale)) return font;
         platform::showError("Unable to load font");
+    }
+    // Every file found is broken: the built-in font rather than no text at all.
+    for (const FontRequest& request : candidates) {
+        if (auto font = builtIn(request.size, scale)) return font;
     }
     return nullptr;
 }
 
 std::unique_ptr<Font> Font::fromFile(const std::string& path, int size, float scale)
+{
+    if (path.empty()) return nullptr;
+    return open(path, nullptr, 0, size, scale);
+}
+
+std::unique_ptr<Font> Font::builtIn(int size, float scale)
+{
+    const auto resource = platform::findResource(platform::kResourceTypeFont, platform::kBuiltInFontId);
+    if (!resource || resource->size == 0) return nullptr;
+    return open({}, resource->data, resource->size, size, scale);
+}
+
+std::unique_ptr<Font> Font::open(const std::string& path, const unsigned char* bytes, std::size_t byteCount, int size,
+                                 float scale)
 {
     if (size <= 0) return nullptr;
     std::unique_ptr<Font> font(new Font());
@@ -72,7 +95,11 @@ std::unique_ptr<Font> Font::fromFile(const std::string& path, int size, float sc
     font->face_ = std::make_unique<Face>();
     std::lock_guard<std::mutex> lock(glyphLock());
     if (FT_Init_FreeType(&font->face_->library) != 0) return nullptr;
-    if (FT_New_Face(font->face_->library, path.c_str(), 0, &font->face_->face) != 0) return nullptr;
+    FT_Face& face = font->face_->face;
+    const FT_Error opened = path.empty() ? FT_New_Memory_Face(font->face_->library, bytes,
+                                                              static_cast<FT_Long>(byteCount), 0, &face)
+                                         : FT_New_Face(font->face_->library, path.c_str(), 0, &face);
+    if (opened != 0) return nullptr;
     if (!font->renderGlyphs(size)) return nullptr;
     return font;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,12 +30,17 @@ public:
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
 
-    // The first candidate that loads, or null. A file that is found but cannot be
-    // read as a font is reported ("Unable to load font") and the next one is tried.
+    // The first candidate that loads. A file that is found but cannot be read as a font
+    // is reported ("Unable to load font") and the next one is tried; a candidate for which
+    // the system finds no file (no font configuration, say) gets the built-in font at its
+    // size, and so does the first candidate when every file found is broken, so that the
+    // editor always has text. Null only when no candidate has a usable size.
     // scale: window pixels per layout pixel (1 to EditorScale::kMaxScale).
     static std::unique_ptr<Font> load(const std::vector<FontRequest>& candidates, float scale = 1.0f);
     // Null when the file is not a usable font.
     static std::unique_ptr<Font> fromFile(const std::string& path, int size, float scale = 1.0f);
+    // The font compiled into the plug-in (DejaVu Sans); its path() is empty.
+    static std::unique_ptr<Font> builtIn(int size, float scale = 1.0f);
 
     // Makes the glyph texture. Called on: render thread (GL set-up).
     void cacheGlyphs();
@@ -53,6 +59,7 @@ public:
     [[nodiscard]] float lineHeight() const { return lineHeight_; }
     // Negative: the distance the font reaches below the baseline.
     [[nodiscard]] float descender() const { return descender_; }
+    // The file the font was loaded from; empty for the built-in font.
     [[nodiscard]] const std::string& path() const { return path_; }
 
 private:
@@ -69,6 +76,9 @@ private:
     struct GlyphWalk;
 
     Font() = default;
+    // From the file at path, or from bytes (which outlive the font) when path is empty.
+    static std::unique_ptr<Font> open(const std::string& path, const unsigned char* bytes, std::size_t byteCount,
+                                      int size, float scale);
     bool renderGlyphs(int size);
     // A length at raster scale in layout pixels.
     [[nodiscard]] float toLayout(float rasterLength) const { return rasterLength / rasterScale_; }

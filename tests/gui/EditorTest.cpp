@@ -133,7 +133,7 @@ TEST(Editor, TwoInstancesOpenAtOnceAndBothClose)
     EXPECT_EQ(secondEditor->childWindowCount(), 0);
 }
 
-TEST(Editor, HoveringAKnobShowsItsReadoutInTheBanner)
+void expectReadoutOnHover()
 {
     auto plugin = loadPlugin();
     auto editor = openEditor(*plugin);
@@ -143,6 +143,21 @@ TEST(Editor, HoveringAKnobShowsItsReadoutInTheBanner)
     const long before = readoutInk(*editor->capture());
     editor->movePointer(kFirstKnobX, kFirstKnobY);
     EXPECT_TRUE(editor->pumpUntil([&] { return readoutInk(*editor->capture()) > before + 20000; }, kTimeoutMs));
+}
+
+TEST(Editor, HoveringAKnobShowsItsReadoutInTheBanner)
+{
+    expectReadoutOnHover();
+}
+
+// A system without the font configuration library: the editor draws with its built-in font.
+TEST(Editor, WithoutFontConfigTheReadoutIsStillDrawn)
+{
+    struct SwitchedOff {
+        SwitchedOff() { setenv("LUMENFOLD_WITHOUT_FONTCONFIG", "1", 1); }
+        ~SwitchedOff() { unsetenv("LUMENFOLD_WITHOUT_FONTCONFIG"); }
+    } switchedOff;
+    expectReadoutOnHover();
 }
 
 TEST(Editor, PressThenReleaseOutsideTheWindowStillEndsTheEdit)

@@ -145,6 +145,36 @@ TEST(FontLookup, AFifoIsNotTakenForAFontFile)
     rmdir(folder);
 }
 
+TEST(FontLookup, TheSystemFindsDejaVuSansByName)
+{
+    const std::string path = platform::locateFontFile("DejaVuSans.ttf");
+    ASSERT_GE(path.size(), 15u) << path;
+    EXPECT_EQ(path.substr(path.size() - 15), "/DejaVuSans.ttf");
+}
+
+// The locator as on a system without the font configuration library, for one scope.
+struct FontConfigSwitchedOff {
+    FontConfigSwitchedOff() { setenv("LUMENFOLD_WITHOUT_FONTCONFIG", "1", 1); }
+    ~FontConfigSwitchedOff() { unsetenv("LUMENFOLD_WITHOUT_FONTCONFIG"); }
+};
+
+TEST(FontLookup, WithoutFontConfigNamesAreNotFoundAndTheBuiltInDejaVuSansDraws)
+{
+    const std::string installed = platform::locateFontFile("DejaVuSans.ttf");
+    const FontConfigSwitchedOff switchedOff;
+    EXPECT_EQ(platform::locateFontFile("DejaVuSans.ttf"), "");
+    EXPECT_EQ(platform::locateFontFile(installed), installed);  // paths need no lookup
+    auto font = QN::Font::load({{"tahoma.ttf", 14}});
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->path(), "");
+    // The same glyphs as the installed file: the built-in font is DejaVu Sans.
+    auto reference = QN::Font::fromFile(installed, 14);
+    ASSERT_TRUE(reference);
+    EXPECT_GT(font->measureText("Input Gain"), 40.0f);
+    EXPECT_EQ(font->measureText("Input Gain"), reference->measureText("Input Gain"));
+    EXPECT_EQ(font->lineHeight(), reference->lineHeight());
+}
+
 TEST(FontMetrics, TextIsMeasuredAtHalfTheRenderedSize)
 {
     const std::string path = platform::locateFontFile("arial.ttf");
@@ -171,11 +201,14 @@ TEST(FontMetrics, CharactersWithoutAGlyphNeitherDrawNorMoveThePen)
     EXPECT_NE(vertices[40], -1.0f);
 }
 
-TEST(FontMetrics, AFileThatIsNotAFontLoadsNothing)
+// A layout whose only font is broken used to leave the editor without any text.
+TEST(FontMetrics, AFileThatIsNotAFontLoadsNothingAndTheBuiltInFontStandsIn)
 {
     EXPECT_EQ(QN::Font::fromFile("/etc/hostname", 12), nullptr);
-    EXPECT_EQ(QN::Font::load({{"/nonexistent/font.ttf", 12}}).get() != nullptr,
-              !platform::locateFontFile("/nonexistent/font.ttf").empty());
+    const auto font = QN::Font::load({{"/etc/hostname", 12}});
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->path(), "");
+    EXPECT_EQ(QN::Font::load({{"/etc/hostname", 0}}), nullptr);
 }
 
 }  // namespace

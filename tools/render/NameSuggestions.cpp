@@ -48,10 +48,13 @@ std::optional<Numbered> numbered(std::string_view name)
         if (!number) continue;
         if (found) return std::nullopt;
         found = Numbered{{}, *number};
-        word = "N";
+        word.assign(1, 'N');
     }
     if (!found) return std::nullopt;
-    for (const std::string& word : words) found->pattern += (found->pattern.empty() ? "" : " ") + word;
+    for (const std::string& word : words) {
+        if (!found->pattern.empty()) found->pattern += ' ';
+        found->pattern += word;
+    }
     return found;
 }
 
