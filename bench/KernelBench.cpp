@@ -63,6 +63,21 @@ void KernelStereo(benchmark::State& state)
     runStereo(state, *plugin);
 }
 
+// range(0): FFT size index; range(1): "Overlap" index (0 "2x", 1 "4x", 2 "8x"). The three
+// overlaps of a size run side by side, so a busy machine slows them alike.
+void OverlapStereo(benchmark::State& state)
+{
+    auto plugin = loadForBenchmark();
+    if (!plugin) {
+        state.SkipWithError("the plug-in did not load");
+        return;
+    }
+    plugin->setParameter(3, static_cast<float>(state.range(0)) / 7.0f);
+    plugin->setParameter(19, static_cast<float>(state.range(1)) / 2.0f);
+    state.SetLabel("N=" + std::to_string(32 << state.range(0)) + " " + std::to_string(2 << state.range(1)) + "x");
+    runStereo(state, *plugin);
+}
+
 // range(0): FFT size index; range(1): script index (1 "Shift", 5 "Band Pass").
 void SpectralScriptStereo(benchmark::State& state)
 {
@@ -130,6 +145,7 @@ void InstanceBuild(benchmark::State& state)
 
 BENCHMARK(InstanceBuild)->Unit(benchmark::kMillisecond);
 BENCHMARK(KernelStereo)->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OverlapStereo)->ArgsProduct({{3, 5, 7}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(SpectralScriptStereo)
     ->Args({3, 1})
     ->Args({5, 1})

@@ -4,7 +4,7 @@
 // times blocks alone and TransformPair the forward and inverse transform of one frame alone;
 // KernelOverTransforms alternates batches of the two in one loop, so that a busy machine slows
 // both alike, and reports both per hop and their ratio ("ratio"), with the editor closed and
-// open.
+// open; OverlapKernelOverTransforms does the same at every overlap (a hop of N/2, N/4, N/8).
 
 #include "dsp/CHalvardKernel.h"
 #include "dsp/RealFft.h"
@@ -37,12 +37,13 @@ std::vector<float> noise(int count)
 // output peak).
 class ChannelUnderTest {
 public:
-    ChannelUnderTest(int sizeIndex, bool displayed) : n_(32 << sizeIndex)
+    ChannelUnderTest(int sizeIndex, bool displayed, int overlap = 2) : n_(32 << sizeIndex)
     {
         engine_.makeTransforms();
         BlockParameters& block = engine_.block();
         block.sizeIndex = sizeIndex;
         block.fftSize = n_;
+        block.overlap = overlap;
         block.levels = levels_.data();
         block.levelsGeneration = &generation_;
         block.dryGain = 0.5f;
@@ -117,14 +118,16 @@ void TransformPair(benchmark::State& state)
     state.SetLabel(sizeLabel(state));
 }
 
-void KernelOverTransforms(benchmark::State& state)
+// The kernel per hop against a transform pair at frame size index sizeIndex and overlap, with
+// the editor open or closed.
+void timeKernelOverTransforms(benchmark::State& state, int sizeIndex, int overlap, bool displayed)
 {
-    // A batch is 8192 samples: 16 blocks, and 8192 / (N/2) hops (at least two).
+    // A batch is 8192 samples: 16 blocks, and 8192 / (N/overlap) hops (at least two).
     constexpr int kBlocks = 16;
     using Clock = std::chrono::steady_clock;
-    const int hops = kBlocks * ChannelUnderTest::kBlock / ((32 << state.range(0)) / 2);
-    ChannelUnderTest channel(static_cast<int>(state.range(0)), state.range(1) != 0);
-    TransformPairUnderTest transforms(static_cast<int>(state.range(0)));
+    const int hops = kBlocks * ChannelUnderTest::kBlock / ((32 << sizeIndex) / overlap);
+    ChannelUnderTest channel(sizeIndex, displayed, overlap);
+    TransformPairUnderTest transforms(sizeIndex);
     Clock::duration kernelTime{}, transformTime{};
     for (auto _ : state) {
         const auto start = Clock::now();
@@ -144,7 +147,20 @@ void KernelOverTransforms(benchmark::State& state)
     state.counters["kernel_ns"] = kernelNs;
     state.counters["transforms_ns"] = transformNs;
     state.counters["ratio"] = kernelNs / transformNs;
+}
+
+void KernelOverTransforms(benchmark::State& state)
+{
+    timeKernelOverTransforms(state, static_cast<int>(state.range(0)), 2, state.range(1) != 0);
     state.SetLabel(channelLabel(state));
+}
+
+// range(0): FFT size index; range(1): "Overlap" index (0 "2x", 1 "4x", 2 "8x"); editor closed.
+void OverlapKernelOverTransforms(benchmark::State& state)
+{
+    const int overlap = 2 << state.range(1);
+    timeKernelOverTransforms(state, static_cast<int>(state.range(0)), overlap, false);
+    state.SetLabel(sizeLabel(state) + " " + std::to_string(overlap) + "x");
 }
 
 }  // namespace
@@ -152,5 +168,8 @@ void KernelOverTransforms(benchmark::State& state)
 BENCHMARK(KernelChannelBlock)->ArgsProduct({benchmark::CreateDenseRange(0, 7, 1), {0, 1}})->Unit(benchmark::kNanosecond);
 BENCHMARK(TransformPair)->DenseRange(0, 7)->Unit(benchmark::kNanosecond);
 BENCHMARK(KernelOverTransforms)->ArgsProduct({benchmark::CreateDenseRange(0, 7, 1), {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(OverlapKernelOverTransforms)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 7, 1), {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 struct BlockParameters {
     std::int32_t sizeIndex = 0;     // 0..7, always clamped
     std::int32_t fftSize = 32;      // 32 << sizeIndex
+    std::int32_t overlap = 2;       // frames per frame length: 2, 4 or 8 (a hop of fftSize / overlap)
     bool scriptBefore = false;      // run the spectral script before the levels
     std::int32_t scriptIndex = 0;   // 0: no script
     const float* levels = nullptr;  // the program's 2049 bin levels, read live

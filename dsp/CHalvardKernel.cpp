@@ -1,5 +1,6 @@
 #include "dsp/CHalvardKernel.h"
 
+#include "dsp/HannWindow.h"
 #include "dsp/SpectralEngine.h"
 #include "dsp/SpectralScriptRunner.h"
 
@@ -49,10 +50,14 @@ void CHalvardKernel::reset()
     copiedSize_ = 0;
 }
 
-void CHalvardKernel::startSize(int fftSize)
+void CHalvardKernel::startSize(int fftSize, int overlap)
 {
     reset();
     lastFrameSize_ = fftSize;
+    lastOverlap_ = overlap;
+    if (overlap != 2) {
+        overlapped_.start(fftSize, fftSize / overlap);
+    }
     // Lane 0 transforms a frame of silence at once; lane 1 follows N/2 samples later.
     lanes_[1].countdown = static_cast<std::uint32_t>(fftSize / 2);
 }
@@ -88,8 +93,12 @@ void CHalvardKernel::process(const float* input, float* output, int frames)
 {
     const BlockParameters& block = owner_.block();
     const int n = block.fftSize;
-    if (n != lastFrameSize_) {
-        startSize(n);
+    if (n != lastFrameSize_ || block.overlap != lastOverlap_) {
+        startSize(n, block.overlap);
+    }
+    if (block.overlap != 2) {
+        processOverlapped(input, output, frames);
+        return;
     }
     SpectralScriptRunner* scripts = owner_.scriptRunner();
     // The block parameters hold still within a piece, so every frame of this call shares these.
@@ -184,18 +193,86 @@ void CHalvardKernel::processFrame(const FrameSetup& setup, FrameLane& lane, bool
     lane.fillSelector = 1 - lane.fillSelector;
 }
 
+CHalvardKernel::FrameSetup CHalvardKernel::overlappedSetup()
+{
+    const BlockParameters& block = owner_.block();
+    const int n = block.fftSize;
+    const float* window = owner_.hannWindow(block.sizeIndex);
+    // The frames overlapping at a sample sum to hannSquaredOverlapSum times the input.
+    const float gain = block.outputGain / (static_cast<float>(n) * hannSquaredOverlapSum(block.overlap));
+    return FrameSetup{&owner_.transform(block.sizeIndex),
+                      window,
+                      synthesisWindow(window, gain, n),
+                      gain,
+                      n,
+                      block.scriptIndex != 0 ? owner_.scriptRunner() : nullptr,
+                      block.displayed};
+}
+
+void CHalvardKernel::processOverlapped(const float* input, float* output, int frames)
+{
+    const BlockParameters& block = owner_.block();
+    const FrameSetup setup = overlappedSetup();
+    if (setup.scripts == nullptr) {
+        refreshLevels(setup.n);
+    }
+    scriptRan_ = setup.scripts != nullptr;
+    const OverlapAddFrames::Gains gains{block.inputGain, block.wetGain, block.dryGain};
+    while (frames > 0) {
+        const int count = std::min(frames, overlapped_.untilFrame());
+        if (!overlapped_.mix(owner_.loops(), input, output, count, gains)) {
+            // Only the history and the sum carry anything from frame to frame: a script that
+            // keeps writing NaNs brings the kernel here every hop.
+            std::memset(output, 0, static_cast<std::size_t>(count) * sizeof(float));
+            overlapped_.start(setup.n, overlapped_.hop());
+            inputPeak_ = 0.0f;
+            outputPeak_ = 0.0f;
+            owner_.noteNonFinite();
+        } else if (overlapped_.untilFrame() == 0) {
+            // The meters read the peaks of the last frame of each piece.
+            processOverlappedFrame(setup, frames - count < overlapped_.hop());
+        }
+        input += count;
+        output += count;
+        frames -= count;
+    }
+}
+
+void CHalvardKernel::processOverlappedFrame(const FrameSetup& setup, bool measurePeaks)
+{
+    FrameLane& lane = lanes_[0];
+    const float* frame = overlapped_.frame();
+    RealFft& transform = *setup.transform;
+    transform.forwardWindowed(frame, frame + setup.n / 2, setup.window, lane.analysis, false);
+    if (setup.scripts != nullptr) {
+        runScriptAndLevels(lane, *setup.scripts);
+        transform.inverseWindowed(lane.working, setup.synthesis, setup.gain, lane.output, false);
+    } else {
+        transform.inverseLeveledWindowed(lane.analysis, levels_.data(), nullptr, setup.synthesis, setup.gain,
+                                         lane.output, false);
+    }
+    const KernelLoops& loops = owner_.loops();
+    overlapped_.addFrame(loops, lane.output);
+    if (measurePeaks) {
+        inputPeak_ = finiteOrZero(overlapped_.framePeak(loops));
+        if (setup.displayed) {
+            outputPeak_ = finiteOrZero(overlapped_.hopPeak(loops));
+        }
+    }
+}
+
 void CHalvardKernel::runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts)
 {
     const BlockParameters& block = owner_.block();
     const int n = block.fftSize;
     if (block.scriptBefore) {
         std::memcpy(lane.working, lane.analysis, static_cast<std::size_t>(n) * sizeof(float));
-        scripts.runSpectralScript(block.scriptIndex, lane.working, n);
+        scripts.runSpectralScript(block.scriptIndex, lane.working, n, block.overlap);
         applyLevels(lane.working, lane.working, n);
     } else {
         // The analysis spectrum stays as it is for the display; the levels write the copy.
         applyLevels(lane.analysis, lane.working, n);
-        scripts.runSpectralScript(block.scriptIndex, lane.working, n);
+        scripts.runSpectralScript(block.scriptIndex, lane.working, n, block.overlap);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The short-time Fourier kernel of one channel: 50 % overlapping frames, square-root
-// Hann analysis and synthesis windows, one real gain per bin, an optional spectral
-// script per frame, and a dry path delayed by the same N samples as the wet one.
+// The short-time Fourier kernel of one channel: 50 % overlapping frames with square-root
+// Hann analysis and synthesis windows (the two lanes), or at 4x and 8x overlap frames every
+// N/4 or N/8 samples with Hann windows (OverlapAddFrames); one real gain per bin, an optional
+// spectral script per frame, and a dry path delayed by the same N samples as the wet one.
 // Nothing non-finite leaves it: a stretch whose output holds a NaN or an infinity (from a
 // host's bad sample, a script's NaN bin, a level that overflows) is silenced and the kernel
 // starts again from silence, so the poison stays in no frame and no history.
@@ -10,6 +11,7 @@
 #include "dsp/AUKernelBase.h"
 #include "dsp/AlignedFloats.h"
 #include "dsp/FrameLane.h"
+#include "dsp/OverlapAddFrames.h"
 
 #include <memory>
 
@@ -21,7 +23,7 @@ public:
     CHalvardKernel(SpectralEngine& owner, int channel);
     ~CHalvardKernel() override;
 
-    // Clears both lanes, the peaks and the frame size.
+    // Clears both lanes, the peaks and the frame size: the next call starts from silence.
     void reset() override;
     void process(const float* input, float* output, int frames) override;
 
@@ -36,7 +38,7 @@ public:
     const float* workingSpectrum() const { return scriptRan_ ? lanes_[0].working : nullptr; }
 
 private:
-    void startSize(int fftSize);
+    void startSize(int fftSize, int overlap);
     // Starts both lanes again from silence at frame size n, keeping the level copy.
     void clearFrames(int n);
     // What the frames of one process call share.
@@ -56,7 +58,11 @@ private:
     // measurePeaks: the frame measures the peaks for the meters. inputPeak: the frame's input
     // peak, which the hop loop measures.
     void processFrame(const FrameSetup& setup, FrameLane& lane, bool measurePeaks, float inputPeak);
-    // The working spectrum from the analysis: the script and the levels in the program's order.
+    // The 4x and 8x overlaps: the mix and the frames of one call, and one frame (lane 0's
+    // buffers hold its spectra and synthesised samples, so the display reads them as at 2x).
+    void processOverlapped(const float* input, float* output, int frames);
+    FrameSetup overlappedSetup();
+    void processOverlappedFrame(const FrameSetup& setup, bool measurePeaks);    // The working spectrum from the analysis: the script and the levels in the program's order.
     void runScriptAndLevels(FrameLane& lane, SpectralScriptRunner& scripts);
     // from and to may be the same buffer.
     void applyLevels(const float* from, float* to, int n);
@@ -69,6 +75,9 @@ private:
     float outputPeak_ = 0.0f;
     FrameLane* lanes_;  // two lanes, 16-byte aligned, owned
     int lastFrameSize_ = 0;
+    int lastOverlap_ = 2;
+    // The history and overlap-add sum of 4x and 8x (2x keeps them in the lanes).
+    OverlapAddFrames overlapped_;
     bool scriptRan_ = false;  // in the last process call: the working spectrum holds its output
     // The input peaks of the previous and of the current half frame (see HopRun).
     float halfPeaks_[2] = {0.0f, 0.0f};

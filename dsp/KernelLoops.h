@@ -65,6 +65,10 @@ struct KernelLoops {
     // Returns the samples done; poisoned is the length of that last, non-finite stretch (its
     // countdowns not advanced, its frames not run), or 0.
     int (*runHops)(const HopRun& run, const float* input, float* output, int count, int& poisoned);
+    // The 4x and 8x overlaps: to[i] += from[i] for count samples (the overlap-add of a frame),
+    // and max |x[i]| over count samples, a NaN never winning (the meters' frame peak).
+    void (*accumulate)(float* to, const float* from, int count);
+    float (*largestMagnitude)(const float* x, int count);
 
     // True when this CPU (and this build) runs the width.
     static bool machineRuns(Width width) noexcept;

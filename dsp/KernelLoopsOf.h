@@ -19,7 +19,10 @@ public:
     using Bits = decltype(V{} < V{});
     static_assert(sizeof(Bits) == sizeof(V));
 
-    static KernelLoops loops() noexcept { return {applyLevels, mixSamples, runHops}; }
+    static KernelLoops loops() noexcept
+    {
+        return {applyLevels, mixSamples, runHops, accumulate, largestMagnitude};
+    }
 
     static void applyLevels(const float* from, const float* levels, float* to, int n)
     {
@@ -95,6 +98,32 @@ public:
     {
         float peak = 0.0f;
         return mixStretch(mix, input, output, count, peak);
+    }
+
+    static void accumulate(float* to, const float* from, int count)
+    {
+        int j = 0;
+        for (; j + kWidth <= count; j += kWidth) {
+            store(to + j, load(to + j) + load(from + j));
+        }
+        for (; j < count; ++j) {
+            to[j] += from[j];
+        }
+    }
+
+    static float largestMagnitude(const float* x, int count)
+    {
+        V peaks = V{};
+        int j = 0;
+        for (; j + kWidth <= count; j += kWidth) {
+            const V magnitude = reinterpret_cast<V>(reinterpret_cast<Bits>(load(x + j)) & 0x7fffffff);
+            peaks = peaks < magnitude ? magnitude : peaks;
+        }
+        float peak = largestLane(peaks);
+        for (; j < count; ++j) {
+            peak = larger(peak, x[j] < 0.0f ? -x[j] : x[j]);
+        }
+        return peak;
     }
 
 private:

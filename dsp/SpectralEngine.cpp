@@ -1,5 +1,6 @@
 #include "dsp/SpectralEngine.h"
 
+#include "dsp/HannWindow.h"
 #include "dsp/SqrtHannWindow.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@ void SpectralEngine::makeTransforms()
         const int n = 32 << k;
         transforms_[static_cast<std::size_t>(k)] = std::make_unique<RealFft>(n);
         windows_[static_cast<std::size_t>(k)] = makeSqrtHannWindow(n);
+        hannWindows_[static_cast<std::size_t>(k)] = makeHannWindow(n);
     }
 }
 
@@ -19,6 +21,7 @@ void SpectralEngine::releaseTransforms()
     for (int k = 0; k < kSizeCount; ++k) {
         transforms_[static_cast<std::size_t>(k)].reset();
         windows_[static_cast<std::size_t>(k)] = AlignedFloats();
+        hannWindows_[static_cast<std::size_t>(k)] = AlignedFloats();
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// What the kernels of one instance share: the eight transforms and windows (frame sizes
-// 32..4096), the block parameters of the current piece, and the spectral script runner.
+// What the kernels of one instance share: the eight transforms and both windows of each
+// frame size (32..4096), the block parameters of the current piece, and the spectral script runner.
 // Owned by the plug-in object; made in initialize, used on the audio thread.
 
 #include "dsp/AlignedFloats.h"
@@ -31,6 +31,8 @@ public:
 
     RealFft& transform(int sizeIndex) { return *transforms_[static_cast<std::size_t>(sizeIndex)]; }
     const float* window(int sizeIndex) const { return windows_[static_cast<std::size_t>(sizeIndex)].data(); }
+    // The Hann window of the 4x and 8x overlaps.
+    const float* hannWindow(int sizeIndex) const { return hannWindows_[static_cast<std::size_t>(sizeIndex)].data(); }
 
     BlockParameters& block() { return block_; }
     const BlockParameters& block() const { return block_; }
@@ -69,6 +71,7 @@ public:
 private:
     std::array<std::unique_ptr<RealFft>, kSizeCount> transforms_{};
     std::array<AlignedFloats, kSizeCount> windows_{};
+    std::array<AlignedFloats, kSizeCount> hannWindows_{};
     BlockParameters block_{};
     SpectralScriptRunner* scriptRunner_ = nullptr;
     KernelLoops loops_ = KernelLoops::fastest();

@@ -71,11 +71,13 @@ CFArray* sharedValueStrings(int id)
     static CFArray* const fftSizes = makeList({"32", "64", "128", "256", "512", "1024", "2048", "4096"});
     static CFArray* const axes = makeList({"Log", "Linear"});
     static CFArray* const positions = makeList({"After", "Before"});
+    static CFArray* const overlaps = makeList({"2x", "4x", "8x"});
     switch (id) {
     case ParameterId::FftSize: return fftSizes;
     case ParameterId::ViewXAxis:
     case ParameterId::ViewYAxis: return axes;
     case ParameterId::ScriptPosition: return positions;
+    case ParameterId::Overlap: return overlaps;
     default: return nullptr;
     }
 }

@@ -279,6 +279,7 @@ void QuanTessamire::takeBlockParameters()
     BlockParameters& block = engine_.block();
     block.sizeIndex = fftSizeIndexFromValue(program.getParameter(ParameterId::FftSize));
     block.fftSize = fftSizeFromIndex(block.sizeIndex);
+    block.overlap = overlapFromIndex(overlapIndexFromValue(program.getParameter(ParameterId::Overlap)));
     block.scriptBefore = program.getParameter(ParameterId::ScriptPosition) != 0.0f;
     block.scriptIndex = scriptIndexFromValue(program.getParameter(ParameterId::ScriptIndex));
     const auto& storage = static_cast<const QuanProgramQNlfv1&>(program);

@@ -68,6 +68,7 @@ function createUI()
 
     processGroup = group("Process")
     knobWithTextField(processGroup, "Input Gain", "Input", 0, 0)
+    labelledDropDown(processGroup, "Overlap", "Overlap", 48, 30)
     labelledDropDown(processGroup, "FFT Size", "FFT Size", 48, 0)
     knobWithTextField(processGroup, "Output Gain", "Output", 108, 0)
 

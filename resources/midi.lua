@@ -243,9 +243,16 @@ end
 
 local magnitudes = {}
 
+-- A steady tone's bin reads pi/4 as large in the Hann frames of "4x" and "8x" as in the
+-- square-root Hann frames of "2x": the threshold follows, so a tone gates alike at every overlap.
+local hannFrameScale = math.pi / 4
+
 local function gate(t)
   local maxBin = t.maxBin
   local level = t.param2 * (maxBin - 1) / 32
+  if t.overlap ~= 2 then
+    level = level * hannFrameScale
+  end
   local threshold = level * level
   getMagnitudesSqr(magnitudes)
   if t.param3 > 0 then

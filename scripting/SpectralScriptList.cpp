@@ -13,11 +13,13 @@
 namespace {
 
 const char kSpectralListKey[] = "QN::SpectralScriptList";
+constexpr int kFrameTableFields = 7;
 
 struct FrameCall {
     SpectralScriptList* list;
     int functionRef;
     int n;
+    int overlap;
 };
 
 // A "Scripted" parameter as the frame table hands it to scripts: within its row's range.
@@ -38,7 +40,7 @@ int SpectralScriptList::callForFrame(lua_State* L)
 {
     const auto* call = static_cast<const FrameCall*>(lua_touserdata(L, 1));
     lua_rawgeti(L, LUA_REGISTRYINDEX, call->functionRef);
-    call->list->pushFrameTable(L, call->n);
+    call->list->pushFrameTable(L, call->n, call->overlap);
     lua_call(L, 1, 0);
     return 0;
 }
@@ -54,9 +56,9 @@ void SpectralScriptList::registerLuaFunctions(lua_State* L)
     lua_pushlightuserdata(L, this);
     lua_rawset(L, LUA_REGISTRYINDEX);
     registerSpectralBinFunctions(L);
-    // The frame table is made once per state and refilled every frame: its five fields
+    // The frame table is made once per state and refilled every frame: its seven fields
     // then exist, so filling it allocates nothing on the audio thread.
-    lua_createtable(L, 0, 5);
+    lua_createtable(L, 0, kFrameTableFields);
     frameTableRef_ = luaL_ref(L, LUA_REGISTRYINDEX);
 }
 
@@ -93,14 +95,15 @@ std::vector<std::string> SpectralScriptList::completeAfterStartup()
     return names;
 }
 
-void SpectralScriptList::pushFrameTable(lua_State* L, int n)
+void SpectralScriptList::pushFrameTable(lua_State* L, int n, int overlap)
 {
-    // t = { param1 = ..., param2 = ..., param3 = ..., param4 = ..., maxBin = n }, the same
-    // table every frame (a fresh one if the state never got it).
+    // t = { param1 = ..., param2 = ..., param3 = ..., param4 = ..., maxBin = n,
+    // hop = 2n / overlap, overlap = overlap }, the same table every frame (a fresh one if the
+    // state never got it).
     lua_rawgeti(L, LUA_REGISTRYINDEX, frameTableRef_);
     if (!lua_istable(L, -1)) {
         lua_pop(L, 1);
-        lua_createtable(L, 0, 5);
+        lua_createtable(L, 0, kFrameTableFields);
     }
     const char* const names[] = {"param1", "param2", "param3", "param4"};
     for (int k = 0; k < 4; ++k) {
@@ -109,9 +112,13 @@ void SpectralScriptList::pushFrameTable(lua_State* L, int n)
     }
     lua_pushnumber(L, n);
     lua_setfield(L, -2, "maxBin");
+    lua_pushnumber(L, 2 * n / overlap);
+    lua_setfield(L, -2, "hop");
+    lua_pushnumber(L, overlap);
+    lua_setfield(L, -2, "overlap");
 }
 
-void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int fftSize)
+void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int fftSize, int overlap)
 {
     if (scriptIndex <= 0) {
         return;
@@ -131,7 +138,8 @@ void SpectralScriptList::runSpectralScript(int scriptIndex, float* spectrum, int
         return;
     }
     frame_ = SpectralFrameContext{spectrum, fftSize / 2};
-    FrameCall call{this, ref, fftSize / 2};
+    // Only the kernel calls this, with 2, 4 or 8; anything else counts as 2.
+    FrameCall call{this, ref, fftSize / 2, overlap == 4 || overlap == 8 ? overlap : 2};
     const std::size_t usedBefore = helper_.memoryUsed();
     {
         QN::LuaWatchdog::Entry entry(helper_.watchdog(), L);

@@ -39,8 +39,9 @@ public:
     void registerLuaFunctions(lua_State* L);
 
     // Called on: the audio thread. Runs entry scriptIndex on the spectrum, if it has a
-    // function; a script error goes to the console and is counted (framesFailed).
-    void runSpectralScript(int scriptIndex, float* spectrum, int fftSize) override;
+    // function, telling it the overlap (2, 4 or 8) and hop in its frame table; a script error
+    // goes to the console and is counted (framesFailed).
+    void runSpectralScript(int scriptIndex, float* spectrum, int fftSize, int overlap = 2) override;
 
     // After the start-up scripts ran: puts "Off" first when anything registered.
     // Returns the names as they stand then (host thread).
@@ -61,7 +62,8 @@ public:
 
 private:
     static int callForFrame(lua_State* L);
-    void pushFrameTable(lua_State* L, int n);
+    // n = N/2; overlap: frames per frame length, a frame every 2n / overlap samples.
+    void pushFrameTable(lua_State* L, int n, int overlap);
 
     QN::LuaMIDIHelper& helper_;
     QN::PluginServices& plugin_;

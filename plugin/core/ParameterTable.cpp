@@ -47,7 +47,7 @@ constexpr std::array<ParameterInfo, kBinLevelBase> kControlRows = {{
     {"Scripted 2", ParameterUnit::Generic, 0, 1, 0},
     {"Scripted 3", ParameterUnit::Generic, 0, 1, 0},
     {"Scripted 4", ParameterUnit::Generic, 0, 1, 0},
-    {"Dummy", ParameterUnit::Generic, 0, 1, 0},
+    {"Overlap", ParameterUnit::Indexed, 0, 2, 0},
     {"Dummy", ParameterUnit::Generic, 0, 1, 0},
     {"Dummy", ParameterUnit::Generic, 0, 1, 0},
     {"Dummy", ParameterUnit::Generic, 0, 1, 0},
@@ -135,6 +135,17 @@ int fftSizeIndexFromValue(float value)
     }
     if (value >= static_cast<float>(kFftSizeCount - 1)) {
         return kFftSizeCount - 1;
+    }
+    return static_cast<int>(value);
+}
+
+int overlapIndexFromValue(float value)
+{
+    if (!(value >= 0.0f)) {
+        return 0;
+    }
+    if (value >= static_cast<float>(kOverlapCount - 1)) {
+        return kOverlapCount - 1;
     }
     return static_cast<int>(value);
 }

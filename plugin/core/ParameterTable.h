@@ -36,10 +36,12 @@ constexpr int Scripted1 = 15;
 constexpr int Scripted2 = 16;
 constexpr int Scripted3 = 17;
 constexpr int Scripted4 = 18;
+constexpr int Overlap = 19;
 }  // namespace ParameterId
 
 constexpr int kFftSizeCount = 8;
 constexpr int kDefaultFftSizeIndex = 5;
+constexpr int kOverlapCount = 3;
 constexpr float kGainFloorDb = -80.0f;  // "-inf": the gain is exactly zero here
 
 bool isValidParameterId(int id);
@@ -69,6 +71,11 @@ float steppedPlainValue(const ParameterInfo& row, float plain);
 // stored values are kept as they are, so every user clamps here.
 int fftSizeIndexFromValue(float value);
 inline int fftSizeFromIndex(int index) { return 32 << index; }
+
+// "Overlap": frames per frame length, 2 << index ("2x", "4x", "8x"). A stored value is
+// clamped here like "FFT Size"'s; anything not a number is "2x", the sound of old states.
+int overlapIndexFromValue(float value);
+inline int overlapFromIndex(int index) { return 2 << index; }
 
 // Label shown next to a value, by unit ("dB", "ms", ...); empty for unitless rows. The
 // mix levels' fader unit shows its gain in dB (displayedNumber).

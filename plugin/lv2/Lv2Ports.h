@@ -25,8 +25,9 @@ enum Port : int {
 };
 
 // The main parameters are control ports, in id order from 0 (the bins are patch
-// parameters, the unused rows no ports at all).
-constexpr int kControlParameterCount = ParameterId::Scripted4 + 1;
+// parameters, the unused rows no ports at all). "Overlap" came last, so the older ports
+// kept their indices.
+constexpr int kControlParameterCount = ParameterId::Overlap + 1;
 constexpr int kPortCount = kFirstParameterPort + kControlParameterCount;
 
 }  // namespace lumenfold::lv2

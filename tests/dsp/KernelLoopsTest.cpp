@@ -134,6 +134,28 @@ TEST_P(KernelLoopsTest, MixReportsAnyNonFiniteSampleItStores)
     EXPECT_FALSE(mixes(huge)) << "out0 + out1 overflows";
 }
 
+// The overlap-add and the frame peak of 4x and 8x: what a plain loop gives, tails included
+// (a hop of N/8 may be 4 samples); a NaN never becomes the peak.
+TEST_P(KernelLoopsTest, AccumulateAndPeakMatchPlainLoopsOnEveryTail)
+{
+    for (int count : {4, 8, 19, 1024}) {
+        const std::vector<float> from = randomFloats(count + 1, 5);
+        std::vector<float> to = randomFloats(count + 1, 6), expected = to;
+        float peak = 0.0f, peakBeforeLast = 0.0f;
+        for (int i = 0; i < count; ++i) {
+            expected[static_cast<std::size_t>(i)] += from[static_cast<std::size_t>(i)];
+            peakBeforeLast = peak;
+            peak = std::max(peak, std::fabs(from[static_cast<std::size_t>(i)]));
+        }
+        loops.accumulate(to.data(), from.data(), count);
+        EXPECT_TRUE(sameBits(to.data(), expected.data(), count + 1)) << count;
+        EXPECT_EQ(loops.largestMagnitude(from.data(), count), peak) << count;
+        std::vector<float> poisoned = from;
+        poisoned[static_cast<std::size_t>(count - 1)] = std::nanf("");
+        EXPECT_EQ(loops.largestMagnitude(poisoned.data(), count), peakBeforeLast) << count;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryWidth, KernelLoopsTest, ::testing::ValuesIn(widthsThisMachineRuns()),
                          [](const auto& info) {
                              return info.param == KernelLoops::Width::Four ? std::string("FourLanes")
@@ -210,7 +232,7 @@ TEST(KernelWidthTest, EveryWidthGivesTheSameSamplesWithAnEditorOpenOrNot)
 class NanWritingScript : public SpectralScriptRunner {
 public:
     bool armed = false;
-    void runSpectralScript(int, float* spectrum, int) override
+    void runSpectralScript(int, float* spectrum, int, int) override
     {
         if (armed) {
             spectrum[3] = std::nanf("");

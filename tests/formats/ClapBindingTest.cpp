@@ -85,6 +85,7 @@ TEST_F(ClapTest, ParametersKeepTheirIndicesAsIdsWithModulesAndRanges)
         {ParameterId::FftSize, "FFT Size", "Main", 0, 7, true},
         {ParameterId::ViewSmoothing, "View Smoothing", "View", 0, 2000, false},
         {ParameterId::ScriptPosition, "Script Position", "Script", 0, 1, true},
+        {ParameterId::Overlap, "Overlap", "Main", 0, 2, true},
         {kBinLevelBase + 2048, "Bin 2048 Level", "Bins", 0, 1, false},
     };
     for (const auto& row : rows) {
@@ -110,7 +111,7 @@ TEST_F(ClapTest, OnlyTheUnusedDummyRowsAreHidden)
         clap_param_info_t info{};
         ASSERT_TRUE(params->get_info(clap->plugin(), index, &info));
         EXPECT_EQ(info.id, index);
-        const bool dummy = index >= 19 && index <= 31;
+        const bool dummy = index >= 20 && index <= 31;
         EXPECT_EQ((info.flags & CLAP_PARAM_IS_HIDDEN) != 0, dummy) << index;
         EXPECT_EQ(info.flags & CLAP_PARAM_IS_BYPASS, 0u) << index;
     }
@@ -126,6 +127,7 @@ TEST_F(ClapTest, ValueTextsReadBackToTheirValues)
         {ParameterId::InputGain, -6.0, "-6.000 dB"},
         {ParameterId::InputGain, -80.0, "-inf dB"},
         {ParameterId::FftSize, 6.0, "2048"},
+        {ParameterId::Overlap, 1.0, "4x"},
         {ParameterId::ViewXAxis, 1.0, "Linear"},
         {ParameterId::OscPortOffset, 0.0, "Off"},
         {ParameterId::WetLevel, 1.0, "0.000 dB"},

@@ -106,14 +106,16 @@ TEST(Lv2Binding, BinLevelsArePatchParametersAndTheLatencyIsAPort)
     float* io[2] = {left.data(), right.data()};
     lv2->setProperty(binUri(kBinLevelBase + 7), 0.25f);
     lv2->setControl("fft_size", 2);
+    EXPECT_TRUE(lv2->setControl("overlap", 2));
     lv2->run(io, io, 64);
-    EXPECT_EQ(lv2->latency(), 128.0f);
+    EXPECT_EQ(lv2->latency(), 128.0f) << "the latency is N at every overlap";
     const std::vector<std::uint8_t> state = lv2->saveState();
     ASSERT_EQ(state.size(), 8500u);
     auto clap = loadClap();
     ASSERT_TRUE(clap->loadState(state));
     EXPECT_EQ(clap->parameter(kBinLevelBase + 7), 0.25);
     EXPECT_EQ(clap->parameter(ParameterId::FftSize), 2.0);
+    EXPECT_EQ(clap->parameter(ParameterId::Overlap), 2.0);
 }
 
 TEST(Lv2Binding, BadHostCallsGetSafeAnswers)

@@ -56,7 +56,7 @@ TEST_F(PluginTest, MixLevelsShowTheirGainInDecibels)
             EXPECT_EQ(plugin->getParameter(id), c.value) << "the stored value is unchanged";
         }
     }
-    EXPECT_EQ(plugin->parameterName(19), "Dummy") << "index-addressed hosts keep seeing the unused rows";
+    EXPECT_EQ(plugin->parameterName(20), "Dummy") << "index-addressed hosts keep seeing the unused rows";
 }
 
 TEST_F(PluginTest, FftSizeChangeMovesTheLatencyAndTellsTheHostOnce)

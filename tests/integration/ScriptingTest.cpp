@@ -74,18 +74,18 @@ TEST(Scripting, NrpnSequenceGivesTwoCalls)
         calls = 0
         requestAllNRPN(function(channel, number, value)
             calls = calls + 1
-            setParameter(19 + 2 * (calls - 1), number / 1000)
-            setParameter(20 + 2 * (calls - 1), value / 1000)
+            setParameter(24 + 2 * (calls - 1), number / 1000)
+            setParameter(25 + 2 * (calls - 1), value / 1000)
         end))");
     auto plugin = loadPlugin();
     ASSERT_TRUE(plugin);
     plugin->sendMidi({{0, {0xB0, 99, 1}}, {0, {0xB0, 98, 2}}, {1, {0xB0, 6, 3}}, {2, {0xB0, 38, 4}}});
     runBlock(*plugin);
-    EXPECT_FLOAT_EQ(plugin->getParameter(19), 0.130f);
-    EXPECT_FLOAT_EQ(plugin->getParameter(20), 0.384f);
-    EXPECT_FLOAT_EQ(plugin->getParameter(21), 0.130f);
-    EXPECT_FLOAT_EQ(plugin->getParameter(22), 0.388f);
-    EXPECT_EQ(plugin->getParameter(23), 0.0f) << "no third call";
+    EXPECT_FLOAT_EQ(plugin->getParameter(24), 0.130f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(25), 0.384f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(26), 0.130f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(27), 0.388f);
+    EXPECT_EQ(plugin->getParameter(28), 0.0f) << "no third call";
 }
 
 // A dense block: 1024 controllers in one host block all reach the handler, in order, with no
@@ -100,7 +100,7 @@ TEST(Scripting, ThousandControllersInOneBlockAllReachTheHandlerInOrder)
             count = count + 1
         end)
         requestNoteOn(60, function()
-            setParameter(19, count / 4096)
+            setParameter(21, count / 4096)
             setParameter(20, inOrder and 1 or 0)
         end))");
     auto plugin = loadPlugin();
@@ -116,7 +116,7 @@ TEST(Scripting, ThousandControllersInOneBlockAllReachTheHandlerInOrder)
     runBlock(*plugin, kFrames);
     plugin->sendMidi({{0, {0x90, 60, 100}}});
     runBlock(*plugin);
-    EXPECT_EQ(plugin->getParameter(19) * 4096.0f, static_cast<float>(kEvents));
+    EXPECT_EQ(plugin->getParameter(21) * 4096.0f, static_cast<float>(kEvents));
     EXPECT_EQ(plugin->getParameter(20), 1.0f) << "in the order sent";
     plugin.reset();  // closing writes out what the console still holds
     const std::string diagnostics = testing::internal::GetCapturedStderr();
@@ -240,7 +240,7 @@ TEST(Scripting, TimersFireAndStopWhenCancelled)
         -- the host before the host knows the instance.
         requestNoteOn(60, function() periodic = requestPeriodicCallback(0.005, function()
             ticks = ticks + 1
-            setParameter(19, ticks / 100)
+            setParameter(21, ticks / 100)
             if ticks == 3 then
                 cancelTimer(periodic)
                 cancelTimer(periodic)
@@ -253,7 +253,7 @@ TEST(Scripting, TimersFireAndStopWhenCancelled)
     runBlock(*plugin);
     ASSERT_TRUE(plugin->waitForCall(audioMasterAutomate, 20, 5000)) << "the one-shot fired";
     EXPECT_FLOAT_EQ(plugin->getParameter(20), 0.03f) << "no tick after the cancel";
-    EXPECT_FLOAT_EQ(plugin->getParameter(19), 0.03f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(21), 0.03f);
 }
 
 TEST(Scripting, ClosingAnInstanceStopsARunawayTimer)

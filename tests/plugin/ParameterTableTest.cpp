@@ -12,7 +12,8 @@ TEST(ParameterTable, HasTheControlsFollowedByOneLevelPerBin)
     EXPECT_STREQ(parameterInfo(0).name, "OSC Port Offset");
     EXPECT_STREQ(parameterInfo(3).name, "FFT Size");
     EXPECT_STREQ(parameterInfo(18).name, "Scripted 4");
-    for (int id = 19; id < 32; ++id) {
+    EXPECT_STREQ(parameterInfo(19).name, "Overlap");
+    for (int id = 20; id < 32; ++id) {
         EXPECT_STREQ(parameterInfo(id).name, "Dummy");
     }
     EXPECT_STREQ(parameterInfo(32).name, "Bin 0 Level");
@@ -100,6 +101,24 @@ TEST(ParameterTable, StoredSizeValuesAreClampedToTheEightSizes)
     EXPECT_EQ(fftSizeIndexFromValue(std::numeric_limits<float>::quiet_NaN()), kDefaultFftSizeIndex);
     EXPECT_EQ(fftSizeIndexFromValue(std::numeric_limits<float>::infinity()), 7);
     EXPECT_EQ(fftSizeIndexFromValue(-std::numeric_limits<float>::infinity()), 0);
+}
+
+// Old states hold 0 in the row that became "Overlap", and a chunk may hold anything.
+TEST(ParameterTable, StoredOverlapValuesAreClampedToTheThreeOverlaps)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float stored;
+        int overlap;
+    } cases[] = {{0.0f, 2}, {1.0f, 4}, {2.0f, 8}, {1.9f, 4}, {7.0f, 8}, {-1.0f, 2}, {nan, 2}, {inf, 8}, {-inf, 2}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(overlapFromIndex(overlapIndexFromValue(c.stored)), c.overlap) << c.stored;
+    }
+    const ParameterInfo row = parameterInfo(ParameterId::Overlap);
+    EXPECT_EQ(row.unit, ParameterUnit::Indexed);
+    EXPECT_EQ(row.maxValue, 2.0f);
+    EXPECT_EQ(row.defaultValue, 0.0f);
 }
 
 TEST(ParameterTable, LabelsFollowTheUnit)

@@ -49,3 +49,21 @@ TEST(BuiltInMidiScript, RegistersTheSixSpectralScriptsInOrder)
     const std::vector<std::string> expected = {"Off", "Shift", "Reverse", "Low Pass", "High Pass", "Band Pass", "Gate"};
     EXPECT_EQ(names, expected);
 }
+
+// A tone's bin reads pi/4 as large in the Hann frames of 4x and 8x: "Gate" lowers its
+// threshold to match, so a bin just under the 2x threshold is gated there and kept at 4x.
+TEST(BuiltInMidiScript, GateThresholdFollowsTheFrameWindow)
+{
+    ScriptedInstance instance;
+    (void)instance.state();
+    (void)instance.helper().spectral().completeAfterStartup();
+    instance.plugin.values[ParameterId::Scripted2] = 1.0f;  // level (maxBin - 1) / 32 = 0.21875 at N = 16
+    instance.plugin.values[ParameterId::Scripted3] = 0.0f;  // silence the quiet bins
+    constexpr int kGate = 6;
+    for (int overlap : {2, 4, 8}) {
+        std::vector<float> bins(16, 0.0f);
+        bins[3] = 0.2f;
+        instance.runFrame(kGate, bins.data(), 16, overlap);
+        EXPECT_EQ(bins[3], overlap == 2 ? 0.0f : 0.2f) << overlap << "x";
+    }
+}

@@ -47,9 +47,9 @@ public:
     lua_State* state() { return helper_.GetLuaState(); }
     TestScriptHelper& helper() { return helper_; }
     // Runs one spectral frame as the audio thread does: inside a block, which then ends.
-    void runFrame(int scriptIndex, float* bins, int fftSize)
+    void runFrame(int scriptIndex, float* bins, int fftSize, int overlap = 2)
     {
-        helper_.spectral().runSpectralScript(scriptIndex, bins, fftSize);
+        helper_.spectral().runSpectralScript(scriptIndex, bins, fftSize, overlap);
         helper_.endAudioBlock();
     }
 

@@ -142,6 +142,22 @@ TEST(SpectralScript, FrameTableHoldsScriptedParametersWithinTheirRanges)
     EXPECT_EQ(instance.number("p4"), 0.25);
 }
 
+// Time-based scripts count in hops: a frame starts every N / overlap samples.
+TEST(SpectralScript, FrameTableTellsTheHopAndTheOverlap)
+{
+    ScriptedInstance instance;
+    runScript(instance, "hop, overlap = t.hop, t.overlap");
+    const struct {
+        int overlap, told, hop;
+    } cases[] = {{2, 2, 8}, {4, 4, 4}, {8, 8, 2}, {3, 2, 8}};
+    for (const auto& c : cases) {
+        Frame frame;
+        instance.runFrame(1, frame.bins.data(), kFrameSize, c.overlap);
+        EXPECT_EQ(instance.number("overlap"), c.told) << c.overlap;
+        EXPECT_EQ(instance.number("hop"), c.hop) << c.overlap;
+    }
+}
+
 // Each range call against the per-bin loop it stands for, including ranges that stick out of
 // the frame, run backwards or hold no finite number.
 TEST(SpectralScript, RangeFunctionsEqualTheirPerBinLoops)
