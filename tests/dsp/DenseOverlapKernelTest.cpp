@@ -288,6 +288,9 @@ std::uint64_t twoTimesChecksum(int sizeIndex)
 
 TEST(DenseOverlapTest, TwoTimesGivesTheSamplesItAlwaysGave)
 {
+#ifdef LUMENFOLD_SANITIZED_BUILD
+    GTEST_SKIP() << "the pinned checksums are those of the plain build's arithmetic";
+#endif
     SpectralEngine probe;
     probe.makeTransforms();
     if (probe.transform(SpectralEngine::kSizeCount - 1).path() != RealFft::Path::Avx2Fma) {
