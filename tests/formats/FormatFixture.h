@@ -23,11 +23,11 @@ constexpr int kFrames = 8192;
 constexpr int kBlock = 512;
 constexpr double kSampleRate = 48000.0;
 
-inline Channels testSignal()
+inline Channels testSignal(int frames = kFrames)
 {
-    Channels signal(2, std::vector<float>(kFrames));
+    Channels signal(2, std::vector<float>(static_cast<std::size_t>(frames)));
     std::uint32_t seed = 12345;
-    for (int i = 0; i < kFrames; ++i) {
+    for (int i = 0; i < frames; ++i) {
         seed = seed * 1664525u + 1013904223u;
         const float noise = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
         signal[0][i] = 0.5f * std::sin(0.031f * static_cast<float>(i)) + 0.2f * noise;

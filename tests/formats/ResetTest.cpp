@@ -28,19 +28,6 @@ std::vector<Setting> resetSetting(int sizeIndex)
     return setting;
 }
 
-Channels longSignal()
-{
-    Channels signal(2, std::vector<float>(kLength));
-    std::uint32_t seed = 777;
-    for (int i = 0; i < kLength; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        const float noise = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-        signal[0][i] = 0.3f * std::sin(0.05f * static_cast<float>(i)) + 0.3f * noise;
-        signal[1][i] = 0.5f * noise;
-    }
-    return signal;
-}
-
 // One instance seen through one format.
 struct Player {
     std::function<void(float* const*, float* const*, int)> play;
@@ -49,7 +36,7 @@ struct Player {
 
 Channels render(Player& player, int block)
 {
-    const Channels input = longSignal();
+    const Channels input = testSignal(kLength);
     Channels output(2, std::vector<float>(kLength));
     for (int at = 0; at < kLength; at += block) {
         const int frames = std::min(block, kLength - at);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -81,6 +82,19 @@ protected:
         return runTool(LUMENFOLD_RENDER_TOOL, args);
     }
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
+    // A fresh instance holding the state a render saved to `name`; null (with a failure
+    // recorded) when it cannot be loaded.
+    std::unique_ptr<lfhost::PluginInstance> instanceWithSavedState(const std::string& name) const
+    {
+        std::string error;
+        auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
+        EXPECT_NE(plugin, nullptr) << error;
+        if (!plugin) return nullptr;
+        std::vector<char> state(fs::file_size(path(name)));
+        std::ifstream(path(name), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
+        EXPECT_NE(plugin->setChunk(state.data(), state.size()), 0);
+        return plugin;
+    }
     std::size_t entryCount() const
     {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
@@ -224,12 +238,8 @@ TEST_F(RenderWithPlugin, NamesAndTextsIgnoreCaseValuesTakeUnitsAndBinRangesSetEv
         render({path("in.wav"), path("o.wav"), "--set", "input GAIN=-6 dB", "--set", "fft size=256", "--set",
                 "View X Axis=LINEAR", "--set", "Bin 47-512 Level=0.5", "--save-state", path("s.state")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    std::string error;
-    auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
-    ASSERT_NE(plugin, nullptr) << error;
-    std::vector<char> state(fs::file_size(path("s.state")));
-    std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
-    ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+    const auto plugin = instanceWithSavedState("s.state");
+    ASSERT_NE(plugin, nullptr);
     EXPECT_FLOAT_EQ(plugin->getParameter(11), 74.0f / 116.0f);
     EXPECT_EQ(plugin->parameterDisplay(3), "256");
     EXPECT_EQ(plugin->parameterDisplay(4), "Linear");
@@ -245,12 +255,8 @@ TEST_F(RenderWithPlugin, SetIsForgivingAboutBlanksPercentagesAndFftSizesAndHelpf
     const ToolResult result = render({path("in.wav"), path("o.wav"), "--set", " Input Gain = -6 dB ", "--set",
                                       "Wet Level=50%", "--set", "FFT Size=7", "--save-state", path("s.state")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    std::string error;
-    auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
-    ASSERT_NE(plugin, nullptr) << error;
-    std::vector<char> state(fs::file_size(path("s.state")));
-    std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
-    ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+    const auto plugin = instanceWithSavedState("s.state");
+    ASSERT_NE(plugin, nullptr);
     EXPECT_FLOAT_EQ(plugin->getParameter(11), 74.0f / 116.0f);
     EXPECT_FLOAT_EQ(plugin->getParameter(2), 0.5f);
     EXPECT_EQ(plugin->parameterDisplay(3), "4096");
@@ -293,12 +299,8 @@ TEST_F(RenderWithPlugin, MixLevelsTakeFaderPositionsOrDecibels)
         ASSERT_EQ(result.exitCode, 0) << result.err;
         if (*c.warning) EXPECT_NE(result.err.find(c.warning), std::string::npos) << result.err;
         else EXPECT_EQ(result.err, "");
-        std::string error;
-        auto plugin = lfhost::PluginInstance::create(LUMENFOLD_PLUGIN_PATH, &error);
-        ASSERT_NE(plugin, nullptr) << error;
-        std::vector<char> state(fs::file_size(path("s.state")));
-        std::ifstream(path("s.state"), std::ios::binary).read(state.data(), static_cast<std::streamsize>(state.size()));
-        ASSERT_NE(plugin->setChunk(state.data(), state.size()), 0);
+        const auto plugin = instanceWithSavedState("s.state");
+        ASSERT_NE(plugin, nullptr);
         EXPECT_NEAR(plugin->getParameter(2), c.wetValue, 1e-5f);
         EXPECT_NEAR(plugin->getParameter(1), c.dryValue, 1e-5f);
     }
