@@ -1,8 +1,9 @@
 #pragma once
-// Makes the instance's editor. The editor library provides it; the plug-in calls it once
-// while it is built (host thread).
+// How an instance gets its editor: each format hands in the editor library's factory when
+// it builds the instance, so the engine itself links no window or GL code. Without one the
+// instance has no editor (the tools and tests that need none).
 
 class AEffEditor;
 class QuanTessamire;
 
-AEffEditor* createPluginEditor(QuanTessamire* plugin);
+using EditorFactory = AEffEditor* (*)(QuanTessamire* plugin);

@@ -10,7 +10,6 @@
 #include "plugin/vst/AEffEditor.h"
 #include "plugin/vst/VendorQueries.h"
 #include "scripting/SpectralScriptList.h"
-#include "plugin/EditorFactory.h"
 #include "plugin/HlvdLuaMIDIHelper.h"
 #include "scripting/LiveInstances.h"
 
@@ -44,7 +43,18 @@ void postToConsole(void* console, const char* line) { static_cast<QN::ScriptCons
 
 }  // namespace
 
-QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audioMaster, 1, kParameterCount)
+QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster, EditorFactory makeEditor)
+    : QuanTessamire(audioMaster, nullptr, makeEditor)
+{
+}
+
+QuanTessamire::QuanTessamire(EngineListener& listener, EditorFactory makeEditor)
+    : QuanTessamire(nullptr, &listener, makeEditor)
+{
+}
+
+QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster, EngineListener* listener, EditorFactory makeEditor)
+    : QuanAuBase(audioMaster, 1, kParameterCount), listener_(listener), neutralHost_(listener != nullptr)
 {
     programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
     programs_.back()->setName("Defaults");
@@ -85,8 +95,10 @@ QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster) : QuanAuBase(audio
     makeKernels(kChannelCount);
     initialize();
 
-    setEditor(createPluginEditor(this));
-    cEffect_.flags |= effFlagsHasEditor;
+    if (makeEditor != nullptr) {
+        setEditor(makeEditor(this));
+        cEffect_.flags |= effFlagsHasEditor;
+    }
     QN::LiveInstances::add(luaHelper_.get());
 }
 

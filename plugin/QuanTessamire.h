@@ -6,6 +6,8 @@
 #include "dsp/SpectralEngine.h"
 #include "plugin/core/DisplayBlock.h"
 #include "plugin/core/FactoryPreset.h"
+#include "plugin/EditorFactory.h"
+#include "plugin/PluginEngine.h"
 #include "plugin/QuanAuBase.h"
 #include "scripting/BlockRenderer.h"
 #include "scripting/MessageQueue.h"
@@ -21,16 +23,21 @@ namespace QN {
 class OSCHelper;
 class ScriptConsole;
 }  // namespace QN
+class EngineListener;
 class HlvdLuaMIDIHelper;
 
 class QuanTessamire : public QuanAuBase,
+                      public PluginEngine,
                       public QN::PluginServices,
                       private QN::ChunkRenderer,
                       private QN::ScriptOscBridge {
 public:
     static constexpr int kVendorVersion = QN::version::kVendorNumber;
 
-    explicit QuanTessamire(AudioMasterCallback audioMaster);
+    // For a VST host: its callback, and the editor's factory (none: no editor).
+    explicit QuanTessamire(AudioMasterCallback audioMaster, EditorFactory makeEditor = nullptr);
+    // For the other bindings: what the host should hear arrives at listener.
+    QuanTessamire(EngineListener& listener, EditorFactory makeEditor);
     ~QuanTessamire() override;
 
     // Host binding.
@@ -47,6 +54,28 @@ public:
     VstInt32 canDo(const char* text) override;
     // Our tools' questions (plugin/vst/VendorQueries.h); 0 for any other.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
+
+    // The format-neutral engine (PluginEngine), for the bindings other than VST.
+    void start() override { open(); }
+    void configure(double sampleRate, int maxBlockFrames) override;
+    void setProcessing(bool on) override;
+    void reset() override { requestReset(); }
+    [[nodiscard]] int latencySamples() const override;
+    void process(const float* const* inputs, float* const* outputs, int frames, EngineEventSource& events) override;
+    bool setPlainValue(int id, double plain) override;
+    [[nodiscard]] float plainValue(int id) const override;
+    [[nodiscard]] std::string valueText(int id, float plain) override { return labelledDisplayTextOf(id, plain); }
+    [[nodiscard]] std::optional<float> parseValueText(int id, std::string_view text) override
+    {
+        return plainFromText(id, text);
+    }
+    [[nodiscard]] std::size_t saveState(const void** data) override;
+    bool loadState(const void* data, std::size_t size) override;
+    bool editorSize(int* width, int* height) override;
+    bool openEditor(unsigned long parent) override;
+    void closeEditor() override;
+    void idleEditor() override;
+    void release() override;
 
     // Model.
     AUKernelBase* createKernel() override;
@@ -84,9 +113,14 @@ public:
 
 protected:
     void applyChangeEffects(int id, float plainValue) override;
+    VstIntPtr sendToHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
 private:
+    QuanTessamire(AudioMasterCallback audioMaster, EngineListener* listener, EditorFactory makeEditor);
     void renderChunk(int offset, int frames) override;
+    // One piece of a neutral block: the MIDI queued for it, then its audio.
+    void renderPiece(const float* const* inputs, float* const* outputs, std::uint32_t from, std::uint32_t to,
+                     bool midiQueued);
     // The scripts' OSC functions, given to the scripting helper when it is made (before
     // the OSC helper exists): they go to the OSC helper while it exists.
     int scriptRegisterPathForParameter(lua_State* L, bool normalized) override;
@@ -109,4 +143,9 @@ private:
     FactoryPreset factoryPreset_;
     std::vector<CFString*> scriptDisplayNames_;
     std::atomic<bool> resetPending_{false};
+    // The other bindings' host; cleared when the instance is released, so a late call from
+    // a lingering thread reaches no binding. Null for a VST host.
+    std::atomic<EngineListener*> listener_{nullptr};
+    const bool neutralHost_;
+    bool editorOpen_ = false;
 };

@@ -27,6 +27,7 @@ layers='
 10 plugin/clap/
 10 plugin/lv2/
 10 plugin/vst/PluginEntry.cpp
+10 plugin/HostedInstance.cpp
 11 tools/
 '
 

@@ -1,7 +1,9 @@
 // The LV2 binding: one plug-in (with state and patch parameters for the bin levels) and
 // one X11 UI that opens the same editor on the plug-in instance. Both wrap a
-// HostedInstance; the library exports only lv2_descriptor and lv2ui_descriptor.
+// engine; the library exports only lv2_descriptor and lv2ui_descriptor.
 
+#include "plugin/EngineEventSource.h"
+#include "plugin/EngineListener.h"
 #include "plugin/HostedInstance.h"
 #include "plugin/LiveHandleTable.h"
 
@@ -51,7 +53,25 @@ struct Urids {
         patchProperty, patchValue, state, binFirst;
 };
 
-class Lv2Plugin final : public InstanceEvents {
+class Lv2Plugin;
+
+// The control port's events in order, for the engine.
+class Lv2Events final : public EngineEventSource {
+public:
+    Lv2Events(Lv2Plugin& plugin, const LV2_Atom_Sequence* sequence)
+        : plugin_(plugin), sequence_(sequence), current_(sequence ? lv2_atom_sequence_begin(&sequence->body) : nullptr)
+    {
+    }
+
+    bool next(EngineEvent& event) override;
+
+private:
+    Lv2Plugin& plugin_;
+    const LV2_Atom_Sequence* sequence_;
+    const LV2_Atom_Event* current_;
+};
+
+class Lv2Plugin final : public EngineListener {
 public:
     Lv2Plugin(LV2_URID_Map* map) : map_(map)
     {
@@ -77,19 +97,14 @@ public:
 
     bool build(double rate)
     {
-        std::string error;
-        instance_ = HostedInstance::create(*this, &error);
-        if (!instance_) {
-            std::fprintf(stderr, "Error: %s\n", error.c_str());
-            return false;
-        }
-        instance_->open();
-        instance_->setSampleRate(rate);
-        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = instance_->plainValue(id);
+        engine_ = HostedInstance::create(*this);
+        if (!engine_) return false;
+        engine_->configure(rate, 0);
+        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = engine_->plainValue(id);
         return true;
     }
 
-    HostedInstance& instance() { return *instance_; }
+    PluginEngine& engine() { return *engine_; }
 
     void connect(std::uint32_t port, void* data)
     {
@@ -106,7 +121,7 @@ public:
             std::fputs("Lumenfold: LV2 activate called while active; ignored\n", stderr);
             return;
         }
-        instance_->setActive(true);
+        engine_->setProcessing(true);
     }
     void deactivate()
     {
@@ -114,7 +129,7 @@ public:
             std::fputs("Lumenfold: LV2 deactivate called while inactive; ignored\n", stderr);
             return;
         }
-        instance_->setActive(false);
+        engine_->setProcessing(false);
     }
 
     // Called on: the audio thread. No allocation, no I/O. Run while inactive: silence.
@@ -133,38 +148,39 @@ public:
             const auto* port = static_cast<const float*>(ports_[kFirstParameterPort + id]);
             if (port != nullptr && *port != lastPortValue_[id] && std::isfinite(*port)) {
                 lastPortValue_[id] = *port;
-                instance_->setPlainValue(id, *port);
+                engine_->setPlainValue(id, *port);
             }
         }
         startNotify();
         sendHeldBins();
-        std::uint32_t done = 0;
-        if (const auto* sequence = static_cast<const LV2_Atom_Sequence*>(ports_[kControlIn])) {
-            LV2_ATOM_SEQUENCE_FOREACH (sequence, event) {
-                const auto time = static_cast<std::uint32_t>(std::clamp<std::int64_t>(event->time.frames, done, frames));
-                if (event->body.type == urids_.midiEvent) {
-                    const auto* bytes = static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
-                    if (event->body.size >= 1 && event->body.size <= 3 && bytes[0] >= 0x80 && bytes[0] < 0xf0) {
-                        instance_->queueMidi(static_cast<int>(time - done), bytes, static_cast<int>(event->body.size));
-                    }
-                } else if (lv2_atom_forge_is_object_type(&forge_, event->body.type)) {
-                    if (time > done) {
-                        renderPiece(in, out, done, time);
-                        done = time;
-                    }
-                    takePatch(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
-                }
-            }
+        Lv2Events events(*this, static_cast<const LV2_Atom_Sequence*>(ports_[kControlIn]));
+        engine_->process(in, out, static_cast<int>(std::min<std::uint32_t>(frames, 0x7fffffffu)), events);
+        if (auto* latency = static_cast<float*>(ports_[kLatencyOut])) {
+            *latency = static_cast<float>(engine_->latencySamples());
         }
-        renderPiece(in, out, done, frames);
-        if (auto* latency = static_cast<float*>(ports_[kLatencyOut])) *latency = static_cast<float>(instance_->latency());
         changes_.drain([&](const ParameterChangeRing::Change& change) {
             if (change.kind == ParameterChangeRing::Kind::Value && change.id >= kBinLevelBase) sendOrHoldBin(change.id);
         });
         endNotify();
     }
 
-    // InstanceEvents. Control ports cannot be written by a plug-in: only the bin levels
+    // One event of the control port for the engine: MIDI, or a bin's new value
+    // (patch:Set). A patch:Get is answered here, at its place in the block. False for
+    // anything else.
+    bool translate(const LV2_Atom_Event& event, EngineEvent& out)
+    {
+        const auto time = static_cast<std::uint32_t>(std::clamp<std::int64_t>(event.time.frames, 0, 0x7fffffff));
+        if (event.body.type == urids_.midiEvent) {
+            const auto* bytes = static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event.body));
+            if (event.body.size < 1 || event.body.size > 3 || bytes[0] < 0x80 || bytes[0] >= 0xf0) return false;
+            out = EngineEvent::midiMessage(time, bytes, static_cast<int>(event.body.size));
+            return true;
+        }
+        if (!lv2_atom_forge_is_object_type(&forge_, event.body.type)) return false;
+        return takePatch(reinterpret_cast<const LV2_Atom_Object*>(&event.body), time, out);
+    }
+
+    // EngineListener. Control ports cannot be written by a plug-in: only the bin levels
     // travel back (patch:Set on the notify port).
     void parameterEdited(int id) override
     {
@@ -178,7 +194,7 @@ public:
     {
         if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
         const void* data = nullptr;
-        const std::size_t size = instance_->state(&data);
+        const std::size_t size = engine_->saveState(&data);
         return store(handle, urids_.state, data, size, urids_.atomChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
     }
 
@@ -196,10 +212,10 @@ public:
             std::fputs("Lumenfold: LV2 state block of a foreign type; nothing loaded\n", stdout);
             return LV2_STATE_ERR_BAD_TYPE;
         }
-        if (!instance_->setState(data, size)) return LV2_STATE_ERR_BAD_TYPE;
+        if (!engine_->loadState(data, size)) return LV2_STATE_ERR_BAD_TYPE;
         // The stored ports' values are the state's: a later port value different from
         // them is a new host change.
-        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = instance_->plainValue(id);
+        for (int id = 0; id < kControlParameterCount; ++id) lastPortValue_[id] = engine_->plainValue(id);
         // The host still holds the bin values from before the restore: the next runs send
         // them all. Restore never runs at the same time as run (it is in the instantiation
         // threading class), so it may mark the run's own held bins.
@@ -208,13 +224,6 @@ public:
     }
 
 private:
-    void renderPiece(float* const* in, float* const* out, std::uint32_t from, std::uint32_t to)
-    {
-        float* a[2] = {in[0] + from, in[1] + from};
-        float* b[2] = {out[0] + from, out[1] + from};
-        instance_->process(a, b, static_cast<int>(to - from));
-    }
-
     int binOf(LV2_URID property) const
     {
         for (int k = 0; k < kBinCount; ++k) {
@@ -223,7 +232,8 @@ private:
         return -1;
     }
 
-    void takePatch(const LV2_Atom_Object* object)
+    // A patch:Set of a bin becomes its value event (true); a patch:Get is answered.
+    bool takePatch(const LV2_Atom_Object* object, std::uint32_t time, EngineEvent& out)
     {
         const LV2_Atom* property = nullptr;
         const LV2_Atom* value = nullptr;
@@ -231,18 +241,18 @@ private:
         if (object->body.otype == urids_.patchGet && property == nullptr) {
             holdAllBins();  // a request for every property: hosts read the bin values this way
             sendHeldBins();
-            return;
+            return false;
         }
-        if (property == nullptr || property->type != urids_.atomUrid) return;
+        if (property == nullptr || property->type != urids_.atomUrid) return false;
         const int id = binOf(reinterpret_cast<const LV2_Atom_URID*>(property)->body);
-        if (id < 0) return;
+        if (id < 0) return false;
         if (object->body.otype == urids_.patchSet) {
-            if (value != nullptr && value->type == urids_.atomFloat) {
-                instance_->setPlainValue(id, reinterpret_cast<const LV2_Atom_Float*>(value)->body);
-            }
-        } else if (object->body.otype == urids_.patchGet) {
-            sendOrHoldBin(id);
+            if (value == nullptr || value->type != urids_.atomFloat) return false;
+            out = EngineEvent::parameterValue(time, id, reinterpret_cast<const LV2_Atom_Float*>(value)->body);
+            return true;
         }
+        if (object->body.otype == urids_.patchGet) sendOrHoldBin(id);
+        return false;
     }
 
     void startNotify()
@@ -285,7 +295,7 @@ private:
         lv2_atom_forge_key(&forge_, urids_.patchProperty);
         lv2_atom_forge_urid(&forge_, binUrids_[id - kBinLevelBase]);
         lv2_atom_forge_key(&forge_, urids_.patchValue);
-        lv2_atom_forge_float(&forge_, instance_->plainValue(id));
+        lv2_atom_forge_float(&forge_, engine_->plainValue(id));
         lv2_atom_forge_pop(&forge_, &frame);
         return true;
     }
@@ -308,8 +318,20 @@ private:
     // the same time.
     std::bitset<kBinCount> held_;
     std::atomic<bool> active_{false};
-    std::unique_ptr<HostedInstance> instance_;
+    PluginEnginePointer engine_;
 };
+
+
+
+bool Lv2Events::next(EngineEvent& event)
+{
+    while (sequence_ != nullptr && !lv2_atom_sequence_is_end(&sequence_->body, sequence_->atom.size, current_)) {
+        const LV2_Atom_Event* record = current_;
+        current_ = lv2_atom_sequence_next(current_);
+        if (plugin_.translate(*record, event)) return true;
+    }
+    return false;
+}
 
 // What the host holds as the instance's handle: a slot of the table, never freed.
 struct alignas(8) HandleRecord {
@@ -461,10 +483,10 @@ LV2UI_Handle uiInstantiate(const LV2UI_Descriptor*, const char* pluginUri, const
     Lv2Plugin* plugin = from(instance, "UI instantiate");
     if (plugin == nullptr) return nullptr;
     return guarded("LV2", "UI instantiate", static_cast<LV2UI_Handle>(nullptr), [&]() -> LV2UI_Handle {
-        if (!plugin->instance().openEditor(reinterpret_cast<unsigned long>(parent))) return nullptr;
+        if (!plugin->engine().openEditor(reinterpret_cast<unsigned long>(parent))) return nullptr;
         int width = 0;
         int height = 0;
-        if (resize && resize->ui_resize && plugin->instance().editorSize(&width, &height)) {
+        if (resize && resize->ui_resize && plugin->engine().editorSize(&width, &height)) {
             resize->ui_resize(resize->handle, width, height);
         }
         if (widget) *widget = parent;
@@ -479,7 +501,7 @@ int uiIdle(LV2UI_Handle handle)
     Lv2Plugin* plugin = pluginOf(*static_cast<Lv2Ui*>(handle));
     if (plugin == nullptr) return 1;  // the editor closed with its instance
     return guarded("LV2", "UI idle", 1, [&] {
-        plugin->instance().idleEditor();
+        plugin->engine().idleEditor();
         return 0;
     });
 }
@@ -498,7 +520,7 @@ const LV2UI_Descriptor kUiDescriptor{
         std::lock_guard<std::mutex> guard(editorLock);
         guarded("LV2", "UI cleanup", 0, [&] {
             if (auto* ui = static_cast<Lv2Ui*>(handle)) {
-                if (Lv2Plugin* plugin = pluginOf(*ui)) plugin->instance().closeEditor();
+                if (Lv2Plugin* plugin = pluginOf(*ui)) plugin->engine().closeEditor();
                 delete ui;
             }
             return 0;

@@ -32,7 +32,9 @@ void silence(float** outputs, VstInt32 frames, int channels)
     }
 }
 
-void closeInstance(AudioEffect* object)
+}  // namespace
+
+void AudioEffect::closeAndFree(AudioEffect* object)
 {
     guarded("VST", "close", 0, [&] { return object->dispatcher(effClose, 0, 0, nullptr, 0.0f); });
     if (guarded("VST", "close", true, [&] { return object->prepareToClose(kCloseWaitMs); })) {
@@ -53,12 +55,14 @@ void closeInstance(AudioEffect* object)
     });
 }
 
+namespace {
+
 VstIntPtr dispatchTrampoline(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                              float opt)
 {
     AudioEffect* object = objectOf(effect);
     if (opcode == effClose) {
-        closeInstance(object);
+        AudioEffect::closeAndFree(object);
         return 1;
     }
     return guarded("VST", "a host call", VstIntPtr{0}, [&] { return object->dispatcher(opcode, index, value, ptr, opt); });
@@ -261,6 +265,11 @@ VstInt32 AudioEffect::getCurrentUniqueId() { return static_cast<VstInt32>(callHo
 void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
 
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    return sendToHost(opcode, index, value, ptr, opt);
+}
+
+VstIntPtr AudioEffect::sendToHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     return audioMaster_ ? audioMaster_(&cEffect_, opcode, index, value, ptr, opt) : 0;
 }

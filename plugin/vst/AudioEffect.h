@@ -16,6 +16,9 @@ public:
     AudioEffect& operator=(const AudioEffect&) = delete;
 
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+    // Closes the instance as effClose does (close, then prepareToClose) and frees it, on a
+    // thread of its own when something is still busy. Called on: the host's thread.
+    static void closeAndFree(AudioEffect* object);
     // Called on the host's thread after effClose: stops what may still run on other
     // threads and waits for it up to the time given. False when something is still busy:
     // the object is then freed on a thread of its own once it is done, so that the host's
@@ -79,6 +82,8 @@ public:
                        float opt = 0.0f);
 
 protected:
+    // Where every host call goes; an instance hosted by another binding answers here.
+    virtual VstIntPtr sendToHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     void setEditor(AEffEditor* editor) { editor_ = editor; }
     void setFlag(VstInt32 flag, bool state);
 

@@ -2,6 +2,7 @@
 // it checks the host and the processor, builds one plug-in instance and hands its
 // descriptor to the host.
 
+#include "gui/plugin/ProductEditor.h"
 #include "platform/Cpu.h"
 #include "platform/MessageOutput.h"
 #include "platform/ThreadCancellation.h"
@@ -21,7 +22,7 @@ AEffect* createPluginInstance(AudioMasterCallback audioMaster)
         return nullptr;
     }
     try {
-        auto* plugin = new QuanTessamire(audioMaster);
+        auto* plugin = new QuanTessamire(audioMaster, makeProductEditor);
         return plugin->getAeffect();
     } catch (const std::exception& error) {
         // Nothing may escape into the host: a failed build means no instance.
