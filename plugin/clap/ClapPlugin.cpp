@@ -146,53 +146,378 @@ public:
     }
 
     // The plug-in's entries, one per host call: the tables below point at them.
-    bool init();
-    void destroy();
-    bool activate(double rate, std::uint32_t minFrames, std::uint32_t maxFrames);
-    void deactivate();
-    bool startProcessing();
-    void stopProcessing();
-    void reset();
-    clap_process_status process(const clap_process_t* process);
+    bool init()
+    {
+        if (engine_) {
+            std::fputs("Lumenfold: CLAP init called twice; ignored\n", stderr);
+            return false;
+        }
+        if (!onMainThread("init")) return false;
+        threadCheck_ = hostExtension<clap_host_thread_check_t>(kClapExtThreadCheck);
+        hostParams_ = hostExtension<clap_host_params_t>(kClapExtParams);
+        hostLatency_ = hostExtension<clap_host_latency_t>(kClapExtLatency);
+        hostState_ = hostExtension<clap_host_state_t>(kClapExtState);
+        hostTimers_ = hostExtension<clap_host_timer_support_t>(kClapExtTimerSupport);
+        engine_ = HostedInstance::create(*this);
+        if (!engine_) return false;
+        reportedLatency_ = static_cast<std::uint32_t>(engine_->latencySamples());
+        return true;
+    }
+
+    // The record goes off the table before the plug-in is freed, so a late call through it
+    // finds nothing. A host may destroy us with the editor still open: its timer goes too.
+    void destroy()
+    {
+        if (!onMainThread("destroy")) return;
+        if (guiCreated_) guarded("CLAP", "destroy", 0, [&] { return guiDestroy(), 0; });
+        liveRecords.release(record_);
+        delete this;
+    }
+
+    bool activate(double rate, std::uint32_t minFrames, std::uint32_t maxFrames)
+    {
+        if (!needsInstance("activate") || !onMainThread("activate")) return false;
+        if (active_.load()) {
+            std::fputs("Lumenfold: CLAP activate called while active; ignored\n", stderr);
+            return false;
+        }
+        if (!std::isfinite(rate) || rate <= 0.0 || rate > 1.0e7 || maxFrames == 0 || minFrames > maxFrames ||
+            maxFrames > 0x7fffffffu) {
+            std::fprintf(stderr, "Lumenfold: CLAP activate with sample rate %g and frames %u..%u refused\n", rate,
+                         minFrames, maxFrames);
+            return false;
+        }
+        engine_->configure(rate, static_cast<int>(maxFrames));
+        engine_->setProcessing(true);
+        // The host hears of a new latency while it activates us, the one time it may.
+        const auto latency = static_cast<std::uint32_t>(engine_->latencySamples());
+        if (latency != reportedLatency_) {
+            reportedLatency_ = latency;
+            if (hostLatency_ && hostLatency_->changed) hostLatency_->changed(host_);
+        }
+        active_.store(true);
+        return true;
+    }
+
+    void deactivate()
+    {
+        if (!needsInstance("deactivate") || !onMainThread("deactivate")) return;
+        if (!active_.load()) {
+            std::fputs("Lumenfold: CLAP deactivate called while inactive; ignored\n", stderr);
+            return;
+        }
+        engine_->setProcessing(false);
+        active_.store(false);
+    }
+
+    bool startProcessing()
+    {
+        if (!active_.load()) {
+            std::fputs("Lumenfold: CLAP start_processing called while inactive; refused\n", stderr);
+            return false;
+        }
+        return onAudioThread("start_processing");
+    }
+
+    void stopProcessing()
+    {
+        if (!active_.load()) std::fputs("Lumenfold: CLAP stop_processing called while inactive\n", stderr);
+    }
+
+    // Called on: the audio thread. The next process starts as a fresh instance would.
+    void reset()
+    {
+        if (engine_) engine_->reset();
+    }
+
+    // Called on: the audio thread. No allocation, no I/O: problems are noted and printed on
+    // the main thread.
+    clap_process_status process(const clap_process_t* process)
+    {
+        if (!active_.load(std::memory_order_relaxed) || !engine_) return CLAP_PROCESS_ERROR;
+        if (threadCheck_ && threadCheck_->is_audio_thread && !threadCheck_->is_audio_thread(host_)) {
+            std::fputs("Lumenfold: CLAP process called off the audio thread; ignored\n", stderr);
+            return CLAP_PROCESS_ERROR;
+        }
+        if (process == nullptr) {
+            noteAudioProblem(kBadProcessRecord);
+            return CLAP_PROCESS_ERROR;
+        }
+        const std::uint32_t frames = std::min<std::uint32_t>(process->frames_count, 0x7fffffffu);
+        float* inputs[2];
+        float* outputs[2];
+        if (!stereoBuffers(process->audio_outputs, process->audio_outputs_count, outputs)) {
+            noteAudioProblem(kBadAudioBuffers);
+            return CLAP_PROCESS_ERROR;
+        }
+        if (!stereoBuffers(process->audio_inputs, process->audio_inputs_count, inputs)) {
+            noteAudioProblem(kBadAudioBuffers);
+            for (float* channel : outputs) std::fill(channel, channel + frames, 0.0f);
+            return CLAP_PROCESS_ERROR;
+        }
+        deliveringOnThisThread = true;
+        ClapEvents events(*this, process->in_events, ClapEvents::Take::Everything);
+        engine_->process(inputs, outputs, static_cast<int>(frames), events);
+        deliverChanges(process->out_events);
+        deliveringOnThisThread = false;
+        return CLAP_PROCESS_CONTINUE;
+    }
+
     const void* extension(const char* id);
+
     void mainThreadCallback() { reportAudioProblems(); }
 
     std::uint32_t audioPortCount(bool) { return 1; }
-    bool audioPortInfo(std::uint32_t index, bool isInput, clap_audio_port_info_t* info);
+    bool audioPortInfo(std::uint32_t index, bool isInput, clap_audio_port_info_t* info)
+    {
+        if (index != 0 || info == nullptr) {
+            std::fprintf(stderr, "Lumenfold: CLAP audio port %u refused\n", index);
+            return false;
+        }
+        *info = clap_audio_port_info_t{};
+        info->id = 0;
+        copyName(info->name, sizeof info->name, isInput ? "Input" : "Output");
+        info->flags = CLAP_AUDIO_PORT_IS_MAIN;
+        info->channel_count = 2;
+        info->port_type = kClapPortStereo;
+        info->in_place_pair = 0;
+        return true;
+    }
+
     std::uint32_t notePortCount(bool isInput) { return isInput ? 1 : 0; }
-    bool notePortInfo(std::uint32_t index, bool isInput, clap_note_port_info_t* info);
+    bool notePortInfo(std::uint32_t index, bool isInput, clap_note_port_info_t* info)
+    {
+        if (index != 0 || !isInput || info == nullptr) {
+            std::fprintf(stderr, "Lumenfold: CLAP note port %u refused\n", index);
+            return false;
+        }
+        *info = clap_note_port_info_t{};
+        info->id = 0;
+        info->supported_dialects = CLAP_NOTE_DIALECT_MIDI | CLAP_NOTE_DIALECT_CLAP;
+        info->preferred_dialect = CLAP_NOTE_DIALECT_MIDI;
+        copyName(info->name, sizeof info->name, "MIDI In");
+        return true;
+    }
 
     std::uint32_t paramCount() { return static_cast<std::uint32_t>(kParameterCount); }
-    bool paramInfo(std::uint32_t index, clap_param_info_t* info);
-    bool paramValue(clap_id id, double* value);
-    bool valueToText(clap_id id, double value, char* buffer, std::uint32_t capacity);
-    bool textToValue(clap_id id, const char* text, double* value);
-    void flush(const clap_input_events_t* in, const clap_output_events_t* out);
+    // Parameters.
+    bool paramInfo(std::uint32_t index, clap_param_info_t* info)
+    {
+        if (!needsInstance("params.get_info") || !onMainThread("params.get_info")) return false;
+        if (info == nullptr || index >= static_cast<std::uint32_t>(kParameterCount)) {
+            std::fprintf(stderr, "Lumenfold: CLAP parameter info %u refused\n", index);
+            return false;
+        }
+        const int id = static_cast<int>(index);
+        const ParameterInfo row = engine_->parameterRow(id);
+        *info = clap_param_info_t{};
+        info->id = index;
+        info->flags = CLAP_PARAM_IS_AUTOMATABLE | (isStepped(row) ? CLAP_PARAM_IS_STEPPED : 0u) |
+                      (std::strcmp(row.name, "Dummy") == 0 ? CLAP_PARAM_IS_HIDDEN : 0u);
+        copyName(info->name, sizeof info->name, row.name);
+        copyName(info->module, sizeof info->module, moduleOf(id));
+        info->min_value = row.minValue;
+        info->max_value = row.maxValue;
+        info->default_value = std::clamp(row.defaultValue, row.minValue, row.maxValue);
+        return true;
+    }
 
-    bool saveState(const clap_ostream_t* stream);
-    bool loadState(const clap_istream_t* stream);
-    std::uint32_t latency();
+    bool paramValue(clap_id id, double* value)
+    {
+        if (!needsInstance("params.get_value")) return false;
+        if (value == nullptr || !isValidParameterId(static_cast<int>(id))) {
+            std::fprintf(stderr, "Lumenfold: CLAP value of parameter %u refused\n", id);
+            return false;
+        }
+        *value = engine_->plainValue(static_cast<int>(id));
+        return true;
+    }
+
+    bool valueToText(clap_id id, double value, char* buffer, std::uint32_t capacity)
+    {
+        if (!needsInstance("params.value_to_text")) return false;
+        if (buffer == nullptr || capacity == 0 || !isValidParameterId(static_cast<int>(id)) || !std::isfinite(value)) {
+            std::fprintf(stderr, "Lumenfold: CLAP text of parameter %u refused\n", id);
+            return false;
+        }
+        const std::string text = engine_->valueText(static_cast<int>(id), static_cast<float>(value));
+        std::snprintf(buffer, capacity, "%s", text.c_str());
+        return true;
+    }
+
+    bool textToValue(clap_id id, const char* text, double* value)
+    {
+        if (!needsInstance("params.text_to_value")) return false;
+        if (text == nullptr || value == nullptr || !isValidParameterId(static_cast<int>(id))) {
+            std::fprintf(stderr, "Lumenfold: CLAP text for parameter %u refused\n", id);
+            return false;
+        }
+        const std::optional<float> parsed = engine_->parseValueText(static_cast<int>(id), text);
+        if (!parsed) return false;
+        *value = *parsed;
+        return true;
+    }
+
+    // params.flush: [active ? audio thread : main thread]. Values only, all at once.
+    void flush(const clap_input_events_t* in, const clap_output_events_t* out)
+    {
+        if (!needsInstance("params.flush")) return;
+        if (active_.load() ? !onAudioThread("params.flush") : !onMainThread("params.flush")) return;
+        const bool wasDelivering = deliveringOnThisThread;
+        deliveringOnThisThread = true;
+        ClapEvents events(*this, in, ClapEvents::Take::ValuesOnly);
+        EngineEvent event;
+        while (events.next(event)) {
+            if (!engine_->setPlainValue(event.id, event.value)) events.refused(event);
+        }
+        deliverChanges(out);
+        deliveringOnThisThread = wasDelivering;
+    }
+
+    // State: the same block as the VST chunk.
+    bool saveState(const clap_ostream_t* stream)
+    {
+        if (!needsInstance("state.save") || !onMainThread("state.save")) return false;
+        if (stream == nullptr || stream->write == nullptr) {
+            std::fputs("Lumenfold: CLAP state.save without a stream; refused\n", stderr);
+            return false;
+        }
+        const void* data = nullptr;
+        const std::size_t size = engine_->saveState(&data);
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        for (std::size_t written = 0; written < size;) {
+            const std::int64_t n = stream->write(stream, bytes + written, size - written);
+            if (n <= 0 || static_cast<std::uint64_t>(n) > size - written) {
+                std::fputs("Lumenfold: CLAP state.save: the stream took no more; state incomplete\n", stderr);
+                return false;
+            }
+            written += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool loadState(const clap_istream_t* stream)
+    {
+        if (!needsInstance("state.load") || !onMainThread("state.load")) return false;
+        if (stream == nullptr || stream->read == nullptr) {
+            std::fputs("Lumenfold: CLAP state.load without a stream; refused\n", stderr);
+            return false;
+        }
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t buffer[4096];
+        for (;;) {
+            const std::int64_t n = stream->read(stream, buffer, sizeof buffer);
+            if (n == 0) break;
+            if (n < 0 || static_cast<std::uint64_t>(n) > sizeof buffer || bytes.size() + n > kMaxStateBytes) {
+                std::fputs("Lumenfold: CLAP state.load: the stream failed or is too long; nothing loaded\n", stderr);
+                return false;
+            }
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
+        const bool loaded = engine_->loadState(bytes.data(), bytes.size());
+        if (loaded && hostParams_ && hostParams_->rescan) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
+        return loaded;
+    }
+
+    // While active the host keeps the latency it read at activation.
+    std::uint32_t latency()
+    {
+        if (!engine_) return 0u;
+        return active_.load() ? reportedLatency_ : static_cast<std::uint32_t>(engine_->latencySamples());
+    }
 
     bool guiIsApiSupported(const char* api, bool floating) { return guiApiSupported(api, floating); }
-    bool guiPreferredApi(const char** api, bool* floating);
-    bool guiCreate(const char* api, bool floating);
-    void guiDestroy();
+    bool guiPreferredApi(const char** api, bool* floating)
+    {
+        if (api == nullptr || floating == nullptr) return false;
+        *api = kClapWindowApiX11;
+        *floating = false;
+        return true;
+    }
+
+    // Editor.
+    bool guiCreate(const char* api, bool floating)
+    {
+        if (!needsInstance("gui.create") || !onMainThread("gui.create")) return false;
+        if (!guiApiSupported(api, floating) || guiCreated_) {
+            std::fprintf(stderr, "Lumenfold: CLAP gui.create for \"%s\"%s refused\n", api ? api : "(null)",
+                         floating ? " (floating)" : "");
+            return false;
+        }
+        guiCreated_ = true;
+        return true;
+    }
+
+    void guiDestroy()
+    {
+        if (!needsInstance("gui.destroy") || !onMainThread("gui.destroy")) return;
+        if (timerId_ != kClapInvalidId && hostTimers_ && hostTimers_->unregister_timer) {
+            hostTimers_->unregister_timer(host_, timerId_);
+        }
+        timerId_ = kClapInvalidId;
+        engine_->closeEditor();
+        guiCreated_ = false;
+    }
+
     // The editor draws at its own pixel size: the host scales around it.
     bool guiSetScale(double) { return false; }
-    bool guiSize(std::uint32_t* width, std::uint32_t* height);
+    bool guiSize(std::uint32_t* width, std::uint32_t* height)
+    {
+        if (!needsInstance("gui.get_size") || !onMainThread("gui.get_size")) return false;
+        int w = 0;
+        int h = 0;
+        if (width == nullptr || height == nullptr || !engine_->editorSize(&w, &h) || w <= 0 || h <= 0) return false;
+        *width = static_cast<std::uint32_t>(w);
+        *height = static_cast<std::uint32_t>(h);
+        return true;
+    }
+
     bool guiCanResize() { return false; }
     bool guiResizeHints(clap_gui_resize_hints_t*) { return false; }
-    bool guiSetSize(std::uint32_t width, std::uint32_t height);
-    bool guiSetParent(const clap_window_t* window);
+    bool guiSetSize(std::uint32_t width, std::uint32_t height)
+    {
+        std::uint32_t w = 0;
+        std::uint32_t h = 0;
+        return guiSize(&w, &h) && w == width && h == height;
+    }
+
+    bool guiSetParent(const clap_window_t* window)
+    {
+        if (!needsInstance("gui.set_parent") || !onMainThread("gui.set_parent")) return false;
+        if (!guiCreated_ || window == nullptr || window->api == nullptr ||
+            std::strcmp(window->api, kClapWindowApiX11) != 0 || window->x11 == 0) {
+            std::fputs("Lumenfold: CLAP gui.set_parent without a created editor or an X11 window; refused\n", stderr);
+            return false;
+        }
+        if (!engine_->openEditor(window->x11)) return false;
+        if (hostTimers_ && hostTimers_->register_timer &&
+            !hostTimers_->register_timer(host_, kEditorIdleMs, &timerId_)) {
+            timerId_ = kClapInvalidId;  // the editor's own thread keeps it going
+        }
+        return true;
+    }
+
     bool guiSetTransient(const clap_window_t*) { return false; }
     void guiSuggestTitle(const char*) {}
     bool guiShow() { return guiCreated_; }
     bool guiHide() { return guiCreated_; }
-    void onTimer(clap_id id);
+    void onTimer(clap_id id)
+    {
+        if (!needsInstance("timer") || !onMainThread("timer")) return;
+        if (id == timerId_ && id != kClapInvalidId) engine_->idleEditor();
+    }
 
     // Offline rendering needs nothing different: the plug-in has no realtime-only path.
     bool hasHardRealtimeRequirement() { return false; }
-    bool setRenderMode(clap_plugin_render_mode mode);
+    bool setRenderMode(clap_plugin_render_mode mode)
+    {
+        if (mode != CLAP_RENDER_REALTIME && mode != CLAP_RENDER_OFFLINE) {
+            std::fprintf(stderr, "Lumenfold: CLAP render mode %d refused\n", mode);
+            return false;
+        }
+        renderMode_ = mode;
+        return true;
+    }
 
 private:
     // The audio thread prints nothing: a bad record there just gets the safe answer.
@@ -245,10 +570,61 @@ private:
         return host_->get_extension ? static_cast<const T*>(host_->get_extension(host_, id)) : nullptr;
     }
 
-    static bool stereoBuffers(const clap_audio_buffer_t* buffers, std::uint32_t count, float* channels[2]);
-    void reportAudioProblems();
-    void queueChange(ParameterChangeRing::Kind kind, int id);
-    void deliverChanges(const clap_output_events_t* out);
+    static bool stereoBuffers(const clap_audio_buffer_t* buffers, std::uint32_t count, float* channels[2])
+    {
+        if (buffers == nullptr || count < 1 || buffers[0].channel_count < 2 || buffers[0].data32 == nullptr) {
+            return false;
+        }
+        for (int c = 0; c < 2; ++c) {
+            channels[c] = buffers[0].data32[c];
+            if (channels[c] == nullptr) return false;
+        }
+        return true;
+    }
+
+    void reportAudioProblems()
+    {
+        const std::uint32_t problems = audioProblems_.exchange(0);
+        if (problems & kBadProcessRecord) std::fputs("Lumenfold: CLAP process called without a process record\n", stderr);
+        if (problems & kBadAudioBuffers)
+            std::fputs("Lumenfold: CLAP process given no usable stereo buffers; silence written\n", stderr);
+        if (problems & kMidiDropped) std::fputs("Lumenfold: CLAP block held too many MIDI events; some dropped\n", stderr);
+        if (problems & kBadEvent) std::fputs("Lumenfold: CLAP event with a bad size, id or value ignored\n", stderr);
+    }
+
+    void queueChange(ParameterChangeRing::Kind kind, int id)
+    {
+        changes_.push(kind, id);
+        if (!deliveringOnThisThread && hostParams_ && hostParams_->request_flush) {
+            hostParams_->request_flush(host_);
+        }
+    }
+
+    void deliverChanges(const clap_output_events_t* out)
+    {
+        changes_.drain([&](const ParameterChangeRing::Change& change) {
+            if (out == nullptr || out->try_push == nullptr) return;
+            if (change.kind == ParameterChangeRing::Kind::Value) {
+                clap_event_param_value_t event{};
+                event.header = {sizeof event, 0, kClapCoreEventSpaceId, CLAP_EVENT_PARAM_VALUE, 0};
+                event.param_id = static_cast<clap_id>(change.id);
+                event.note_id = -1;
+                event.port_index = -1;
+                event.channel = -1;
+                event.key = -1;
+                event.value = engine_->plainValue(change.id);
+                out->try_push(out, &event.header);
+            } else {
+                clap_event_param_gesture_t event{};
+                const std::uint16_t type = change.kind == ParameterChangeRing::Kind::GestureBegin
+                                               ? CLAP_EVENT_PARAM_GESTURE_BEGIN
+                                               : CLAP_EVENT_PARAM_GESTURE_END;
+                event.header = {sizeof event, 0, kClapCoreEventSpaceId, type, 0};
+                event.param_id = static_cast<clap_id>(change.id);
+                out->try_push(out, &event.header);
+            }
+        });
+    }
 
     const clap_host_t* host_;
     clap_plugin_t* record_;
@@ -345,6 +721,27 @@ constexpr clap_plugin_render_t kRender{
     entry<"render.set", &ClapPlugin::setRenderMode>,
 };
 
+const void* ClapPlugin::extension(const char* id)
+{
+    if (id == nullptr) {
+        std::fputs("Lumenfold: CLAP extension asked for without an id\n", stderr);
+        return nullptr;
+    }
+    const struct {
+        const char* id;
+        const void* record;
+    } offered[] = {
+        {kClapExtAudioPorts, &kAudioPorts}, {kClapExtNotePorts, &kNotePorts}, {kClapExtParams, &kParams},
+        {kClapExtState, &kState},           {kClapExtLatency, &kLatency},     {kClapExtGui, &kGui},
+        {kClapExtTimerSupport, &kTimers},   {kClapExtRender, &kRender},
+    };
+    for (const auto& entry : offered) {
+        if (std::strcmp(entry.id, id) == 0) return entry.record;
+    }
+    std::fprintf(stderr, "Lumenfold: CLAP extension \"%.64s\" not offered\n", id);
+    return nullptr;
+}
+
 ClapPlugin::ClapPlugin(const clap_host_t* host) : host_(host), record_(liveRecords.acquire(this))
 {
     if (record_ == nullptr) throw std::runtime_error("too many plug-ins in this process");
@@ -363,135 +760,6 @@ ClapPlugin::ClapPlugin(const clap_host_t* host) : host_(host), record_(liveRecor
     record_->process = entry<"process", &ClapPlugin::process>;
     record_->get_extension = entry<"get_extension", &ClapPlugin::extension>;
     record_->on_main_thread = entry<"on_main_thread", &ClapPlugin::mainThreadCallback>;
-}
-
-bool ClapPlugin::init()
-{
-    if (engine_) {
-        std::fputs("Lumenfold: CLAP init called twice; ignored\n", stderr);
-        return false;
-    }
-    if (!onMainThread("init")) return false;
-    threadCheck_ = hostExtension<clap_host_thread_check_t>(kClapExtThreadCheck);
-    hostParams_ = hostExtension<clap_host_params_t>(kClapExtParams);
-    hostLatency_ = hostExtension<clap_host_latency_t>(kClapExtLatency);
-    hostState_ = hostExtension<clap_host_state_t>(kClapExtState);
-    hostTimers_ = hostExtension<clap_host_timer_support_t>(kClapExtTimerSupport);
-    engine_ = HostedInstance::create(*this);
-    if (!engine_) return false;
-    reportedLatency_ = static_cast<std::uint32_t>(engine_->latencySamples());
-    return true;
-}
-
-// The record goes off the table before the plug-in is freed, so a late call through it
-// finds nothing. A host may destroy us with the editor still open: its timer goes too.
-void ClapPlugin::destroy()
-{
-    if (!onMainThread("destroy")) return;
-    if (guiCreated_) guarded("CLAP", "destroy", 0, [&] { return guiDestroy(), 0; });
-    liveRecords.release(record_);
-    delete this;
-}
-
-bool ClapPlugin::activate(double rate, std::uint32_t minFrames, std::uint32_t maxFrames)
-{
-    if (!needsInstance("activate") || !onMainThread("activate")) return false;
-    if (active_.load()) {
-        std::fputs("Lumenfold: CLAP activate called while active; ignored\n", stderr);
-        return false;
-    }
-    if (!std::isfinite(rate) || rate <= 0.0 || rate > 1.0e7 || maxFrames == 0 || minFrames > maxFrames ||
-        maxFrames > 0x7fffffffu) {
-        std::fprintf(stderr, "Lumenfold: CLAP activate with sample rate %g and frames %u..%u refused\n", rate,
-                     minFrames, maxFrames);
-        return false;
-    }
-    engine_->configure(rate, static_cast<int>(maxFrames));
-    engine_->setProcessing(true);
-    // The host hears of a new latency while it activates us, the one time it may.
-    const auto latency = static_cast<std::uint32_t>(engine_->latencySamples());
-    if (latency != reportedLatency_) {
-        reportedLatency_ = latency;
-        if (hostLatency_ && hostLatency_->changed) hostLatency_->changed(host_);
-    }
-    active_.store(true);
-    return true;
-}
-
-void ClapPlugin::deactivate()
-{
-    if (!needsInstance("deactivate") || !onMainThread("deactivate")) return;
-    if (!active_.load()) {
-        std::fputs("Lumenfold: CLAP deactivate called while inactive; ignored\n", stderr);
-        return;
-    }
-    engine_->setProcessing(false);
-    active_.store(false);
-}
-
-bool ClapPlugin::startProcessing()
-{
-    if (!active_.load()) {
-        std::fputs("Lumenfold: CLAP start_processing called while inactive; refused\n", stderr);
-        return false;
-    }
-    return onAudioThread("start_processing");
-}
-
-void ClapPlugin::stopProcessing()
-{
-    if (!active_.load()) std::fputs("Lumenfold: CLAP stop_processing called while inactive\n", stderr);
-}
-
-// Called on: the audio thread. The next process starts as a fresh instance would.
-void ClapPlugin::reset()
-{
-    if (engine_) engine_->reset();
-}
-
-// Called on: the audio thread. No allocation, no I/O: problems are noted and printed on
-// the main thread.
-clap_process_status ClapPlugin::process(const clap_process_t* process)
-{
-    if (!active_.load(std::memory_order_relaxed) || !engine_) return CLAP_PROCESS_ERROR;
-    if (threadCheck_ && threadCheck_->is_audio_thread && !threadCheck_->is_audio_thread(host_)) {
-        std::fputs("Lumenfold: CLAP process called off the audio thread; ignored\n", stderr);
-        return CLAP_PROCESS_ERROR;
-    }
-    if (process == nullptr) {
-        noteAudioProblem(kBadProcessRecord);
-        return CLAP_PROCESS_ERROR;
-    }
-    const std::uint32_t frames = std::min<std::uint32_t>(process->frames_count, 0x7fffffffu);
-    float* inputs[2];
-    float* outputs[2];
-    if (!stereoBuffers(process->audio_outputs, process->audio_outputs_count, outputs)) {
-        noteAudioProblem(kBadAudioBuffers);
-        return CLAP_PROCESS_ERROR;
-    }
-    if (!stereoBuffers(process->audio_inputs, process->audio_inputs_count, inputs)) {
-        noteAudioProblem(kBadAudioBuffers);
-        for (float* channel : outputs) std::fill(channel, channel + frames, 0.0f);
-        return CLAP_PROCESS_ERROR;
-    }
-    deliveringOnThisThread = true;
-    ClapEvents events(*this, process->in_events, ClapEvents::Take::Everything);
-    engine_->process(inputs, outputs, static_cast<int>(frames), events);
-    deliverChanges(process->out_events);
-    deliveringOnThisThread = false;
-    return CLAP_PROCESS_CONTINUE;
-}
-
-bool ClapPlugin::stereoBuffers(const clap_audio_buffer_t* buffers, std::uint32_t count, float* channels[2])
-{
-    if (buffers == nullptr || count < 1 || buffers[0].channel_count < 2 || buffers[0].data32 == nullptr) {
-        return false;
-    }
-    for (int c = 0; c < 2; ++c) {
-        channels[c] = buffers[0].data32[c];
-        if (channels[c] == nullptr) return false;
-    }
-    return true;
 }
 
 bool ClapEvents::next(EngineEvent& event)
@@ -548,309 +816,6 @@ bool ClapEvents::translateNote(const clap_event_header_t& header, EngineEvent& e
         static_cast<std::uint8_t>(note.key), static_cast<std::uint8_t>(std::lround(velocity * 127.0))};
     event = EngineEvent::midiMessage(header.time, bytes, 3);
     return true;
-}
-
-void ClapPlugin::reportAudioProblems()
-{
-    const std::uint32_t problems = audioProblems_.exchange(0);
-    if (problems & kBadProcessRecord) std::fputs("Lumenfold: CLAP process called without a process record\n", stderr);
-    if (problems & kBadAudioBuffers)
-        std::fputs("Lumenfold: CLAP process given no usable stereo buffers; silence written\n", stderr);
-    if (problems & kMidiDropped) std::fputs("Lumenfold: CLAP block held too many MIDI events; some dropped\n", stderr);
-    if (problems & kBadEvent) std::fputs("Lumenfold: CLAP event with a bad size, id or value ignored\n", stderr);
-}
-
-void ClapPlugin::queueChange(ParameterChangeRing::Kind kind, int id)
-{
-    changes_.push(kind, id);
-    if (!deliveringOnThisThread && hostParams_ && hostParams_->request_flush) {
-        hostParams_->request_flush(host_);
-    }
-}
-
-void ClapPlugin::deliverChanges(const clap_output_events_t* out)
-{
-    changes_.drain([&](const ParameterChangeRing::Change& change) {
-        if (out == nullptr || out->try_push == nullptr) return;
-        if (change.kind == ParameterChangeRing::Kind::Value) {
-            clap_event_param_value_t event{};
-            event.header = {sizeof event, 0, kClapCoreEventSpaceId, CLAP_EVENT_PARAM_VALUE, 0};
-            event.param_id = static_cast<clap_id>(change.id);
-            event.note_id = -1;
-            event.port_index = -1;
-            event.channel = -1;
-            event.key = -1;
-            event.value = engine_->plainValue(change.id);
-            out->try_push(out, &event.header);
-        } else {
-            clap_event_param_gesture_t event{};
-            const std::uint16_t type = change.kind == ParameterChangeRing::Kind::GestureBegin
-                                           ? CLAP_EVENT_PARAM_GESTURE_BEGIN
-                                           : CLAP_EVENT_PARAM_GESTURE_END;
-            event.header = {sizeof event, 0, kClapCoreEventSpaceId, type, 0};
-            event.param_id = static_cast<clap_id>(change.id);
-            out->try_push(out, &event.header);
-        }
-    });
-}
-
-// params.flush: [active ? audio thread : main thread]. Values only, all at once.
-void ClapPlugin::flush(const clap_input_events_t* in, const clap_output_events_t* out)
-{
-    if (!needsInstance("params.flush")) return;
-    if (active_.load() ? !onAudioThread("params.flush") : !onMainThread("params.flush")) return;
-    const bool wasDelivering = deliveringOnThisThread;
-    deliveringOnThisThread = true;
-    ClapEvents events(*this, in, ClapEvents::Take::ValuesOnly);
-    EngineEvent event;
-    while (events.next(event)) {
-        if (!engine_->setPlainValue(event.id, event.value)) events.refused(event);
-    }
-    deliverChanges(out);
-    deliveringOnThisThread = wasDelivering;
-}
-
-bool ClapPlugin::audioPortInfo(std::uint32_t index, bool isInput, clap_audio_port_info_t* info)
-{
-    if (index != 0 || info == nullptr) {
-        std::fprintf(stderr, "Lumenfold: CLAP audio port %u refused\n", index);
-        return false;
-    }
-    *info = clap_audio_port_info_t{};
-    info->id = 0;
-    copyName(info->name, sizeof info->name, isInput ? "Input" : "Output");
-    info->flags = CLAP_AUDIO_PORT_IS_MAIN;
-    info->channel_count = 2;
-    info->port_type = kClapPortStereo;
-    info->in_place_pair = 0;
-    return true;
-}
-
-bool ClapPlugin::notePortInfo(std::uint32_t index, bool isInput, clap_note_port_info_t* info)
-{
-    if (index != 0 || !isInput || info == nullptr) {
-        std::fprintf(stderr, "Lumenfold: CLAP note port %u refused\n", index);
-        return false;
-    }
-    *info = clap_note_port_info_t{};
-    info->id = 0;
-    info->supported_dialects = CLAP_NOTE_DIALECT_MIDI | CLAP_NOTE_DIALECT_CLAP;
-    info->preferred_dialect = CLAP_NOTE_DIALECT_MIDI;
-    copyName(info->name, sizeof info->name, "MIDI In");
-    return true;
-}
-
-// Parameters.
-bool ClapPlugin::paramInfo(std::uint32_t index, clap_param_info_t* info)
-{
-    if (!needsInstance("params.get_info") || !onMainThread("params.get_info")) return false;
-    if (info == nullptr || index >= static_cast<std::uint32_t>(kParameterCount)) {
-        std::fprintf(stderr, "Lumenfold: CLAP parameter info %u refused\n", index);
-        return false;
-    }
-    const int id = static_cast<int>(index);
-    const ParameterInfo row = engine_->parameterRow(id);
-    *info = clap_param_info_t{};
-    info->id = index;
-    info->flags = CLAP_PARAM_IS_AUTOMATABLE | (isStepped(row) ? CLAP_PARAM_IS_STEPPED : 0u) |
-                  (std::strcmp(row.name, "Dummy") == 0 ? CLAP_PARAM_IS_HIDDEN : 0u);
-    copyName(info->name, sizeof info->name, row.name);
-    copyName(info->module, sizeof info->module, moduleOf(id));
-    info->min_value = row.minValue;
-    info->max_value = row.maxValue;
-    info->default_value = std::clamp(row.defaultValue, row.minValue, row.maxValue);
-    return true;
-}
-
-bool ClapPlugin::paramValue(clap_id id, double* value)
-{
-    if (!needsInstance("params.get_value")) return false;
-    if (value == nullptr || !isValidParameterId(static_cast<int>(id))) {
-        std::fprintf(stderr, "Lumenfold: CLAP value of parameter %u refused\n", id);
-        return false;
-    }
-    *value = engine_->plainValue(static_cast<int>(id));
-    return true;
-}
-
-bool ClapPlugin::valueToText(clap_id id, double value, char* buffer, std::uint32_t capacity)
-{
-    if (!needsInstance("params.value_to_text")) return false;
-    if (buffer == nullptr || capacity == 0 || !isValidParameterId(static_cast<int>(id)) || !std::isfinite(value)) {
-        std::fprintf(stderr, "Lumenfold: CLAP text of parameter %u refused\n", id);
-        return false;
-    }
-    const std::string text = engine_->valueText(static_cast<int>(id), static_cast<float>(value));
-    std::snprintf(buffer, capacity, "%s", text.c_str());
-    return true;
-}
-
-bool ClapPlugin::textToValue(clap_id id, const char* text, double* value)
-{
-    if (!needsInstance("params.text_to_value")) return false;
-    if (text == nullptr || value == nullptr || !isValidParameterId(static_cast<int>(id))) {
-        std::fprintf(stderr, "Lumenfold: CLAP text for parameter %u refused\n", id);
-        return false;
-    }
-    const std::optional<float> parsed = engine_->parseValueText(static_cast<int>(id), text);
-    if (!parsed) return false;
-    *value = *parsed;
-    return true;
-}
-
-// State: the same block as the VST chunk.
-bool ClapPlugin::saveState(const clap_ostream_t* stream)
-{
-    if (!needsInstance("state.save") || !onMainThread("state.save")) return false;
-    if (stream == nullptr || stream->write == nullptr) {
-        std::fputs("Lumenfold: CLAP state.save without a stream; refused\n", stderr);
-        return false;
-    }
-    const void* data = nullptr;
-    const std::size_t size = engine_->saveState(&data);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    for (std::size_t written = 0; written < size;) {
-        const std::int64_t n = stream->write(stream, bytes + written, size - written);
-        if (n <= 0 || static_cast<std::uint64_t>(n) > size - written) {
-            std::fputs("Lumenfold: CLAP state.save: the stream took no more; state incomplete\n", stderr);
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool ClapPlugin::loadState(const clap_istream_t* stream)
-{
-    if (!needsInstance("state.load") || !onMainThread("state.load")) return false;
-    if (stream == nullptr || stream->read == nullptr) {
-        std::fputs("Lumenfold: CLAP state.load without a stream; refused\n", stderr);
-        return false;
-    }
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t buffer[4096];
-    for (;;) {
-        const std::int64_t n = stream->read(stream, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0 || static_cast<std::uint64_t>(n) > sizeof buffer || bytes.size() + n > kMaxStateBytes) {
-            std::fputs("Lumenfold: CLAP state.load: the stream failed or is too long; nothing loaded\n", stderr);
-            return false;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    const bool loaded = engine_->loadState(bytes.data(), bytes.size());
-    if (loaded && hostParams_ && hostParams_->rescan) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
-    return loaded;
-}
-
-// Editor.
-bool ClapPlugin::guiCreate(const char* api, bool floating)
-{
-    if (!needsInstance("gui.create") || !onMainThread("gui.create")) return false;
-    if (!guiApiSupported(api, floating) || guiCreated_) {
-        std::fprintf(stderr, "Lumenfold: CLAP gui.create for \"%s\"%s refused\n", api ? api : "(null)",
-                     floating ? " (floating)" : "");
-        return false;
-    }
-    guiCreated_ = true;
-    return true;
-}
-
-void ClapPlugin::guiDestroy()
-{
-    if (!needsInstance("gui.destroy") || !onMainThread("gui.destroy")) return;
-    if (timerId_ != kClapInvalidId && hostTimers_ && hostTimers_->unregister_timer) {
-        hostTimers_->unregister_timer(host_, timerId_);
-    }
-    timerId_ = kClapInvalidId;
-    engine_->closeEditor();
-    guiCreated_ = false;
-}
-
-bool ClapPlugin::guiSize(std::uint32_t* width, std::uint32_t* height)
-{
-    if (!needsInstance("gui.get_size") || !onMainThread("gui.get_size")) return false;
-    int w = 0;
-    int h = 0;
-    if (width == nullptr || height == nullptr || !engine_->editorSize(&w, &h) || w <= 0 || h <= 0) return false;
-    *width = static_cast<std::uint32_t>(w);
-    *height = static_cast<std::uint32_t>(h);
-    return true;
-}
-
-bool ClapPlugin::guiSetParent(const clap_window_t* window)
-{
-    if (!needsInstance("gui.set_parent") || !onMainThread("gui.set_parent")) return false;
-    if (!guiCreated_ || window == nullptr || window->api == nullptr ||
-        std::strcmp(window->api, kClapWindowApiX11) != 0 || window->x11 == 0) {
-        std::fputs("Lumenfold: CLAP gui.set_parent without a created editor or an X11 window; refused\n", stderr);
-        return false;
-    }
-    if (!engine_->openEditor(window->x11)) return false;
-    if (hostTimers_ && hostTimers_->register_timer &&
-        !hostTimers_->register_timer(host_, kEditorIdleMs, &timerId_)) {
-        timerId_ = kClapInvalidId;  // the editor's own thread keeps it going
-    }
-    return true;
-}
-
-void ClapPlugin::onTimer(clap_id id)
-{
-    if (!needsInstance("timer") || !onMainThread("timer")) return;
-    if (id == timerId_ && id != kClapInvalidId) engine_->idleEditor();
-}
-
-bool ClapPlugin::guiPreferredApi(const char** api, bool* floating)
-{
-    if (api == nullptr || floating == nullptr) return false;
-    *api = kClapWindowApiX11;
-    *floating = false;
-    return true;
-}
-
-bool ClapPlugin::guiSetSize(std::uint32_t width, std::uint32_t height)
-{
-    std::uint32_t w = 0;
-    std::uint32_t h = 0;
-    return guiSize(&w, &h) && w == width && h == height;
-}
-
-// While active the host keeps the latency it read at activation.
-std::uint32_t ClapPlugin::latency()
-{
-    if (!engine_) return 0u;
-    return active_.load() ? reportedLatency_ : static_cast<std::uint32_t>(engine_->latencySamples());
-}
-
-bool ClapPlugin::setRenderMode(clap_plugin_render_mode mode)
-{
-    if (mode != CLAP_RENDER_REALTIME && mode != CLAP_RENDER_OFFLINE) {
-        std::fprintf(stderr, "Lumenfold: CLAP render mode %d refused\n", mode);
-        return false;
-    }
-    renderMode_ = mode;
-    return true;
-}
-
-const void* ClapPlugin::extension(const char* id)
-{
-    if (id == nullptr) {
-        std::fputs("Lumenfold: CLAP extension asked for without an id\n", stderr);
-        return nullptr;
-    }
-    const struct {
-        const char* id;
-        const void* record;
-    } offered[] = {
-        {kClapExtAudioPorts, &kAudioPorts}, {kClapExtNotePorts, &kNotePorts}, {kClapExtParams, &kParams},
-        {kClapExtState, &kState},           {kClapExtLatency, &kLatency},     {kClapExtGui, &kGui},
-        {kClapExtTimerSupport, &kTimers},   {kClapExtRender, &kRender},
-    };
-    for (const auto& entry : offered) {
-        if (std::strcmp(entry.id, id) == 0) return entry.record;
-    }
-    std::fprintf(stderr, "Lumenfold: CLAP extension \"%.64s\" not offered\n", id);
-    return nullptr;
 }
 
 }  // namespace
