@@ -5,10 +5,10 @@
 #include "plugin/core/ProgramValues.h"
 #include "plugin/core/QuanProgram.h"
 #include "plugin/core/ValueFormatting.h"
+#include "plugin/core/ValueText.h"
 #include "plugin/vst/AEffEditor.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,29 +22,6 @@ constexpr std::size_t kMaxProgramNameChars = 31;
 // many lines one summary says how many more there were.
 constexpr int kMaxCorrectionLines = 16;
 const char* const kReplacementProgramName = "Untitled";
-// A typed text is compared with the texts of at most this many entries of a list row.
-constexpr int kMaxListedSteps = 4096;
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// In any case: "-6 db" is as plain as "-6 dB".
-bool endsWithLabel(std::string_view text, std::string_view label)
-{
-    if (label.empty() || text.size() <= label.size()) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - label.size());
-    return std::equal(tail.begin(), tail.end(), label.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 void reportCorrection(int& count, const char* name, float stored, float corrected, const char* how)
 {
@@ -54,10 +31,10 @@ void reportCorrection(int& count, const char* name, float stored, float correcte
     }
 }
 
-CFArray* makeList(std::initializer_list<const char*> texts)
+CFArray* makeList(const std::vector<std::string>& texts)
 {
     CFArray* list = CFArray::create();
-    for (const char* text : texts) {
+    for (const std::string& text : texts) {
         CFString* string = CFString::create(text);
         list->append(string);
         string->release();
@@ -68,10 +45,10 @@ CFArray* makeList(std::initializer_list<const char*> texts)
 // Made once per process on first use and never freed; callers get their own reference.
 CFArray* sharedValueStrings(int id)
 {
-    static CFArray* const fftSizes = makeList({"32", "64", "128", "256", "512", "1024", "2048", "4096"});
-    static CFArray* const axes = makeList({"Log", "Linear"});
-    static CFArray* const positions = makeList({"After", "Before"});
-    static CFArray* const overlaps = makeList({"2x", "4x", "8x"});
+    static CFArray* const fftSizes = makeList(listEntries(ParameterId::FftSize));
+    static CFArray* const axes = makeList(listEntries(ParameterId::ViewXAxis));
+    static CFArray* const positions = makeList(listEntries(ParameterId::ScriptPosition));
+    static CFArray* const overlaps = makeList(listEntries(ParameterId::Overlap));
     switch (id) {
     case ParameterId::FftSize: return fftSizes;
     case ParameterId::ViewXAxis:
@@ -229,30 +206,11 @@ void QuanAuBase::getParameterDisplay(VstInt32 id, char* text)
 
 std::string QuanAuBase::displayText(int id) { return displayTextOf(id, plainValue(id)); }
 
-std::string QuanAuBase::displayTextOf(int id, float value)
-{
-    const ParameterUnit unit = parameterInfo(id).unit;
-    if (unit == ParameterUnit::Indexed) {
-        return indexedDisplayText(id, value);
-    }
-    if (unit == ParameterUnit::Boolean) {
-        return value == 0.0f ? "Off" : "On";
-    }
-    if (auto special = specialValueText(id, value)) {
-        return *special;
-    }
-    return displayedNumberText(parameterInfo(id), value);
-}
+std::string QuanAuBase::displayTextOf(int id, float value) { return valueTextOf(id).text(value); }
 
 std::string QuanAuBase::labelledDisplayTextOf(int id, float value)
 {
-    if (!isValidParameterId(id)) {
-        return {};
-    }
-    const std::string text = displayTextOf(id, value);
-    const std::string label = unitLabel(parameterInfo(id).unit);
-    const bool bare = label.empty() || text.empty() || text == "Off" || text == "On";
-    return bare ? text : text + " " + label;
+    return isValidParameterId(id) ? valueTextOf(id).labelledText(value) : std::string();
 }
 
 std::optional<float> QuanAuBase::plainFromText(int id, std::string_view typed)
@@ -260,79 +218,28 @@ std::optional<float> QuanAuBase::plainFromText(int id, std::string_view typed)
     if (!isValidParameterId(id)) {
         return std::nullopt;
     }
-    const ParameterInfo row = parameterRow(id);
-    std::string_view text = trimmed(typed);
-    const std::string_view label = unitLabel(row.unit);
-    if (endsWithLabel(text, label)) {
-        text = trimmed(text.substr(0, text.size() - label.size()));
-    }
-    if (auto listed = listedValueOf(id, row, text)) {
-        return listed;
-    }
-    const std::optional<float> number = parseParameterNumber(text);
-    if (!number) {
-        return std::nullopt;
-    }
-    return admittedPlainValue(row, plainFromDisplayedNumber(row, *number));
+    return valueTextOf(id).plainFromText(typed);
 }
 
-// Every text the display can show reads back to its value: the entries of list and
-// on/off rows, and the words other rows show instead of a number.
-std::optional<float> QuanAuBase::listedValueOf(int id, const ParameterInfo& row, std::string_view text)
+ValueText QuanAuBase::valueTextOf(int id)
 {
-    const bool listed = row.unit == ParameterUnit::Indexed || row.unit == ParameterUnit::Boolean;
-    const int steps = listed ? static_cast<int>(row.maxValue - row.minValue) : -1;
-    for (int i = 0; i <= steps && i <= kMaxListedSteps; ++i) {
-        const float candidate = row.minValue + static_cast<float>(i);
-        if (displayTextOf(id, candidate) == text) {
-            return candidate;
-        }
-    }
-    if (text == "Off" || text == "-inf") {
-        for (float special : {0.0f, kGainFloorDb}) {
-            if (displayTextOf(id, special) == text) {
-                return special;
-            }
-        }
-    }
-    return std::nullopt;
+    return ValueText(id, parameterRow(id), reportedEntries(id));
 }
 
-std::string QuanAuBase::indexedDisplayText(int id, float value)
+// The list this instance reports to hosts for a list row, which its texts show: the
+// script names of "Script Index" are known only here.
+std::vector<std::string> QuanAuBase::reportedEntries(int id)
 {
+    std::vector<std::string> entries;
     CFArrayHolder list;
-    if (getParameterValueStrings(kScopeGlobal, id, list.out()) == kNoErr && list.get()) {
-        // Stored values may lie outside the list: those show as plain numbers.
-        const bool inList = std::isfinite(value) && value >= 0.0f && value < static_cast<float>(list.get()->count());
-        if (inList) {
-            const std::string& entry = list.get()->at(static_cast<int>(value))->text();
-            return entry.size() <= kMaxDisplayChars ? entry : std::string();
-        }
-    } else {
-        if (auto special = specialValueText(id, value)) {
-            return *special;
-        }
+    if (parameterInfo(id).unit != ParameterUnit::Indexed ||
+        getParameterValueStrings(kScopeGlobal, id, list.out()) != kNoErr || !list.get()) {
+        return entries;
     }
-    return formatTruncatedInteger(value).substr(0, 7);
-}
-
-std::optional<std::string> QuanAuBase::specialValueText(int id, float value)
-{
-    switch (id) {
-    case ParameterId::OscPortOffset:
-    case ParameterId::ViewSmoothing:
-        if (value == 0.0f) return "Off";
-        return std::nullopt;
-    case ParameterId::InputGain:
-    case ParameterId::OutputGain:
-        if (value == kGainFloorDb) return "-inf";
-        return std::nullopt;
-    case ParameterId::DryLevel:
-    case ParameterId::WetLevel:
-        if (value <= 0.0f) return "-inf";  // the gain, the value cubed, is silence
-        return std::nullopt;
-    default: return std::nullopt;
+    for (int i = 0; i < list.get()->count(); ++i) {
+        entries.push_back(list.get()->at(i)->text());
     }
+    return entries;
 }
 
 OSStatus QuanAuBase::getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings)

@@ -17,6 +17,7 @@
 #include <vector>
 
 class AUKernelBase;
+class ValueText;
 class QuanProgram;
 struct ProgramValues;
 struct DisplayBlock;
@@ -42,6 +43,7 @@ public:
     float plainValue(int id) const;
     // The table's row as this instance uses it: with its own "Script Index" maximum.
     ParameterInfo parameterRow(int id) const;
+    // The three below are ValueText's, with this instance's row and lists.
     // The display text any plain value of a valid id would have (getParameterDisplay shows
     // the current value's): the word of a list row, a word such as "Off", or the number in
     // the unit the row shows (displayedNumber: the mix levels in dB).
@@ -67,10 +69,6 @@ public:
 
     virtual AUKernelBase* createKernel() = 0;
     virtual OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings);
-    // The word a value shows instead of its number ("Off" at a zero port offset or
-    // smoothing, "-inf" at the gain floor and at a mix level of 0); nullopt when the
-    // number is shown.
-    static std::optional<std::string> specialValueText(int id, float value);
     virtual DisplayBlock* displayBlock() = 0;
 
     QuanProgram& currentProgram() { return *programs_[static_cast<std::size_t>(curProgram_)]; }
@@ -102,8 +100,9 @@ protected:
 
 private:
     std::string displayText(int id);
-    std::string indexedDisplayText(int id, float value);
-    std::optional<float> listedValueOf(int id, const ParameterInfo& row, std::string_view text);
+    // The value texts of a valid id as this instance shows them: its own row and lists.
+    ValueText valueTextOf(int id);
+    std::vector<std::string> reportedEntries(int id);
     void correctLoadedValues(ProgramValues& content) const;
     void applyLoadedValues(const std::array<float, kParameterCount>& before);
 

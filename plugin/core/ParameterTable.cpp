@@ -150,6 +150,23 @@ int overlapIndexFromValue(float value)
     return static_cast<int>(value);
 }
 
+const std::vector<std::string>& listEntries(int id)
+{
+    static const std::vector<std::string> fftSizes{"32", "64", "128", "256", "512", "1024", "2048", "4096"};
+    static const std::vector<std::string> axes{"Log", "Linear"};
+    static const std::vector<std::string> positions{"After", "Before"};
+    static const std::vector<std::string> overlaps{"2x", "4x", "8x"};
+    static const std::vector<std::string> none;
+    switch (id) {
+    case ParameterId::FftSize: return fftSizes;
+    case ParameterId::ViewXAxis:
+    case ParameterId::ViewYAxis: return axes;
+    case ParameterId::ScriptPosition: return positions;
+    case ParameterId::Overlap: return overlaps;
+    default: return none;
+    }
+}
+
 const char* unitLabel(ParameterUnit unit)
 {
     switch (unit) {

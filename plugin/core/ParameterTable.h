@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr int kParameterCount = 2081;
 constexpr int kBinLevelBase = 32;
@@ -76,6 +77,10 @@ inline int fftSizeFromIndex(int index) { return 32 << index; }
 // clamped here like "FFT Size"'s; anything not a number is "2x", the sound of old states.
 int overlapIndexFromValue(float value);
 inline int overlapFromIndex(int index) { return 2 << index; }
+
+// The words of a list row whose steps never change, one per step from 0 ("FFT Size":
+// "32" to "4096"); empty for every other row ("Script Index" names the instance's scripts).
+const std::vector<std::string>& listEntries(int id);
 
 // Label shown next to a value, by unit ("dB", "ms", ...); empty for unitless rows. The
 // mix levels' fader unit shows its gain in dB (displayedNumber).

@@ -1,6 +1,7 @@
 #include "tools/render/LumenfoldParameterCatalog.h"
 
 #include "plugin/core/ParameterTable.h"
+#include "plugin/core/ValueText.h"
 #include "plugin/vst/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/render/TextMatching.h"
@@ -37,9 +38,11 @@ public:
 
     std::string unit(int id) const override { return unitLabel(parameterInfo(id).unit); }
 
-    float plainFromUnitNumber(int id, float number) const override
+    // A bare number is the stored value (the mix levels' fader position); "-6 dB" and
+    // "-inf" are converted from the unit shown.
+    std::optional<float> plainFromValueText(int id, const std::string& text) const override
     {
-        return plainFromDisplayedNumber(parameterInfo(id), number);
+        return ValueText(id, parameterInfo(id)).plainFromText(text, ValueText::Reading::StoredNumber);
     }
 
     std::optional<float> defaultValue(int id) const override { return parameterInfo(id).defaultValue; }

@@ -10,7 +10,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <sstream>
 
 namespace lfrender {
@@ -65,6 +64,14 @@ std::optional<float> parsePlainNumber(const std::string& text)
     const auto [stop, error] = std::from_chars(begin, end, value);
     if (error != std::errc() || stop != end || begin == end || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+// The reading of catalogues with no reading of their own.
+std::optional<float> ParameterCatalog::plainFromValueText(int id, const std::string& text) const
+{
+    if (const std::optional<float> plain = parsePlainNumber(text)) return plain;
+    const std::optional<std::string> number = withoutUnit(trimmed(text), unit(id));
+    return number ? parsePlainNumber(*number) : std::nullopt;
 }
 
 std::optional<NameRange> findNameRange(const std::string& name)
@@ -142,16 +149,7 @@ std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const s
 
 std::optional<float> ParameterAssigner::plainNumber(int id, const std::string& value) const
 {
-    if (const std::optional<float> plain = parsePlainNumber(value)) return plain;
-    const std::string_view text = trimmed(value);
-    const std::optional<std::string> number = withoutUnit(text, catalog_.unit(id));
-    const std::string_view inUnit = number ? std::string_view(*number) : text;
-    const std::optional<float> given = equalsIgnoringCase(inUnit, "-inf") ? -std::numeric_limits<float>::infinity()
-                                       : number                          ? parsePlainNumber(*number)
-                                                                         : std::nullopt;
-    if (!given) return std::nullopt;
-    const float plain = catalog_.plainFromUnitNumber(id, *given);
-    return std::isfinite(plain) ? std::optional<float>(plain) : std::nullopt;
+    return catalog_.plainFromValueText(id, value);
 }
 
 void ParameterAssigner::assignOne(const Target& target, const std::string& value, bool warn)

@@ -25,10 +25,12 @@ public:
 
     // The unit a value may carry as a suffix ("dB", "ms"); empty for unitless rows.
     [[nodiscard]] virtual std::string unit(int /*id*/) const { return {}; }
-    // A number given in that unit ("-6 dB", "-inf") as a plain value: the number itself,
-    // except for rows whose unit is not their plain unit (ParameterRange::unitIsNotPlain),
-    // which convert it. Not finite when it stands for no plain value.
-    [[nodiscard]] virtual float plainFromUnitNumber(int /*id*/, float number) const { return number; }
+    // A --set value (already trimmed) as a plain value, not yet clamped; nothing when it
+    // is not a finite one. By default a number, which may carry unit() ("250 ms"); it is
+    // defined with the assigner's reading of numbers. Lumenfold's catalogue reads it as
+    // the plug-in does (ValueText's StoredNumber reading), where rows whose unit is not
+    // their plain unit (ParameterRange::unitIsNotPlain) convert a number with the unit.
+    [[nodiscard]] virtual std::optional<float> plainFromValueText(int id, const std::string& text) const;
     // The value a fresh instance starts with, in plain units, when the catalogue knows it.
     [[nodiscard]] virtual std::optional<float> defaultValue(int /*id*/) const { return std::nullopt; }
 };

@@ -12,7 +12,7 @@ struct ParameterRange {
     bool maximumKnownOnlyToPlugin = false;
     // Plain values are not counted in the row's unit: Lumenfold's mix levels store a fader
     // position and show its gain (the position cubed) in dB. A bare number is the plain
-    // value; one with the unit is converted (ParameterCatalog::plainFromUnitNumber).
+    // value; one with the unit is converted (ParameterCatalog::plainFromValueText).
     bool unitIsNotPlain = false;
 };
 
