@@ -8,10 +8,14 @@
 #include "plugin/core/StatusCodes.h"
 #include "scripting/ScriptConsole.h"
 
+#include <algorithm>
+
 namespace {
 // Hosts give plug-ins at least this much room for a value text; so do we.
 constexpr int kTextBufferSize = 256;
 }  // namespace
+
+TessamireConnection::TessamireConnection(QuanTessamire& plugin) : plugin_(plugin), hostCalls_(kParameterCount) {}
 
 int TessamireConnection::parameterCount() { return plugin_.getAeffect()->numParams; }
 
@@ -22,16 +26,78 @@ float TessamireConnection::plainValue(int index)
     return isValidParameterId(index) ? plugin_.plainValue(index) : 0.0f;
 }
 
+// On the host's threads whatever waits goes out first, so that the host hears
+// everything in the order the editor did it.
 void TessamireConnection::setPlainValueAutomated(int index, float plain)
 {
-    plugin_.setParameterFromPlain(index, plain, true);
+    if (!defersHostCalls()) {
+        sendDeferredHostCalls();
+        plugin_.setParameterFromPlain(index, plain, true);
+        return;
+    }
+    // The sound follows the control now; the host hears of it on its own thread.
+    if (plugin_.setParameterFromPlain(index, plain, false)) hostCalls_.automate(index, automationValue(index));
 }
 
-void TessamireConnection::beginEdit(int index) { plugin_.beginEdit(index); }
+void TessamireConnection::beginEdit(int index)
+{
+    if (defersHostCalls()) {
+        hostCalls_.beginEdit(index);
+        return;
+    }
+    sendDeferredHostCalls();
+    plugin_.beginEdit(index);
+}
 
-void TessamireConnection::endEdit(int index) { plugin_.endEdit(index); }
+void TessamireConnection::endEdit(int index)
+{
+    if (defersHostCalls()) {
+        hostCalls_.endEdit(index);
+        return;
+    }
+    sendDeferredHostCalls();
+    plugin_.endEdit(index);
+}
 
-void TessamireConnection::updateDisplay() { plugin_.updateDisplay(); }
+void TessamireConnection::updateDisplay()
+{
+    if (defersHostCalls()) {
+        hostCalls_.updateDisplay();
+        return;
+    }
+    sendDeferredHostCalls();
+    plugin_.updateDisplay();
+}
+
+void TessamireConnection::deferHostCallsOnThisThread(bool defer)
+{
+    deferringThread_.store(defer ? std::this_thread::get_id() : std::thread::id());
+}
+
+bool TessamireConnection::defersHostCalls() const { return deferringThread_.load() == std::this_thread::get_id(); }
+
+void TessamireConnection::sendDeferredHostCalls()
+{
+    if (defersHostCalls()) return;
+    QN::HostCallQueue::Call call;
+    while (hostCalls_.pop(call)) send(call);
+}
+
+void TessamireConnection::send(const QN::HostCallQueue::Call& call)
+{
+    using Kind = QN::HostCallQueue::Kind;
+    switch (call.kind) {
+    case Kind::BeginEdit: plugin_.beginEdit(call.index); break;
+    case Kind::Automate: plugin_.callHost(audioMasterAutomate, call.index, 0, nullptr, call.value); break;
+    case Kind::EndEdit: plugin_.endEdit(call.index); break;
+    case Kind::UpdateDisplay: plugin_.updateDisplay(); break;
+    }
+}
+
+float TessamireConnection::automationValue(int index)
+{
+    return std::clamp(plainToNormalized(plugin_.parameterRow(index), plugin_.plainValue(index)), 0.0f, 1.0f);
+}
 
 std::string TessamireConnection::displayText(int index)
 {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "gui/toolkit/HostCallQueue.h"
 #include "gui/toolkit/PluginConnection.h"
+
+#include <atomic>
+#include <thread>
 
 class QuanTessamire;
 
-// The editor's view of the plug-in object.
+// The editor's view of the plug-in object. What the editor tells the host from its idle
+// stand-in waits in a HostCallQueue until the host GUI thread sends it.
 class TessamireConnection : public QN::PluginConnection {
 public:
-    explicit TessamireConnection(QuanTessamire& plugin) : plugin_(plugin) {}
+    explicit TessamireConnection(QuanTessamire& plugin);
 
     int parameterCount() override;
     ParameterInfo parameterRow(int index) override;
@@ -23,6 +28,8 @@ public:
     void beginEdit(int index) override;
     void endEdit(int index) override;
     void updateDisplay() override;
+    void deferHostCallsOnThisThread(bool defer) override;
+    void sendDeferredHostCalls() override;
     std::string displayText(int index) override;
     std::string unitLabel(int index) override;
     std::string controlText(int index) override;
@@ -34,5 +41,12 @@ public:
     void attachConsole(lua_State* L) override;
 
 private:
+    [[nodiscard]] bool defersHostCalls() const;
+    void send(const QN::HostCallQueue::Call& call);
+    // The host's 0..1 view of the parameter's stored value, as an automation report gives it.
+    [[nodiscard]] float automationValue(int index);
+
     QuanTessamire& plugin_;
+    QN::HostCallQueue hostCalls_;
+    std::atomic<std::thread::id> deferringThread_{};
 };

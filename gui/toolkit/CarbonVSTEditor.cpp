@@ -2,6 +2,7 @@
 
 #include "gui/toolkit/Manager.h"
 #include "gui/toolkit/ManagerX11Bridge.h"
+#include "gui/toolkit/PluginConnection.h"
 #include "gui/toolkit/Point.h"
 #include "platform/EditorWindow.h"
 #include "platform/MessageOutput.h"
@@ -41,6 +42,7 @@ int CarbonVSTEditor::openEditorCount() { return platform::EditorWindow::openCoun
 
 bool CarbonVSTEditor::getRect(ERect** rect)
 {
+    sendDeferredHostCalls();
     rect_.top = 0;
     rect_.left = 0;
     if (manager_) {
@@ -99,6 +101,10 @@ void CarbonVSTEditor::close()
 {
     stopIdleStandIn();
     std::lock_guard<std::mutex> lock(editorLock_);
+    if (manager_) {
+        sendDeferredHostCalls();
+        manager_->parameters().endOpenGesture();
+    }
     releaseGui();
     if (manager_) {
         reportRenderStatistics(manager_->renderTask());
@@ -115,7 +121,22 @@ void CarbonVSTEditor::idle()
 {
     lastIdle_.store(nowTicks());
     std::lock_guard<std::mutex> lock(editorLock_);
+    sendDeferredHostCalls();
     pumpLocked();
+}
+
+void CarbonVSTEditor::sendDeferredHostCalls()
+{
+    if (manager_) manager_->plugin().sendDeferredHostCalls();
+}
+
+void CarbonVSTEditor::pumpAsStandInLocked()
+{
+    if (!manager_) return;
+    PluginConnection& plugin = manager_->plugin();
+    plugin.deferHostCallsOnThisThread(true);
+    pumpLocked();
+    plugin.deferHostCallsOnThisThread(false);
 }
 
 void CarbonVSTEditor::pumpLocked()
@@ -166,6 +187,7 @@ bool CarbonVSTEditor::onKeyDown(VstKeyCode& key)
         character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)) & 0x1f);
     }
     std::lock_guard<std::mutex> lock(editorLock_);
+    sendDeferredHostCalls();
     if (manager_ && (manager_->focus() || manager_->modal())) manager_->typeCharacter(character);
     return character != 0;
 }
@@ -204,7 +226,7 @@ void CarbonVSTEditor::idleStandInLoop()
         const auto sinceIdle = std::chrono::steady_clock::duration(nowTicks() - lastIdle_.load());
         if (sinceIdle < period) continue;
         std::lock_guard<std::mutex> editorLock(editorLock_);
-        pumpLocked();
+        pumpAsStandInLocked();
     }
 }
 

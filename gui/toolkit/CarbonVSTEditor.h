@@ -25,7 +25,10 @@ class Manager;
 // Input is read in idle on the host GUI thread. Some hosts call idle rarely or not at
 // all, so a stand-in thread of the editor pumps the events and parameter changes when
 // no idle came for 50 ms; the editor lock lets only one of them touch the window
-// connection and the manager at a time.
+// connection and the manager at a time. What the stand-in's work tells the host (edit
+// gestures, automation, display refreshes) waits in the connection and goes out on the
+// host GUI thread: at the next idle, key, size query or close, or before the next edit
+// made there. Closing also ends a gesture still open, so every begin has its end.
 //
 // Called on: the host GUI thread, except parameterChanged (any thread).
 class CarbonVSTEditor : public QuanEditor {
@@ -68,6 +71,9 @@ private:
     bool openWindow(void* parent);
     void installHooks();
     void pumpLocked();
+    void pumpAsStandInLocked();
+    // Sends what the stand-in's work left for the host. Called on: host GUI thread.
+    void sendDeferredHostCalls();
     void handle(const platform::WindowEvent& event);
     void startIdleStandIn();
     void stopIdleStandIn();

@@ -38,6 +38,13 @@ public:
     virtual void beginEdit(int index) = 0;
     virtual void endEdit(int index) = 0;
     virtual void updateDisplay() = 0;
+    // While set, what this thread tells the host through the connection (gestures,
+    // automation reports, display refreshes) waits, in order, for sendDeferredHostCalls;
+    // the values still change at once. The editor sets it around the work of its idle
+    // stand-in, a thread the host does not know. Called on: that thread.
+    virtual void deferHostCallsOnThisThread(bool /*defer*/) {}
+    // Sends what waits, in order. Called on: host GUI thread.
+    virtual void sendDeferredHostCalls() {}
     // The host-facing value text and unit label. Called on: the render thread.
     virtual std::string displayText(int index) = 0;
     virtual std::string unitLabel(int index) = 0;
