@@ -47,8 +47,8 @@ WaveformDisplay::WaveformDisplay(Manager& manager, float x, float y, float width
     records_.reserve(kMaxBins);
     for (int bin = 0; bin < kMaxBins; ++bin) {
         levels_[static_cast<std::size_t>(bin)].store(1.0f);
-        records_.push_back(manager.parameterInfo(kBinLevelBase + bin));
-        manager.addListener(kBinLevelBase + bin, this);
+        records_.push_back(manager.parameters().parameterInfo(kBinLevelBase + bin));
+        manager.parameters().addListener(kBinLevelBase + bin, this);
         receivers_.push_back(manager.make<RegionReceiver>(*this, bin));
         const float k = static_cast<float>(bin);
         float* bar = &linearBars_[static_cast<std::size_t>(bin) * 8];
@@ -143,7 +143,7 @@ void WaveformDisplay::valueChanged(const ControlParameterInfo& info, float value
 void WaveformDisplay::setLevel(int bin, float level)
 {
     levels_[static_cast<std::size_t>(bin)].store(level);
-    manager_.setParameterQuietly(records_[static_cast<std::size_t>(bin)], level);
+    manager_.parameters().setParameterQuietly(records_[static_cast<std::size_t>(bin)], level);
 }
 
 void WaveformDisplay::mouseDown(Point point, int modifiers)
@@ -151,13 +151,13 @@ void WaveformDisplay::mouseDown(Point point, int modifiers)
     const BinPoint hit = pointToBin(point, absoluteBounds());
     const ControlParameterInfo& record = records_[static_cast<std::size_t>(hit.bin)];
     // One edit gesture for the whole drag, however many bins it passes.
-    const int edited = manager_.editedParameter();
+    const int edited = manager_.parameters().editedParameter();
     if (edited != record.index) {
-        if (edited >= 0) manager_.endGesture(edited);
-        manager_.beginGesture(record.index);
+        if (edited >= 0) manager_.parameters().endGesture(edited);
+        manager_.parameters().beginGesture(record.index);
     }
     if (modifiers & ModifierAlt) {
-        manager_.setParameterFromControl(record, record.defaultValue);
+        manager_.parameters().setParameterFromControl(record, record.defaultValue);
         levels_[static_cast<std::size_t>(hit.bin)].store(record.defaultValue);
     }
     start_ = point;

@@ -68,7 +68,7 @@ bool CarbonVSTEditor::open(void* parent)
     }
     installHooks();
     manager_->startRendering();
-    manager_->refreshAllControls();
+    manager_->parameters().refreshAllControls();
     lock.unlock();
     lastIdle_.store(nowTicks());
     startIdleStandIn();
@@ -143,7 +143,7 @@ void CarbonVSTEditor::pumpLocked()
 {
     if (!manager_) return;
     window_->dispatchPending([this](const platform::WindowEvent& event) { handle(event); });
-    manager_->deliverPendingChanges();
+    manager_->parameters().deliverPendingChanges();
 }
 
 void CarbonVSTEditor::handle(const platform::WindowEvent& event)
@@ -196,7 +196,7 @@ void CarbonVSTEditor::parameterChanged(int index, float value) { pending_.push(i
 
 void CarbonVSTEditor::refreshAllControls()
 {
-    if (manager_) manager_->refreshAllControls();
+    if (manager_) manager_->parameters().refreshAllControls();
 }
 
 // ---- idle stand-in -----------------------------------------------------------------

@@ -17,21 +17,21 @@ float ControlParameterInfo::normalized(float plain) const
 }
 
 Control::Control(Manager& manager, int parameterIndex, const Box& rect)
-    : UIElement(manager), info_(manager.parameterInfo(parameterIndex)), rect_(rect)
+    : UIElement(manager), info_(manager.parameters().parameterInfo(parameterIndex)), rect_(rect)
 {
     const ParameterUnit unit = info_.unit;
     stepped_ = unit == ParameterUnit::Indexed || unit == ParameterUnit::Boolean ||
                static_cast<int>(unit) == 11 /* MIDI note */ || unit == ParameterUnit::Beats;
-    manager.addListener(parameterIndex, this);
+    manager.parameters().addListener(parameterIndex, this);
 }
 
 void Control::getBounds(Box& box) { box.include(rect_); }
 
 UIElement* Control::hitTest(Point point) { return rect_.contains(point) ? this : nullptr; }
 
-void Control::mouseDown(Point, int) { manager_.beginGesture(info_.index); }
+void Control::mouseDown(Point, int) { manager_.parameters().beginGesture(info_.index); }
 
-void Control::mouseUp(Point, int) { manager_.endGesture(info_.index); }
+void Control::mouseUp(Point, int) { manager_.parameters().endGesture(info_.index); }
 
 void Control::mouseEnter()
 {

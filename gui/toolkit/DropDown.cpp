@@ -75,7 +75,7 @@ bool DropDown::insideMenu(Point point) const
 void DropDown::mouseUp(Point point, int modifiers)
 {
     const int item = highlighted();
-    if (item >= 0 && insideMenu(point)) manager_.setParameterFromControl(info(), static_cast<float>(item));
+    if (item >= 0 && insideMenu(point)) manager_.parameters().setParameterFromControl(info(), static_cast<float>(item));
     highlighted_.store(-1, std::memory_order_release);
     Control::mouseUp(point, modifiers);
 }

@@ -217,14 +217,14 @@ int setParameter(lua_State* L)
     const float value = numberAt(L, 2);
     const bool notify = lua_gettop(L) < 3 || lua_toboolean(L, 3);
     Manager& manager = managerOf(L);
-    const ControlParameterInfo& info = manager.parameterInfo(index);
+    const ControlParameterInfo& info = manager.parameters().parameterInfo(index);
     if (!notify) {
-        manager.setParameterQuietly(info, value);
+        manager.parameters().setParameterQuietly(info, value);
         return 0;
     }
-    manager.beginGesture(index);
-    manager.setParameterFromControl(info, value);
-    manager.endGesture(index);
+    manager.parameters().beginGesture(index);
+    manager.parameters().setParameterFromControl(info, value);
+    manager.parameters().endGesture(index);
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "gui/toolkit/Manager.h"
 
 #include "gui/toolkit/Control.h"
-#include "gui/toolkit/EditorScale.h"
 #include "gui/toolkit/Effect.h"
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/Group.h"
@@ -70,9 +69,9 @@ void Manager::readDisplayPreferences()
 
 bool Manager::eyeCandy() { return eyeCandyOn.load(); }
 
-bool Manager::floatingTooltip() { return floatingTooltipOn.load(); }
+bool Manager::floatingTooltip() const { return floatingTooltipOn.load(); }
 
-const float* Manager::bannerTextColour() { return sharedBannerTextColour; }
+const float* Manager::bannerTextColour() const { return sharedBannerTextColour; }
 
 void Manager::setBannerTextColour(float r, float g, float b, float a)
 {
@@ -152,7 +151,7 @@ void Manager::press(Point point, int modifiers)
 void Manager::drag(Point point, int modifiers)
 {
     if (!pressed_) return;
-    deliverPendingChanges();
+    parameters_.deliverPendingChanges();
     if (modifiers != pressModifiers_) {
         // A modifier pressed or let go mid-drag starts the drag afresh from here.
         pressed_->mouseUp(point, pressModifiers_);
@@ -220,37 +219,35 @@ void Manager::clearHoveredId(int id)
 
 void Manager::setSize(int width, int height)
 {
-    width_ = std::max(1, width);
-    height_ = std::max(1, height);
+    appearance_.width = std::max(1, width);
+    appearance_.height = std::max(1, height);
 }
 
-void Manager::setScale(float scale) { scale_ = std::isfinite(scale) && scale >= 1.0f ? scale : 1.0f; }
-
-int Manager::pixelWidth() const { return EditorScale::scaled(width_, scale_); }
-
-int Manager::pixelHeight() const { return EditorScale::scaled(height_, scale_); }
+void Manager::setScale(float scale) { appearance_.scale = std::isfinite(scale) && scale >= 1.0f ? scale : 1.0f; }
 
 void Manager::setBannerPosition(float y, bool showVersion)
 {
-    bannerY_ = y;
-    versionBanner_ = showVersion;
+    appearance_.bannerY = y;
+    appearance_.versionBanner = showVersion;
 }
 
 void Manager::setUpGeometry()
 {
-    eyeDistance_ = (static_cast<float>(height_) / 2.0f) / std::tan(fieldOfView_ / 2.0f * static_cast<float>(M_PI) / 180.0f);
-    lightTarget_ = Point{static_cast<float>(width_) / 2.0f, static_cast<float>(height_) / 2.0f};
-    if (mainFont_ && versionBanner_) {
+    const float width = static_cast<float>(appearance_.width), height = static_cast<float>(appearance_.height);
+    const float halfAngle = appearance_.fieldOfView / 2.0f * static_cast<float>(M_PI) / 180.0f;
+    appearance_.eyeDistance = (height / 2.0f) / std::tan(halfAngle);
+    appearance_.lightTarget = Point{width / 2.0f, height / 2.0f};
+    if (mainFont_ && appearance_.versionBanner) {
         char text[64];
         std::snprintf(text, sizeof text, "corvanne : lumenfold %s", version::kText);
-        staticText_->add(text, kVersionTextX, bannerY_ - mainFont_->descender(), sharedBannerTextColour);
+        staticText_->add(text, kVersionTextX, appearance_.bannerY - mainFont_->descender(), sharedBannerTextColour);
     }
 }
 
 Manager::ParameterReadout Manager::readout(int index)
 {
     ParameterReadout result;
-    if (!isKnownParameter(index)) return result;
+    if (!parameters_.isKnownParameter(index)) return result;
     result.name = parameters_.parameterInfo(index).name;
     result.value = plugin_.displayText(index);
     result.label = plugin_.unitLabel(index);
@@ -260,24 +257,12 @@ Manager::ParameterReadout Manager::readout(int index)
 
 std::string Manager::parameterInfoText(int) { return {}; }
 
-std::string Manager::ParameterReadout::valueWithLabel() const
-{
-    const bool labelled = value.size() >= label.size() && value.compare(value.size() - label.size(), label.size(), label) == 0;
-    return label.empty() || labelled ? value : value + " " + label;
-}
-
-std::string Manager::ParameterReadout::line() const
-{
-    std::string text = name + "  " + valueWithLabel();
-    return info.empty() ? text : text + "  " + info;
-}
-
 // ---- render thread life ------------------------------------------------------------
 
 void Manager::startRendering()
 {
     shutdowner_ = createRenderingShutdowner();
-    renderer_.start(appearance());
+    renderer_.start(appearance_);
     RenderTask::Callbacks callbacks;
     callbacks.initialise = [this] { renderer_.initialise(); };
     callbacks.frame = [this] { renderer_.frame(); };
@@ -290,24 +275,6 @@ void Manager::startRendering()
 }
 
 void Manager::stopRendering() { renderTask_.stop(); }
-
-ManagerRenderer::Appearance Manager::appearance() const
-{
-    ManagerRenderer::Appearance look;
-    look.width = width_;
-    look.height = height_;
-    look.scale = scale_;
-    look.pixelWidth = pixelWidth();
-    look.pixelHeight = pixelHeight();
-    look.bannerColour = bannerColour_;
-    look.backgroundColour = backgroundColour_;
-    look.bannerY = bannerY_;
-    look.versionBanner = versionBanner_;
-    look.fieldOfView = fieldOfView_;
-    look.eyeDistance = eyeDistance_;
-    look.lightTarget = lightTarget_;
-    return look;
-}
 
 void Manager::drawStaticLayerOver(const Box& where, const Box& absolute, float minimumAlpha) const
 {
@@ -324,6 +291,11 @@ void Manager::appendParameterInfo(Font& font, const ParameterReadout& readout, f
 std::unique_ptr<Manager::RenderingShutdowner> Manager::createRenderingShutdowner()
 {
     return std::make_unique<RenderingShutdowner>();
+}
+
+void Manager::shutDownRendering()
+{
+    if (shutdowner_) shutdowner_->shutdown();
 }
 
 }  // namespace QN

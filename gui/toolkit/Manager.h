@@ -1,11 +1,14 @@
 #pragma once
 
+#include "gui/toolkit/Appearance.h"
 #include "gui/toolkit/Box.h"
 #include "gui/toolkit/ControlParameterInfo.h"
 #include "gui/toolkit/HoverTextTable.h"
 #include "gui/toolkit/ManagerRenderer.h"
 #include "gui/toolkit/ParameterListeners.h"
+#include "gui/toolkit/ParameterReadout.h"
 #include "gui/toolkit/Point.h"
+#include "gui/toolkit/RenderScene.h"
 #include "gui/toolkit/RenderTask.h"
 
 #include <array>
@@ -36,11 +39,11 @@ class UIElement;
 // of each frame in ManagerRenderer, both owned here.
 //
 // Threads: made, laid out, fed with events and destroyed on the host GUI thread. The
-// render thread (ManagerRenderer) calls the drawing hooks below (initialiseGL,
-// drawStaticLayer, drawBackground, parameterInfoText, readout) and
-// reads the hover, focus and panel state through its atomics; the appearance it draws
-// is copied when rendering starts (see ManagerRenderer).
-class Manager {
+// render thread (ManagerRenderer) sees it only as a RenderScene: it calls the drawing
+// hooks (initialiseGL, drawStaticLayer, drawBackground, appendParameterInfo, readout and
+// so parameterInfoText) and reads the hover, tooltip and panel state through their
+// atomics; the appearance it draws is a copy taken when rendering starts.
+class Manager : private RenderScene {
 public:
     // Released on the render thread at GL tear-down (a subclass's GL objects).
     class RenderingShutdowner {
@@ -55,18 +58,7 @@ public:
         std::function<void()> releaseMouse;
     };
 
-    // What the banner shows for a hovered parameter.
-    struct ParameterReadout {
-        std::string name;
-        std::string value;
-        std::string label;
-        std::string info;
-
-        // "-18.06 dB": the label once, even when the value text already ends with it.
-        [[nodiscard]] std::string valueWithLabel() const;
-        // The whole read-out on one line, its parts two spaces apart (the floating tooltip).
-        [[nodiscard]] std::string line() const;
-    };
+    using ParameterReadout = QN::ParameterReadout;
 
     Manager(PluginConnection& plugin, PendingParameterChanges& pending);
     virtual ~Manager();
@@ -92,12 +84,12 @@ public:
     TextureRecord* addTexture(const std::string& path, int resourceId);
     Font* addExtraFont(std::unique_ptr<Font> font);
     void setFonts(std::unique_ptr<Font> main, std::unique_ptr<Font> label, std::unique_ptr<Font> textField);
-    [[nodiscard]] Group& root() { return *root_; }
+    [[nodiscard]] Group& root() const override { return *root_; }
     [[nodiscard]] StaticText& staticText() { return *staticText_; }
-    [[nodiscard]] Font* mainFont() const { return mainFont_.get(); }
-    [[nodiscard]] Font* labelFont() const { return labelFont_.get(); }
-    [[nodiscard]] Font* textFieldFont() const { return textFieldFont_.get(); }
-    [[nodiscard]] const std::vector<std::unique_ptr<UIElement>>& elements() const { return elements_; }
+    [[nodiscard]] Font* mainFont() const override { return mainFont_.get(); }
+    [[nodiscard]] Font* labelFont() const override { return labelFont_.get(); }
+    [[nodiscard]] Font* textFieldFont() const override { return textFieldFont_.get(); }
+    [[nodiscard]] const std::vector<std::unique_ptr<UIElement>>& elements() const override { return elements_; }
 
     // Events, in window coordinates (origin bottom-left). Called on: host GUI thread.
     void hover(Point point);
@@ -115,67 +107,52 @@ public:
     // Called on: host GUI thread.
     void openModal(UIElement* panel);
     void closeModal();
-    [[nodiscard]] UIElement* modal() const { return modal_.load(); }
+    [[nodiscard]] UIElement* modal() const override { return modal_.load(); }
     [[nodiscard]] UIElement* pressed() const { return pressed_; }
     [[nodiscard]] bool isHoverHitTestRunning() const { return hoverHitTest_; }
     [[nodiscard]] bool isHovering(UIElement* element) const { return hoverMap_.count(element) != 0; }
 
-    // Parameter traffic, forwarded to parameters() (see ParameterListeners).
-    // Called on: host GUI thread.
-    void addListener(int index, UIElement* listener) { parameters_.addListener(index, listener); }
-    [[nodiscard]] bool hasListeners(int index) const { return parameters_.hasListeners(index); }
-    void deliverPendingChanges() { parameters_.deliverPendingChanges(); }
-    void refreshAllControls() { parameters_.refreshAllControls(); }
-    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const { return parameters_.parameterInfo(index); }
-    [[nodiscard]] bool isKnownParameter(int index) const { return parameters_.isKnownParameter(index); }
-    void setParameterFromControl(const ControlParameterInfo& info, float plain)
-    {
-        parameters_.setParameterFromControl(info, plain);
-    }
-    void setParameterQuietly(const ControlParameterInfo& info, float plain)
-    {
-        parameters_.setParameterQuietly(info, plain);
-    }
-    void beginGesture(int index) { parameters_.beginGesture(index); }
-    void endGesture(int index) { parameters_.endGesture(index); }
-    [[nodiscard]] int editedParameter() const { return parameters_.editedParameter(); }
+    // Parameter traffic: listeners, gestures and edits (see ParameterListeners).
+    // Called on: host GUI thread; the render thread reads the edited parameter.
     [[nodiscard]] ParameterListeners& parameters() { return parameters_; }
-    [[nodiscard]] const ParameterListeners& parameters() const { return parameters_; }
+    [[nodiscard]] const ParameterListeners& parameters() const override { return parameters_; }
     [[nodiscard]] PluginConnection& plugin() const { return plugin_; }
 
     // Hover and tooltip state, set by elements. Called on: host GUI thread.
     void setHoveredId(int id) { hoveredId_.store(id); }
     void clearHoveredId(int id);
-    [[nodiscard]] int hoveredId() const { return hoveredId_.load(); }
+    [[nodiscard]] int hoveredId() const override { return hoveredId_.load(); }
     void setTooltipElement(UIElement* element) { tooltipElement_.store(element); }
-    [[nodiscard]] UIElement* hoveredElement() const { return hoveredElement_.load(); }
+    [[nodiscard]] UIElement* hoveredElement() const override { return hoveredElement_.load(); }
     [[nodiscard]] HoverTextTable& hoverTexts() { return hoverTexts_; }
+    [[nodiscard]] const HoverTextTable& hoverTexts() const override { return hoverTexts_; }
 
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     void setBridge(std::unique_ptr<ManagerPlatformBridge> bridge);
-    [[nodiscard]] ManagerPlatformBridge* bridge() const { return bridge_.get(); }
+    [[nodiscard]] ManagerPlatformBridge* bridge() const override { return bridge_.get(); }
 
-    // Appearance, set by the layout. Called on: host GUI thread before rendering starts.
+    // Appearance, set by the layout. Called on: host GUI thread before rendering starts
+    // (startRendering hands the renderer a copy).
     void setSize(int width, int height);
-    [[nodiscard]] int width() const { return width_; }
-    [[nodiscard]] int height() const { return height_; }
+    [[nodiscard]] int width() const { return appearance_.width; }
+    [[nodiscard]] int height() const { return appearance_.height; }
     // Window pixels per layout pixel (EditorScale): the layout and every element work in
     // layout pixels, the window and the static layer have the scaled size.
     void setScale(float scale);
-    [[nodiscard]] float scale() const { return scale_; }
-    [[nodiscard]] int pixelWidth() const;
-    [[nodiscard]] int pixelHeight() const;
-    void setBackgroundColour(float r, float g, float b) { backgroundColour_ = {r, g, b}; }
-    void setBannerColour(float r, float g, float b, float a) { bannerColour_ = {r, g, b, a}; }
+    [[nodiscard]] float scale() const { return appearance_.scale; }
+    [[nodiscard]] int pixelWidth() const { return appearance_.pixelWidth(); }
+    [[nodiscard]] int pixelHeight() const { return appearance_.pixelHeight(); }
+    void setBackgroundColour(float r, float g, float b) { appearance_.backgroundColour = {r, g, b}; }
+    void setBannerColour(float r, float g, float b, float a) { appearance_.bannerColour = {r, g, b, a}; }
     void setBannerPosition(float y, bool showVersion);
-    // The rect, projection, light target and version text for the window size.
+    // The projection, light target and version text for the window size.
     void setUpGeometry();
     static void setBannerTextColour(float r, float g, float b, float a);
     // The display preferences, read once per manager; process-wide.
     static void readDisplayPreferences();
 
     // The banner's read-out of a parameter. Called on: render thread (and tests).
-    [[nodiscard]] ParameterReadout readout(int index);
+    [[nodiscard]] ParameterReadout readout(int index) override;
     // What a subclass adds after the value and label (TKmanager: bin frequency and note).
     [[nodiscard]] virtual std::string parameterInfoText(int index);
 
@@ -193,32 +170,35 @@ public:
     [[nodiscard]] bool hasStaticLayerFramebuffer() const { return renderer_.hasStaticLayerFramebuffer(); }
 
 protected:
-    // Virtual operations in their fixed order.
+    // Virtual operations in their fixed order; the drawing hooks are called on the render thread.
     virtual bool interceptParameterUpdate(UIElement*, int, float) { return false; }
-    virtual void initialiseGL() {}
+    void initialiseGL() override {}
     virtual std::unique_ptr<RenderingShutdowner> createRenderingShutdowner();
-    virtual void drawStaticLayer();
+    void drawStaticLayer() override;
     // Draws the read-out's info (parameterInfoText) at x; the tooltip takes it from the readout's line.
-    virtual void appendParameterInfo(Font& font, const ParameterReadout& readout, float x, float y);
-    virtual void drawBackground() {}
+    void appendParameterInfo(Font& font, const ParameterReadout& readout, float x, float y) override;
+    void drawBackground() override {}
 
     // Render thread: the static layer's texture, for a subclass's background pass.
     void drawScreenQuad() const { renderer_.drawScreenQuad(); }
     [[nodiscard]] unsigned screenTexture() const { return renderer_.screenTexture(); }
     // The screen texture's size in layout pixels (it is at least the window's).
     [[nodiscard]] std::array<float, 2> screenTextureExtent() const { return renderer_.screenTextureExtent(); }
-    [[nodiscard]] std::array<float, 3> backgroundColour() const { return backgroundColour_; }
-    [[nodiscard]] float bannerY() const { return bannerY_; }
+    [[nodiscard]] std::array<float, 3> backgroundColour() const { return appearance_.backgroundColour; }
+    [[nodiscard]] float bannerY() const { return appearance_.bannerY; }
     static bool eyeCandy();
-    static bool floatingTooltip();
-    static const float* bannerTextColour();
 
 private:
-    // Draws the frames; calls the drawing hooks and reads the owned resources.
-    friend class ManagerRenderer;
+    // The rest of what the renderer reads (RenderScene).
+    [[nodiscard]] const std::vector<std::unique_ptr<Effect>>& effects() const override { return effects_; }
+    [[nodiscard]] const std::vector<std::unique_ptr<TextureRecord>>& textures() const override { return textures_; }
+    [[nodiscard]] const std::vector<std::unique_ptr<Font>>& extraFonts() const override { return extraFonts_; }
+    [[nodiscard]] UIElement* tooltipElement() const override { return tooltipElement_.load(); }
+    [[nodiscard]] bool floatingTooltip() const override;
+    [[nodiscard]] const float* bannerTextColour() const override;
+    void shutDownRendering() override;
 
     void exitElementsNotContaining(Point point);
-    [[nodiscard]] ManagerRenderer::Appearance appearance() const;
 
     PluginConnection& plugin_;
     PendingParameterChanges& pending_;
@@ -244,16 +224,7 @@ private:
     std::atomic<UIElement*> tooltipElement_{nullptr};
     HoverTextTable hoverTexts_;
 
-    int width_ = 1;
-    int height_ = 1;
-    float scale_ = 1.0f;
-    std::array<float, 4> bannerColour_{0.9f, 0.9f, 0.9f, 0.1f};
-    std::array<float, 3> backgroundColour_{0, 0, 0};
-    float bannerY_ = 0.0f;
-    bool versionBanner_ = true;
-    float fieldOfView_ = 65.0f;
-    float eyeDistance_ = 1.0f;
-    Point lightTarget_{0.5f, 0.5f};
+    Appearance appearance_;
 
     std::unique_ptr<RenderingShutdowner> shutdowner_;
     ManagerRenderer renderer_{*this};

@@ -4,8 +4,10 @@
 #include "gui/toolkit/Font.h"
 #include "gui/toolkit/GlHeaders.h"
 #include "gui/toolkit/Group.h"
-#include "gui/toolkit/Manager.h"
+#include "gui/toolkit/HoverTextTable.h"
 #include "gui/toolkit/ManagerPlatformBridge.h"
+#include "gui/toolkit/ParameterListeners.h"
+#include "gui/toolkit/RenderScene.h"
 #include "gui/toolkit/TextureRecord.h"
 #include "platform/MessageOutput.h"
 
@@ -39,7 +41,7 @@ int textureSide(int pixels, int smallest)
 
 }  // namespace
 
-ManagerRenderer::ManagerRenderer(Manager& manager) : manager_(manager) {}
+ManagerRenderer::ManagerRenderer(RenderScene& scene) : scene_(scene) {}
 
 void ManagerRenderer::start(const Appearance& appearance)
 {
@@ -56,56 +58,56 @@ void ManagerRenderer::appendToTooltip(std::string& text, const std::string& addi
 void ManagerRenderer::frame()
 {
     if (!windowStillThere()) return;
-    for (auto& effect : manager_.effects_) effect->update();
+    for (auto& effect : scene_.effects()) effect->update();
     renderFrame();
 }
 
 bool ManagerRenderer::windowStillThere()
 {
     if (!glReady_ || windowLost_) return false;
-    if (!manager_.bridge_->windowAlive()) windowLost_ = true;
+    if (!scene_.bridge()->windowAlive()) windowLost_ = true;
     return !windowLost_;
 }
 
 void ManagerRenderer::initialise()
 {
-    if (!manager_.bridge_ || !manager_.bridge_->createWindowContext()) return;
+    if (!scene_.bridge() || !scene_.bridge()->createWindowContext()) return;
     if (glewInit() != GLEW_OK) {
         platform::showError("the editor's GL functions could not be loaded");
         return;
     }
-    manager_.bridge_->contextReady();
+    scene_.bridge()->contextReady();
     glDisable(GL_MULTISAMPLE);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     prepareResources();
     glGetError();
     createScreenTarget();
     glReady_ = true;
-    if (manager_.labelFont_) manager_.labelFont_->cacheGlyphs();
+    if (scene_.labelFont()) scene_.labelFont()->cacheGlyphs();
     renderStaticLayer();
 }
 
 void ManagerRenderer::prepareResources()
 {
-    for (auto& texture : manager_.textures_) {
+    for (auto& texture : scene_.textures()) {
         if (!texture->loadsOnDemand()) texture->load();
     }
-    for (Font* font : {manager_.mainFont_.get(), manager_.textFieldFont_.get()}) {
+    for (Font* font : {scene_.mainFont(), scene_.textFieldFont()}) {
         if (font) font->cacheGlyphs();
     }
-    for (auto& font : manager_.extraFonts_) font->cacheGlyphs();
-    for (auto& element : manager_.elements_) element->prepare();
-    for (auto& element : manager_.elements_) element->prepareLate();
-    for (auto& effect : manager_.effects_) effect->initialiseGL();
-    manager_.initialiseGL();
+    for (auto& font : scene_.extraFonts()) font->cacheGlyphs();
+    for (auto& element : scene_.elements()) element->prepare();
+    for (auto& element : scene_.elements()) element->prepareLate();
+    for (auto& effect : scene_.effects()) effect->initialiseGL();
+    scene_.initialiseGL();
 }
 
 void ManagerRenderer::createScreenTarget()
 {
     glGenTextures(1, &screenTexture_);
     if (!GLEW_EXT_framebuffer_object) return;  // the static layer is then drawn every frame
-    screenTextureWidth_ = textureSide(look_.pixelWidth, kScreenWidth);
-    screenTextureHeight_ = textureSide(look_.pixelHeight, kScreenHeight);
+    screenTextureWidth_ = textureSide(look_.pixelWidth(), kScreenWidth);
+    screenTextureHeight_ = textureSide(look_.pixelHeight(), kScreenHeight);
     glGenFramebuffersEXT(1, &framebuffer_);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glBindTexture(GL_TEXTURE_2D, screenTexture_);
@@ -128,25 +130,25 @@ void ManagerRenderer::createScreenTarget()
 
 void ManagerRenderer::release()
 {
-    if (!manager_.bridge_) return;
+    if (!scene_.bridge()) return;
     // Without its window the context stays current from the last frame; binding it again
     // would only ask about the window that is gone.
-    if (!windowLost_) manager_.bridge_->makeWindowContextCurrent();
+    if (!windowLost_) scene_.bridge()->makeWindowContextCurrent();
     if (glReady_) {
-        for (auto& texture : manager_.textures_) texture->release();
-        for (Font* font : {manager_.mainFont_.get(), manager_.labelFont_.get(), manager_.textFieldFont_.get()}) {
+        for (auto& texture : scene_.textures()) texture->release();
+        for (Font* font : {scene_.mainFont(), scene_.labelFont(), scene_.textFieldFont()}) {
             if (font) font->releaseGL();
         }
-        for (auto& font : manager_.extraFonts_) font->releaseGL();
-        for (auto& effect : manager_.effects_) effect->releaseGL();
-        if (manager_.shutdowner_) manager_.shutdowner_->shutdown();
+        for (auto& font : scene_.extraFonts()) font->releaseGL();
+        for (auto& effect : scene_.effects()) effect->releaseGL();
+        scene_.shutDownRendering();
         if (screenTexture_) glDeleteTextures(1, &screenTexture_);
         if (framebuffer_) glDeleteFramebuffersEXT(1, &framebuffer_);
     }
     screenTexture_ = framebuffer_ = 0;
     hasFramebuffer_.store(false);
     glReady_ = false;
-    manager_.bridge_->destroyContexts();
+    scene_.bridge()->destroyContexts();
 }
 
 // ---- one frame ---------------------------------------------------------------------
@@ -154,8 +156,8 @@ void ManagerRenderer::release()
 void ManagerRenderer::renderFrame()
 {
     if (!glReady_) return;
-    manager_.bridge_->makeWindowContextCurrent();
-    glViewport(0, 0, look_.pixelWidth, look_.pixelHeight);
+    scene_.bridge()->makeWindowContextCurrent();
+    glViewport(0, 0, look_.pixelWidth(), look_.pixelHeight());
     glLineWidth(look_.scale);
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -184,7 +186,7 @@ void ManagerRenderer::renderFrame()
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
-    for (auto& effect : manager_.effects_) effect->draw3D();
+    for (auto& effect : scene_.effects()) effect->draw3D();
 
     // The cached static layer behind everything else.
     glDepthRange(0.0, 0.1);
@@ -196,7 +198,7 @@ void ManagerRenderer::renderFrame()
     glLoadIdentity();
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
-    if (framebuffer_) manager_.drawStaticLayer();
+    if (framebuffer_) scene_.drawStaticLayer();
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -206,13 +208,13 @@ void ManagerRenderer::renderFrame()
     glLoadIdentity();
     if (!framebuffer_) drawStaticContent();
     drawOverlay();
-    manager_.bridge_->swapBuffers();
+    scene_.bridge()->swapBuffers();
 }
 
 void ManagerRenderer::drawScreenQuad() const
 {
-    const float s = static_cast<float>(look_.pixelWidth) / static_cast<float>(std::max(1, screenTextureWidth_));
-    const float t = static_cast<float>(look_.pixelHeight) / static_cast<float>(std::max(1, screenTextureHeight_));
+    const float s = static_cast<float>(look_.pixelWidth()) / static_cast<float>(std::max(1, screenTextureWidth_));
+    const float t = static_cast<float>(look_.pixelHeight()) / static_cast<float>(std::max(1, screenTextureHeight_));
     glBegin(GL_QUADS);
     glTexCoord2f(0, t), glVertex2f(-1, -1);
     glTexCoord2f(s, t), glVertex2f(1, -1);
@@ -272,7 +274,7 @@ void ManagerRenderer::setUpLights()
     glLightfv(GL_LIGHT0, GL_POSITION, direction0);
 
     // Light 1 glides a tenth of the way towards the hovered element every frame.
-    if (UIElement* hovered = manager_.hoveredElement_.load()) lightTarget_ = hovered->absoluteBounds().centre();
+    if (UIElement* hovered = scene_.hoveredElement()) lightTarget_ = hovered->absoluteBounds().centre();
     smoothedLight_[0] = 0.1f * lightTarget_.x + 0.9f * smoothedLight_[0];
     smoothedLight_[1] = 0.1f * lightTarget_.y + 0.9f * smoothedLight_[1];
     const float diffuse1[] = {0.9f, 0.9f, 0.9f, 1}, specular1[] = {0.5f, 0.5f, 0.7f, 1};
@@ -294,20 +296,20 @@ void ManagerRenderer::drawOverlay()
     glDisable(GL_LIGHTING);
     setUpLights();
     std::string tooltipText;
-    if (manager_.mainFont_) drawBanner(tooltipText);
-    manager_.root_->draw();
+    if (scene_.mainFont()) drawBanner(tooltipText);
+    scene_.root().draw();
     glDepthMask(GL_FALSE);
-    for (auto& effect : manager_.effects_) effect->drawOverlay();
-    manager_.root_->drawTop();
-    if (manager_.mainFont_) drawTooltip(tooltipText);
-    if (UIElement* panel = manager_.modal_.load()) panel->drawTop();
+    for (auto& effect : scene_.effects()) effect->drawOverlay();
+    scene_.root().drawTop();
+    if (scene_.mainFont()) drawTooltip(tooltipText);
+    if (UIElement* panel = scene_.modal()) panel->drawTop();
 }
 
 // ---- banner and tooltip ------------------------------------------------------------
 
 void ManagerRenderer::drawBanner(std::string& tooltipText)
 {
-    Font& font = *manager_.mainFont_;
+    Font& font = *scene_.mainFont();
     const float textX = look_.versionBanner ? static_cast<float>(look_.width) / 2 + 15 : 25;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -315,14 +317,14 @@ void ManagerRenderer::drawBanner(std::string& tooltipText)
     drawQuad(20, look_.bannerY, static_cast<float>(look_.width) - 20, look_.bannerY + font.lineHeight());
     glDisable(GL_BLEND);
     const float baseline = look_.bannerY - font.descender();
-    glColor4fv(manager_.bannerTextColour());
-    const int edited = manager_.parameters_.editedParameter();
-    const int id = edited >= 0 ? edited : manager_.hoveredId_.load();
+    glColor4fv(scene_.bannerTextColour());
+    const int edited = scene_.parameters().editedParameter();
+    const int id = edited >= 0 ? edited : scene_.hoveredId();
     if (id >= 0) {
         drawParameterReadout(font, id, textX, baseline, tooltipText);
     } else if (id < -1) {
         if (id != cachedHoverId_) {
-            const std::string* text = manager_.hoverTexts_.find(id);
+            const std::string* text = scene_.hoverTexts().find(id);
             cachedHoverText_ = text ? *text : std::string();
             cachedHoverId_ = id;
         }
@@ -335,23 +337,23 @@ void ManagerRenderer::drawBanner(std::string& tooltipText)
 
 float ManagerRenderer::drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip)
 {
-    const Manager::ParameterReadout text = manager_.readout(index);
+    const ParameterReadout text = scene_.readout(index);
     x += 150;
     font.drawText(text.name, x - 10 - font.measureText(text.name), y);
     const std::string value = text.valueWithLabel();
     font.drawText(value, x, y);
     // The info starts at a column, pushed on by a long value but never touching it.
     x += std::max(40.0f, font.measureText(value + "  "));
-    manager_.appendParameterInfo(font, text, x, y);
-    if (Manager::floatingTooltip()) appendToTooltip(tooltip, text.line());
+    scene_.appendParameterInfo(font, text, x, y);
+    if (scene_.floatingTooltip()) appendToTooltip(tooltip, text.line());
     return x;
 }
 
 void ManagerRenderer::drawTooltip(const std::string& tooltipText)
 {
-    if (!Manager::floatingTooltip()) return;
-    Font& font = *manager_.mainFont_;
-    UIElement* element = manager_.tooltipElement_.load();
+    if (!scene_.floatingTooltip()) return;
+    Font& font = *scene_.mainFont();
+    UIElement* element = scene_.tooltipElement();
     if (element && !tooltipText.empty()) {
         tooltip_.alpha = 0.84f * tooltip_.alpha + 0.16f;
         tooltip_.text = tooltipText;
@@ -386,7 +388,7 @@ void ManagerRenderer::renderStaticLayer()
     if (!framebuffer_ || !windowStillThere()) return;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
-    glViewport(0, 0, look_.pixelWidth, look_.pixelHeight);
+    glViewport(0, 0, look_.pixelWidth(), look_.pixelHeight());
     glLineWidth(look_.scale);
     glClearColor(look_.backgroundColour[0], look_.backgroundColour[1], look_.backgroundColour[2], 0);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -412,10 +414,10 @@ void ManagerRenderer::drawStaticContent()
         glClearColor(look_.backgroundColour[0], look_.backgroundColour[1], look_.backgroundColour[2], 0);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    manager_.drawBackground();
-    if (!manager_.labelFont_) return;
-    for (auto& element : manager_.elements_) {
-        if (element->isVisible()) element->drawStatic(*manager_.labelFont_);
+    scene_.drawBackground();
+    if (!scene_.labelFont()) return;
+    for (auto& element : scene_.elements()) {
+        if (element->isVisible()) element->drawStatic(*scene_.labelFont());
     }
 }
 

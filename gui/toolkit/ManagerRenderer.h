@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/toolkit/Appearance.h"
 #include "gui/toolkit/Box.h"
 #include "gui/toolkit/Point.h"
 
@@ -11,42 +12,23 @@
 namespace QN {
 
 class Font;
-class Manager;
+class RenderScene;
 
 // Draws the editor's frames on the render thread: GL set-up and tear-down, the 3-D pass,
 // the cached static layer, the overlay, the banner, the floating tooltip and the light
-// that follows the pointer. Owned by Manager.
+// that follows the pointer. Owned by Manager, which it sees only as a RenderScene.
 //
 // Threads: start() runs on the host GUI thread before the render thread starts (it takes
 // the appearance snapshot); everything else runs on the render thread, except
 // hasStaticLayerFramebuffer() (an atomic, any thread).
 // What the renderer reads of the GUI thread's state:
-//   - the appearance (size, scale, colours, banner, projection): a snapshot copied in
+//   - the appearance (size, scale, colours, banner, projection): a copy taken in
 //     start(), so the layout may not change it while frames are drawn;
-//   - the hovered element and id, the tooltip element, the open panel and the edited
-//     parameter: atomics the GUI thread stores, read once per frame;
-//   - the element tree, effects, fonts, textures and hover texts: built by the layout
-//     before rendering starts and not added to or removed while it runs (the manager
-//     stops the render thread before freeing them).
+//   - the scene (RenderScene): its atomics once per frame, its resources as built by
+//     the layout before rendering started.
 class ManagerRenderer {
 public:
-    // The GUI thread's appearance as the render thread draws it.
-    struct Appearance {
-        int width = 1;
-        int height = 1;
-        float scale = 1.0f;
-        int pixelWidth = 1;
-        int pixelHeight = 1;
-        std::array<float, 4> bannerColour{0.9f, 0.9f, 0.9f, 0.1f};
-        std::array<float, 3> backgroundColour{0, 0, 0};
-        float bannerY = 0.0f;
-        bool versionBanner = true;
-        float fieldOfView = 65.0f;
-        float eyeDistance = 1.0f;
-        Point lightTarget{0.5f, 0.5f};
-    };
-
-    explicit ManagerRenderer(Manager& manager);
+    explicit ManagerRenderer(RenderScene& scene);
     ManagerRenderer(const ManagerRenderer&) = delete;
     ManagerRenderer& operator=(const ManagerRenderer&) = delete;
 
@@ -92,7 +74,7 @@ private:
     float drawParameterReadout(Font& font, int index, float x, float y, std::string& tooltip);
     void drawTooltip(const std::string& tooltipText);
 
-    Manager& manager_;
+    RenderScene& scene_;
     Appearance look_;
     Point lightTarget_{0.5f, 0.5f};
     std::array<float, 4> smoothedLight_{0, 0, 50, 1};

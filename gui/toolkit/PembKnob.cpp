@@ -35,10 +35,10 @@ void PembKnob::mouseDown(Point point, int modifiers)
     // The gesture opens first so that a host recording touch automation sees the change.
     Control::mouseDown(point, modifiers);
     if (modifiers & ModifierAlt) {
-        manager_.setParameterFromControl(i, i.defaultValue);
+        manager_.parameters().setParameterFromControl(i, i.defaultValue);
         readPosition();
     } else if (isStepped() && i.minValue == 0.0f && i.maxValue == 1.0f && i.plugin) {
-        manager_.setParameterFromControl(i, 1.0f - i.plugin->plainValue(i.index));
+        manager_.parameters().setParameterFromControl(i, 1.0f - i.plugin->plainValue(i.index));
         readPosition();
     }
     showPosition();
@@ -66,7 +66,7 @@ void PembKnob::mouseDrag(Point point, int modifiers)
         setPosition(range == 0.0f ? 0.0f : (plain - info().minValue) / range);
     }
     showPosition();
-    manager_.setParameterFromControl(info(), plain);
+    manager_.parameters().setParameterFromControl(info(), plain);
 }
 
 float PembKnob::plainFor(float p) const

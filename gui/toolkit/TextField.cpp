@@ -53,9 +53,9 @@ bool TextField::keyChar(char c)
         editIndex_ = measuredEditIndex_ = -1;
         lastShown_ = 1e30f;  // show the plug-in's text for the new value
         lock.unlock();
-        manager_.beginGesture(info().index);
-        manager_.setParameterFromControl(info(), *plain);
-        manager_.endGesture(info().index);
+        manager_.parameters().beginGesture(info().index);
+        manager_.parameters().setParameterFromControl(info(), *plain);
+        manager_.parameters().endGesture(info().index);
         return true;
     }
     if (c == kBackspace) {

@@ -55,20 +55,20 @@ TEST_F(ControlsTest, KnobDragFollowsThePointerCoarseFineAndInWholeUnits)
     auto* knob = manager.make<QN::PembKnob>(ParameterId::ViewSmoothing, "", renderer, 100, 100, 37);
     manager.root().add(knob);
     plugin.setValue(ParameterId::ViewSmoothing, 0);
-    manager.refreshAllControls();
+    manager.parameters().refreshAllControls();
 
     manager.press({118, 118}, 0);
     manager.drag({118, 218}, 0);  // 100 px up: half the range
     EXPECT_FLOAT_EQ(plugin.plainValue(ParameterId::ViewSmoothing), 1000.0f);
     manager.release({118, 218}, 0);
 
-    manager.refreshAllControls();
+    manager.parameters().refreshAllControls();
     manager.press({118, 118}, QN::ModifierShift);
     manager.drag({118, 218}, QN::ModifierShift);  // a tenth as far
     EXPECT_NEAR(plugin.plainValue(ParameterId::ViewSmoothing), 1100.0f, 0.05f);
     manager.release({118, 218}, QN::ModifierShift);
 
-    manager.refreshAllControls();
+    manager.parameters().refreshAllControls();
     manager.press({118, 118}, QN::ModifierControl);
     manager.drag({118, 118.3f}, QN::ModifierControl);
     const float snapped = plugin.plainValue(ParameterId::ViewSmoothing);

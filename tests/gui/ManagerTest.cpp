@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <thread>
 
 namespace {
@@ -74,11 +75,11 @@ TEST_F(ManagerTest, PressAndReleaseBracketAnEditGestureAndTellTheHost)
 {
     RecordingControl* control = groupWithControl();
     manager.press(Point{115, 65}, 0);
-    EXPECT_EQ(manager.editedParameter(), ParameterId::InputGain);
+    EXPECT_EQ(manager.parameters().editedParameter(), ParameterId::InputGain);
     manager.release(Point{115, 65}, 0);
     EXPECT_EQ(control->events, (std::vector<std::string>{"down 115,65 0", "up 115,65 0"}));
     EXPECT_EQ(plugin.log, (std::vector<std::string>{"begin 11", "end 11", "update"}));
-    EXPECT_EQ(manager.editedParameter(), -1);
+    EXPECT_EQ(manager.parameters().editedParameter(), -1);
     EXPECT_EQ(manager.pressed(), nullptr);
 }
 
@@ -122,7 +123,7 @@ TEST_F(ManagerTest, ChangesFromAnotherThreadReachControlsOnlyWhenDelivered)
     });
     audio.join();
     EXPECT_TRUE(control->values.empty());
-    manager.deliverPendingChanges();
+    manager.parameters().deliverPendingChanges();
     ASSERT_EQ(control->values.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(control->values[static_cast<std::size_t>(i)], static_cast<float>(i));
 }
@@ -151,10 +152,10 @@ TEST_F(ManagerTest, AParameterWithAnAllZeroRangeNeverReachesAControl)
     // "Script Index" has no range until the plug-in knows its scripts.
     const int index = ParameterId::ScriptIndex;
     auto* control = manager.make<RecordingControl>(index, Box::of(0, 0, 10, 10));
-    EXPECT_FALSE(manager.hasListeners(index));
+    EXPECT_FALSE(manager.parameters().hasListeners(index));
     pending.push(index, 1.0f);
-    manager.deliverPendingChanges();
-    manager.refreshAllControls();
+    manager.parameters().deliverPendingChanges();
+    manager.parameters().refreshAllControls();
     EXPECT_TRUE(control->values.empty());
 }
 
@@ -165,7 +166,7 @@ TEST_F(ManagerTest, AFullQueueFallsBackToRefreshingEveryControlFromThePlugin)
         pending.push(ParameterId::InputGain, 1.0f);
     }
     plugin.setValue(ParameterId::InputGain, 7.5f);
-    manager.deliverPendingChanges();
+    manager.parameters().deliverPendingChanges();
     ASSERT_EQ(control->values.size(), QN::PendingParameterChanges::kCapacity + 1);
     EXPECT_EQ(control->values.back(), 7.5f);
 }
@@ -232,6 +233,33 @@ TEST_F(ManagerTest, TheReadoutLineKeepsItsPartsApartAndItsUnitOnce)
     EXPECT_EQ(wet.line(), "Wet Level  -18.06 dB");
     const QN::Manager::ParameterReadout gain{"Input Gain", "-6.0", "dB", ""};
     EXPECT_EQ(gain.line(), "Input Gain  -6.0 dB");
+}
+
+// The layout's size and scale reach the window only through the manager: nonsense from
+// a skin must still give a drawable window.
+TEST_F(ManagerTest, TheWindowSizeStaysDrawableWhateverTheLayoutAsksFor)
+{
+    struct Case {
+        int width, height;
+        float scale;
+        int pixelWidth, pixelHeight;
+    };
+    const Case cases[] = {
+        {400, 200, 2.0f, 800, 400},
+        {0, -5, 1.5f, 2, 2},
+        {300, 100, 0.5f, 300, 100},
+        {300, 100, std::numeric_limits<float>::quiet_NaN(), 300, 100},
+        {300, 100, std::numeric_limits<float>::infinity(), 300, 100},
+    };
+    for (const Case& c : cases) {
+        manager.setSize(c.width, c.height);
+        manager.setScale(c.scale);
+        EXPECT_GE(manager.width(), 1);
+        EXPECT_GE(manager.height(), 1);
+        EXPECT_GE(manager.scale(), 1.0f);
+        EXPECT_EQ(manager.pixelWidth(), c.pixelWidth) << c.width << " at " << c.scale;
+        EXPECT_EQ(manager.pixelHeight(), c.pixelHeight) << c.height << " at " << c.scale;
+    }
 }
 
 }  // namespace
