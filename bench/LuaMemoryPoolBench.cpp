@@ -3,7 +3,7 @@
 // (each step frees one block and allocates another of a new size). The pool runs as the
 // audio thread, after a replenish.
 
-#include "scripting/LuaMemoryPool.h"
+#include "engine/scripting/LuaMemoryPool.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // parameter that already holds kMaxPerParameter - 1 listeners, with 0 to kMaxTotal - 1
 // registrations in all. The time per pair should not grow with the fill.
 
-#include "osc/UpdateRegistry.h"
+#include "engine/osc/UpdateRegistry.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 // input gets a fresh scripting helper on a fake plug-in, with its own script folder.
 
 #include "LuaArgumentReader.h"
-#include "scripting/LiveInstances.h"
+#include "engine/scripting/LiveInstances.h"
 #include "scripting/ScriptedInstance.h"
 
 #include <algorithm>

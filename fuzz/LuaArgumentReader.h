@@ -4,8 +4,8 @@
 // tables, functions (one that does nothing, one that raises an error) and userdata.
 // Past the end of the input every byte reads as zero.
 
-#include "plugin/core/ParameterTable.h"
-#include "scripting/LuaHeaders.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/scripting/LuaHeaders.h"
 
 #include <cmath>
 #include <cstdint>

@@ -18,10 +18,10 @@
 // at their bound take well under 1 MB, so only growth without bound gets there).
 // scripts/fuzz.sh also caps the resident size of the whole run.
 
-#include "osc/OSCHelper.h"
-#include "osc/OscAccessPreferences.h"
-#include "plugin/core/ParameterTable.h"
-#include "scripting/PluginServices.h"
+#include "engine/osc/OSCHelper.h"
+#include "engine/osc/OscAccessPreferences.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/scripting/PluginServices.h"
 
 #include <oscpack/osc/OscOutboundPacketStream.h>
 #include <sanitizer/allocator_interface.h>

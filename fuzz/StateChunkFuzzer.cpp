@@ -6,7 +6,7 @@
 // built-in scripts included); every input first puts the default state back, so inputs
 // do not depend on each other.
 
-#include "plugin/QuanTessamire.h"
+#include "engine/instance/QuanTessamire.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // lv2apply against our renderer, jalv headless on jackd's dummy backend, and Qtractor's
 // plug-in scanner.
 
-#include "plugin/core/ParameterTable.h"
+#include "engine/model/ParameterTable.h"
 #include "tests/tools/ToolProcess.h"
 
 #include <gtest/gtest.h>

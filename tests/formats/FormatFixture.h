@@ -2,7 +2,7 @@
 // What the format tests share: the built plug-in in each format, one test signal, one
 // setting and one MIDI sequence, and a renderer per format that plays them through it.
 
-#include "plugin/core/ParameterTable.h"
+#include "engine/model/ParameterTable.h"
 #include "tools/host/ClapHost.h"
 #include "tools/host/PluginInstance.h"
 
@@ -150,7 +150,7 @@ inline std::unique_ptr<lfhost::PluginInstance> loadVst()
 
 }  // namespace formats
 
-#include "plugin/lv2/Lv2Ports.h"
+#include "formats/lv2/Lv2Ports.h"
 #include "tools/host/Lv2Host.h"
 
 namespace formats {

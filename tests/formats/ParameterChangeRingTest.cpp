@@ -1,6 +1,6 @@
 // The queue of changes a host has still to hear of: order kept, value changes never lost.
 
-#include "plugin/core/ParameterChangeRing.h"
+#include "engine/model/ParameterChangeRing.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "FakePluginConnection.h"
 
-#include "gui/plugin/BinReadout.h"
-#include "gui/plugin/TKmanager.h"
-#include "gui/toolkit/PendingParameterChanges.h"
+#include "editor/product/BinReadout.h"
+#include "editor/product/TKmanager.h"
+#include "editor/toolkit/PendingParameterChanges.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The editor's value fields show units; the mix levels show their gain in dB exactly as
 // hosts show it (display text and label).
 
-#include "gui/plugin/ControlValueText.h"
-#include "plugin/core/ParameterTable.h"
+#include "editor/product/ControlValueText.h"
+#include "engine/model/ParameterTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The editor's scale from the screen's density and the Zoom preference, with every
 // outside value checked.
 
-#include "gui/toolkit/EditorScale.h"
+#include "editor/toolkit/EditorScale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The plug-in's editor opened through its real ABI in a host window, on a private X
 // server with software GL.
 
-#include "gui/toolkit/PluginConnection.h"
+#include "editor/toolkit/PluginConnection.h"
 #include "platform/EditorWindow.h"
-#include "plugin/core/ParameterTable.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
 

@@ -2,8 +2,8 @@
 // input, the knob's value follows the mouse at once, and the host hears of the edit only
 // on its own thread (here: the one that closes the editor), in order.
 
-#include "plugin/core/ParameterTable.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
 

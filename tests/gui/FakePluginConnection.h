@@ -1,8 +1,8 @@
 #pragma once
 // A plug-in for the toolkit's tests: values in a table, every call to the host recorded.
 
-#include "gui/toolkit/PluginConnection.h"
-#include "plugin/core/ParameterTable.h"
+#include "editor/toolkit/PluginConnection.h"
+#include "engine/model/ParameterTable.h"
 
 #include <atomic>
 #include <string>

@@ -1,7 +1,7 @@
 // What the editor's stand-in leaves for the host: order kept, reports of one parameter
 // folded to the newest, and when the ring is full never a begin without its end.
 
-#include "gui/toolkit/HostCallQueue.h"
+#include "editor/toolkit/HostCallQueue.h"
 
 #include <gtest/gtest.h>
 

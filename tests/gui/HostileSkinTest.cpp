@@ -10,7 +10,7 @@
 #include "support/PngHeader.h"
 
 #include "platform/PreferenceStore.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
 

@@ -5,8 +5,8 @@
 #include "osc/UdpTestPeer.h"
 
 #include "platform/PreferenceStore.h"
-#include "plugin/core/ParameterTable.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/EditorHost.h"
 #include "tools/host/PluginInstance.h"
 

@@ -4,16 +4,16 @@
 #include "UserFolderSandbox.h"
 #include "support/ChildProcess.h"
 
-#include "gui/plugin/PluginLuaGui.h"
-#include "gui/plugin/TKmanager.h"
-#include "gui/toolkit/Button.h"
-#include "gui/toolkit/Group.h"
-#include "gui/toolkit/NamedGroup.h"
-#include "gui/toolkit/PendingParameterChanges.h"
-#include "gui/plugin/WaveformDisplay.h"
+#include "editor/product/PluginLuaGui.h"
+#include "editor/product/TKmanager.h"
+#include "editor/toolkit/Button.h"
+#include "editor/toolkit/Group.h"
+#include "editor/toolkit/NamedGroup.h"
+#include "editor/toolkit/PendingParameterChanges.h"
+#include "editor/product/WaveformDisplay.h"
 #include "platform/PreferenceStore.h"
-#include "plugin/core/DisplayBlock.h"
-#include "scripting/LuaHeaders.h"
+#include "engine/model/DisplayBlock.h"
+#include "engine/scripting/LuaHeaders.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "FakePluginConnection.h"
 #include "RecordingControl.h"
 
-#include "gui/toolkit/Group.h"
-#include "gui/toolkit/Manager.h"
-#include "gui/toolkit/Modifiers.h"
-#include "gui/toolkit/PendingParameterChanges.h"
+#include "editor/toolkit/Group.h"
+#include "editor/toolkit/Manager.h"
+#include "editor/toolkit/Modifiers.h"
+#include "editor/toolkit/PendingParameterChanges.h"
 
 #include <gtest/gtest.h>
 

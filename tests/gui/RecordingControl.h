@@ -1,7 +1,7 @@
 #pragma once
 // A control that records what the manager does to it.
 
-#include "gui/toolkit/Control.h"
+#include "editor/toolkit/Control.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // The render thread's life: frames until stopped, and a stop that waits for the frame
 // in progress.
 
-#include "gui/toolkit/RenderTask.h"
+#include "editor/toolkit/RenderTask.h"
 #include "platform/Event.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Where the spectrum display's grid lines and labels go.
 
-#include "gui/plugin/SpectrumGrid.h"
+#include "editor/product/SpectrumGrid.h"
 
 #include <gtest/gtest.h>
 

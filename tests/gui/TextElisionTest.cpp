@@ -2,8 +2,8 @@
 // file name and line (Lua's own shortening used to leave "...nm/data/..." at the front and
 // push the file name out of the console's panel).
 
-#include "gui/toolkit/Font.h"
-#include "gui/toolkit/TextElision.h"
+#include "editor/toolkit/Font.h"
+#include "editor/toolkit/TextElision.h"
 #include "platform/FontLocator.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Images accepted as textures, the built-in images, and font lookup and measuring.
 
-#include "gui/toolkit/Font.h"
-#include "gui/toolkit/PngImage.h"
+#include "editor/toolkit/Font.h"
+#include "editor/toolkit/PngImage.h"
 #include "platform/FontLocator.h"
 #include "platform/Resources.h"
 #include "support/PngHeader.h"

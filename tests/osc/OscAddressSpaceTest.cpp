@@ -2,7 +2,7 @@
 // with the packet handler driven directly and replies recorded instead of sent.
 
 #include "OscTestInstance.h"
-#include "osc/net/OscPacketValidator.h"
+#include "engine/net/OscPacketValidator.h"
 
 #include <gtest/gtest.h>
 

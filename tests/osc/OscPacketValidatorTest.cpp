@@ -1,7 +1,7 @@
 // The packet check that runs before oscpack reads anything: golden bytes of well-formed
 // packets pass, and every way a packet can lie about its sizes is caught.
 
-#include "osc/net/OscPacketValidator.h"
+#include "engine/net/OscPacketValidator.h"
 #include "OscBytes.h"
 
 #include <gtest/gtest.h>

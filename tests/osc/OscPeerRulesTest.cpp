@@ -3,7 +3,7 @@
 // bounded number of update registrations.
 
 #include "OscTestInstance.h"
-#include "osc/OscAccessPreferences.h"
+#include "engine/osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
 
 #include <gtest/gtest.h>

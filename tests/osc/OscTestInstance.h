@@ -3,9 +3,9 @@
 // temporary folder), with a recording network: requests are handed to the packet
 // handler directly, as the OSC thread would, and replies are recorded, not sent.
 
-#include "osc/OSCHelper.h"
-#include "scripting/LuaCall.h"
-#include "scripting/LuaMIDIHelper.h"
+#include "engine/osc/OSCHelper.h"
+#include "engine/scripting/LuaCall.h"
+#include "engine/scripting/LuaMIDIHelper.h"
 #include "support/FakePlugin.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"

@@ -1,7 +1,7 @@
 // Reply URLs: the scheme prefix is optional, and a URL that cannot be answered is
 // refused when it is read rather than when the reply fails.
 
-#include "osc/net/OscUrl.h"
+#include "engine/net/OscUrl.h"
 
 #include <gtest/gtest.h>
 

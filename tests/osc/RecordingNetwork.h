@@ -3,7 +3,7 @@
 // dotted addresses and "localhost" only, so tests never look names up; this machine's own
 // interface addresses are the ones a test puts in ownAddresses.
 
-#include "osc/net/OscNetwork.h"
+#include "engine/net/OscNetwork.h"
 #include "OscBytes.h"
 
 #include <arpa/inet.h>

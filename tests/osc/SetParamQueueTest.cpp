@@ -1,5 +1,5 @@
-#include "osc/OSCHelper.h"
-#include "osc/SetParamQueue.h"
+#include "engine/osc/OSCHelper.h"
+#include "engine/osc/SetParamQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plugin/core/ParameterTable.h"
+#include "engine/model/ParameterTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "plugin/core/ParameterTable.h"
-#include "plugin/core/QuanProgramQNlfv1.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/model/QuanProgramQNlfv1.h"
 
 #include <gtest/gtest.h>
 

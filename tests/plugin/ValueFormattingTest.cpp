@@ -1,4 +1,4 @@
-#include "plugin/core/ValueFormatting.h"
+#include "engine/model/ValueFormatting.h"
 
 #include <gtest/gtest.h>
 

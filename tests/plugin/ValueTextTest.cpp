@@ -2,8 +2,8 @@
 // rows: lists (fixed and handed in), numbers with words, the mix levels' fader, gains,
 // times and unitless factors.
 
-#include "plugin/core/ParameterTable.h"
-#include "plugin/core/ValueText.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/model/ValueText.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 // says what failed. It needs no library besides libc and libm (its C++ runtime is linked
 // in), so it runs wherever the plug-in files must.
 
-#include "plugin/clap/ClapAbi.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "formats/clap/ClapAbi.h"
+#include "engine/abi/Vst2Abi.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>

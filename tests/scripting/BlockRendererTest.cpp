@@ -1,4 +1,4 @@
-#include "scripting/BlockRenderer.h"
+#include "engine/scripting/BlockRenderer.h"
 
 #include "RecordingMidiReceiver.h"
 

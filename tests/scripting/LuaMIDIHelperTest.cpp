@@ -1,6 +1,6 @@
 #include "ScriptedInstance.h"
-#include "scripting/LuaPatternFunctions.h"
-#include "scripting/LuaStringRepeat.h"
+#include "engine/scripting/LuaPatternFunctions.h"
+#include "engine/scripting/LuaStringRepeat.h"
 
 #include <gtest/gtest.h>
 

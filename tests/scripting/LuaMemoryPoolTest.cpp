@@ -1,8 +1,8 @@
 // The scripting state's pool allocator: contents, size classes, what the audio thread is
 // refused, deferred frees, the limits, and a real state running on it.
 
-#include "scripting/LuaHeaders.h"
-#include "scripting/LuaMemoryPool.h"
+#include "engine/scripting/LuaHeaders.h"
+#include "engine/scripting/LuaMemoryPool.h"
 
 #include <gtest/gtest.h>
 

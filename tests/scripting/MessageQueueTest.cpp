@@ -1,6 +1,6 @@
-#include "plugin/vst/Vst2Abi.h"
-#include "scripting/MessageQueue.h"
-#include "scripting/ScriptConsole.h"
+#include "engine/abi/Vst2Abi.h"
+#include "engine/scripting/MessageQueue.h"
+#include "engine/scripting/ScriptConsole.h"
 
 #include <gtest/gtest.h>
 

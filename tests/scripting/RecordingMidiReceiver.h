@@ -1,7 +1,7 @@
 #pragma once
 // Test double: records every MIDI operation as text, in order.
 
-#include "scripting/MidiReceiver.h"
+#include "engine/scripting/MidiReceiver.h"
 
 #include <string>
 #include <vector>

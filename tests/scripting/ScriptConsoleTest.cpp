@@ -1,4 +1,4 @@
-#include "scripting/ScriptConsole.h"
+#include "engine/scripting/ScriptConsole.h"
 
 #include <gtest/gtest.h>
 

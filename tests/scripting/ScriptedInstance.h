@@ -2,8 +2,8 @@
 // A scripting helper on a fake plug-in, with the user's script folder pointed at a
 // fresh temporary folder, for tests below the host binding.
 
-#include "scripting/SpectralScriptList.h"
-#include "scripting/LuaMIDIHelper.h"
+#include "engine/scripting/SpectralScriptList.h"
+#include "engine/scripting/LuaMIDIHelper.h"
 #include "support/FakePlugin.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/TemporaryFolder.h"

@@ -2,8 +2,8 @@
 // The plug-in services a scripting or OSC helper needs, on plain arrays: parameter values in
 // plain units (defaults at start), the automation the helper reported, the indicators.
 
-#include "plugin/core/ParameterTable.h"
-#include "scripting/PluginServices.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/scripting/PluginServices.h"
 
 #include <array>
 #include <utility>

@@ -9,7 +9,7 @@
 // Every setParameter reports itself with audioMasterAutomate; a latency change also
 // sends audioMasterIOChanged, like a plug-in whose FFT size changed.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tests/tools/TestPluginHooks.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 // effVendorSpecific indices the test plug-in answers, shared with the tests.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 
 // Copies the event log (one line per event) into ptr, at most value - 1 bytes + NUL.
 constexpr VstInt32 kHookReadEventLog = fourCharCode('e', 'l', 'o', 'g');

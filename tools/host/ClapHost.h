@@ -8,7 +8,7 @@
 // Threads: the test's thread plays both the main and the audio thread; the thread-check
 // answers can be changed to pretend otherwise.
 
-#include "plugin/clap/ClapAbi.h"
+#include "formats/clap/ClapAbi.h"
 
 #include <atomic>
 #include <cstdint>

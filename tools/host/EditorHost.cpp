@@ -1,7 +1,7 @@
 #include "tools/host/EditorHost.h"
 
 #include "platform/linux/XErrorTrap.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 // One call the plug-in made into our host callback, as recorded by HostCallLog.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 
 #include <thread>
 

@@ -3,7 +3,7 @@
 // each pointing at a 32-byte VstMidiEvent owned by this object. The plug-in may only
 // read the block during the effProcessEvents call, so one list per call is enough.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/MidiMessage.h"
 
 #include <vector>

@@ -7,7 +7,7 @@
 // rules (one host thread at a time for dispatch, one audio thread for processing); the
 // call-log accessors and the callback itself are safe from any thread.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/HostCall.h"
 #include "tools/host/HostCallLog.h"
 #include "tools/host/HostOptions.h"

@@ -3,7 +3,7 @@
 // closed: an instance's threads or callbacks may outlive any one owner of this object,
 // and unloading code that may still run is worse than keeping a few pages mapped.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 
 #include <memory>
 #include <string>

@@ -4,7 +4,7 @@
 //
 // Threads: owned by the audio thread after construction.
 
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/abi/Vst2Abi.h"
 
 #include <cstddef>
 #include <vector>

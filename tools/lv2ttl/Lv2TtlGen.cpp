@@ -3,11 +3,11 @@
 // matches the binary.
 // Usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME
 
-#include "plugin/core/CFArray.h"
-#include "plugin/core/ParameterTable.h"
-#include "plugin/core/StatusCodes.h"
-#include "plugin/core/ValueFormatting.h"
-#include "plugin/lv2/Lv2Ports.h"
+#include "engine/model/CFArray.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/model/StatusCodes.h"
+#include "engine/model/ValueFormatting.h"
+#include "formats/lv2/Lv2Ports.h"
 #include "tools/lv2ttl/ValueTextSource.h"
 #include "Version.h"
 

@@ -4,7 +4,7 @@
 // names values exactly as the plug-in does. Nothing else of it may be called: there is
 // no program to read or write.
 
-#include "plugin/QuanAuBase.h"
+#include "engine/instance/QuanAuBase.h"
 
 namespace lflv2ttl {
 

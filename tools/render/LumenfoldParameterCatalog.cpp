@@ -1,8 +1,8 @@
 #include "tools/render/LumenfoldParameterCatalog.h"
 
-#include "plugin/core/ParameterTable.h"
-#include "plugin/core/ValueText.h"
-#include "plugin/vst/Vst2Abi.h"
+#include "engine/model/ParameterTable.h"
+#include "engine/model/ValueText.h"
+#include "engine/abi/Vst2Abi.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/render/TextMatching.h"
 

@@ -1,6 +1,6 @@
 #include "tools/render/RenderJob.h"
 
-#include "plugin/vst/VendorQueries.h"
+#include "engine/vst/VendorQueries.h"
 #include "tools/host/DefaultPluginPath.h"
 #include "tools/host/FramedMidiMessage.h"
 #include "tools/host/PluginInstance.h"

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "editor/toolkit/ControlParameterInfo.h"
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+namespace QN {
+
+class PendingParameterChanges;
+class PluginConnection;
+class UIElement;
+
+// The editor's parameter traffic: the rows of the connection's parameter list, the
+// elements listening to each parameter, the waiting changes handed to them, and the
+// edit gestures the controls start and end. Owned by Manager.
+//
+// Threads: everything on the host GUI thread, except editedParameter(), an atomic the
+// render thread reads for the banner.
+class ParameterListeners {
+public:
+    // Asked before a listener hears a change; true keeps the change from it.
+    using Intercept = std::function<bool(UIElement* listener, int index, float value)>;
+
+    ParameterListeners(PluginConnection& plugin, PendingParameterChanges& pending, Intercept intercept);
+    ParameterListeners(const ParameterListeners&) = delete;
+    ParameterListeners& operator=(const ParameterListeners&) = delete;
+
+    // listener gets valueChanged for every change of the parameter (controls, and the
+    // spectrum display for the bin levels).
+    void addListener(int index, UIElement* listener);
+    [[nodiscard]] bool hasListeners(int index) const;
+    // Hands the waiting changes to their controls (idle and every drag).
+    void deliverPendingChanges();
+    // Pushes every listened parameter's current value to its controls.
+    void refreshAllControls();
+    [[nodiscard]] const ControlParameterInfo& parameterInfo(int index) const;
+    // An index of the connection's parameter list.
+    [[nodiscard]] bool isKnownParameter(int index) const;
+    void setParameterFromControl(const ControlParameterInfo& info, float plain);
+    // Stores a plain value without telling the host (bin drawing, layout bulk edits).
+    void setParameterQuietly(const ControlParameterInfo& info, float plain);
+    void beginGesture(int index);
+    void endGesture(int index);
+    // Ends whatever gesture is open (the release of the pressed element).
+    void endOpenGesture();
+    // The parameter of the open gesture, or -1. Called on: any thread.
+    [[nodiscard]] int editedParameter() const { return editedParameter_.load(); }
+
+private:
+    void deliver(int index, float value);
+
+    PluginConnection& plugin_;
+    PendingParameterChanges& pending_;
+    Intercept intercept_;
+    std::vector<ControlParameterInfo> infos_;
+    std::vector<std::vector<UIElement*>> listeners_;
+    std::atomic<int> editedParameter_{-1};
+};
+
+}  // namespace QN

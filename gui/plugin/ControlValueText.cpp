@@ -1,9 +1,0 @@
-#include "gui/plugin/ControlValueText.h"
-
-#include "plugin/core/ValueText.h"
-
-std::string ControlValueText::text(const ParameterInfo& row, float plain)
-{
-    if (!ValueText::hasCompactForm(row)) return {};
-    return ValueText(row).labelledText(plain, ValueText::Style::Compact);
-}

@@ -1,5 +1,0 @@
-#include "gui/plugin/ProductEditor.h"
-
-#include "gui/plugin/QuanTessamireView.h"
-
-AEffEditor* makeProductEditor(QuanTessamire* plugin) { return new QuanTessamireView(plugin); }
