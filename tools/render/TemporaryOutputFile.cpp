@@ -49,6 +49,26 @@ void forgetPending(int slot)
     if (slot >= 0) pendingFiles[slot].used.store(false, std::memory_order_release);
 }
 
+// Holds back the signals that end a render while a temporary file is made and remembered:
+// one arriving between the two would leave the file behind. It is delivered, and the file
+// removed, as soon as they are let through again.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signalNumber);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
 extern "C" void removePendingAndEnd(int signalNumber)
 {
     const int savedErrno = errno;
@@ -123,10 +143,15 @@ TemporaryOutputFile::TemporaryOutputFile(std::string finalPath) : finalPath_(std
     const std::string name = temporaryTemplate(finalPath_);
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
-    fd_ = mkstemps(buffer.data(), kTemporarySuffixLength);
-    if (fd_ < 0) throw RenderError("cannot create " + finalPath_ + ": " + folderProblem(errno));
+    int createError = 0;
+    {
+        const EndingSignalsHeld held;
+        fd_ = mkstemps(buffer.data(), kTemporarySuffixLength);
+        createError = errno;
+        if (fd_ >= 0) slot_ = rememberPending(buffer.data());
+    }
+    if (fd_ < 0) throw RenderError("cannot create " + finalPath_ + ": " + folderProblem(createError));
     temporaryPath_ = buffer.data();
-    slot_ = rememberPending(temporaryPath_);
     fchmod(fd_, newFileMode());
 }
 
