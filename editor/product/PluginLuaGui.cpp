@@ -7,7 +7,7 @@
 #include "editor/toolkit/Manager.h"
 #include "editor/toolkit/PembButton.h"
 #include "editor/toolkit/PembKnob.h"
-#include "editor/toolkit/TexturedKnobRenderer.h"
+#include "editor/toolkit/KnobRenderer.h"
 
 namespace {
 constexpr int kPreferencesHoverId = -2;
@@ -29,6 +29,7 @@ PluginLuaGui::PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> o
     addResource("buttons_n.png", 122);
     addResource("bgtile_n.png", 123);
     addResource("gui.lua", kScriptResource);
+    for (const BuiltInSkin& skin : kBuiltInSkins) addBuiltInSkin(skin.name, skin.scriptResource);
 }
 
 void PluginLuaGui::registerElementTypes() { addElementType(QN::luagui::kWaveformDisplay); }
@@ -64,7 +65,7 @@ void PluginLuaGui::buildUI(QN::Manager& manager)
 QN::UIElement* PluginLuaGui::createKnob(lua_State* L, int parameter, const char* label, float x, float y, float size)
 {
     lua_getglobal(L, "theKnobRenderer");
-    auto* renderer = static_cast<QN::TexturedKnobRenderer*>(QN::luagui::objectAt(L, -1, QN::luagui::kKnobRenderer));
+    auto* renderer = static_cast<QN::KnobRenderer*>(QN::luagui::objectAt(L, -1, QN::luagui::kKnobRenderer));
     lua_pop(L, 1);
     if (!renderer) luaL_error(L, "couldn't get theKnobRenderer");
     return manager()->make<QN::PembKnob>(parameter, label, *renderer, x, y, size);

@@ -2,6 +2,7 @@
 
 #include "editor/toolkit/LuaGui.h"
 
+#include <array>
 #include <functional>
 
 namespace QN {
@@ -16,6 +17,14 @@ class PluginConnection;
 class PluginLuaGui : public QN::LuaGui {
 public:
     static constexpr int kScriptResource = 135;
+    static constexpr int kFlatSkinResource = 137;  // resources/flat.lua
+    // A skin carried inside the plug-in (resources/), so that it loads wherever the plug-in
+    // does; the "Skin" preference names it like a skin of the user's.
+    struct BuiltInSkin {
+        const char* name;
+        int scriptResource;
+    };
+    static constexpr std::array<BuiltInSkin, 1> kBuiltInSkins{{{"Flat", kFlatSkinResource}}};
 
     PluginLuaGui(QN::PluginConnection& plugin, std::function<void()> openPreferences,
                  Layout layout = Layout::Preferred);

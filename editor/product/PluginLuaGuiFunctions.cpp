@@ -11,6 +11,8 @@
 #include "editor/toolkit/TextureRecord.h"
 #include "editor/toolkit/TexturedKnobRenderer.h"
 #include "editor/toolkit/TexturedMeters.h"
+#include "editor/toolkit/VectorKnobRenderer.h"
+#include "editor/toolkit/VectorMeters.h"
 #include "editor/product/WaveformDisplay.h"
 #include "engine/model/DisplayBlock.h"
 
@@ -26,6 +28,14 @@ using namespace QN::luagui;
 // Meters of a plug-in without a display block read this.
 const std::atomic<float> silentLevel{0.0f};
 
+// A colour component from the script: non-numbers raise the usual error, anything
+// outside 0..1 (NaN included) is limited.
+float componentAt(lua_State* L, int index)
+{
+    const float value = numberAt(L, index);
+    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
+}
+
 QN::TextureRecord* textureAt(lua_State* L, int index)
 {
     return static_cast<QN::TextureRecord*>(objectAt(L, index, kTexture));
@@ -36,7 +46,31 @@ int levelMeters(lua_State* L)
     QN::TextureRecord* texture = textureAt(L, 1);
     const float u = numberAt(L, 2), v = numberAt(L, 3), w = numberAt(L, 4), h = numberAt(L, 5);
     QN::Manager& manager = buildingManagerOf(L);
-    auto* meters = manager.addEffect(std::make_unique<QN::TexturedMeters>(texture, u, v, w, h));
+    QN::LevelMeters* meters = manager.addEffect(std::make_unique<QN::TexturedMeters>(texture, u, v, w, h));
+    pushObject(L, meters, kLevelMeters);
+    return 1;
+}
+
+// A number argument within [low, high] (NaN refused), or fallback when absent.
+float boundedAt(lua_State* L, int index, float low, float high, float fallback, const char* what)
+{
+    if (lua_isnoneornil(L, index)) return fallback;
+    const float value = numberAt(L, index);
+    if (!(value >= low && value <= high)) luaL_error(L, "%s must be from %f to %f", what, low, high);
+    return value;
+}
+
+// vectorMeters(w, h [, floorDb [, stepDb]]): meters drawn without an image, on a dB scale.
+int vectorMeters(lua_State* L)
+{
+    constexpr float kMaxSide = static_cast<float>(QN::LuaGui::kMaxSide);
+    const float w = boundedAt(L, 1, 1.0f, kMaxSide, 0.0f, "the meter width");
+    const float h = boundedAt(L, 2, 1.0f, kMaxSide, 0.0f, "the meter height");
+    if (w == 0.0f || h == 0.0f) luaL_error(L, "the meter width and height are needed");
+    const float floorDb = boundedAt(L, 3, -120.0f, -6.0f, -60.0f, "the meter floor (dB)");
+    const float stepDb = boundedAt(L, 4, 1.0f, 60.0f, 6.0f, "the meter scale step (dB)");
+    QN::Manager& manager = buildingManagerOf(L);
+    QN::LevelMeters* meters = manager.addEffect(std::make_unique<QN::VectorMeters>(w, h, floorDb, stepDb));
     pushObject(L, meters, kLevelMeters);
     return 1;
 }
@@ -68,7 +102,18 @@ int knobRenderer(lua_State* L)
     QN::TextureRecord* normalMap = textureAt(L, 2);
     const float a = numberAt(L, 3), b = numberAt(L, 4), size = numberAt(L, 5);
     QN::Manager& manager = buildingManagerOf(L);
-    auto* renderer = manager.addEffect(std::make_unique<QN::TexturedKnobRenderer>(image, normalMap, a, b, size));
+    QN::KnobRenderer* renderer =
+        manager.addEffect(std::make_unique<QN::TexturedKnobRenderer>(image, normalMap, a, b, size));
+    pushObject(L, renderer, kKnobRenderer);
+    return 1;
+}
+
+// vectorKnobRenderer(r, g, b): knobs drawn as shapes, the travel in the given colour.
+int vectorKnobRenderer(lua_State* L)
+{
+    const float r = componentAt(L, 1), g = componentAt(L, 2), b = componentAt(L, 3);
+    QN::Manager& manager = buildingManagerOf(L);
+    QN::KnobRenderer* renderer = manager.addEffect(std::make_unique<QN::VectorKnobRenderer>(r, g, b));
     pushObject(L, renderer, kKnobRenderer);
     return 1;
 }
@@ -85,7 +130,7 @@ int waveformDisplay(lua_State* L)
 // meters:add(kind, channel, x, y)
 int metersAdd(lua_State* L)
 {
-    auto* meters = static_cast<QN::TexturedMeters*>(objectAt(L, 1, kLevelMeters));
+    auto* meters = static_cast<QN::LevelMeters*>(objectAt(L, 1, kLevelMeters));
     const char* kind = luaL_checkstring(L, 2);
     const bool input = std::strcmp(kind, "input") == 0;
     if (!input && std::strcmp(kind, "output") != 0) luaL_error(L, "unknown level meter: %s", kind);
@@ -126,14 +171,6 @@ int displaySetSliderColours(lua_State* L)
     display->setSliderColours(r1, g1, b1, r2, g2, b2);
     lua_settop(L, 7);
     return 1;
-}
-
-// A colour component from the script: non-numbers raise the usual error, anything
-// outside 0..1 (NaN included) is limited.
-float componentAt(lua_State* L, int index)
-{
-    const float value = numberAt(L, index);
-    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
 }
 
 // After the layout is built a restyled grid needs a new static layer.
@@ -189,6 +226,8 @@ void registerPluginGuiFunctions(lua_State* L)
                                 {"textField", guarded<textField>},
                                 {"setBackgroundTexture", guarded<setBackgroundTexture>},
                                 {"knobRenderer", guarded<knobRenderer>},
+                                {"vectorKnobRenderer", guarded<vectorKnobRenderer>},
+                                {"vectorMeters", guarded<vectorMeters>},
                                 {"waveformDisplay", guarded<waveformDisplay>}};
     QN::luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kLevelMeters, kMeterMethods);

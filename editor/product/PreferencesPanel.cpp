@@ -1,6 +1,7 @@
 #include "editor/product/PreferencesPanel.h"
 
 #include "editor/product/PanelShapes.h"
+#include "editor/product/PluginLuaGui.h"
 #include "editor/toolkit/EditorScale.h"
 #include "editor/toolkit/Font.h"
 #include "editor/toolkit/GlHeaders.h"
@@ -8,16 +9,19 @@
 #include "editor/toolkit/TextElision.h"
 #include "engine/osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
+#include "platform/UserFolders.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 
 namespace {
 
 // The panel is laid out in dialog units of the original design: 1.5 pixels across and
 // 1.625 pixels down per unit, 200 by 227 units (the design's 193, two rows for the OSC
-// access switches and one for the zoom).
+// access switches and one for the zoom; the skin's row fills the options frame's foot).
 constexpr float kUnitX = 1.5f, kUnitY = 1.625f;
 constexpr float kWidthUnits = 200.0f, kHeightUnits = 227.0f;
 constexpr std::size_t kMaxPortDigits = 5;
@@ -57,6 +61,15 @@ void PreferencesPanel::open()
     }
     const int zoom = platform::readPreferenceInt(QN::EditorScale::kZoomPreference, 100);
     zoom_.store(QN::EditorScale::isZoomStep(zoom) ? zoom : 100);
+    {
+        const std::string chosen = platform::readPreferenceString("Skin").value_or("");
+        std::lock_guard<std::mutex> lock(skinLock_);
+        skins_ = skinChoices();
+        const auto found = std::find_if(skins_.begin(), skins_.end(),
+                                        [&](const SkinChoice& choice) { return choice.name == chosen; });
+        skin_ = found == skins_.end() ? 0 : static_cast<std::size_t>(found - skins_.begin());
+        unlistedSkin_ = found == skins_.end() ? chosen : "";
+    }
     pressed_ = Part::None;
     manager().openModal(this);
 }
@@ -91,6 +104,7 @@ QN::Box PreferencesPanel::boxOf(Part part) const
     case Part::OscReplyToAnyHost: return unitBox(12, 167, 176, 10);
     case Part::OscAllowRemoteScripts: return unitBox(12, 177, 176, 10);
     case Part::Zoom: return unitBox(12, 187, 176, 10);
+    case Part::Skin: return unitBox(12, 197, 176, 9);
     case Part::Ok: return unitBox(80, 211, 40, 12);
     case Part::None: break;
     }
@@ -100,7 +114,7 @@ QN::Box PreferencesPanel::boxOf(Part part) const
 PreferencesPanel::Part PreferencesPanel::partAt(QN::Point point) const
 {
     for (Part part : {Part::WebButton, Part::PortField, Part::EyeCandy, Part::ConstantRedraw, Part::FloatingTooltip,
-                      Part::OscReplyToAnyHost, Part::OscAllowRemoteScripts, Part::Zoom, Part::Ok}) {
+                      Part::OscReplyToAnyHost, Part::OscAllowRemoteScripts, Part::Zoom, Part::Skin, Part::Ok}) {
         if (boxOf(part).contains(point)) return part;
     }
     return Part::None;
@@ -134,6 +148,8 @@ void PreferencesPanel::mouseUp(QN::Point point, int)
         toggle(*option);
     } else if (part == Part::Zoom) {
         stepZoom();
+    } else if (part == Part::Skin) {
+        stepSkin();
     } else if (part == Part::WebButton) {
         if (actions_.openUrl) actions_.openUrl(kWebAddress);
     } else if (part == Part::Ok) {
@@ -159,6 +175,54 @@ void PreferencesPanel::stepZoom()
     const int zoom = QN::EditorScale::nextZoom(zoom_.load());
     zoom_.store(zoom);
     platform::writePreferenceInt(QN::EditorScale::kZoomPreference, zoom);
+}
+
+std::vector<PreferencesPanel::SkinChoice> PreferencesPanel::skinChoices()
+{
+    std::vector<SkinChoice> choices{{"", true}};
+    for (const PluginLuaGui::BuiltInSkin& skin : PluginLuaGui::kBuiltInSkins) choices.push_back({skin.name, true});
+    const std::size_t installed = choices.size();
+    std::vector<std::string> names = QN::LuaGui::userSkinNames();
+    names.erase(std::unique(names.begin(), names.end()), names.end());  // "X" and "X.bundle"
+    for (std::string& name : names) {
+        // A folder without a layout would only open the built-in one.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(findSkin(name) + "/Contents/Resources/gui.lua", error)) continue;
+        const auto begin = choices.begin(), end = begin + static_cast<std::ptrdiff_t>(installed);
+        if (std::none_of(begin, end, [&](const SkinChoice& choice) { return choice.name == name; })) {
+            choices.push_back({std::move(name), false});
+        }
+    }
+    return choices;
+}
+
+std::string PreferencesPanel::describe(const SkinChoice& choice)
+{
+    if (choice.name.empty()) return "Standard (installed)";
+    return choice.name + (choice.installed ? " (installed)" : " (yours)");
+}
+
+std::string PreferencesPanel::skinText() const
+{
+    std::lock_guard<std::mutex> lock(skinLock_);
+    if (!unlistedSkin_.empty()) return "Skin: " + unlistedSkin_ + " (not found)";
+    if (skin_ >= skins_.size()) return "Skin: Standard (installed)";
+    return "Skin: " + describe(skins_[skin_]) + ", " + std::to_string(skin_ + 1) + " of " +
+           std::to_string(skins_.size());
+}
+
+void PreferencesPanel::stepSkin()
+{
+    std::string name;
+    {
+        std::lock_guard<std::mutex> lock(skinLock_);
+        if (skins_.empty()) return;
+        // A name that is not there starts the list again from its first entry.
+        skin_ = unlistedSkin_.empty() ? (skin_ + 1) % skins_.size() : 0;
+        unlistedSkin_.clear();
+        name = skins_[skin_].name;
+    }
+    platform::writePreferenceString("Skin", name);
 }
 
 bool PreferencesPanel::keyChar(char c)
@@ -201,6 +265,7 @@ void PreferencesPanel::drawTop()
     drawTexts(*font);
     drawSwitches(*font);
     drawZoom(*font);
+    drawSkin(*font);
 }
 
 void PreferencesPanel::drawFrame() const
@@ -216,7 +281,7 @@ void PreferencesPanel::drawFrame() const
     glColor3f(0.8f, 0.75f, 0.7f);
     outline(panel);
     glColor3f(0.5f, 0.5f, 0.7f);
-    outline(unitBox(8, 110, 184, 96));
+    outline(unitBox(8, 110, 184, 99));
     glColor3f(0.3f, 0.27f, 0.35f);
     fill(boxOf(Part::WebButton));
     fill(boxOf(Part::Ok));
@@ -268,4 +333,11 @@ void PreferencesPanel::drawZoom(const QN::Font& font) const
     const std::string text = "Zoom: " + std::to_string(zoom_.load()) + " % (from the next opening)";
     glColor3f(0.9f, 0.88f, 0.85f);
     font.drawText(text, row.minX, row.minY + 3);
+}
+
+void PreferencesPanel::drawSkin(const QN::Font& font) const
+{
+    const QN::Box row = boxOf(Part::Skin);
+    glColor3f(0.9f, 0.88f, 0.85f);
+    font.drawText(QN::elideMiddle(font, skinText(), row.width()), row.minX, row.minY + 2);
 }

@@ -123,6 +123,13 @@ void LuaGui::resolveSkin()
 {
     skinName_ = platform::readPreferenceString("Skin").value_or("");
     if (skinName_.empty()) return;
+    if (const auto builtIn = builtInSkins_.find(skinName_); builtIn != builtInSkins_.end()) {
+        if (std::optional<std::string> text = resourceScript(builtIn->second)) {
+            skinScript_ = std::move(*text);
+            builtInSkin_ = true;
+            return;
+        }
+    }
     skinFolder_ = findSkin(skinName_);
     if (skinFolder_.empty()) {
         // A misspelt name must not pass for a skin that looks like the built-in layout.
@@ -145,13 +152,13 @@ void LuaGui::resolveSkin()
 
 std::string LuaGui::scriptDescription() const
 {
+    if (builtInSkin_) return "the skin \"" + skinName_ + "\" (installed with the plug-in)";
     if (skinFolder_.empty()) return "the built-in layout";
     return "the skin \"" + skinName_ + "\" (" + skinFolder_ + kSkinScript + ")";
 }
 
-std::string LuaGui::installedSkins()
+std::vector<std::string> LuaGui::userSkinNames()
 {
-    constexpr std::size_t kMostNamed = 12;
     std::vector<std::string> names;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(skinPath(""), error), end; !error && entry != end;
@@ -160,8 +167,15 @@ std::string LuaGui::installedSkins()
         if (name.size() > 7 && name.compare(name.size() - 7, 7, ".bundle") == 0) name.resize(name.size() - 7);
         if (entry->is_directory(error) && !findSkin(name).empty()) names.push_back(std::move(name));
     }
-    if (names.empty()) return " (there are no skins there)";
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string LuaGui::installedSkins()
+{
+    constexpr std::size_t kMostNamed = 12;
+    const std::vector<std::string> names = userSkinNames();
+    if (names.empty()) return " (there are no skins there)";
     std::string list = " (the skins there: ";
     for (std::size_t i = 0; i < names.size() && i < kMostNamed; ++i) list += (i > 0 ? ", " : "") + names[i];
     return list + (names.size() > kMostNamed ? ", ...)" : ")");
@@ -174,7 +188,7 @@ void LuaGui::report(const std::string& line)
 
 void LuaGui::reportScriptError(const std::string& line)
 {
-    if (!built_ && !skinFolder_.empty()) {
+    if (!built_ && isSkin()) {
         heldErrors_.push_back(line);
     } else {
         report(line);
@@ -262,10 +276,15 @@ void LuaGui::registerGlobals(lua_State* L)
 
 std::optional<std::string> LuaGui::scriptText() const
 {
-    if (!skinFolder_.empty()) return skinScript_;
+    if (isSkin()) return skinScript_;
     const auto id = resources_.find("gui.lua");
     if (id == resources_.end()) return std::nullopt;
-    const auto resource = platform::findResource(platform::kResourceTypeScript, id->second);
+    return resourceScript(id->second);
+}
+
+std::optional<std::string> LuaGui::resourceScript(int id)
+{
+    const auto resource = platform::findResource(platform::kResourceTypeScript, id);
     if (!resource) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(resource->data), resource->size);
 }
@@ -282,7 +301,7 @@ bool LuaGui::enter(lua_CFunction function, void* ud, LuaCallResult* result)
     if (watchdog_.timedOut()) {
         // Until the layout is built the editor can still turn to the built-in layout;
         // afterwards (a button's function) the editor just goes on.
-        if (!built_ && !skinFolder_.empty()) {
+        if (!built_ && isSkin()) {
             failSkin(std::string("was stopped: ") + outcome.message);
         } else {
             report("Error: " + scriptDescription() + " was stopped: " + outcome.message);
@@ -378,7 +397,7 @@ void LuaGui::runLayout()
 void LuaGui::checkLayoutMade()
 {
     built_ = true;
-    if (!skinFailed_ && !skinFolder_.empty() && manager_ && manager_->root().children().empty()) {
+    if (!skinFailed_ && isSkin() && manager_ && manager_->root().children().empty()) {
         failSkin(heldErrors_.empty() ? "made no layout" : "made no layout (" + heldErrors_.front() + ")");
         return;
     }

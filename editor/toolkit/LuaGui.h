@@ -97,6 +97,12 @@ public:
     [[nodiscard]] PluginConnection& plugin() const { return plugin_; }
     [[nodiscard]] const std::string& skinName() const { return skinName_; }
     [[nodiscard]] const std::string& skinFolder() const { return skinFolder_; }
+    // The layout is a skin (from the skins folder or carried inside the plug-in), not the
+    // built-in layout.
+    [[nodiscard]] bool isSkin() const { return !skinFolder_.empty() || builtInSkin_; }
+    // The names of the skin folders in the user's skins folder ("<Name>.bundle" as "<Name>"),
+    // sorted.
+    [[nodiscard]] static std::vector<std::string> userSkinNames();
     // -1 for an unknown name; the last row of a shared name.
     [[nodiscard]] int parameterIndex(const std::string& name) const;
     // Whether the value at index is a GUI element userdata; the element when it is.
@@ -125,6 +131,9 @@ protected:
     void setManager(Manager* manager) { manager_ = manager; }
     void setBuilding(bool building) { building_ = building; }
     void addResource(const std::string& name, int id) { resources_[name] = id; }
+    // A skin carried inside the plug-in: the "Skin" preference names it like a folder's,
+    // and it comes before a folder of the same name, so that it loads anywhere.
+    void addBuiltInSkin(const std::string& name, int scriptResource) { builtInSkins_[name] = scriptResource; }
     void addElementType(const std::string& metatable) { elementTypes_.push_back(metatable); }
     void setButtonActions(std::map<std::string, ButtonAction> actions);
     void clearButtonActions() { buttonActions_.reset(); }
@@ -145,6 +154,7 @@ private:
     void registerGlobals(lua_State* L);
     void runScript();
     [[nodiscard]] std::optional<std::string> scriptText() const;
+    [[nodiscard]] static std::optional<std::string> resourceScript(int id);
     void resolveSkin();
     // "the skin "<name>" (<path>)" or "the built-in layout", for diagnostic lines.
     [[nodiscard]] std::string scriptDescription() const;
@@ -165,6 +175,8 @@ private:
     std::string skinName_;
     std::string skinFolder_;
     std::string skinScript_;  // read once, when the skin is chosen
+    bool builtInSkin_ = false;
+    std::map<std::string, int> builtInSkins_;
     bool skinFailed_ = false;
     // The layout's allocations have a ceiling too: a skin allocating without bound gets
     // "not enough memory" instead of taking the host's memory.

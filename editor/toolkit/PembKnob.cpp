@@ -5,7 +5,7 @@
 #include "editor/toolkit/Manager.h"
 #include "editor/toolkit/Modifiers.h"
 #include "editor/toolkit/PluginConnection.h"
-#include "editor/toolkit/TexturedKnobRenderer.h"
+#include "editor/toolkit/KnobRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@ constexpr float kTravel = 3.0f * static_cast<float>(M_PI) / 4.0f;
 constexpr float kLabelHeight = 5.0f;
 }  // namespace
 
-PembKnob::PembKnob(Manager& manager, int parameterIndex, std::string label, TexturedKnobRenderer& renderer, float x,
+PembKnob::PembKnob(Manager& manager, int parameterIndex, std::string label, KnobRenderer& renderer, float x,
                    float y, float size)
     : Control(manager, parameterIndex, Box::of(x, y, x + size, y + size)),
       label_(std::move(label)),

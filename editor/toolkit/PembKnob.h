@@ -6,7 +6,7 @@
 
 namespace QN {
 
-class TexturedKnobRenderer;
+class KnobRenderer;
 
 // A round knob: a vertical drag turns it (0.005 of the range per pixel, 0.0005 with
 // Shift, whole plain units with Control), Alt-click restores the default and a click
@@ -17,7 +17,7 @@ public:
     static constexpr float kDragSensitivity = 0.005f;
     static constexpr float kFineSensitivity = 0.0005f;
 
-    PembKnob(Manager& manager, int parameterIndex, std::string label, TexturedKnobRenderer& renderer, float x,
+    PembKnob(Manager& manager, int parameterIndex, std::string label, KnobRenderer& renderer, float x,
              float y, float size);
 
     void mouseDown(Point point, int modifiers) override;
@@ -37,7 +37,7 @@ private:
     [[nodiscard]] float snapToWholeUnits(float position) const;
 
     std::string label_;
-    TexturedKnobRenderer& renderer_;
+    KnobRenderer& renderer_;
     int instance_;
     Point press_;
     float pressPosition_ = 0.0f;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/toolkit/Effect.h"
+#include "editor/toolkit/KnobRenderer.h"
 #include "editor/toolkit/ShaderProgram.h"
 
 #include <array>
@@ -16,16 +16,16 @@ class TextureRecord;
 // array, lit by a per-pixel shader that follows the knob's rotation. Instances are
 // added on the host GUI thread while the layout is built; angles change on the GUI
 // thread and are written into the array there; everything else is render-thread work.
-class TexturedKnobRenderer : public Effect {
+class TexturedKnobRenderer : public KnobRenderer {
 public:
     // imageX, imageY and size locate the knob image in the texture, in texels.
     TexturedKnobRenderer(TextureRecord* image, TextureRecord* normalMap, float imageX, float imageY, float size);
     ~TexturedKnobRenderer() override;
 
-    int addInstance();
-    void setCentre(int instance, float x, float y, float radius);
-    void setAngle(int instance, float radians);
-    void setVisible(int instance, bool visible);
+    int addInstance() override;
+    void setCentre(int instance, float x, float y, float radius) override;
+    void setAngle(int instance, float radians) override;
+    void setVisible(int instance, bool visible) override;
     [[nodiscard]] int instanceCount() const { return static_cast<int>(instances_.size()); }
 
     void initialiseGL() override;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/toolkit/Effect.h"
+#include "editor/toolkit/LevelMeters.h"
 
 #include <atomic>
 #include <vector>
@@ -12,14 +12,13 @@ class TextureRecord;
 // Level meters drawn from a vertical strip of an image: each meter shows the lower
 // part of the strip, as tall as its level (0..1). Levels are read once per frame
 // from wherever the audio thread publishes them.
-class TexturedMeters : public Effect {
+class TexturedMeters : public LevelMeters {
 public:
     // imageX, imageY, width and height locate the strip in the texture (texels); the
     // meters are the same size on screen.
     TexturedMeters(TextureRecord* texture, float imageX, float imageY, float width, float height);
 
-    // level must outlive the manager's rendering. Called on: host GUI thread (layout).
-    void add(float x, float y, const std::atomic<float>* level);
+    void add(float x, float y, const std::atomic<float>* level) override;
     [[nodiscard]] int count() const { return static_cast<int>(meters_.size()); }
 
     void drawOverlay() override;
