@@ -14,6 +14,10 @@ std::string applicationDataFolder();
 // Application data + "/Corvanne/Lumenfold/Scripts/" (always ends with '/').
 std::string scriptsFolder();
 
+// Application data + "/Corvanne/Lumenfold/Presets/" (always ends with '/'): the user's
+// preset files, which scripts and OSC peers may save and load by file name.
+std::string presetsFolder();
+
 // Application data + "/Corvanne/Lumenfold/Skins/" + name, as given.
 std::string skinPath(const std::string& name);
 

@@ -54,6 +54,10 @@ public:
     [[nodiscard]] virtual std::size_t saveState(const void** data) = 0;
     // Checked, corrected and applied; false, nothing changed, when refused.
     virtual bool loadState(const void* data, std::size_t size) = 0;
+    // Applies factory preset `index` (engine/model/FactoryPresets.h) through the one door,
+    // so the editor, OSC and the host hear every value that changes. False, nothing
+    // changed, for an index out of range. Called on: host main thread.
+    virtual bool loadFactoryPreset(int index) = 0;
 
     // The editor. Called on: host GUI thread. parent is an X11 Window.
     virtual bool editorSize(int* width, int* height) = 0;

@@ -1,6 +1,7 @@
 #include "engine/instance/QuanAuBase.h"
 
 #include "dsp/AUKernelBase.h"
+#include "engine/model/FactoryPresets.h"
 #include "engine/model/ParameterTable.h"
 #include "engine/model/ProgramValues.h"
 #include "engine/model/QuanProgram.h"
@@ -268,10 +269,12 @@ void QuanAuBase::getProgramName(char* name)
 
 bool QuanAuBase::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
 {
-    if (index < 0 || index >= numPrograms_) {
+    if (index < 0 || index >= numPrograms_ || !FactoryPresets::isValidIndex(index)) {
         return false;
     }
-    copyText(text, programs_[static_cast<std::size_t>(index)]->getName(), kMaxProgramNameChars);
+    // The selected program shows the block's name, which a host or the user may have changed.
+    copyText(text, index == curProgram_ ? currentProgram().getName() : FactoryPresets::name(index),
+             kMaxProgramNameChars);
     return true;
 }
 

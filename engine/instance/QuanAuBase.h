@@ -71,8 +71,9 @@ public:
     virtual OSStatus getParameterValueStrings(std::uint32_t scope, int id, CFArray** outStrings);
     virtual DisplayBlock* displayBlock() = 0;
 
-    QuanProgram& currentProgram() { return *programs_[static_cast<std::size_t>(curProgram_)]; }
-    const QuanProgram& currentProgram() const { return *programs_[static_cast<std::size_t>(curProgram_)]; }
+    // The one block: program numbers select factory presets that load into it.
+    QuanProgram& currentProgram() { return *programs_.front(); }
+    const QuanProgram& currentProgram() const { return *programs_.front(); }
 
 protected:
     // What a stored change sets off besides the editor (port, latency, display block,

@@ -5,7 +5,9 @@
 #include "engine/osc/OSCHelper.h"
 #include "engine/osc/OscAccessPreferences.h"
 #include "platform/PreferenceStore.h"
+#include "engine/model/FactoryPresets.h"
 #include "engine/model/ParameterTable.h"
+#include "engine/model/ProgramValues.h"
 #include "engine/model/QuanProgramQNlfv1.h"
 #include "engine/vst/AEffEditor.h"
 #include "engine/vst/VendorQueries.h"
@@ -13,9 +15,11 @@
 #include "engine/instance/HlvdLuaMIDIHelper.h"
 #include "engine/scripting/LiveInstances.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -39,6 +43,17 @@ int scriptIndexFromValue(float value)
     return static_cast<int>(value);
 }
 
+// The answer to QN::vendor::kProgramDescription.
+VstIntPtr describeProgram(VstIntPtr program, void* buffer)
+{
+    if (buffer == nullptr || program < 0 || program >= FactoryPresets::count()) {
+        return 0;
+    }
+    std::snprintf(static_cast<char*>(buffer), QN::vendor::kProgramDescriptionSize, "%s",
+                  FactoryPresets::description(static_cast<int>(program)));
+    return 1;
+}
+
 void postToConsole(void* console, const char* line) { static_cast<QN::ScriptConsole*>(console)->post("audio", line); }
 
 }  // namespace
@@ -54,7 +69,9 @@ QuanTessamire::QuanTessamire(EngineListener& listener, EditorFactory makeEditor)
 }
 
 QuanTessamire::QuanTessamire(AudioMasterCallback audioMaster, EngineListener* listener, EditorFactory makeEditor)
-    : QuanAuBase(audioMaster, 1, kParameterCount), listener_(listener), neutralHost_(listener != nullptr)
+    : QuanAuBase(audioMaster, FactoryPresets::count(), kParameterCount),
+      listener_(listener),
+      neutralHost_(listener != nullptr)
 {
     programs_.push_back(std::make_unique<QuanProgramQNlfv1>());
     programs_.back()->setName("Defaults");
@@ -341,14 +358,64 @@ void QuanTessamire::setSampleRate(float sampleRate)
     }
 }
 
+// Selecting the program already selected changes nothing: hosts select program 0 as they
+// open an instance, after its start-up scripts have set their values.
 void QuanTessamire::setProgram(VstInt32 program)
 {
-    if (program < 0 || program >= numPrograms_) {
-        return;
+    if (program != curProgram_) {
+        loadFactoryPreset(program);
     }
-    curProgram_ = program;
-    applyPortOffset(plainValue(ParameterId::OscPortOffset));
-    updateLatency();
+}
+
+// A restored state is the program whose name it carries, or "Defaults": a host that
+// selects the saved program number after restoring the state then changes nothing, where
+// loading the factory values over the restored ones would lose the user's setting.
+VstInt32 QuanTessamire::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+{
+    const VstInt32 loaded = QuanAuBase::setChunk(data, byteSize, isPreset);
+    if (loaded != 0) {
+        curProgram_ = std::max(0, FactoryPresets::findByName(currentProgram().getName()));
+    }
+    return loaded;
+}
+
+bool QuanTessamire::loadFactoryPreset(int index)
+{
+    if (!FactoryPresets::isValidIndex(index) || index >= numPrograms_) {
+        return false;
+    }
+    ProgramValues content;
+    FactoryPresets::fill(index, presetScriptIndex(index), content);
+    curProgram_ = index;
+    for (int id = 0; id < kParameterCount; ++id) {
+        // Where this instance listens for OSC is the user's set-up, not part of a sound:
+        // a preset leaves the port as it is.
+        if (id == ParameterId::OscPortOffset) continue;
+        const float value = content.values[static_cast<std::size_t>(id)];
+        if (value != plainValue(id)) {
+            setParameterFromPlain(id, value, true);
+        }
+    }
+    currentProgram().setName(content.name.data());
+    return true;
+}
+
+float QuanTessamire::presetScriptIndex(int preset) const
+{
+    const char* wanted = FactoryPresets::scriptName(preset);
+    if (wanted == nullptr) {
+        return 0.0f;
+    }
+    for (std::size_t i = 0; i < scriptDisplayNames_.size(); ++i) {
+        if (scriptDisplayNames_[i]->text() == wanted) {
+            return static_cast<float>(i);
+        }
+    }
+    std::printf("Lumenfold: preset \"%s\" uses the spectral script \"%s\", which this instance does not have; "
+                "no script selected\n",
+                FactoryPresets::name(preset), wanted);
+    std::fflush(stdout);
+    return 0.0f;
 }
 
 bool QuanTessamire::getEffectName(char* name)
@@ -374,8 +441,11 @@ VstInt32 QuanTessamire::canDo(const char* text)
     return std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1 : 0;
 }
 
-VstIntPtr QuanTessamire::vendorSpecific(VstInt32 index, VstIntPtr value, void* /*ptr*/, float /*opt*/)
+VstIntPtr QuanTessamire::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float /*opt*/)
 {
+    if (index == QN::vendor::kProgramDescription) {
+        return describeProgram(value, ptr);
+    }
     if (index != QN::vendor::kSpectralScriptFrames || !luaHelper_) {
         return 0;
     }

@@ -47,6 +47,7 @@ public:
     void resume() override;
     void setSampleRate(float sampleRate) override;
     void setProgram(VstInt32 program) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
@@ -71,6 +72,7 @@ public:
     }
     [[nodiscard]] std::size_t saveState(const void** data) override;
     bool loadState(const void* data, std::size_t size) override;
+    bool loadFactoryPreset(int index) override;
     bool editorSize(int* width, int* height) override;
     bool openEditor(unsigned long parent) override;
     void closeEditor() override;
@@ -100,6 +102,7 @@ public:
     bool setPlainParameter(int id, float plain) override;
     ParameterInfo parameterRow(int id) const override { return QuanAuBase::parameterRow(id); }
     std::string parameterText(int id) override { return labelledDisplayTextOf(id, parameterValue(id)); }
+    float sampleRate() override { return getSampleRate(); }
     void setIndicator(int id, bool flag) override;
     bool indicator(int id) override;
     // What this instance's scripts printed and the errors they raised (the editor's console).
@@ -130,6 +133,9 @@ private:
     void updateMeters(int frames);
     void setUpDisplayBlock();
     void completeScriptList();
+    // Where the spectral script a factory preset names stands in this instance's list; 0
+    // (no script), with one line, when the list does not have it.
+    float presetScriptIndex(int preset) const;
     void applyPortOffset(float offset);
     static void readOscBasePort();
 

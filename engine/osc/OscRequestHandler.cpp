@@ -6,9 +6,11 @@
 #include "engine/net/OscUrl.h"
 #include "engine/osc/ScriptPathTable.h"
 #include "engine/osc/UpdateRegistry.h"
+#include "engine/model/BinFrequency.h"
 #include "engine/model/ParameterTable.h"
 #include "engine/scripting/LuaMIDIHelper.h"
 #include "engine/scripting/PluginServices.h"
+#include "engine/scripting/UserPresets.h"
 #include "Version.h"
 
 #include <oscpack/ip/IpEndpointName.h>
@@ -80,6 +82,7 @@ void appendResults(osc::OutboundPacketStream& packet, const LuaCallResults& resu
 const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
     {"/ping", &OscRequestHandler::ping, 1, false},
     {"/set", &OscRequestHandler::set, 0, false},
+    {"/setBinLevelsHz", &OscRequestHandler::setBinLevelsHz, 0, false},
     {"/get", &OscRequestHandler::get, 1, false},
     {"/getAll", &OscRequestHandler::getAll, kEveryParameter, false},
     {"/getAllRegistered", &OscRequestHandler::getAllRegistered, 0, false},
@@ -93,6 +96,8 @@ const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
     {"/call", &OscRequestHandler::call, 1, true},
     {"/startNote", &OscRequestHandler::startNote, 0, false},
     {"/stopNote", &OscRequestHandler::stopNote, 0, false},
+    {"/savePreset", &OscRequestHandler::savePreset, 0, false},
+    {"/loadPreset", &OscRequestHandler::loadPreset, 0, false},
 };
 
 // Refusal of an answering request past the datagram's reply budget; logged once per
@@ -322,6 +327,34 @@ void OscRequestHandler::set(const osc::ReceivedMessage& message)
     setPlainValue(checkedId(id, "parameter id out of range in set"), value);
 }
 
+// Mapped with the instance's FFT size and sample rate when the message arrives; a range
+// the bins do not cover is refused whole.
+void OscRequestHandler::setBinLevelsHz(const osc::ReceivedMessage& message)
+{
+    float loHz = 0.0f;
+    float hiHz = 0.0f;
+    float value = 0.0f;
+    message.ArgumentStream() >> loHz >> hiHz >> value >> osc::EndMessage;
+    checkFinite(value);
+    if (plugin_ == nullptr) {
+        return;
+    }
+    const std::optional<BinFrequency> bins =
+        BinFrequency::forStoredFftSize(plugin_->parameterValue(ParameterId::FftSize), plugin_->sampleRate());
+    if (!bins) {
+        throw osc::Exception("the sample rate is not known yet");
+    }
+    if (bins->rangeProblem(loHz, hiHz) != nullptr) {
+        char text[256];
+        bins->describeRangeProblem(loHz, hiHz, text, sizeof text);
+        throw std::runtime_error(text);
+    }
+    const BinRange range = *bins->binsIn(loHz, hiHz);
+    for (int bin = range.first; bin <= range.last; ++bin) {
+        setPlainValue(kBinLevelBase + bin, value);
+    }
+}
+
 void OscRequestHandler::get(const osc::ReceivedMessage& message)
 {
     osc::int32 id = 0;
@@ -503,6 +536,37 @@ void OscRequestHandler::stopNote(const osc::ReceivedMessage& message)
     float velocity = 0.0f;
     message.ArgumentStream() >> note >> velocity >> osc::EndMessage;
     lua().NoteOff(1, note, midiVelocity(velocity));
+}
+
+// A file name in the presets folder only (UserPresets), whoever asks: a peer can write
+// and read nowhere else. Lines a load skipped are logged like errors, one each.
+void OscRequestHandler::savePreset(const osc::ReceivedMessage& message)
+{
+    const char* name = nullptr;
+    message.ArgumentStream() >> name >> osc::EndMessage;
+    if (plugin_ == nullptr) {
+        throw osc::Exception("no plug-in to save a preset of");
+    }
+    const UserPresets::Outcome outcome = UserPresets::save(*plugin_, name);
+    if (!outcome.ok()) {
+        throw std::runtime_error(outcome.error);  // osc::Exception would keep a pointer into outcome
+    }
+}
+
+void OscRequestHandler::loadPreset(const osc::ReceivedMessage& message)
+{
+    const char* name = nullptr;
+    message.ArgumentStream() >> name >> osc::EndMessage;
+    if (plugin_ == nullptr) {
+        throw osc::Exception("no plug-in to load a preset into");
+    }
+    const UserPresets::Outcome outcome = UserPresets::load(*plugin_, name);
+    for (const std::string& line : outcome.messages) {
+        OscLog::messageError(message.AddressPattern(), line);
+    }
+    if (!outcome.ok()) {
+        throw std::runtime_error(outcome.error);  // osc::Exception would keep a pointer into outcome
+    }
 }
 
 LuaMIDIHelper& OscRequestHandler::lua()

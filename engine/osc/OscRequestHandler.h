@@ -15,6 +15,8 @@
 //    (PendingReplies);
 //  - Lua calls ("/exec", "/call", addresses scripts bound to functions) come from this
 //    machine, unless "OSC Allow Remote Scripts" is on;
+//  - "/savePreset" and "/loadPreset" take a file name in the presets folder only
+//    (UserPresets), never a path;
 //  - one datagram, bundles included, makes at most kReplyBudget replies; an answering
 //    request that would go past it is refused whole.
 //
@@ -111,6 +113,7 @@ private:
 
     void ping(const osc::ReceivedMessage& message);
     void set(const osc::ReceivedMessage& message);
+    void setBinLevelsHz(const osc::ReceivedMessage& message);
     void get(const osc::ReceivedMessage& message);
     void getAll(const osc::ReceivedMessage& message);
     void getAllRegistered(const osc::ReceivedMessage& message);
@@ -124,6 +127,8 @@ private:
     void call(const osc::ReceivedMessage& message);
     void startNote(const osc::ReceivedMessage& message);
     void stopNote(const osc::ReceivedMessage& message);
+    void savePreset(const osc::ReceivedMessage& message);
+    void loadPreset(const osc::ReceivedMessage& message);
 
     void setPlainValue(int id, float plain);
     float boundPlainValue(const ParameterBinding& binding, float value) const;

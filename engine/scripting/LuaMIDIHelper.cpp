@@ -85,6 +85,8 @@ constexpr NamedFunction kGlobalFunctions[] = {
     {"sendOSC", script::sendOSC},
     {"setOthersParameter", script::setOthersParameter},
     {"getOthersParameter", script::getOthersParameter},
+    {"setBinLevelsHz", script::setBinLevelsHz},
+    {"getBinForHz", script::getBinForHz},
     {"requestAllNoteOn", script::requestAllNoteOn},
     {"requestAllNoteOff", script::requestAllNoteOff},
     {"requestAllCC", script::requestAllCC},
@@ -111,6 +113,8 @@ constexpr NamedFunction kGlobalFunctions[] = {
     {"registerOSCPathForParameterNormalized", script::registerOSCPathForParameterNormalized},
     {"registerOSCPathForFunction", script::registerOSCPathForFunction},
     {"getAudioThreadStats", getAudioThreadStats},
+    {"savePreset", script::savePreset},
+    {"loadPreset", script::loadPreset},
 };
 
 bool namedLikeMidiScript(const std::string& path)

@@ -1,5 +1,6 @@
 // Parameter access, indicators and the clock for scripts.
 
+#include "engine/model/BinFrequency.h"
 #include "engine/model/ParameterTable.h"
 #include "engine/scripting/LiveInstances.h"
 #include "engine/scripting/LuaMIDIHelper.h"
@@ -57,6 +58,27 @@ float plainValueArgument(lua_State* L, int index)
     }
     // Finite beyond float's range still clamps like any other out-of-range value.
     return static_cast<float>(std::clamp<lua_Number>(value, -FLT_MAX, FLT_MAX));
+}
+
+// Where this instance's bins sit now: its "FFT Size" and the host's sample rate.
+BinFrequency binFrequencyOf(lua_State* L, PluginServices& plugin)
+{
+    const std::optional<BinFrequency> bins =
+        BinFrequency::forStoredFftSize(plugin.parameterValue(ParameterId::FftSize), plugin.sampleRate());
+    if (!bins) {
+        luaL_error(L, "the sample rate is not known yet");
+    }
+    return *bins;
+}
+
+// Raises the one error line of a range the bins do not cover.
+void checkFrequencies(lua_State* L, const BinFrequency& bins, double loHz, double hiHz)
+{
+    if (bins.rangeProblem(loHz, hiHz) != nullptr) {
+        char text[256];
+        bins.describeRangeProblem(loHz, hiHz, text, sizeof text);
+        luaL_error(L, "%s", text);
+    }
 }
 
 const std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now();
@@ -167,6 +189,32 @@ int getOthersParameter(lua_State* L)
     };
     LiveInstances::forEachWithOffset(instance, readFirst);
     lua_pushnumber(L, value);
+    return 1;
+}
+
+int setBinLevelsHz(lua_State* L)
+{
+    const double loHz = static_cast<double>(luaL_checknumber(L, 1));
+    const double hiHz = static_cast<double>(luaL_checknumber(L, 2));
+    const float plain = plainValueArgument(L, 3);
+    PluginServices& plugin = *helperOf(L).plugin();
+    const BinFrequency bins = binFrequencyOf(L, plugin);
+    checkFrequencies(L, bins, loHz, hiHz);
+    const BinRange range = *bins.binsIn(loHz, hiHz);
+    for (int bin = range.first; bin <= range.last; ++bin) {
+        plugin.setPlainParameter(kBinLevelBase + bin, plain);
+    }
+    lua_pushnumber(L, range.first);
+    lua_pushnumber(L, range.last);
+    return 2;
+}
+
+int getBinForHz(lua_State* L)
+{
+    const double hz = static_cast<double>(luaL_checknumber(L, 1));
+    const BinFrequency bins = binFrequencyOf(L, *helperOf(L).plugin());
+    checkFrequencies(L, bins, hz, hz);
+    lua_pushnumber(L, *bins.nearestBin(hz));
     return 1;
 }
 

@@ -18,6 +18,9 @@ int isParameterUsed(lua_State* L);
 int getNumParameters(lua_State* L);
 int setOthersParameter(lua_State* L);
 int getOthersParameter(lua_State* L);
+// Bin levels by frequency, with the instance's FFT size and sample rate.
+int setBinLevelsHz(lua_State* L);
+int getBinForHz(lua_State* L);
 int time(lua_State* L);
 int setGUIBoolValue(lua_State* L);
 int getGUIBoolValue(lua_State* L);
@@ -50,6 +53,10 @@ int sendOSC(lua_State* L);
 int registerOSCPathForParameter(lua_State* L);
 int registerOSCPathForParameterNormalized(lua_State* L);
 int registerOSCPathForFunction(lua_State* L);
+
+// The user's preset files (UserPresets).
+int savePreset(lua_State* L);
+int loadPreset(lua_State* L);
 
 // The program's own print, which writes to the debugger output.
 int print(lua_State* L);

@@ -25,6 +25,8 @@ public:
     // "1024", "Off"); empty where the plug-in has no texts. id must be valid. Not on the
     // audio thread (it allocates).
     virtual std::string parameterText(int) { return {}; }
+    // The sample rate the instance runs at (where the bins sit in Hz); 0 where unknown.
+    virtual float sampleRate() { return 0.0f; }
     // Writes an indicator flag (0..7) of the display block, and reads it.
     virtual void setIndicator(int id, bool flag) = 0;
     virtual bool indicator(int id) = 0;

@@ -1,6 +1,8 @@
-// The library's only exported symbol for CLAP hosts: the entry record with its factory.
+// The library's only exported symbol for CLAP hosts: the entry record with its factories
+// (the plug-in's and the factory presets' discovery).
 
 #include "formats/clap/ClapPlugin.h"
+#include "formats/clap/ClapPresetDiscovery.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,6 +38,10 @@ const void* entryFactory(const char* factoryId)
 {
     if (factoryId != nullptr && std::strcmp(factoryId, kClapPluginFactoryId) == 0) {
         return &factory;
+    }
+    if (factoryId != nullptr && (std::strcmp(factoryId, kClapPresetDiscoveryFactoryId) == 0 ||
+                                 std::strcmp(factoryId, kClapPresetDiscoveryFactoryIdCompat) == 0)) {
+        return &lumenfold::clap::presetDiscoveryFactory();
     }
     std::printf("Lumenfold: CLAP factory \"%s\" not offered\n", factoryId ? factoryId : "(null)");
     return nullptr;

@@ -5,6 +5,7 @@
 #include "engine/instance/EngineEventSource.h"
 #include "engine/instance/EngineListener.h"
 #include "formats/HostedInstance.h"
+#include "formats/clap/ClapPresetDiscovery.h"
 #include "formats/LiveHandleTable.h"
 #include "engine/model/ParameterChangeRing.h"
 #include "engine/model/ParameterTable.h"
@@ -158,6 +159,10 @@ public:
         hostLatency_ = hostExtension<clap_host_latency_t>(kClapExtLatency);
         hostState_ = hostExtension<clap_host_state_t>(kClapExtState);
         hostTimers_ = hostExtension<clap_host_timer_support_t>(kClapExtTimerSupport);
+        hostPresetLoad_ = hostExtension<clap_host_preset_load_t>(kClapExtPresetLoad);
+        if (hostPresetLoad_ == nullptr) {
+            hostPresetLoad_ = hostExtension<clap_host_preset_load_t>(kClapExtPresetLoadCompat);
+        }
         engine_ = HostedInstance::create(*this);
         if (!engine_) return false;
         reportedLatency_ = static_cast<std::uint32_t>(engine_->latencySamples());
@@ -419,6 +424,25 @@ public:
         return loaded;
     }
 
+    // A factory preset the discovery provider declared: applied through the one door, then
+    // the host rereads every value.
+    bool loadPreset(std::uint32_t kind, const char* location, const char* loadKey)
+    {
+        if (!needsInstance("preset_load.from_location") || !onMainThread("preset_load.from_location")) return false;
+        const int preset = presetForLoadKey(loadKey);
+        if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || preset < 0 || !engine_->loadFactoryPreset(preset)) {
+            std::fprintf(stderr, "Lumenfold: CLAP preset \"%.64s\" is not one of the plug-in's; nothing loaded\n",
+                         loadKey ? loadKey : "(null)");
+            if (hostPresetLoad_ && hostPresetLoad_->on_error) {
+                hostPresetLoad_->on_error(host_, kind, location, loadKey, 0, "not a Lumenfold factory preset");
+            }
+            return false;
+        }
+        if (hostParams_ && hostParams_->rescan) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
+        if (hostPresetLoad_ && hostPresetLoad_->loaded) hostPresetLoad_->loaded(host_, kind, location, loadKey);
+        return true;
+    }
+
     // While active the host keeps the latency it read at activation.
     std::uint32_t latency()
     {
@@ -634,6 +658,7 @@ private:
     const clap_host_latency_t* hostLatency_ = nullptr;
     const clap_host_state_t* hostState_ = nullptr;
     const clap_host_timer_support_t* hostTimers_ = nullptr;
+    const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
     std::atomic<bool> active_{false};
     std::uint32_t reportedLatency_ = 0;
     std::atomic<std::uint32_t> audioProblems_{0};
@@ -694,6 +719,8 @@ constexpr clap_plugin_state_t kState{
     entry<"state.load", &ClapPlugin::loadState>,
 };
 
+constexpr clap_plugin_preset_load_t kPresetLoad{entry<"preset_load.from_location", &ClapPlugin::loadPreset>};
+
 constexpr clap_plugin_latency_t kLatency{entry<"latency.get", &ClapPlugin::latency>};
 
 constexpr clap_plugin_gui_t kGui{
@@ -733,7 +760,8 @@ const void* ClapPlugin::extension(const char* id)
     } offered[] = {
         {kClapExtAudioPorts, &kAudioPorts}, {kClapExtNotePorts, &kNotePorts}, {kClapExtParams, &kParams},
         {kClapExtState, &kState},           {kClapExtLatency, &kLatency},     {kClapExtGui, &kGui},
-        {kClapExtTimerSupport, &kTimers},   {kClapExtRender, &kRender},
+        {kClapExtTimerSupport, &kTimers},   {kClapExtRender, &kRender},       {kClapExtPresetLoad, &kPresetLoad},
+        {kClapExtPresetLoadCompat, &kPresetLoad},
     };
     for (const auto& entry : offered) {
         if (std::strcmp(entry.id, id) == 0) return entry.record;

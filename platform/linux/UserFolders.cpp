@@ -5,6 +5,7 @@
 namespace {
 
 const char* const kScriptsSubfolder = "Corvanne/Lumenfold/Scripts/";
+const char* const kPresetsSubfolder = "Corvanne/Lumenfold/Presets/";
 const char* const kSkinsSubfolder = "Corvanne/Lumenfold/Skins/";
 
 // With no application data folder the sub-folder stays relative.
@@ -29,6 +30,10 @@ std::string applicationDataFolder() {
 
 std::string scriptsFolder() {
     return underApplicationData(kScriptsSubfolder);
+}
+
+std::string presetsFolder() {
+    return underApplicationData(kPresetsSubfolder);
 }
 
 std::string skinPath(const std::string& name) {

@@ -2,6 +2,7 @@
 // lv2apply against our renderer, jalv headless on jackd's dummy backend, and Qtractor's
 // plug-in scanner.
 
+#include "engine/model/FactoryPresets.h"
 #include "engine/model/ParameterTable.h"
 #include "tests/tools/ToolProcess.h"
 
@@ -43,7 +44,10 @@ std::vector<std::string> vocabularyFiles()
     return files;
 }
 
-std::vector<std::string> bundleFiles() { return {kBundle + "/manifest.ttl", kBundle + "/Lumenfold.ttl"}; }
+std::vector<std::string> bundleFiles()
+{
+    return {kBundle + "/manifest.ttl", kBundle + "/Lumenfold.ttl", kBundle + "/presets.ttl"};
+}
 
 std::string toolOutput(const ToolResult& result) { return result.out + result.err; }
 
@@ -158,7 +162,11 @@ TEST_F(DebianTools, Lv2applyRendersWhatOurRendererRenders)
     EXPECT_EQ(differing, 0);
 }
 
-TEST_F(DebianTools, JalvRunsTheBundleHeadlessOnJackDummy)
+namespace {
+
+// jalv on jackd's dummy backend, given these console commands (one a line) on its standard
+// input: input that ends ends it once it has run them.
+ToolResult runJalvOnJackDummy(const std::string& commands)
 {
     const std::string server = "lumenfold-test-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
@@ -169,17 +177,42 @@ TEST_F(DebianTools, JalvRunsTheBundleHeadlessOnJackDummy)
               static_cast<char*>(nullptr));
         _exit(127);
     }
-    ASSERT_GT(jackd, 0);
+    EXPECT_GT(jackd, 0);
+    if (jackd <= 0) return {};
     std::this_thread::sleep_for(std::chrono::seconds(2));  // no readiness signal from jackd
-    // jalv reads commands from its standard input: closed input ends it after loading.
-    const ToolResult result = runTool("/usr/bin/timeout", {"20", "/usr/bin/jalv", "-n", "lumenfold", "urn:corvanne:lumenfold"});
+    const std::string jalv = "/usr/bin/timeout 20 /usr/bin/jalv -n lumenfold urn:corvanne:lumenfold";
+    const std::string fed = "(sleep 2; printf '" + commands + "'; sleep 1) | " + jalv;
+    const ToolResult result =
+        commands.empty()
+            ? runTool("/usr/bin/timeout", {"20", "/usr/bin/jalv", "-n", "lumenfold", "urn:corvanne:lumenfold"})
+            : runTool("/bin/sh", {"-c", fed});
     kill(jackd, SIGTERM);
     waitpid(jackd, nullptr, 0);
-    const std::string output = toolOutput(result);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(DebianTools, JalvRunsTheBundleHeadlessOnJackDummy)
+{
+    // jalv reads commands from its standard input: closed input ends it after loading.
+    const std::string output = toolOutput(runJalvOnJackDummy(""));
     EXPECT_NE(output.find("Plugin:       urn:corvanne:lumenfold"), std::string::npos) << output;
     // Printed once the instance runs in jackd's process cycle.
     EXPECT_NE(output.find("fft_size = 5.000000"), std::string::npos) << output;
     EXPECT_EQ(output.find("rror"), std::string::npos) << output;
+}
+
+TEST_F(DebianTools, JalvAndLv2infoListTheFactoryPresets)
+{
+    fs::create_directory_symlink("/usr/lib/lv2/core.lv2", folder_ / "lv2" / "core.lv2");
+    const std::string listing = toolOutput(runTool("/usr/bin/lv2info", {"urn:corvanne:lumenfold"}));
+    const std::string console = toolOutput(runJalvOnJackDummy("presets\\n"));
+    for (int index = 1; index < FactoryPresets::count(); ++index) {
+        const std::string name = FactoryPresets::name(index);
+        EXPECT_NE(listing.find("         " + name + "\n"), std::string::npos) << name << "\n" << listing;
+        EXPECT_NE(console.find("(" + name + ")"), std::string::npos) << name << "\n" << console;
+    }
 }
 
 TEST_F(DebianTools, QtractorScannerListsTheClapPlugin)

@@ -13,6 +13,7 @@ struct FakePlugin : QN::PluginServices {
     std::array<float, kParameterCount> values{};
     std::array<bool, 8> indicators{};
     std::vector<std::pair<int, float>> automation;
+    float rate = 48000.0f;  // the host's sample rate; 0 as before a host tells it
 
     FakePlugin()
     {
@@ -34,6 +35,7 @@ struct FakePlugin : QN::PluginServices {
         return true;
     }
     ParameterInfo parameterRow(int id) const override { return parameterInfo(id); }
+    float sampleRate() override { return rate; }
     void setIndicator(int id, bool flag) override
     {
         if (id >= 0 && id < static_cast<int>(indicators.size())) {

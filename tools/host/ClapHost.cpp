@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
+#include <utility>
 
 namespace lfhost {
 
@@ -260,6 +261,145 @@ std::uint32_t ClapPluginHost::latency() const
 {
     const auto* latency = extension<clap_plugin_latency_t>(kClapExtLatency);
     return latency ? latency->get(plugin_) : 0;
+}
+
+namespace {
+
+// What an indexer collects: the locations the provider declares and the presets of each.
+struct Index {
+    std::vector<std::pair<std::uint32_t, std::string>> locations;
+    std::vector<ClapPluginHost::DiscoveredPreset> presets;
+    std::uint32_t kind = 0;
+    std::string error;
+};
+
+Index& indexOf(const clap_preset_discovery_indexer_t* indexer) { return *static_cast<Index*>(indexer->indexer_data); }
+
+Index& indexOf(const clap_preset_discovery_metadata_receiver_t* receiver)
+{
+    return *static_cast<Index*>(receiver->receiver_data);
+}
+
+ClapPluginHost::DiscoveredPreset& current(const clap_preset_discovery_metadata_receiver_t* receiver)
+{
+    Index& index = indexOf(receiver);
+    if (index.presets.empty()) index.presets.emplace_back();  // metadata before begin_preset
+    return index.presets.back();
+}
+
+clap_preset_discovery_metadata_receiver_t makeReceiver(Index& index)
+{
+    clap_preset_discovery_metadata_receiver_t receiver{};
+    receiver.receiver_data = &index;
+    receiver.on_error = [](const clap_preset_discovery_metadata_receiver_t* r, std::int32_t, const char* message) {
+        indexOf(r).error = message ? message : "(no message)";
+    };
+    receiver.begin_preset = [](const clap_preset_discovery_metadata_receiver_t* r, const char* name,
+                               const char* key) {
+        Index& index = indexOf(r);
+        index.presets.push_back({index.kind, name ? name : "", key ? key : "", "", "", 0});
+        return true;
+    };
+    receiver.add_plugin_id = [](const clap_preset_discovery_metadata_receiver_t* r,
+                                const clap_universal_plugin_id_t* id) {
+        if (id && id->abi && id->id) current(r).pluginId = std::string(id->abi) + ":" + id->id;
+    };
+    receiver.set_soundpack_id = [](const clap_preset_discovery_metadata_receiver_t*, const char*) {};
+    receiver.set_flags = [](const clap_preset_discovery_metadata_receiver_t* r, std::uint32_t flags) {
+        current(r).flags = flags;
+    };
+    receiver.add_creator = [](const clap_preset_discovery_metadata_receiver_t*, const char*) {};
+    receiver.set_description = [](const clap_preset_discovery_metadata_receiver_t* r, const char* text) {
+        current(r).description = text ? text : "";
+    };
+    receiver.set_timestamps = [](const clap_preset_discovery_metadata_receiver_t*, clap_timestamp_t,
+                                 clap_timestamp_t) {};
+    receiver.add_feature = [](const clap_preset_discovery_metadata_receiver_t*, const char*) {};
+    receiver.add_extra_info = [](const clap_preset_discovery_metadata_receiver_t*, const char*, const char*) {};
+    return receiver;
+}
+
+clap_preset_discovery_indexer_t makeIndexer(Index& index)
+{
+    clap_preset_discovery_indexer_t indexer{};
+    indexer.clap_version = kClapVersion;
+    indexer.name = "lumenfold-test-host";
+    indexer.vendor = "Corvanne";
+    indexer.url = "";
+    indexer.version = "1";
+    indexer.indexer_data = &index;
+    indexer.declare_filetype = [](const clap_preset_discovery_indexer_t*, const clap_preset_discovery_filetype_t*) {
+        return true;
+    };
+    indexer.declare_location = [](const clap_preset_discovery_indexer_t* i,
+                                  const clap_preset_discovery_location_t* location) {
+        if (location == nullptr) return false;
+        indexOf(i).locations.emplace_back(location->kind, location->location ? location->location : "");
+        return true;
+    };
+    indexer.declare_soundpack = [](const clap_preset_discovery_indexer_t*, const clap_preset_discovery_soundpack_t*) {
+        return true;
+    };
+    indexer.get_extension = [](const clap_preset_discovery_indexer_t*, const char*) -> const void* { return nullptr; };
+    return indexer;
+}
+
+// Every location one provider declares, and the presets in each.
+bool indexProvider(const clap_preset_discovery_provider_t& provider, Index& index)
+{
+    if (!provider.init(&provider)) {
+        index.error = "provider init failed";
+        return false;
+    }
+    const clap_preset_discovery_metadata_receiver_t receiver = makeReceiver(index);
+    for (const auto& [kind, location] : index.locations) {
+        index.kind = kind;
+        const char* where = kind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN ? nullptr : location.c_str();
+        if (!provider.get_metadata(&provider, kind, where, &receiver)) {
+            if (index.error.empty()) index.error = "get_metadata failed";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<ClapPluginHost::DiscoveredPreset> ClapPluginHost::discoverPresets(const char* factoryId,
+                                                                              std::string* error) const
+{
+    const auto* factory = static_cast<const clap_preset_discovery_factory_t*>(entry_->get_factory(factoryId));
+    if (factory == nullptr) {
+        if (error) *error = std::string("no factory ") + factoryId;
+        return {};
+    }
+    std::vector<DiscoveredPreset> presets;
+    for (std::uint32_t p = 0; p < factory->count(factory); ++p) {
+        const clap_preset_discovery_provider_descriptor_t* descriptor = factory->get_descriptor(factory, p);
+        Index index;
+        const clap_preset_discovery_indexer_t indexer = makeIndexer(index);
+        const clap_preset_discovery_provider_t* provider =
+            descriptor ? factory->create(factory, &indexer, descriptor->id) : nullptr;
+        if (provider == nullptr) {
+            if (error) *error = "provider " + std::to_string(p) + " not created";
+            return {};
+        }
+        const bool indexed = indexProvider(*provider, index);
+        provider->destroy(provider);
+        if (!indexed) {
+            if (error) *error = index.error;
+            return {};
+        }
+        presets.insert(presets.end(), index.presets.begin(), index.presets.end());
+    }
+    return presets;
+}
+
+bool ClapPluginHost::loadPreset(const std::string& loadKey)
+{
+    const auto* load = extension<clap_plugin_preset_load_t>(kClapExtPresetLoad);
+    return load != nullptr &&
+           load->from_location(plugin_, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, loadKey.c_str());
 }
 
 }  // namespace lfhost

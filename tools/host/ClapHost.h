@@ -25,6 +25,15 @@ public:
         clap_id paramId;
         double value;
     };
+    // One preset as a preset indexer records it.
+    struct DiscoveredPreset {
+        std::uint32_t locationKind = 0;
+        std::string name;
+        std::string loadKey;
+        std::string description;
+        std::string pluginId;  // the last one added, as "abi:id"
+        std::uint32_t flags = 0;
+    };
 
     // Null with *error set when the file, its entry, its factory or the plug-in fails.
     // Without initialise the plug-in is created but init is left to the caller.
@@ -64,6 +73,13 @@ public:
     [[nodiscard]] std::vector<std::uint8_t> saveState() const;
     bool loadState(const std::vector<std::uint8_t>& bytes);
     [[nodiscard]] std::uint32_t latency() const;
+
+    // Runs the library's preset-discovery factory (asked for by factoryId) as an indexer
+    // does: each provider declares its locations, then lists the presets of each. Empty,
+    // with *error set, when the factory, a provider or a location fails.
+    [[nodiscard]] std::vector<DiscoveredPreset> discoverPresets(const char* factoryId, std::string* error) const;
+    // The plug-in's preset-load for a preset inside the plug-in itself.
+    bool loadPreset(const std::string& loadKey);
 
     [[nodiscard]] const std::vector<OutputEvent>& outputEvents() const { return output_; }
     void clearOutputEvents() { output_.clear(); }

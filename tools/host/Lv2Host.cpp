@@ -7,6 +7,7 @@
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
@@ -296,6 +297,45 @@ bool Lv2PluginHost::restoreState(const std::vector<std::uint8_t>& block)
         return self->stateBlock.data();
     };
     return state->restore(lilv_instance_get_handle(d.instance), retrieve, &d, 0, nullptr) == LV2_STATE_SUCCESS;
+}
+
+std::vector<std::pair<std::string, std::string>> Lv2PluginHost::presets()
+{
+    Impl& d = *impl_;
+    std::vector<std::pair<std::string, std::string>> found;
+    LilvNode* presetClass = lilv_new_uri(d.world, LV2_PRESETS__Preset);
+    LilvNode* label = lilv_new_uri(d.world, LILV_NS_RDFS "label");
+    LilvNodes* related = lilv_plugin_get_related(d.plugin, presetClass);
+    LILV_FOREACH (nodes, i, related) {
+        const LilvNode* preset = lilv_nodes_get(related, i);
+        lilv_world_load_resource(d.world, preset);
+        LilvNode* name = lilv_world_get(d.world, preset, label, nullptr);
+        found.emplace_back(lilv_node_as_uri(preset), name ? lilv_node_as_string(name) : "");
+        lilv_node_free(name);
+    }
+    lilv_nodes_free(related);
+    lilv_node_free(label);
+    lilv_node_free(presetClass);
+    return found;
+}
+
+bool Lv2PluginHost::loadPreset(const std::string& presetUri)
+{
+    Impl& d = *impl_;
+    LilvNode* preset = lilv_new_uri(d.world, presetUri.c_str());
+    lilv_world_load_resource(d.world, preset);
+    LilvState* state = lilv_state_new_from_world(d.world, &d.map, preset);
+    lilv_node_free(preset);
+    if (state == nullptr) return false;
+    const auto setPort = [](const char* symbol, void* data, const void* value, std::uint32_t size, std::uint32_t type) {
+        auto& self = *static_cast<Impl*>(data);
+        const auto port = self.controlIndex.find(symbol);
+        if (port == self.controlIndex.end() || size != sizeof(float) || type != self.id(LV2_ATOM__Float)) return;
+        std::memcpy(&self.controls[port->second], value, sizeof(float));
+    };
+    lilv_state_restore(state, d.instance, setPort, &d, 0, d.features);
+    lilv_state_free(state);
+    return true;
 }
 
 }  // namespace lfhost

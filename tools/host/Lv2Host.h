@@ -2,7 +2,7 @@
 // A small LV2 host of our own on Debian's lilv, for tests: loads a bundle, instantiates
 // its plug-in with urid:map, and runs it with control port values, MIDI and patch:Set and
 // patch:Get messages in its atom input; keeps the patch:Set values it sends back; saves and
-// restores its state through its state interface.
+// restores its state through its state interface; lists and applies the bundle's presets.
 // Threads: one thread plays every role.
 
 #include <cstdint>
@@ -54,6 +54,12 @@ public:
 
     [[nodiscard]] std::vector<std::uint8_t> saveState();
     bool restoreState(const std::vector<std::uint8_t>& block);
+
+    // The presets the bundle declares for the plug-in: (URI, label), in lilv's order.
+    [[nodiscard]] std::vector<std::pair<std::string, std::string>> presets();
+    // Applies a preset as hosts do through lilv: its port values into the control ports
+    // (the plug-in reads them at the next run) and its state through the state interface.
+    bool loadPreset(const std::string& presetUri);
 
 private:
     Lv2PluginHost();

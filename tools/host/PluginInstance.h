@@ -67,6 +67,7 @@ public:
     [[nodiscard]] std::string programName();
 
     void setSampleRate(float sampleRate);
+    [[nodiscard]] float sampleRate() const { return sampleRate_.load(); }
     void setBlockSize(int blockSize);
     void resume();
     void suspend();

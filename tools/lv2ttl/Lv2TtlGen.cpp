@@ -1,4 +1,4 @@
-// Writes the LV2 bundle's manifest.ttl and Lumenfold.ttl from the parameter table, the
+// Writes the LV2 bundle's manifest.ttl, Lumenfold.ttl and presets.ttl from the parameter table, the
 // plug-in's own value texts and the binding's port layout, so the description always
 // matches the binary.
 // Usage: lumenfold-lv2ttl BUNDLE_FOLDER BINARY_NAME
@@ -8,6 +8,8 @@
 #include "engine/model/StatusCodes.h"
 #include "engine/model/ValueFormatting.h"
 #include "formats/lv2/Lv2Ports.h"
+#include "tools/lv2ttl/PresetTurtle.h"
+#include "tools/lv2ttl/TurtleText.h"
 #include "tools/lv2ttl/ValueTextSource.h"
 #include "Version.h"
 
@@ -21,6 +23,9 @@
 
 using namespace lumenfold::lv2;
 using lflv2ttl::ValueTextSource;
+using lflv2ttl::number;
+using lflv2ttl::quoted;
+using lflv2ttl::symbolOf;
 
 namespace {
 
@@ -37,30 +42,6 @@ struct PortNames {
     std::vector<ScalePoint> points;
     bool enumeration = false;  // every value of the port is one of the points
 };
-
-std::string number(float value) { return formatFixed(value, 6); }
-
-// A Turtle string literal.
-std::string quoted(const std::string& text)
-{
-    std::string literal = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') literal += '\\';
-        literal += c;
-    }
-    return literal + "\"";
-}
-
-std::string symbolOf(const char* name)
-{
-    std::string symbol;
-    for (const char* c = name; *c; ++c) {
-        const char ch = *c;
-        const bool word = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
-        symbol += word ? static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch) : '_';
-    }
-    return symbol;
-}
 
 bool isFiniteNumber(const std::string& text)
 {
@@ -141,11 +122,13 @@ void writeManifest(std::ostream& out, const std::string& binary)
 {
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
            "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n"
         << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << binary
         << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n\n"
         << "<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << binary
         << "> ;\n    rdfs:seeAlso <Lumenfold.ttl> .\n";
+    lflv2ttl::writePresetManifest(out);
 }
 
 void writePrefixes(std::ostream& ttl)
@@ -294,7 +277,9 @@ int main(int argc, char** argv)
     for (int id = 0; id < kControlParameterCount; ++id) writeControlPort(ttl, texts, id);
     ttl << " .\n\n";
     writeUi(ttl);
-    if (!manifest || !ttl) {
+    std::ofstream presets(folder + "/presets.ttl");
+    lflv2ttl::writePresets(presets);
+    if (!manifest || !ttl || !presets) {
         std::cerr << "lumenfold-lv2ttl: cannot write into " << folder << "\n";
         return 1;
     }

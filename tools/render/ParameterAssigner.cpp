@@ -1,5 +1,7 @@
 #include "tools/render/ParameterAssigner.h"
 
+#include "engine/model/BinFrequency.h"
+#include "engine/model/FrequencyText.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/render/NameSuggestions.h"
 #include "tools/render/ParameterCatalog.h"
@@ -19,6 +21,10 @@ namespace {
 constexpr int kMaximumProbeSteps = 8192;
 // Display texts named in one error line at most.
 constexpr std::size_t kMaxListedTexts = 24;
+// The rows a frequency name maps through.
+constexpr const char* kFftSizeName = "FFT Size";
+
+std::string binLevelName(int bin) { return "Bin " + std::to_string(bin) + " Level"; }
 
 std::string formatPlain(float value)
 {
@@ -104,6 +110,20 @@ void ParameterAssigner::assign(const std::string& name, const std::string& value
     const std::string text(trimmed(value));
     // The first target checks the value, so a refused value changes nothing.
     for (std::size_t i = 0; i < targets.size(); ++i) assignOne(targets[i], text, i == 0);
+    warnIfBinsMoved(targets);
+}
+
+// Assignments run in the order given, so bins mapped before "FFT Size" changes keep the
+// old size's frequencies; say so rather than render something else than was asked.
+void ParameterAssigner::warnIfBinsMoved(const std::vector<Target>& targets)
+{
+    if (!mappedFftSize_ || targets.empty() || targets.front().id != catalog_.findByName(kFftSizeName)) return;
+    const std::optional<float> size = parsePlainNumber(plugin_.parameterDisplay(targets.front().id));
+    if (size && static_cast<int>(*size) != *mappedFftSize_)
+        std::fprintf(stderr,
+                     "lumenfold-render: warning: \"%s\" was mapped to bins at FFT size %d; give --set \"FFT Size=...\" "
+                     "before it\n",
+                     mappedName_.c_str(), *mappedFftSize_);
 }
 
 const std::vector<std::string>& ParameterAssigner::parameterNames()
@@ -118,6 +138,8 @@ const std::vector<std::string>& ParameterAssigner::parameterNames()
 RenderError ParameterAssigner::unknownName(const std::string& name, const std::string& context)
 {
     std::string message = "unknown parameter \"" + name + "\"" + context;
+    if (context.empty() && parseFrequencyRange(name))
+        return RenderError::commandLine(message + ": frequencies need a unit or notes (\"" + name + " Hz\", \"A4\")");
     const std::vector<std::string>& names = parameterNames();
     if (const std::optional<NumberedFamily> family = numberedFamilyOf(name, names))
         return RenderError::commandLine(message + ": \"" + family->pattern + "\" takes N from " +
@@ -130,6 +152,8 @@ std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const s
 {
     const int id = catalog_.findByName(name);
     if (id >= 0) return {Target{id, name}};
+    if (const std::optional<FrequencyRange> hz = parseFrequencyRange(name); hz && hz->marked)
+        return frequencyTargets(name, *hz);
     const std::optional<NameRange> range = findNameRange(name);
     if (!range) throw unknownName(name, "");
     if (range->first > range->last)
@@ -144,6 +168,40 @@ std::vector<ParameterAssigner::Target> ParameterAssigner::resolveTargets(const s
         if (singleId < 0) throw unknownName(single, " (in the range \"" + name + "\")");
         targets.push_back(Target{singleId, name});
     }
+    return targets;
+}
+
+// The bins of the FFT size the plug-in shows now at the render's sample rate.
+BinFrequency ParameterAssigner::currentBins(const std::string& name)
+{
+    const int fftSizeId = catalog_.findByName(kFftSizeName);
+    if (fftSizeId < 0 || catalog_.findByName(binLevelName(0)) < 0)
+        throw RenderError::commandLine("\"" + name + "\" names frequencies, but this plug-in has no \"FFT Size\" and bins");
+    const std::optional<float> size = parsePlainNumber(plugin_.parameterDisplay(fftSizeId));
+    const std::optional<BinFrequency> bins =
+        size ? BinFrequency::make(static_cast<int>(*size), plugin_.sampleRate()) : std::nullopt;
+    if (!bins) throw RenderError::commandLine("\"" + name + "\": the plug-in's FFT size or sample rate is unknown");
+    return *bins;
+}
+
+std::vector<ParameterAssigner::Target> ParameterAssigner::frequencyTargets(const std::string& name,
+                                                                           const FrequencyRange& range)
+{
+    const BinFrequency bins = currentBins(name);
+    if (bins.rangeProblem(range.loHz, range.hiHz) != nullptr) {
+        char text[256];
+        bins.describeRangeProblem(range.loHz, range.hiHz, text, sizeof text);
+        throw RenderError::commandLine("\"" + name + "\" is not a range of bins: " + text);
+    }
+    const BinRange binRange = *bins.binsIn(range.loHz, range.hiHz);
+    std::vector<Target> targets;
+    for (int bin = binRange.first; bin <= binRange.last; ++bin) {
+        const int id = catalog_.findByName(binLevelName(bin));
+        if (id < 0) throw unknownName(binLevelName(bin), " (in the range \"" + name + "\")");
+        targets.push_back(Target{id, name});
+    }
+    mappedFftSize_ = bins.fftSize();
+    mappedName_ = name;
     return targets;
 }
 

@@ -23,6 +23,13 @@
 // 32 to 4096) takes those numbers, and its index only where that cannot be one of them
 // (0 to 7); any other number is refused with the list. Rows that run from 0 to 1 also
 // take a percentage ("50%" is 0.5).
+//
+// A name may also be frequencies, written with a unit or as notes: "1k-2k Hz",
+// "300-3400Hz", "A4", "A3-A4" (engine/model/FrequencyText.h). It sets the bin levels whose
+// centre lies in the range, or the one bin nearest a single frequency, mapped with the
+// "FFT Size" in effect when it is read and the render's sample rate
+// (engine/model/BinFrequency.h); a frequency the bins do not reach is refused. Changing
+// "FFT Size" after such a name warns: the bins it set stay those of the size before.
 
 #include "tools/render/ParameterRange.h"
 #include "tools/render/RenderError.h"
@@ -31,6 +38,9 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+class BinFrequency;
+struct FrequencyRange;
 
 namespace lfhost {
 class PluginInstance;
@@ -74,6 +84,9 @@ private:
     };
     using ValueTexts = std::vector<std::pair<int, std::string>>;
     [[nodiscard]] std::vector<Target> resolveTargets(const std::string& name);
+    [[nodiscard]] std::vector<Target> frequencyTargets(const std::string& name, const FrequencyRange& range);
+    [[nodiscard]] BinFrequency currentBins(const std::string& name);
+    void warnIfBinsMoved(const std::vector<Target>& targets);
     [[nodiscard]] const std::vector<std::string>& parameterNames();
     [[nodiscard]] RenderError unknownName(const std::string& name, const std::string& context);
     // A value as the user gave it, for messages: the name, the text, whether to warn.
@@ -100,6 +113,9 @@ private:
     lfhost::PluginInstance& plugin_;
     const ParameterCatalog& catalog_;
     std::vector<std::string> names_;  // the plug-in's, asked for when a name is not found
+    // The FFT size the last frequency name was mapped with, and that name.
+    std::optional<int> mappedFftSize_;
+    std::string mappedName_;
 };
 
 // A number in the "C" convention spanning all of text, or nothing.

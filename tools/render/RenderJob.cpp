@@ -9,15 +9,19 @@
 #include "tools/render/DemoSignal.h"
 #include "tools/render/FileProblem.h"
 #include "tools/render/LumenfoldParameterCatalog.h"
+#include "tools/render/LumenfoldPresetFiles.h"
 #include "tools/render/MidiFileReader.h"
 #include "tools/render/ParameterAssigner.h"
 #include "tools/render/ParameterListing.h"
 #include "tools/render/PluginParameterCatalog.h"
+#include "tools/render/ProgramList.h"
 #include "tools/render/ProgressBar.h"
 #include "tools/render/RenderError.h"
 #include "tools/render/SoundFileReader.h"
 #include "tools/render/SoundFileWriter.h"
 #include "tools/render/TemporaryOutputFile.h"
+
+#include "platform/FileSystem.h"
 
 #include <cmath>
 #include <cstdio>
@@ -58,6 +62,12 @@ void requireDistinctFiles(const RenderOptions& options)
     if (!state.empty() && namesSameFile(out, state))
         throw RenderError::commandLine("--save-state " + state + " is the audio output " + out +
                                        " too: name two different files");
+    const std::string& preset = options.savePresetPath;
+    if (preset.empty()) return;
+    for (const std::string& other : {in, out, state})
+        if (!other.empty() && namesSameFile(preset, other))
+            throw RenderError::commandLine("--save-preset " + preset + " is also " + other +
+                                           ": name a file of its own");
 }
 
 }  // namespace
@@ -142,6 +152,26 @@ void RenderJob::restoreState(lfhost::PluginInstance& plugin, const std::vector<s
                           " is not a state of this plug-in (the plug-in refused it)");
 }
 
+// A program name of the plug-in first; else a preset file of that path.
+void RenderJob::applyPreset(lfhost::PluginInstance& plugin) const
+{
+    const std::string& preset = options_.preset;
+    if (preset.empty()) return;
+    ProgramList programs(plugin);
+    if (const std::optional<int> index = programs.find(preset)) {
+        programs.select(*index);
+        return;
+    }
+    if (platform::isReadableRegularFile(preset)) {
+        applyPresetFile(plugin, preset);
+        return;
+    }
+    std::string known;
+    for (const std::string& name : programs.names()) known += (known.empty() ? "" : ", ") + ("\"" + name + "\"");
+    throw RenderError::commandLine("--preset " + preset + " is neither a program of the plug-in" +
+                                   (known.empty() ? std::string() : " (" + known + ")") + " nor a readable file");
+}
+
 void RenderJob::applyAssignments(lfhost::PluginInstance& plugin) const
 {
     const std::unique_ptr<ParameterCatalog> catalog = catalogFor(plugin);
@@ -195,6 +225,7 @@ void RenderJob::list()
     const std::unique_ptr<ParameterCatalog> catalog = catalogFor(*plugin);
     if (options_.listParameters) printParameterList(*plugin, *catalog, stdout, withState);
     if (options_.listScripts) printScriptList(*plugin, *catalog, stdout);
+    if (options_.listPresets) ProgramList(*plugin).print(stdout);
 }
 
 void RenderJob::renderInto(lfhost::PluginInstance& plugin, Source& source, int fd, int format,
@@ -219,7 +250,7 @@ void RenderJob::renderInto(lfhost::PluginInstance& plugin, Source& source, int f
 
 void RenderJob::run()
 {
-    if (options_.listParameters || options_.listScripts) {
+    if (options_.listParameters || options_.listScripts || options_.listPresets) {
         list();
         return;
     }
@@ -252,20 +283,28 @@ void RenderJob::run()
 
     auto plugin = loadPlugin(static_cast<float>(source.sampleRate));
     restoreState(*plugin, state);
+    applyPreset(*plugin);
     applyAssignments(*plugin);
 
-    // Both outputs are complete before either takes its final name.
+    // Every output is complete before any takes its final name.
     TemporaryOutputFile audioFile(options_.outputPath);
     std::optional<TemporaryOutputFile> stateFile;
     if (!options_.saveStatePath.empty()) stateFile.emplace(options_.saveStatePath);
+    std::optional<TemporaryOutputFile> presetFile;
+    if (!options_.savePresetPath.empty()) presetFile.emplace(options_.savePresetPath);
     renderInto(*plugin, source, audioFile.fd(), format, midi);
     requireWorkingSpectralScript(*plugin);
     if (stateFile) {
         const std::vector<std::uint8_t> saved = plugin->getChunk();
         stateFile->writeAll(saved.data(), saved.size());
     }
+    if (presetFile) {
+        const std::string text = presetFileText(*plugin);
+        presetFile->writeAll(text.data(), text.size());
+    }
     audioFile.commit();
     if (stateFile) stateFile->commit();
+    if (presetFile) presetFile->commit();
 }
 
 }  // namespace lfrender

@@ -30,6 +30,7 @@ private:
     void list();
     [[nodiscard]] std::unique_ptr<lfhost::PluginInstance> loadPlugin(float sampleRate) const;
     void restoreState(lfhost::PluginInstance& plugin, const std::vector<std::uint8_t>& state) const;
+    void applyPreset(lfhost::PluginInstance& plugin) const;
     void applyAssignments(lfhost::PluginInstance& plugin) const;
     void requireWorkingSpectralScript(lfhost::PluginInstance& plugin) const;
     [[nodiscard]] std::vector<lfhost::FramedMidiMessage> loadMidi(int sampleRate, long long length) const;

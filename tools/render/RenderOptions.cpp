@@ -66,6 +66,8 @@ void applyOption(RenderOptions& options, const std::vector<std::string>& args, s
     if (name == "--set") options.assignments.push_back(parseAssignment(valueOf(args, i)));
     else if (name == "--state") options.statePath = valueOf(args, i);
     else if (name == "--save-state") options.saveStatePath = valueOf(args, i);
+    else if (name == "--preset") options.preset = valueOf(args, i);
+    else if (name == "--save-preset") options.savePresetPath = valueOf(args, i);
     else if (name == "--block") options.blockSize = parseBlockSize(valueOf(args, i));
     else if (name == "--sample-rate") options.sampleRate = parseSampleRate(valueOf(args, i));
     else if (name == "--plugin") options.pluginPath = valueOf(args, i);
@@ -75,6 +77,7 @@ void applyOption(RenderOptions& options, const std::vector<std::string>& args, s
     else if (name == "--demo") options.demo = true;
     else if (name == "--list-parameters") options.listParameters = true;
     else if (name == "--list-scripts") options.listScripts = true;
+    else if (name == "--list-presets") options.listPresets = true;
     else if (name == "--allow-script-errors") options.allowScriptErrors = true;
     else if (name == "--help" || name == "-h") options.showHelp = true;
     else throw RenderError::commandLine("unknown option " + name);
@@ -91,8 +94,9 @@ RenderOptions parseRenderOptions(const std::vector<std::string>& args)
         else files.push_back(args[i]);
     }
     if (options.showHelp) return options;
-    if (options.listParameters || options.listScripts) {
-        if (!files.empty()) throw RenderError::commandLine("--list-parameters and --list-scripts take no file names");
+    if (options.listParameters || options.listScripts || options.listPresets) {
+        if (!files.empty())
+            throw RenderError::commandLine("--list-parameters, --list-scripts and --list-presets take no file names");
         return options;
     }
     if (files.empty())
@@ -114,9 +118,11 @@ const char* renderUsage()
 {
     return "usage: lumenfold-render IN OUT [--set NAME=VALUE]... [--midi FILE.mid] [--bits 16|24|32f]\n"
            "                        [--quality Q] [--state FILE] [--save-state FILE] [--block N]\n"
+           "                        [--preset NAME|FILE] [--save-preset FILE]\n"
            "                        [--allow-script-errors] [--plugin PATH]\n"
            "       lumenfold-render --demo OUT [--sample-rate R] [the options above]\n"
-           "       lumenfold-render --list-parameters | --list-scripts [--state FILE] [--plugin PATH]\n"
+           "       lumenfold-render --list-parameters | --list-scripts | --list-presets [--state FILE]\n"
+           "                        [--plugin PATH]\n"
            "Runs IN (WAV, FLAC, AIFF, Ogg and what else libsndfile reads; mono or stereo, 1000 to\n"
            "768000 Hz, not empty) through the plug-in into OUT, with the plug-in's latency\n"
            "compensated, a block at a time (memory does not grow with the file's length); a file\n"
@@ -146,6 +152,13 @@ const char* renderUsage()
            "or 0 to the number of spectral scripts. An unknown name is answered with the closest\n"
            "names. --list-parameters prints them all with units, defaults and value texts (with\n"
            "--state FILE also the values the state holds); --list-scripts the spectral scripts.\n"
+           "--list-presets prints the plug-in's programs with their descriptions. --preset NAME\n"
+           "selects the program of that name; --preset FILE reads a preset file (as Lumenfold\n"
+           "writes them, see docs/tools.md) whole and sets every value it holds, the defaults it\n"
+           "leaves out included; lines it cannot read are named in one warning each, and a file\n"
+           "with nothing usable is an error. The preset is applied after --state and before\n"
+           "--set. --save-preset FILE writes the plug-in's values after the render as a preset\n"
+           "file (only what differs from the defaults).\n"
            "--midi FILE.mid plays a standard MIDI file (format 0 or 1) into the plug-in, each\n"
            "message at its exact sample; messages after the end of IN are not played.\n"
            "--state FILE loads a state saved by the plug-in (--save-state, or a host's); a file\n"

@@ -16,6 +16,8 @@ struct RenderOptions {
     std::vector<std::pair<std::string, std::string>> assignments;  // --set NAME=VALUE, in order
     std::string statePath;
     std::string saveStatePath;
+    std::string preset;  // --preset: a program name of the plug-in, or a preset file
+    std::string savePresetPath;
     std::string midiPath;
     std::optional<SampleBits> bits;
     int blockSize = 1024;
@@ -26,6 +28,7 @@ struct RenderOptions {
     bool showHelp = false;
     bool listParameters = false;
     bool listScripts = false;
+    bool listPresets = false;
     bool allowScriptErrors = false;  // keep a render whose spectral script always failed
 };
 
