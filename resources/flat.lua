@@ -14,6 +14,9 @@ kScriptDropdownW = 81
 kScriptedKnobSpace = 42
 kButtonW = 70
 kButtonH = 30
+kPresetMenuW = 200
+kEditButtonW = 40
+kEditButtons = { { "undo", "Undo" }, { "redo", "Redo" }, { "ab", "A/B" }, { "copyAToB", "A>B" }, { "copyBToA", "B>A" } }
 -- The meters: 6 pixels wide, 0 dB at the top, -60 dB at the foot, a mark every 6 dB.
 kMeterW = 6
 kMeterH = 81
@@ -136,6 +139,13 @@ function createUI()
     add(luaButton(evenToZero, "Zero Even", "Set Even Levels To Zero", "push", 340, buttonY, kButtonW, kButtonH))
     add(luaButton(invert, "Invert", "Invert Levels", "push", 420, buttonY, kButtonW, kButtonH))
     add(button("Console", "Console", 500, buttonY, kButtonW, kButtonH))
+    -- Undo, redo and the A/B compare (Ctrl+Z, Ctrl+Y, Ctrl+B; see docs/skins.md).
+    local editX = 580
+    for _, edit in ipairs(kEditButtons) do
+        add(editButton(edit[1], edit[2], editX, buttonY, kEditButtonW, kButtonH))
+        editX = editX + kEditButtonW + 5
+    end
+    add(presetMenu(windowWidth - pad - kPresetMenuW, buttonY + 5, kPresetMenuW, kButtonH - 10))
 
     paramID_Bin0Level = getParameterID("Bin 0 Level")
 end

@@ -125,6 +125,7 @@ function createUI()
     add(luaButton(evenToZero, "Zero Even", "Set Even Levels To Zero", "push", 340, buttonY, kButtonW, kButtonH))
     add(luaButton(invert, "Invert", "Invert Levels", "push", 420, buttonY, kButtonW, kButtonH))
     add(button("Console", "Console", 500, buttonY, kButtonW, kButtonH))
+    add(presetMenu(windowWidth - pad - 200, buttonY + 5, 200, kButtonH - 10))
 
     meters = levelMeters(atlas, 128 - kMeterW, 0, kMeterW, kMeterH)
     meters:add("input", 0, meterX, meterY)

@@ -3,7 +3,10 @@
 
 #include "editor/product/PluginLuaGuiFunctions.h"
 
+#include "editor/product/PresetMenu.h"
+#include "editor/product/PresetPanel.h"
 #include "editor/product/TKmanager.h"
+#include "editor/product/InstanceAccess.h"
 #include "editor/toolkit/LabelledTextField.h"
 #include "editor/toolkit/LuaGui.h"
 #include "editor/toolkit/LuaGuiSupport.h"
@@ -127,6 +130,29 @@ int waveformDisplay(lua_State* L)
     return 1;
 }
 
+// presetMenu(x, y, w, h): the current preset's name; a click opens the preset panel. An
+// editor without an instance behind it (a layout built for a test) shows a menu that
+// opens nothing.
+int presetMenu(lua_State* L)
+{
+    constexpr float kMaxSide = static_cast<float>(QN::LuaGui::kMaxSide);
+    const float x = numberAt(L, 1), y = numberAt(L, 2), w = numberAt(L, 3), h = numberAt(L, 4);
+    if (!(std::fabs(x) <= kMaxSide && std::fabs(y) <= kMaxSide && w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide))
+        luaL_error(L, "the preset menu needs a position within %f and a size from 1 to %f", kMaxSide, kMaxSide);
+    QN::Manager& manager = buildingManagerOf(L);
+    const QN::Box rect = QN::Box::of(x, y, x + w, y + h);
+    auto* connection = dynamic_cast<InstanceAccess*>(&builderOf(L).plugin());
+    if (!connection) {
+        pushObject(L, manager.make<PresetMenu>(rect, [] { return std::string("(no presets)"); }, nullptr), kElement);
+        return 1;
+    }
+    PresetPanel* panel = manager.make<PresetPanel>(PresetLibrary(connection->instance()));
+    PresetMenu* menu = manager.make<PresetMenu>(
+        rect, [panel] { return panel->currentName(); }, [panel](const QN::Box& box) { panel->open(box); });
+    pushObject(L, menu, kElement);
+    return 1;
+}
+
 // meters:add(kind, channel, x, y)
 int metersAdd(lua_State* L)
 {
@@ -228,7 +254,8 @@ void registerPluginGuiFunctions(lua_State* L)
                                 {"knobRenderer", guarded<knobRenderer>},
                                 {"vectorKnobRenderer", guarded<vectorKnobRenderer>},
                                 {"vectorMeters", guarded<vectorMeters>},
-                                {"waveformDisplay", guarded<waveformDisplay>}};
+                                {"waveformDisplay", guarded<waveformDisplay>},
+                                {"presetMenu", guarded<presetMenu>}};
     QN::luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kLevelMeters, kMeterMethods);
     createMetatable(L, kWaveformDisplay, kDisplayMethods);

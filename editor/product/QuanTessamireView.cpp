@@ -85,6 +85,8 @@ std::unique_ptr<QN::Manager> QuanTessamireView::createManager()
     builder_ = std::move(layout.builder);
     std::unique_ptr<QN::Manager> manager = std::move(layout.manager);
     manager->setScale(QN::EditorScale::fitted(scale, manager->width(), manager->height(), QN::LuaGui::kMaxSide));
+    // Where the instance listens for OSC is the user's set-up, not part of a compared sound.
+    manager->parameters().abCompare().leaveOut(ParameterId::OscPortOffset);
     PreferencesPanel::Actions actions;
     actions.applyPort = [this](int port) { applyOscBasePort(port); };
     actions.openUrl = [](const std::string& url) { (void)platform::openUrl(url); };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/product/InstanceAccess.h"
 #include "editor/toolkit/HostCallQueue.h"
 #include "editor/toolkit/PluginConnection.h"
 
@@ -10,7 +11,7 @@ class QuanTessamire;
 
 // The editor's view of the plug-in object. What the editor tells the host from its idle
 // stand-in waits in a HostCallQueue until the host GUI thread sends it.
-class TessamireConnection : public QN::PluginConnection {
+class TessamireConnection : public QN::PluginConnection, public InstanceAccess {
 public:
     explicit TessamireConnection(QuanTessamire& plugin);
 
@@ -25,6 +26,7 @@ public:
     // instance's server there now (the others move when their offset is next set).
     void changeOscBasePort(int port);
     [[nodiscard]] QuanTessamire& plugin() const { return plugin_; }
+    [[nodiscard]] QuanTessamire& instance() const override { return plugin_; }
     void beginEdit(int index) override;
     void endEdit(int index) override;
     void updateDisplay() override;

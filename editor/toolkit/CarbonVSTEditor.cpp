@@ -27,6 +27,15 @@ void reportRenderStatistics(const RenderTask& task)
     std::fflush(stdout);
 }
 
+// The history and A/B keys work wherever the focus is, but not under an open panel.
+bool runEditShortcut(Manager& manager, char character, bool shift, bool alt)
+{
+    const EditAction action = editActionForKey(character, shift, alt);
+    if (action == EditAction::None || manager.modal()) return false;
+    (void)manager.parameters().perform(action);
+    return true;
+}
+
 std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 }  // namespace
@@ -155,7 +164,12 @@ void CarbonVSTEditor::handle(const platform::WindowEvent& event)
                       static_cast<float>(manager_->pixelHeight() - event.y) / scale};
     switch (event.type) {
     case Type::FocusLost: manager_->clearFocus(); break;
-    case Type::Character: manager_->typeCharacter(event.character); break;
+    case Type::Character:
+        if (!runEditShortcut(*manager_, event.character, (event.modifiers & platform::WindowEvent::kShift) != 0,
+                             (event.modifiers & platform::WindowEvent::kAlt) != 0)) {
+            manager_->typeCharacter(event.character);
+        }
+        break;
     case Type::PointerMoved:
         if (buttonHeld_) {
             manager_->drag(point, event.modifiers);
@@ -188,6 +202,8 @@ bool CarbonVSTEditor::onKeyDown(VstKeyCode& key)
     }
     std::lock_guard<std::mutex> lock(editorLock_);
     sendDeferredHostCalls();
+    const bool shift = (key.modifier & MODIFIER_SHIFT) != 0, alt = (key.modifier & MODIFIER_ALTERNATE) != 0;
+    if (manager_ && control && runEditShortcut(*manager_, character, shift, alt)) return true;
     if (manager_ && (manager_->focus() || manager_->modal())) manager_->typeCharacter(character);
     return character != 0;
 }

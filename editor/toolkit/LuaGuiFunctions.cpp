@@ -144,6 +144,54 @@ int luaButton(lua_State* L)
     return 1;
 }
 
+// The history and A/B actions (EditAction), by the names skins use.
+EditAction editActionAt(lua_State* L, int index)
+{
+    const char* name = luaL_checkstring(L, index);
+    const EditAction action = editActionNamed(name);
+    if (action == EditAction::None) luaL_error(L, "unknown edit action: %s", name);
+    return action;
+}
+
+const char* editActionTooltip(EditAction action)
+{
+    switch (action) {
+    case EditAction::Undo: return "Undo (Ctrl+Z)";
+    case EditAction::Redo: return "Redo (Ctrl+Shift+Z, Ctrl+Y)";
+    case EditAction::SwitchAB: return "Switch between settings A and B (Ctrl+B)";
+    case EditAction::CopyAToB: return "Copy setting A to B (Ctrl+Shift+B)";
+    case EditAction::CopyBToA: return "Copy setting B to A (Ctrl+Alt+B)";
+    case EditAction::None: break;
+    }
+    return "";
+}
+
+int editButton(lua_State* L)
+{
+    const EditAction action = editActionAt(L, 1);
+    const char* label = luaL_checkstring(L, 2);
+    const float x = numberAt(L, 3), y = numberAt(L, 4), w = numberAt(L, 5), h = numberAt(L, 6);
+    Manager& manager = buildingManagerOf(L);
+    const int hoverId = manager.hoverTexts().registerText(editActionTooltip(action));
+    UIElement* created = builderOf(L).createButton(
+        L, label, [&manager, action] { (void)manager.parameters().perform(action); }, x, y, w, h, hoverId);
+    pushObject(L, created, kElement);
+    return 1;
+}
+
+int editAction(lua_State* L)
+{
+    const EditAction action = editActionAt(L, 1);
+    lua_pushboolean(L, managerOf(L).parameters().perform(action));
+    return 1;
+}
+
+int shownSetting(lua_State* L)
+{
+    lua_pushstring(L, managerOf(L).parameters().abCompare().shown() == AbCompare::Slot::A ? "A" : "B");
+    return 1;
+}
+
 int dropDown(lua_State* L)
 {
     const int parameter = parameterAt(L, 1, false);
@@ -360,6 +408,9 @@ void registerBuilderFunctions(lua_State* L)
         {"getParameter", guarded<getParameter>},
         {"getParameterID", guarded<getParameterID>},
         {"sendOSC", guarded<script::sendOSC>},
+        {"editButton", guarded<editButton>},
+        {"editAction", guarded<editAction>},
+        {"shownSetting", guarded<shownSetting>},
     };
     luagui::registerGlobals(L, globals, static_cast<int>(std::size(globals)));
     createMetatable(L, kGroup, kGroupMethods);

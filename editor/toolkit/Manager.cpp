@@ -144,6 +144,8 @@ void Manager::press(Point point, int modifiers)
     }
     pressModifiers_ = modifiers;
     if (!pressed_) return;
+    // Whatever the press does until its release (a drag, a button's bulk edit) is one undo step.
+    parameters_.beginEditStep();
     pressed_->mouseDown(point, modifiers);
     if (hooks_.captureMouse) hooks_.captureMouse();
 }

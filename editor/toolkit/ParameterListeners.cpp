@@ -10,7 +10,11 @@
 namespace QN {
 
 ParameterListeners::ParameterListeners(PluginConnection& plugin, PendingParameterChanges& pending, Intercept intercept)
-    : plugin_(plugin), pending_(pending), intercept_(std::move(intercept))
+    : plugin_(plugin),
+      pending_(pending),
+      intercept_(std::move(intercept)),
+      recorder_(plugin),
+      abCompare_(plugin, recorder_)
 {
     const int count = std::max(plugin_.parameterCount(), 0);
     listeners_.resize(static_cast<std::size_t>(count));
@@ -67,32 +71,78 @@ const ControlParameterInfo& ParameterListeners::parameterInfo(int index) const
     return infos_.at(static_cast<std::size_t>(index));
 }
 
+template <typename Set>
+void ParameterListeners::recordEdit(int index, Set&& set)
+{
+    const bool alone = !recorder_.stepOpen();
+    if (alone) recorder_.openStep();
+    recorder_.noteBefore(index);
+    set();
+    if (alone) recorder_.closeStep();
+}
+
 void ParameterListeners::setParameterFromControl(const ControlParameterInfo& info, float plain)
 {
-    plugin_.setPlainValueAutomated(info.index, plain);
+    recordEdit(info.index, [&] { plugin_.setPlainValueAutomated(info.index, plain); });
 }
 
 void ParameterListeners::setParameterQuietly(const ControlParameterInfo& info, float plain)
 {
-    plugin_.setPlainValue(info.index, plain);
+    recordEdit(info.index, [&] { plugin_.setPlainValue(info.index, plain); });
 }
 
 void ParameterListeners::beginGesture(int index)
 {
     editedParameter_.store(index);
+    recorder_.openStep();
     plugin_.beginEdit(index);
 }
 
 void ParameterListeners::endGesture(int index)
 {
     int expected = index;
-    if (editedParameter_.compare_exchange_strong(expected, -1)) plugin_.endEdit(index);
+    if (!editedParameter_.compare_exchange_strong(expected, -1)) return;
+    recorder_.closeStep();
+    plugin_.endEdit(index);
 }
 
 void ParameterListeners::endOpenGesture()
 {
     const int edited = editedParameter_.exchange(-1);
+    recorder_.closeStep();
     if (edited >= 0) plugin_.endEdit(edited);
+}
+
+void ParameterListeners::changeWholeSetting(const std::function<void()>& change)
+{
+    recorder_.recordWholeSet(change);
+    refreshAllControls();
+}
+
+bool ParameterListeners::playBack(const std::optional<EditHistory::Step>& step)
+{
+    if (!step) return false;
+    for (const EditHistory::Change& change : step->changes) deliver(change.index, plugin_.plainValue(change.index));
+    plugin_.updateDisplay();
+    return true;
+}
+
+bool ParameterListeners::perform(EditAction action)
+{
+    const auto followSwitch = [this](const EditHistory::Step& step) {
+        if (step.abSwitch) abCompare_.followHistorySwitch();
+    };
+    switch (action) {
+    case EditAction::Undo: return playBack(recorder_.undo(followSwitch));
+    case EditAction::Redo: return playBack(recorder_.redo(followSwitch));
+    case EditAction::SwitchAB: abCompare_.switchSetting(); break;
+    case EditAction::CopyAToB: abCompare_.copy(AbCompare::Slot::A); break;
+    case EditAction::CopyBToA: abCompare_.copy(AbCompare::Slot::B); break;
+    case EditAction::None: return false;
+    }
+    refreshAllControls();
+    plugin_.updateDisplay();
+    return true;
 }
 
 }  // namespace QN

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "editor/toolkit/AbCompare.h"
 #include "editor/toolkit/ControlParameterInfo.h"
+#include "editor/toolkit/EditAction.h"
+#include "editor/toolkit/EditRecorder.h"
 
 #include <atomic>
 #include <functional>
@@ -13,8 +16,9 @@ class PluginConnection;
 class UIElement;
 
 // The editor's parameter traffic: the rows of the connection's parameter list, the
-// elements listening to each parameter, the waiting changes handed to them, and the
-// edit gestures the controls start and end. Owned by Manager.
+// elements listening to each parameter, the waiting changes handed to them, the
+// edit gestures the controls start and end, and the undo history and A/B compare made
+// of those edits. Owned by Manager.
 //
 // Threads: everything on the host GUI thread, except editedParameter(), an atomic the
 // render thread reads for the banner.
@@ -48,8 +52,22 @@ public:
     // The parameter of the open gesture, or -1. Called on: any thread.
     [[nodiscard]] int editedParameter() const { return editedParameter_.load(); }
 
+    // The edit history and A/B compare (gestures, lone control edits and whole settings
+    // are its steps). perform is true when the action changed something or switched.
+    bool perform(EditAction action);
+    // Opens an undo step that the end of the open gesture closes (a press until its release).
+    void beginEditStep() { recorder_.openStep(); }
+    // Runs change (a preset load) as one undo step over every value.
+    void changeWholeSetting(const std::function<void()>& change);
+    [[nodiscard]] AbCompare& abCompare() { return abCompare_; }
+    [[nodiscard]] const EditHistory& history() const { return recorder_.history(); }
+
 private:
     void deliver(int index, float value);
+    // A control's edit: a step of its own outside a gesture.
+    template <typename Set>
+    void recordEdit(int index, Set&& set);
+    bool playBack(const std::optional<EditHistory::Step>& step);
 
     PluginConnection& plugin_;
     PendingParameterChanges& pending_;
@@ -57,6 +75,8 @@ private:
     std::vector<ControlParameterInfo> infos_;
     std::vector<std::vector<UIElement*>> listeners_;
     std::atomic<int> editedParameter_{-1};
+    EditRecorder recorder_;
+    AbCompare abCompare_;
 };
 
 }  // namespace QN
