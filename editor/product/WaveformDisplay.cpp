@@ -42,7 +42,9 @@ WaveformDisplay::WaveformDisplay(Manager& manager, float x, float y, float width
       logBars_(kMaxBins * 8, 0.0f),
       linearLine_(kMaxBins * 4, 0.0f),
       logLine_(kMaxBins * 4, 0.0f),
-      sliders_(kMaxBins * 4)
+      sliders_(kMaxBins * 4),
+      pressLevels_(kMaxBins, 1.0f),
+      smoothed_(kMaxBins, false)
 {
     records_.reserve(kMaxBins);
     for (int bin = 0; bin < kMaxBins; ++bin) {
@@ -156,6 +158,8 @@ void WaveformDisplay::mouseDown(Point point, int modifiers)
         if (edited >= 0) manager_.parameters().endGesture(edited);
         manager_.parameters().beginGesture(record.index);
     }
+    tool_ = toolFor(modifiers);
+    if (tool_ != DrawTool::Freehand) return beginToolStroke(hit, point);
     if (modifiers & ModifierAlt) {
         manager_.parameters().setParameterFromControl(record, record.defaultValue);
         levels_[static_cast<std::size_t>(hit.bin)].store(record.defaultValue);
@@ -168,6 +172,8 @@ void WaveformDisplay::mouseDown(Point point, int modifiers)
 
 void WaveformDisplay::mouseDrag(Point point, int modifiers)
 {
+    // The tool stays the one chosen at the press, whatever is held later.
+    if (tool_ != DrawTool::Freehand) return drawToolStroke(pointToBin(point, absoluteBounds()), point);
     if (modifiers & ModifierAlt) return;
     BinPoint hit = pointToBin(point, absoluteBounds());
     if (modifiers & ModifierControl) hit.bin = anchorBin_;
@@ -191,6 +197,84 @@ void WaveformDisplay::editLine(int bin, float v)
         for (int k = lastBin_; k <= bin; ++k) setLevel(k, c + static_cast<float>(k - lastBin_) * (v - c) / span);
     }
     lastBin_ = bin;
+}
+
+// ---- drawing tools -----------------------------------------------------------------
+
+WaveformDisplay::DrawTool WaveformDisplay::toolFor(int modifiers)
+{
+    const bool shift = modifiers & ModifierShift, control = modifiers & ModifierControl, alt = modifiers & ModifierAlt;
+    if (control && shift && !alt) return DrawTool::Line;
+    if (shift && alt && !control) return DrawTool::Smooth;
+    if (control && alt && !shift) return DrawTool::Range;
+    return DrawTool::Freehand;
+}
+
+void WaveformDisplay::beginToolStroke(const BinPoint& hit, Point point)
+{
+    start_ = point;
+    startLevel_ = hit.level;
+    anchorBin_ = lastBin_ = hit.bin;
+    for (int bin = 0; bin < kMaxBins; ++bin) pressLevels_[static_cast<std::size_t>(bin)] = level(bin);
+    std::fill(smoothed_.begin(), smoothed_.end(), false);
+    spanFrom_ = hit.bin, spanTo_ = hit.bin - 1;  // nothing drawn yet
+    drawToolStroke(hit, point);
+}
+
+void WaveformDisplay::drawToolStroke(const BinPoint& hit, Point point)
+{
+    switch (tool_) {
+    case DrawTool::Line: drawStraightLine(hit, point); break;
+    case DrawTool::Smooth: smoothPassedBins(hit.bin); break;
+    case DrawTool::Range: setFlatRange(hit); break;
+    case DrawTool::Freehand: break;
+    }
+}
+
+float WaveformDisplay::columnCentreX(int bin) { return column(bin, absoluteBounds()).centre().x; }
+
+void WaveformDisplay::restoreOutside(int from, int to)
+{
+    for (int bin = spanFrom_; bin <= spanTo_; ++bin) {
+        if (bin < from || bin > to) setLevel(bin, pressLevels_[static_cast<std::size_t>(bin)]);
+    }
+    spanFrom_ = from, spanTo_ = to;
+}
+
+void WaveformDisplay::drawStraightLine(const BinPoint& hit, Point point)
+{
+    const int from = std::min(anchorBin_, hit.bin), to = std::max(anchorBin_, hit.bin);
+    restoreOutside(from, to);
+    // Interpolated along the display's x, so the line is straight on either axis.
+    const float dx = point.x - start_.x;
+    for (int bin = from; bin <= to; ++bin) {
+        const float t = dx != 0.0f ? std::clamp((columnCentreX(bin) - start_.x) / dx, 0.0f, 1.0f) : 1.0f;
+        setLevel(bin, startLevel_ + t * (hit.level - startLevel_));
+    }
+}
+
+void WaveformDisplay::smoothPassedBins(int bin)
+{
+    const int bins = binCount();
+    const int from = std::min(lastBin_, bin), to = std::max(lastBin_, bin);
+    for (int k = from; k <= to; ++k) {
+        if (smoothed_[static_cast<std::size_t>(k)]) continue;
+        smoothed_[static_cast<std::size_t>(k)] = true;
+        float sum = 0.0f;
+        int count = 0;
+        for (int j = std::max(0, k - kSmoothWidth / 2); j <= std::min(bins - 1, k + kSmoothWidth / 2); ++j, ++count) {
+            sum += pressLevels_[static_cast<std::size_t>(j)];
+        }
+        setLevel(k, sum / static_cast<float>(count));
+    }
+    lastBin_ = bin;
+}
+
+void WaveformDisplay::setFlatRange(const BinPoint& hit)
+{
+    const int from = std::min(anchorBin_, hit.bin), to = std::max(anchorBin_, hit.bin);
+    restoreOutside(from, to);
+    for (int bin = from; bin <= to; ++bin) setLevel(bin, hit.level);
 }
 
 // ---- spectra -----------------------------------------------------------------------

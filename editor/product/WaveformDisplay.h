@@ -16,8 +16,10 @@ namespace QN {
 // The spectrum display and bin editor. It shows the analysis spectrum (filled bars in
 // the upper half), the processed spectrum (a line) and one slider per bin for its
 // level parameter (lower half); dragging draws the levels, every bin passed over set
-// along a straight line. The frequency axis is linear or logarithmic, the level axis
-// linear or in decibels, both following the plug-in's view settings.
+// along a straight line, and with two modifiers held a drag is one of the DrawTool
+// tools instead (each drag one edit gesture, so one undo step). The frequency axis is
+// linear or logarithmic, the level axis linear or in decibels, both following the
+// plug-in's view settings.
 //
 // The frequency and level grid, its labels and the bin levels' scale are drawn into the
 // cached static layer with the display's dark box, and drawn again whenever the axes
@@ -57,6 +59,18 @@ public:
         int bin;
         float level;
     };
+
+    // What a drag does, chosen by the modifiers held at the press. One modifier keeps its
+    // own meaning (Shift fine, Ctrl one bin, Alt default), so the tools take two.
+    enum class DrawTool {
+        Freehand,  // none, Shift, Ctrl or Alt
+        Line,      // Ctrl+Shift: a straight line from the press to the pointer
+        Smooth,    // Shift+Alt: smooths the bins passed over
+        Range,     // Ctrl+Alt: a flat level from the press to the pointer
+    };
+    [[nodiscard]] static DrawTool toolFor(int modifiers);
+    // Bins averaged by the smoothing tool, centred on the bin.
+    static constexpr int kSmoothWidth = 5;
 
     // display may be null (nothing but the sliders is drawn then).
     WaveformDisplay(Manager& manager, float x, float y, float width, float height, DisplayBlock* display);
@@ -102,6 +116,15 @@ private:
 
     void setLevel(int bin, float level);
     void editLine(int bin, float level);
+    // The tools other than freehand; levels come from those at the press.
+    void beginToolStroke(const BinPoint& hit, Point point);
+    void drawToolStroke(const BinPoint& hit, Point point);
+    void drawStraightLine(const BinPoint& hit, Point point);
+    void smoothPassedBins(int bin);
+    void setFlatRange(const BinPoint& hit);
+    // Puts the bins of the last tool span that the new one [from, to] no longer covers back.
+    void restoreOutside(int from, int to);
+    [[nodiscard]] float columnCentreX(int bin);
     void updateSpectra();
     void updateLogPositions(int sizeIndex);
     void rebuildSliders(int bins);
@@ -130,6 +153,11 @@ private:
     float lastLevel_ = 0.0f;
     int anchorBin_ = 0;
     int lastBin_ = 0;
+    DrawTool tool_ = DrawTool::Freehand;
+    // The levels when the tool's drag began, and the bins smoothed during it.
+    std::vector<float> pressLevels_;
+    std::vector<bool> smoothed_;
+    int spanFrom_ = 0, spanTo_ = -1;
 
     std::array<float, 4> gridColour_{1.0f, 1.0f, 1.0f, 0.14f};
     std::array<float, 3> gridLabelColour_{0.8f, 0.78f, 0.82f};
