@@ -43,17 +43,7 @@ protected:
         const auto shot = editor->capture();
         return shot && shot->pixel(kDryKnobX, kDryKnobY)[0] != shot->pixel(5, 5)[0];
     }
-    void drag(int fromX, int fromY, int toX, int toY)
-    {
-        editor->movePointer(fromX, fromY);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->movePointer(toX, toY);
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(60);
-    }
+    void drag(int fromX, int fromY, int toX, int toY) { editor->drag(fromX, fromY, toX, toY); }
     // Ctrl (and maybe Shift) held while key is typed.
     void controlKey(const std::string& key, bool shift = false)
     {
@@ -153,12 +143,8 @@ TEST(EditHistoryPresets, APresetChosenInThePanelIsOneStepUndoneAndRedone)
     ASSERT_TRUE(editor) << error;
     ASSERT_TRUE(editor->pumpUntil([&] { return editor->capture()->pixel(kMenuX, kMenuY)[0] > 150; }, kTimeoutMs));
     const auto click = [&](int x, int y) {
-        editor->movePointer(x, y);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(150);
+        editor->click(x, y);
+        editor->pumpFor(90);  // the menu redraws after a load
     };
     click(kMenuX, kMenuY);
     click(kRowX, kFirstRowY + kPreset * kRowStep);

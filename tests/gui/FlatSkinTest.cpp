@@ -3,6 +3,7 @@
 // Flat: the meters' dB marks and the input and output spectra in their own colours. The
 // preferences panel offers it after the built-in layout.
 
+#include "AudioFeeder.h"
 #include "UserFolderSandbox.h"
 #include "support/ChildProcess.h"
 
@@ -66,49 +67,6 @@ int markRows(const lfhost::Screenshot& shot, int fromY, int scale)
     }
     return groups;
 }
-
-// A chord on an audio thread of its own, so that the meters and spectra move.
-class AudioFeeder {
-public:
-    explicit AudioFeeder(lfhost::PluginInstance& plugin) : plugin_(plugin)
-    {
-        plugin_.setSampleRate(44100.0f);
-        plugin_.setBlockSize(kBlock);
-        plugin_.resume();
-        thread_ = std::thread([this] { run(); });
-    }
-    ~AudioFeeder()
-    {
-        stop_.store(true);
-        thread_.join();
-    }
-
-private:
-    static constexpr int kBlock = 512;
-    void run()
-    {
-        std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
-        float* inputs[] = {left.data(), right.data()};
-        float* outputs[] = {outLeft.data(), outRight.data()};
-        const float notes[] = {110.0f, 440.0f, 1760.0f, 3520.0f};
-        long frame = 0;
-        while (!stop_.load()) {
-            for (int i = 0; i < kBlock; ++i, ++frame) {
-                float sample = 0.0f;
-                for (float note : notes) {
-                    sample += 0.1f * std::sin(2.0f * static_cast<float>(M_PI) * note * static_cast<float>(frame) / 44100.0f);
-                }
-                left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(i)] = sample;
-            }
-            plugin_.processReplacing(inputs, outputs, kBlock);
-            std::this_thread::yield();
-        }
-    }
-
-    lfhost::PluginInstance& plugin_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // Opens the skin as a host does and checks its picture; empty when everything holds.
 std::string openAndCheck(int scale)
@@ -183,14 +141,7 @@ TEST(FlatSkinPreference, TheSkinRowStepsFromTheBuiltInLayoutToFlatThenToTheUsers
     auto editor = lfhost::EditorHost::open(*plugin, &error);
     ASSERT_TRUE(editor) << error;
     editor->pumpFor(300);
-    const auto click = [&](int x, int y) {
-        editor->movePointer(x, y);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(60);
-    };
+    const auto click = [&](int x, int y) { editor->click(x, y); };
     click(kPrefsX, kButtonRowY);
     click(kSkinRowX, kSkinRowY);
     EXPECT_EQ(platform::readPreferenceString("Skin").value_or(""), "Flat");

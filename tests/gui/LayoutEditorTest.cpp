@@ -1,6 +1,7 @@
 // The built-in layout and skins, driven through the plug-in's real ABI with synthetic
 // pointer and key events on a private X server.
 
+#include "AudioFeeder.h"
 #include "UserFolderSandbox.h"
 #include "osc/UdpTestPeer.h"
 
@@ -56,26 +57,8 @@ protected:
         const auto shot = editor->capture();
         return !shot || shot->pixel(kDryKnobX, kDryKnobY)[0] == shot->pixel(5, 5)[0];
     }
-    void click(int x, int y)
-    {
-        editor->movePointer(x, y);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(60);
-    }
-    void drag(int fromX, int fromY, int toX, int toY)
-    {
-        editor->movePointer(fromX, fromY);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->movePointer(toX, toY);
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(60);
-    }
+    void click(int x, int y) { editor->click(x, y); }
+    void drag(int fromX, int fromY, int toX, int toY) { editor->drag(fromX, fromY, toX, toY); }
     bool waitForValue(int index, float normalized)
     {
         return editor->pumpUntil([&] { return std::fabs(plugin->getParameter(index) - normalized) < 1e-4f; },
@@ -299,52 +282,6 @@ TEST_F(LayoutEditor, ASkinWithBrokenTexturesAndAFailingLayoutStillOpens)
     drag(158, 261, 158, 61);
     EXPECT_EQ(plugin->countCalls(audioMasterBeginEdit), 0);
 }
-
-// Feeds the plug-in a chord with a little noise on an audio thread of its own.
-class AudioFeeder {
-public:
-    explicit AudioFeeder(lfhost::PluginInstance& plugin) : plugin_(plugin)
-    {
-        plugin_.setSampleRate(44100.0f);
-        plugin_.setBlockSize(kBlock);
-        plugin_.resume();
-        thread_ = std::thread([this] { run(); });
-    }
-    ~AudioFeeder()
-    {
-        stop_.store(true);
-        thread_.join();
-    }
-
-private:
-    static constexpr int kBlock = 512;
-    void run()
-    {
-        std::mt19937 random(7);
-        std::uniform_real_distribution<float> noise(-0.02f, 0.02f);
-        std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
-        float* inputs[] = {left.data(), right.data()};
-        float* outputs[] = {outLeft.data(), outRight.data()};
-        const float notes[] = {110.0f, 220.0f, 277.2f, 329.6f, 440.0f, 880.0f, 1760.0f, 3520.0f};
-        long frame = 0;
-        while (!stop_.load()) {
-            for (int i = 0; i < kBlock; ++i, ++frame) {
-                float sample = noise(random);
-                for (std::size_t n = 0; n < std::size(notes); ++n) {
-                    sample += 0.12f / static_cast<float>(n + 1) *
-                              std::sin(2.0f * static_cast<float>(M_PI) * notes[n] * static_cast<float>(frame) / 44100.0f);
-                }
-                left[static_cast<std::size_t>(i)] = right[static_cast<std::size_t>(i)] = sample;
-            }
-            plugin_.processReplacing(inputs, outputs, kBlock);
-            std::this_thread::yield();
-        }
-    }
-
-    lfhost::PluginInstance& plugin_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // Brightness in the upper half of the spectrum display, where the analysis bars rise.
 long spectrumInk(const lfhost::Screenshot& shot)

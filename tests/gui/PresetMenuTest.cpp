@@ -58,15 +58,7 @@ protected:
         ASSERT_TRUE(editor->pumpUntil([&] { return red(kPanelEdgeX, kPanelEdgeY) > 100; }, kTimeoutMs));
     }
     int red(int x, int y) { return editor->capture()->pixel(x, y)[0]; }
-    void click(int x, int y)
-    {
-        editor->movePointer(x, y);
-        editor->pumpFor(60);
-        editor->pressButton();
-        editor->pumpFor(60);
-        editor->releaseButton();
-        editor->pumpFor(60);
-    }
+    void click(int x, int y) { editor->click(x, y); }
     void clickRow(int row) { click(kRowX, kFirstRowY + row * kRowStep); }
     void type(const std::vector<std::string>& keys)
     {

@@ -237,6 +237,28 @@ void EditorHost::releaseButton(int button)
     XFlush(impl_->display);
 }
 
+void EditorHost::click(int x, int y, int settleMs)
+{
+    movePointer(x, y);
+    pumpFor(settleMs);
+    pressButton();
+    pumpFor(settleMs);
+    releaseButton();
+    pumpFor(settleMs);
+}
+
+void EditorHost::drag(int fromX, int fromY, int toX, int toY, int settleMs)
+{
+    movePointer(fromX, fromY);
+    pumpFor(settleMs);
+    pressButton();
+    pumpFor(settleMs);
+    movePointer(toX, toY);
+    pumpFor(settleMs);
+    releaseButton();
+    pumpFor(settleMs);
+}
+
 namespace {
 
 void fakeKey(Display* display, const std::string& keysym, bool down)

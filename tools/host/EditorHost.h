@@ -48,6 +48,10 @@ public:
     void movePointer(int x, int y);
     void pressButton(int button = 1);
     void releaseButton(int button = 1);
+    // A left click and a left-button drag, each step followed by settleMs of pumping, as a
+    // user's hand gives the editor time between moves.
+    void click(int x, int y, int settleMs = 60);
+    void drag(int fromX, int fromY, int toX, int toY, int settleMs = 60);
     // Keys by X keysym name ("Shift_L", "Return", "minus", "1", ...), through the same
     // test extension; typeKeys presses and releases each name in turn.
     void pressKey(const std::string& keysym);
