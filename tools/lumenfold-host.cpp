@@ -17,6 +17,8 @@
 #include "tools/host/PluginInstance.h"
 #include "tools/render/DemoSignal.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -133,6 +135,7 @@ public:
 private:
     void run()
     {
+        pthread_setname_np(pthread_self(), "lf-demo-audio");
         std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
         float* inputs[] = {left.data(), right.data()};
         float* outputs[] = {outLeft.data(), outRight.data()};

@@ -6,6 +6,7 @@
 #include "editor/toolkit/Point.h"
 #include "platform/EditorWindow.h"
 #include "platform/MessageOutput.h"
+#include "platform/ThreadName.h"
 
 #include <cctype>
 #include <cstdio>
@@ -236,6 +237,7 @@ void CarbonVSTEditor::stopIdleStandIn()
 
 void CarbonVSTEditor::idleStandInLoop()
 {
+    platform::nameThisThread("lf-editor-idle");
     const auto period = std::chrono::milliseconds(kIdleStandInMs);
     std::unique_lock<std::mutex> lock(standInMutex_);
     while (!standInWake_.wait_for(lock, period, [this] { return standInStop_; })) {

@@ -1,9 +1,10 @@
 #include "editor/toolkit/RenderTask.h"
 
+#include "platform/ThreadName.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <pthread.h>
 #include <system_error>
 
 namespace QN {
@@ -57,7 +58,7 @@ void RenderTask::stop()
 
 void RenderTask::loop()
 {
-    pthread_setname_np(pthread_self(), "lumenfold-gl");
+    platform::nameThisThread("lf-gl");
     lastClockMs_ = monotonicMs();
     if (callbacks_.initialise) callbacks_.initialise();
     do {

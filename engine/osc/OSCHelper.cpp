@@ -7,6 +7,7 @@
 #include "engine/net/OscOutbox.h"
 #include "engine/net/UdpOscNetwork.h"
 #include "platform/PreferenceStore.h"
+#include "platform/ThreadName.h"
 #include "engine/scripting/LuaMIDIHelper.h"
 
 #include <oscpack/osc/OscException.h>
@@ -153,6 +154,7 @@ void OSCHelper::parameterChanged(int id, float plainValue)
 // Called on: OSC thread.
 void OSCHelper::oscThreadMain()
 {
+    platform::nameThisThread("lf-osc-rx");
     SignalOnExit finished(oscFinished_);
     for (;;) {
         const std::uint32_t reasons = oscWake_.wait(-1);
@@ -248,6 +250,7 @@ void OSCHelper::breakActiveLoop()
 // Called on: notify thread.
 void OSCHelper::notifyThreadMain()
 {
+    platform::nameThisThread("lf-osc-notify");
     SignalOnExit finished(notifyFinished_);
     for (;;) {
         // Sleeps without a limit unless an answer waits for its host's lookup.

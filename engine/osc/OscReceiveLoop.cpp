@@ -18,7 +18,7 @@ OscReceiveLoop::OscReceiveLoop(std::uint32_t address, int port, PacketListener& 
         throw OscPortUnavailable(port, errno);
     }
     multiplexer_.AttachSocketListener(&socket_, &listener_);
-    multiplexer_.AttachPeriodicTimerListener(0, kRecheckMs, this);
+    multiplexer_.AttachPeriodicTimerListener(0, kLaterLookMs, this);
 }
 
 OscReceiveLoop::~OscReceiveLoop()

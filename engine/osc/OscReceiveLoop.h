@@ -4,8 +4,9 @@
 //
 // Breaking: breakAsync() from another thread uses oscpack's asynchronous break. A break
 // that arrives before run() has started would be forgotten by oscpack, so the loop also
-// asks stillWanted() as soon as it starts and then every kRecheckMs; when that answers
-// false the loop ends by itself.
+// asks stillWanted() once it runs, and ends by itself when that answers false. The owner
+// publishes the loop before run(), so every later request breaks it: the loop needs no
+// periodic look and sleeps until a datagram or a break arrives.
 
 #include <oscpack/ip/PacketListener.h>
 #include <oscpack/ip/TimerListener.h>
@@ -18,7 +19,9 @@ namespace QN {
 
 class OscReceiveLoop : private TimerListener {
 public:
-    static constexpr int kRecheckMs = 250;
+    // oscpack's timers are periodic only: the first look is at once, and the next one so
+    // far off that an idle server never sees it.
+    static constexpr int kLaterLookMs = 24 * 60 * 60 * 1000;
 
     // Binds (address, port); throws OscPortUnavailable when the port cannot be bound.
     // Called on: OSC thread.

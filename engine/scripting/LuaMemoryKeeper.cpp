@@ -1,6 +1,7 @@
 #include "engine/scripting/LuaMemoryKeeper.h"
 
 #include "engine/scripting/LuaMemoryPool.h"
+#include "platform/ThreadName.h"
 
 namespace QN {
 
@@ -25,6 +26,7 @@ void LuaMemoryKeeper::askWhenWanted()
 
 void LuaMemoryKeeper::run()
 {
+    platform::nameThisThread("lf-lua-memory");
     for (;;) {
         const std::uint32_t flags = wake_.wait(-1);
         if ((flags & kStop) != 0) {

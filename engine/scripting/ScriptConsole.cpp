@@ -1,5 +1,7 @@
 #include "engine/scripting/ScriptConsole.h"
 
+#include "platform/ThreadName.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -12,9 +14,6 @@ namespace {
 
 const char kConsoleKey[] = "QN::ScriptConsole";
 
-// How often the writer looks at the ring: posting never wakes it, since waking takes a
-// lock that the audio thread must not wait on.
-constexpr auto kWriterPeriod = std::chrono::milliseconds(20);
 constexpr int kWriteWaitMs = 50;
 
 // FNV-1a over the bytes a line keeps of its source and text; never 0, which stands for
@@ -68,11 +67,7 @@ ScriptConsole::ScriptConsole() { writer_ = std::thread([this] { writerLoop(); })
 ScriptConsole::~ScriptConsole()
 {
     closing_.store(true, std::memory_order_relaxed);
-    {
-        std::lock_guard<std::mutex> lock(wakeLock_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
+    wake_.raise(kStop);
     writer_.join();
     writeWaiting();
     writeCountsLeft();
@@ -99,7 +94,9 @@ bool ScriptConsole::enqueue(const char* source, const char* text, bool error)
         line.droppedBefore = dropped_.exchange(0, std::memory_order_relaxed);
         line.repeatsBefore = queuedRepeats_.exchange(0, std::memory_order_relaxed);
     });
-    if (!queued) {
+    if (queued) {
+        wake_.raise(kLinesWaiting);
+    } else {
         dropped_.fetch_add(1, std::memory_order_relaxed);
     }
     // After a dropped line the same error is queued again, so that the count of drops
@@ -108,14 +105,13 @@ bool ScriptConsole::enqueue(const char* source, const char* text, bool error)
     return queued;
 }
 
+// A burst of lines costs one wake-up: posts while the writer is awake only set the flag
+// again, and it looks once more before sleeping.
 void ScriptConsole::writerLoop()
 {
-    std::unique_lock<std::mutex> lock(wakeLock_);
-    while (!stopping_) {
-        lock.unlock();
+    platform::nameThisThread("lf-console");
+    while ((wake_.wait(-1) & kStop) == 0) {
         writeWaiting();
-        lock.lock();
-        wake_.wait_for(lock, kWriterPeriod, [this] { return stopping_; });
     }
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 // What one instance's scripts print and the errors they raise. Lines are posted from any
 // thread (the audio thread included) into a fixed ring, without locks, waiting or
-// allocation; a thread of the console's own writes them to standard error, so that a
-// slow or blocked standard error never holds up a script, and keeps the last lines, each
-// with the place it came from, for the editor's console.
+// allocation; a thread of the console's own ("lf-console") writes them to standard error,
+// so that a slow or blocked standard error never holds up a script, and keeps the last
+// lines, each with the place it came from, for the editor's console. The writer sleeps
+// until a line arrives: posting raises a wake flag (an atomic OR and, only when the writer
+// sleeps, one futex wake-up), which the audio thread may do too.
 
 #include "platform/MultiProducerRing.h"
+#include "platform/WakeFlags.h"
 #include "engine/scripting/LuaHeaders.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -102,9 +104,9 @@ private:
     std::uint64_t lineCount_ = 0;           // under historyLock_
     std::atomic<bool> forgetLast_{false};  // set by clear, taken by the writer
 
-    std::mutex wakeLock_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
+    static constexpr std::uint32_t kLinesWaiting = 1;
+    static constexpr std::uint32_t kStop = 2;
+    platform::WakeFlags wake_;
     std::atomic<bool> closing_{false};  // no more waiting for room on standard error
     bool stalled_ = false;              // writer thread only
     std::thread writer_;

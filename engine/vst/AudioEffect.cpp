@@ -4,6 +4,7 @@
 
 #include "engine/model/ValueFormatting.h"
 #include "engine/vst/AEffEditor.h"
+#include "platform/ThreadName.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,10 +48,13 @@ void AudioEffect::closeAndFree(AudioEffect* object)
     std::fputs("Lumenfold: a script is still busy inside a library call; the instance is freed once it returns\n",
                stderr);
     guarded("VST", "close", 0, [&] {
-        std::thread([object] { guarded("VST", "close", 0, [&] {
-            delete object;
-            return 0;
-        }); }).detach();
+        std::thread([object] {
+            platform::nameThisThread("lf-late-close");
+            guarded("VST", "close", 0, [&] {
+                delete object;
+                return 0;
+            });
+        }).detach();
         return 0;
     });
 }

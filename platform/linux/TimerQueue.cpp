@@ -1,5 +1,7 @@
 #include "platform/TimerQueue.h"
 
+#include "platform/ThreadName.h"
+
 #include <system_error>
 
 namespace platform {
@@ -107,6 +109,7 @@ bool TimerQueue::runDueTimer(std::unique_lock<std::mutex>& lock) {
 
 // Called on: the worker thread.
 void TimerQueue::run() {
+    nameThisThread("lf-timers");
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) runDueTimer(lock);
 }

@@ -140,6 +140,32 @@ TEST_F(OscServerTest, ScriptsAnswerCallsExecsNotesAndTheirOwnAddresses)
         << output.collected();
 }
 
+// The console's writer sleeps until a line is posted; lines from the audio thread, an OSC
+// request and a timer must still reach standard error promptly and in the order printed.
+TEST_F(OscServerTest, ConsoleLinesFromEveryThreadArriveInOrderWithinATenthOfASecond)
+{
+    addScript("print.lua", "requestNoteOn(61, function() print('audio 1') print('audio 2') end)\n"
+                           "function fromOsc() print('osc') end\n"
+                           "function timed() requestTimedCallback(0, function() print('timer') end) end\n");
+    auto plugin = load();
+    ASSERT_TRUE(plugin);
+    setOffset(*plugin, 5);
+    ASSERT_EQ(peer.pingUntilAnswered(base + 5), pong(base + 5));
+    plugin->resume();
+    StdoutPipe console(STDERR_FILENO);
+    constexpr int kDeadlineMs = 100;
+
+    std::vector<float> silence(64, 0.0f);
+    float* channels[] = {silence.data(), silence.data()};
+    plugin->sendMidi({{0, {0x90, 61, 100}}});
+    plugin->processReplacing(channels, channels, 64);
+    EXPECT_TRUE(console.waitFor("audio 1\naudio 2\n", kDeadlineMs)) << console.collected();
+    peer.sendTo(base + 5, oscMessage("/exec", [](auto& s) { s << "fromOsc"; }));
+    EXPECT_TRUE(console.waitFor("audio 2\nosc\n", kDeadlineMs)) << console.collected();
+    peer.sendTo(base + 5, oscMessage("/exec", [](auto& s) { s << "timed"; }));
+    EXPECT_TRUE(console.waitFor("osc\ntimer\n", kDeadlineMs)) << console.collected();
+}
+
 TEST_F(OscServerTest, BundleElementsAreHandledInOrder)
 {
     auto plugin = load();

@@ -1,6 +1,7 @@
 #pragma once
-// Sends this process's standard output into a pipe for as long as it lives, so that a
-// test can wait (with a time-out) for a line the plug-in's threads print.
+// Sends this process's standard output (or another descriptor, such as standard error)
+// into a pipe for as long as it lives, so that a test can wait (with a time-out) for a
+// line the plug-in's threads print.
 
 #include <poll.h>
 #include <unistd.h>
@@ -11,21 +12,21 @@
 
 class StdoutPipe {
 public:
-    StdoutPipe()
+    explicit StdoutPipe(int descriptor = STDOUT_FILENO) : descriptor_(descriptor)
     {
         std::fflush(stdout);
-        saved_ = ::dup(STDOUT_FILENO);
+        saved_ = ::dup(descriptor_);
         int ends[2] = {-1, -1};
         if (::pipe(ends) == 0) {
             read_ = ends[0];
-            ::dup2(ends[1], STDOUT_FILENO);
+            ::dup2(ends[1], descriptor_);
             ::close(ends[1]);
         }
     }
     ~StdoutPipe()
     {
         std::fflush(stdout);
-        ::dup2(saved_, STDOUT_FILENO);
+        ::dup2(saved_, descriptor_);
         ::close(saved_);
         ::close(read_);
     }
@@ -54,6 +55,7 @@ public:
     const std::string& collected() const { return collected_; }
 
 private:
+    int descriptor_;
     int saved_ = -1;
     int read_ = -1;
     std::string collected_;

@@ -5,6 +5,8 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -43,6 +45,8 @@ struct JackHost::Impl {
     int blockSize = 0;
     bool active = false;
     std::atomic<bool> serverGone{false};
+    // Readable once the server went away, so that the main loop can sleep until then.
+    int serverGoneEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     // Set before deactivating: from then on the process callback leaves the plug-in alone
     // and counts the periods it answered with silence.
     std::atomic<bool> stopping{false};
@@ -58,6 +62,7 @@ struct JackHost::Impl {
             }
             jack_client_close(client);
         }
+        if (serverGoneEvent >= 0) ::close(serverGoneEvent);
     }
 
     bool registerPorts()
@@ -104,7 +109,13 @@ struct JackHost::Impl {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
-    static void shutdown(void* self) { static_cast<Impl*>(self)->serverGone.store(true, std::memory_order_release); }
+    static void shutdown(void* self)
+    {
+        auto* impl = static_cast<Impl*>(self);
+        impl->serverGone.store(true, std::memory_order_release);
+        const std::uint64_t one = 1;
+        if (impl->serverGoneEvent >= 0) (void)!::write(impl->serverGoneEvent, &one, sizeof(one));
+    }
 
     // A period longer than the block size the plug-in was told is run in pieces of it.
     void processPeriod(int frames)
@@ -231,5 +242,7 @@ void JackHost::stop()
 }
 
 bool JackHost::serverGone() const { return impl_->serverGone.load(std::memory_order_acquire); }
+
+int JackHost::serverGoneDescriptor() const { return impl_->serverGoneEvent; }
 
 }  // namespace lflive

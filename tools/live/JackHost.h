@@ -44,6 +44,9 @@ public:
     void stop();
     // True once the server went away (it shut down or dropped us).
     [[nodiscard]] bool serverGone() const;
+    // A descriptor that becomes readable when the server goes away (poll it); -1 when the
+    // system gave none, and then only serverGone() tells.
+    [[nodiscard]] int serverGoneDescriptor() const;
 
 private:
     struct Impl;

@@ -11,7 +11,10 @@
 #include "tools/render/RenderJob.h"
 #include "tools/render/TemporaryOutputFile.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -53,6 +56,25 @@ bool endSignalArrived(const sigset_t& signals, int waitMs)
 {
     const timespec wait{waitMs / 1000, static_cast<long>(waitMs % 1000) * 1000000L};
     return sigtimedwait(&signals, nullptr, &wait) > 0;
+}
+
+// Without a window the host has nothing to do until an end signal or the server's end:
+// it sleeps on both, with no time-out. Without the server's descriptor it looks every
+// tenth of a second instead.
+void sleepUntilEnd(const sigset_t& signals, const lflive::JackHost& jack)
+{
+    const int signalled = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    const int gone = jack.serverGoneDescriptor();
+    if (signalled < 0 || gone < 0) {
+        if (signalled >= 0) ::close(signalled);
+        while (!jack.serverGone() && !endSignalArrived(signals, kIdleMs * 5)) {
+        }
+        return;
+    }
+    pollfd ends[2] = {{signalled, POLLIN, 0}, {gone, POLLIN, 0}};
+    while (!jack.serverGone() && ::poll(ends, 2, -1) <= 0) {
+    }
+    ::close(signalled);
 }
 
 std::vector<std::uint8_t> loadStateIfPresent(const std::string& path)
@@ -110,8 +132,9 @@ void runUntilEnd(lflive::JackHost& jack, lfhost::EditorHost* editor)
             if (editor->windowLost())
                 std::fprintf(stderr, "lumenfold-live: the window or the X display went away; ending with the state saved\n");
             if (editor->closeRequested() || endSignalArrived(signals, 0)) return;
-        } else if (endSignalArrived(signals, kIdleMs * 5)) {
-            return;
+        } else {
+            sleepUntilEnd(signals, jack);
+            if (!jack.serverGone()) return;
         }
     }
     std::fprintf(stderr, "lumenfold-live: the JACK server went away\n");
