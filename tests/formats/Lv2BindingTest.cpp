@@ -1,9 +1,12 @@
 // The LV2 binding as hosts call it, good and bad: bin levels as patch parameters, the
-// latency port, and safe answers to every bad call.
+// latency port, safe answers to every bad call, and a description that matches the binary.
 
 #include "FormatFixture.h"
 
+#include <lilv/lilv.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/port-groups/port-groups.h>
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 
@@ -48,6 +51,33 @@ std::map<std::string, float> binValuesHeard(lfhost::Lv2PluginHost& lv2)
     }
     return lv2.properties();
 }
+
+// The bundle as a host's lilv reads it, with the LV2 vocabulary installed beside it.
+struct Lv2Description {
+    Lv2Description()
+    {
+        lilv_world_load_specifications(world);
+        LilvNode* bundle = lilv_new_file_uri(world, nullptr, (std::string(LUMENFOLD_LV2_BUNDLE) + "/").c_str());
+        lilv_world_load_bundle(world, bundle);
+        lilv_node_free(bundle);
+        plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), node(lumenfold::lv2::kPluginUri));
+        // lilv reads the plug-in's file, the UI's statements included, on first use.
+        if (plugin != nullptr) lilv_plugin_get_num_ports(plugin);
+    }
+    ~Lv2Description()
+    {
+        for (LilvNode* made : nodes) lilv_node_free(made);
+        lilv_world_free(world);
+    }
+    const LilvNode* node(const char* uri) { return nodes.emplace_back(lilv_new_uri(world, uri)); }
+    bool says(const char* subject, const char* property, const char* object)
+    {
+        return lilv_world_ask(world, node(subject), node(property), node(object));
+    }
+    LilvWorld* world = lilv_world_new();
+    std::vector<LilvNode*> nodes;
+    const LilvPlugin* plugin = nullptr;
+};
 
 void expectBinValues(const std::map<std::string, float>& heard, const std::map<int, float>& set)
 {
@@ -188,4 +218,59 @@ TEST(Lv2Binding, BinLevelsChangedInsideArriveAsPatchSetOnTheNotifyPort)
     EXPECT_EQ(lv2->notifications().back(), std::make_pair(binUri(40), 0.5f));
     lv2->setControl("osc_port_offset", 0);
     lv2->run(io, io, 64);
+}
+
+TEST(Lv2Binding, TheDescriptionDeclaresTheInterfacesAndOptionsTheBinaryHas)
+{
+    Lv2Description description;
+    ASSERT_NE(description.plugin, nullptr);
+    Lv2Library library;
+    ASSERT_TRUE(library.ui);
+    const LV2UI_Descriptor* ui = library.ui(0);
+    const char* uiUri = lumenfold::lv2::kUiUri;
+    // Hosts look for an interface the UI answers among its extension data and, for idle
+    // and show, among its features too.
+    for (const char* interface : {LV2_UI__idleInterface, LV2_UI__showInterface}) {
+        const bool answered = ui->extension_data(interface) != nullptr;
+        EXPECT_EQ(description.says(uiUri, LV2_CORE__extensionData, interface), answered) << interface;
+        EXPECT_EQ(description.says(uiUri, LV2_CORE__optionalFeature, interface) ||
+                      description.says(uiUri, LV2_CORE__requiredFeature, interface),
+                  answered)
+            << interface;
+    }
+    // The options feature is taken only together with the options the binding reads.
+    const bool takesOptions =
+        description.says(lumenfold::lv2::kPluginUri, LV2_CORE__optionalFeature, LV2_OPTIONS__options);
+    LilvNodes* supported = lilv_plugin_get_value(description.plugin, description.node(LV2_OPTIONS__supportedOption));
+    EXPECT_EQ(takesOptions, lilv_nodes_size(supported) > 0);
+    lilv_nodes_free(supported);
+}
+
+TEST(Lv2Binding, AudioPairsAreStereoGroupsAndEveryNamedGroupIsDeclared)
+{
+    Lv2Description description;
+    ASSERT_NE(description.plugin, nullptr);
+    const char* const channels[] = {LV2_PORT_GROUPS__left, LV2_PORT_GROUPS__right};
+    for (std::uint32_t index = 0; index < lilv_plugin_get_num_ports(description.plugin); ++index) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(description.plugin, index);
+        LilvNode* group = lilv_port_get(description.plugin, port, description.node(LV2_PORT_GROUPS__group));
+        const char* groupUri = group ? lilv_node_as_uri(group) : "";
+        if (index <= lumenfold::lv2::kAudioOut2) {
+            ASSERT_NE(group, nullptr) << index;
+            const bool input = index <= lumenfold::lv2::kAudioIn2;
+            EXPECT_TRUE(description.says(groupUri, LILV_NS_RDF "type", LV2_PORT_GROUPS__StereoGroup)) << index;
+            EXPECT_TRUE(description.says(groupUri, LILV_NS_RDF "type",
+                                         input ? LV2_PORT_GROUPS__InputGroup : LV2_PORT_GROUPS__OutputGroup))
+                << index;
+            LilvNode* designation = lilv_port_get(description.plugin, port, description.node(LV2_CORE__designation));
+            EXPECT_TRUE(lilv_node_equals(designation, description.node(channels[index % 2]))) << index;
+            lilv_node_free(designation);
+        }
+        if (group != nullptr) {
+            LilvNode* symbol = lilv_world_get(description.world, group, description.node(LV2_CORE__symbol), nullptr);
+            EXPECT_NE(symbol, nullptr) << groupUri;
+            lilv_node_free(symbol);
+        }
+        lilv_node_free(group);
+    }
 }
