@@ -121,15 +121,23 @@ TEST_F(IdleCost, OscAndASlowTimerWakeOnlyForTheirWork)
 }
 
 // Every thread the instances started is named for what it does, within the kernel's 15
-// characters.
+// characters. A thread names itself as it starts, so a busy machine gets a moment.
 TEST_F(IdleCost, EveryThreadWeStartCarriesOurName)
 {
     writeConfig("OSC Base Port=" + std::to_string(UdpTestPeer::freePort()) + "\n");
     openAll(true);
     const std::string me = std::to_string(::getpid());
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        if (task.path().filename() == me) continue;
-        const std::string name = readFile(task.path() / "comm");
-        EXPECT_EQ(name.rfind("lf-", 0), 0u) << "thread " << task.path().filename() << " is called " << name;
+    const auto unnamed = [&me] {
+        std::vector<std::string> found;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            const std::string name = readFile(task.path() / "comm");
+            if (task.path().filename() != me && name.rfind("lf-", 0) != 0) found.push_back(name);
+        }
+        return found;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!unnamed().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    EXPECT_EQ(unnamed(), std::vector<std::string>{});
 }
