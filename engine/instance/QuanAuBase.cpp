@@ -17,6 +17,8 @@
 namespace {
 
 constexpr std::size_t kMaxDisplayChars = 23;
+// The longest text a host's entry is read to: no value's text comes near it.
+constexpr std::size_t kMaxTypedChars = 255;
 constexpr std::size_t kMaxNameChars = 15;
 constexpr std::size_t kMaxProgramNameChars = 31;
 // A chunk of random bytes behind a valid header could correct every value: beyond this
@@ -220,6 +222,24 @@ std::optional<float> QuanAuBase::plainFromText(int id, std::string_view typed)
         return std::nullopt;
     }
     return valueTextOf(id).plainFromText(typed);
+}
+
+bool QuanAuBase::string2parameter(VstInt32 id, char* text)
+{
+    if (!isValidParameterId(id)) {
+        std::fprintf(stderr, "Lumenfold: VST text for parameter %d refused: no such parameter\n", static_cast<int>(id));
+        return false;
+    }
+    if (text == nullptr) {
+        return true;
+    }
+    const std::optional<float> plain = plainFromText(id, std::string_view(text, strnlen(text, kMaxTypedChars)));
+    if (!plain) {
+        // The typed text itself is not echoed: it may hold anything.
+        std::fprintf(stderr, "Lumenfold: VST text for \"%s\" refused: not one of its values\n", parameterInfo(id).name);
+        return false;
+    }
+    return setParameterFromPlain(id, *plain, false);
 }
 
 ValueText QuanAuBase::valueTextOf(int id)

@@ -56,6 +56,9 @@ public:
     // entries, "On", "Off" and "-inf". nullopt, and nothing changes, when it is none of
     // these. Not on the audio thread (it allocates).
     std::optional<float> plainFromText(int id, std::string_view typed);
+    // A VST host's text entry: the text read as plainFromText reads it and stored like a
+    // host change. A null text asks whether the parameter takes text (every one does).
+    bool string2parameter(VstInt32 id, char* text) override;
 
     VstInt32 getProgram() override { return curProgram_; }
     void setProgramName(const char* name) override;

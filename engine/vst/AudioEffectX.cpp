@@ -5,7 +5,7 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     switch (opcode) {
     case effProcessEvents: return processEvents(static_cast<VstEvents*>(ptr));
     case effCanBeAutomated: return canParameterBeAutomated(index) ? 1 : 0;
-    case effString2Parameter: return (ptr && string2parameter(index, static_cast<char*>(ptr))) ? 1 : 0;
+    case effString2Parameter: return string2parameter(index, static_cast<char*>(ptr)) ? 1 : 0;
     case effGetNumProgramCategories: return getNumCategories();
     case effGetProgramNameIndexed:
         return (ptr && getProgramNameIndexed(static_cast<VstInt32>(value), index, static_cast<char*>(ptr))) ? 1 : 0;

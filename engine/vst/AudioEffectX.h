@@ -11,7 +11,9 @@ public:
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual VstInt32 processEvents(VstEvents*) { return 0; }
-    virtual bool canParameterBeAutomated(VstInt32) { return true; }
+    // Only the parameters there are: a host that asks past the end learns there is none.
+    virtual bool canParameterBeAutomated(VstInt32 index) { return index >= 0 && index < numParams_; }
+    // A host's typed text for a parameter; a null text asks whether the parameter takes text.
     virtual bool string2parameter(VstInt32, char*) { return false; }
     virtual VstInt32 getNumCategories() { return 1; }
     virtual bool getProgramNameIndexed(VstInt32, VstInt32, char*) { return false; }

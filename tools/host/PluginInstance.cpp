@@ -144,6 +144,14 @@ bool PluginInstance::canDo(const std::string& capability)
 
 float PluginInstance::getParameter(int index) { return effect_->getParameter(effect_, index); }
 
+bool PluginInstance::setParameterFromText(int index, const std::string& text)
+{
+    std::string writable = text;
+    return dispatch(effString2Parameter, index, 0, writable.data()) != 0;
+}
+
+bool PluginInstance::canBeAutomated(int index) { return dispatch(effCanBeAutomated, index) != 0; }
+
 void PluginInstance::setParameter(int index, float normalized) { effect_->setParameter(effect_, index, normalized); }
 
 std::vector<std::uint8_t> PluginInstance::getChunk(bool isPreset)

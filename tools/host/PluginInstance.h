@@ -61,6 +61,10 @@ public:
     [[nodiscard]] std::string parameterDisplay(int index);
     [[nodiscard]] float getParameter(int index);
     void setParameter(int index, float normalized);
+    // A typed text as the host's text entry hands it over (effString2Parameter); false
+    // when the plug-in does not take it.
+    bool setParameterFromText(int index, const std::string& text);
+    [[nodiscard]] bool canBeAutomated(int index);
 
     [[nodiscard]] std::vector<std::uint8_t> getChunk(bool isPreset = false);
     VstIntPtr setChunk(const void* data, std::size_t size, bool isPreset = false);
