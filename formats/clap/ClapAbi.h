@@ -101,6 +101,17 @@ struct clap_event_param_gesture_t {
     clap_id param_id;
 };
 
+struct clap_event_param_mod_t {
+    clap_event_header_t header;
+    clap_id param_id;
+    void* cookie;
+    std::int32_t note_id;
+    std::int16_t port_index;
+    std::int16_t channel;
+    std::int16_t key;
+    double amount;
+};
+
 struct clap_event_midi_t {
     clap_event_header_t header;
     std::uint16_t port_index;
@@ -118,7 +129,37 @@ struct clap_output_events_t {
     bool (*try_push)(const clap_output_events_t* list, const clap_event_header_t* event);
 };
 
-struct clap_event_transport_t;
+// The host's transport: which fields hold a value is said by the flags only.
+using clap_beattime = std::int64_t;
+using clap_sectime = std::int64_t;
+constexpr std::int64_t kClapBeatTimeFactor = std::int64_t{1} << 31;
+constexpr std::int64_t kClapSecTimeFactor = std::int64_t{1} << 31;
+enum : std::uint32_t {
+    CLAP_TRANSPORT_HAS_TEMPO = 1u << 0,
+    CLAP_TRANSPORT_HAS_BEATS_TIMELINE = 1u << 1,
+    CLAP_TRANSPORT_HAS_SECONDS_TIMELINE = 1u << 2,
+    CLAP_TRANSPORT_HAS_TIME_SIGNATURE = 1u << 3,
+    CLAP_TRANSPORT_IS_PLAYING = 1u << 4,
+    CLAP_TRANSPORT_IS_RECORDING = 1u << 5,
+    CLAP_TRANSPORT_IS_LOOP_ACTIVE = 1u << 6,
+    CLAP_TRANSPORT_IS_WITHIN_PRE_ROLL = 1u << 7,
+};
+struct clap_event_transport_t {
+    clap_event_header_t header;
+    std::uint32_t flags;
+    clap_beattime song_pos_beats;
+    clap_sectime song_pos_seconds;
+    double tempo;
+    double tempo_inc;
+    clap_beattime loop_start_beats;
+    clap_beattime loop_end_beats;
+    clap_sectime loop_start_seconds;
+    clap_sectime loop_end_seconds;
+    clap_beattime bar_start;
+    std::int32_t bar_number;
+    std::uint16_t tsig_num;
+    std::uint16_t tsig_denom;
+};
 
 struct clap_audio_buffer_t {
     float** data32;
@@ -185,7 +226,18 @@ struct clap_plugin_entry_t {
 // Audio ports.
 inline constexpr char kClapExtAudioPorts[] = "clap.audio-ports";
 inline constexpr char kClapPortStereo[] = "stereo";
-enum : std::uint32_t { CLAP_AUDIO_PORT_IS_MAIN = 1u << 0 };
+enum : std::uint32_t {
+    CLAP_AUDIO_PORT_IS_MAIN = 1u << 0,
+    CLAP_AUDIO_PORT_SUPPORTS_64BITS = 1u << 1,
+    CLAP_AUDIO_PORT_PREFERS_64BITS = 1u << 2,
+    CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE = 1u << 3,
+};
+// Extensions for other port layouts; the plug-in has one fixed stereo layout and offers none.
+inline constexpr char kClapExtAudioPortsConfig[] = "clap.audio-ports-config";
+inline constexpr char kClapExtConfigurableAudioPorts[] = "clap.configurable-audio-ports";
+inline constexpr char kClapExtAudioPortsActivation[] = "clap.audio-ports-activation";
+// A plug-in that answers CLAP_PROCESS_TAIL must offer this.
+inline constexpr char kClapExtTail[] = "clap.tail";
 struct clap_audio_port_info_t {
     clap_id id;
     char name[kClapNameSize];
@@ -227,6 +279,7 @@ enum : std::uint32_t {
     CLAP_PARAM_IS_READONLY = 1u << 3,
     CLAP_PARAM_IS_BYPASS = 1u << 4,
     CLAP_PARAM_IS_AUTOMATABLE = 1u << 5,
+    CLAP_PARAM_IS_MODULATABLE = 1u << 10,
 };
 enum : std::uint32_t {
     CLAP_PARAM_RESCAN_VALUES = 1u << 0,

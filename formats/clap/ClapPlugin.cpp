@@ -12,6 +12,7 @@
 #include "Version.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -80,6 +81,50 @@ bool guiApiSupported(const char* api, bool floating)
     return api != nullptr && std::strcmp(api, kClapWindowApiX11) == 0 && !floating;
 }
 
+// The notes the host started with an id, kept on the audio thread without allocating: an
+// end that names its note by id alone finds the note's channel and key here. The oldest
+// entry makes room for a new one.
+class NotesById {
+public:
+    void started(std::int32_t id, std::int16_t channel, std::int16_t key)
+    {
+        if (id < 0) return;
+        for (Slot& slot : slots_) {
+            if (slot.id == id) {
+                slot = {id, channel, key};
+                return;
+            }
+        }
+        slots_[next_] = {id, channel, key};
+        next_ = (next_ + 1) % slots_.size();
+    }
+    // Fills the end's open channel and key from the note its id names, which then ends;
+    // false when no started note matches it.
+    bool complete(clap_event_note_t& end)
+    {
+        for (Slot& slot : slots_) {
+            if (slot.id != end.note_id || (end.channel >= 0 && end.channel != slot.channel) ||
+                (end.key >= 0 && end.key != slot.key))
+                continue;
+            end.channel = slot.channel;
+            end.key = slot.key;
+            slot.id = -1;
+            return true;
+        }
+        return false;
+    }
+    void clear() { slots_.fill(Slot{}); }
+
+private:
+    struct Slot {
+        std::int32_t id = -1;
+        std::int16_t channel = 0;
+        std::int16_t key = 0;
+    };
+    std::array<Slot, 128> slots_{};
+    std::size_t next_ = 0;
+};
+
 class ClapPlugin;
 // The records hosts hold: a record stays readable after destroy, so that a late call
 // through it finds no plug-in instead of freed memory.
@@ -101,14 +146,19 @@ public:
     void refused(const EngineEvent& event) override;
 
 private:
+    enum class NoteOutcome { Message, NoSuchNote, Malformed };
     bool translate(const clap_event_header_t& header, EngineEvent& event);
-    bool translateNote(const clap_event_header_t& header, EngineEvent& event);
+    NoteOutcome translateNote(const clap_event_header_t& header, EngineEvent& event);
+    static EngineEvent noteMessage(const clap_event_note_t& note, int channel);
 
     ClapPlugin& plugin_;
     const clap_input_events_t* in_;
     std::uint32_t count_;
     std::uint32_t index_ = 0;
     Take take_;
+    // A note end for every channel (channel -1) goes out one channel per call.
+    clap_event_note_t allChannelsEnd_{};
+    int nextChannel_ = 16;
 };
 
 class ClapPlugin final : public EngineListener {
@@ -193,6 +243,7 @@ public:
             return false;
         }
         engine_->configure(rate, static_cast<int>(maxFrames));
+        notesById_.clear();
         engine_->setProcessing(true);
         // The host hears of a new latency while it activates us, the one time it may.
         const auto latency = static_cast<std::uint32_t>(engine_->latencySamples());
@@ -233,7 +284,11 @@ public:
     void reset()
     {
         if (engine_) engine_->reset();
+        notesById_.clear();
     }
+
+    // Called on: the audio thread.
+    NotesById& notesById() { return notesById_; }
 
     // Called on: the audio thread. No allocation, no I/O: problems are noted and printed on
     // the main thread.
@@ -666,6 +721,7 @@ private:
     bool guiCreated_ = false;
     clap_id timerId_ = kClapInvalidId;
     clap_plugin_render_mode renderMode_ = CLAP_RENDER_REALTIME;
+    NotesById notesById_;
 };
 
 // The adapter every table entry is made with: a C function for a member of ClapPlugin,
@@ -792,6 +848,10 @@ ClapPlugin::ClapPlugin(const clap_host_t* host) : host_(host), record_(liveRecor
 
 bool ClapEvents::next(EngineEvent& event)
 {
+    if (nextChannel_ < 16) {
+        event = noteMessage(allChannelsEnd_, nextChannel_++);
+        return true;
+    }
     while (index_ < count_) {
         const clap_event_header_t* header = in_->get(in_, index_++);
         if (header == nullptr || header->space_id != kClapCoreEventSpaceId) continue;
@@ -824,7 +884,11 @@ bool ClapEvents::translate(const clap_event_header_t& header, EngineEvent& event
     }
     case CLAP_EVENT_NOTE_ON:
     case CLAP_EVENT_NOTE_OFF:
-        if (translateNote(header, event)) return true;
+        switch (translateNote(header, event)) {
+        case NoteOutcome::Message: return true;
+        case NoteOutcome::NoSuchNote: return false;  // it ends nothing
+        case NoteOutcome::Malformed: break;
+        }
         break;
     default: return false;  // other events carry nothing this plug-in uses
     }
@@ -832,23 +896,52 @@ bool ClapEvents::translate(const clap_event_header_t& header, EngineEvent& event
     return false;
 }
 
-bool ClapEvents::translateNote(const clap_event_header_t& header, EngineEvent& event)
+// A note's end may leave its id, key or channel open (-1). An id the host started a note
+// with names that note; otherwise an open key ends every note of the channel (as All Notes
+// Off) and an open channel ends the key on every channel. A note's start needs its key.
+ClapEvents::NoteOutcome ClapEvents::translateNote(const clap_event_header_t& header, EngineEvent& event)
 {
-    if (header.size < sizeof(clap_event_note_t)) return false;
-    const auto& note = reinterpret_cast<const clap_event_note_t&>(header);
-    if (note.port_index > 0 || note.key < 0 || note.key > 127 || note.channel > 15) return false;
-    const int channel = note.channel < 0 ? 0 : note.channel;
+    if (header.size < sizeof(clap_event_note_t)) return NoteOutcome::Malformed;
+    clap_event_note_t note = reinterpret_cast<const clap_event_note_t&>(header);
+    const bool starts = header.type == CLAP_EVENT_NOTE_ON;
+    if (note.port_index > 0 || note.key < (starts ? 0 : -1) || note.key > 127 || note.channel < -1 || note.channel > 15)
+        return NoteOutcome::Malformed;
+    const std::int16_t channel = note.channel < 0 ? 0 : note.channel;
+    if (starts) {
+        plugin_.notesById().started(note.note_id, channel, note.key);
+    } else if (note.note_id >= 0) {
+        const bool open = note.key < 0 || note.channel < 0;
+        if (!plugin_.notesById().complete(note) && open) return NoteOutcome::NoSuchNote;
+    }
+    if (!starts && note.channel == -1) {
+        allChannelsEnd_ = note;
+        nextChannel_ = 1;
+    }
+    event = noteMessage(note, note.channel < 0 ? 0 : note.channel);
+    return NoteOutcome::Message;
+}
+
+EngineEvent ClapEvents::noteMessage(const clap_event_note_t& note, int channel)
+{
+    constexpr std::uint8_t kAllNotesOff = 123;
+    const auto status = static_cast<std::uint8_t>(channel);
+    if (note.key < 0) {
+        const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(0xb0 | status), kAllNotesOff, 0};
+        return EngineEvent::midiMessage(note.header.time, bytes, 3);
+    }
     const double velocity = std::isfinite(note.velocity) ? std::clamp(note.velocity, 0.0, 1.0) : 0.0;
     const std::uint8_t bytes[3] = {
-        static_cast<std::uint8_t>((header.type == CLAP_EVENT_NOTE_ON ? 0x90 : 0x80) | channel),
+        static_cast<std::uint8_t>((note.header.type == CLAP_EVENT_NOTE_ON ? 0x90 : 0x80) | status),
         static_cast<std::uint8_t>(note.key), static_cast<std::uint8_t>(std::lround(velocity * 127.0))};
-    event = EngineEvent::midiMessage(header.time, bytes, 3);
-    return true;
+    return EngineEvent::midiMessage(note.header.time, bytes, 3);
 }
 
 }  // namespace
 
-const clap_plugin_descriptor_t& descriptor() { return kDescriptor; }
+const clap_plugin_descriptor_t& descriptor()
+{
+    return kDescriptor;
+}
 
 const clap_plugin_t* createPlugin(const clap_host_t* host)
 {

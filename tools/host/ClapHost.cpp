@@ -18,13 +18,13 @@ ClapPluginHost::ClapPluginHost()
     host_.get_extension = &ClapPluginHost::hostExtension;
     host_.request_restart = [](const clap_host_t* host) { ++of(host).restartRequests_; };
     host_.request_process = [](const clap_host_t*) {};
-    host_.request_callback = [](const clap_host_t*) {};
+    host_.request_callback = [](const clap_host_t* host) { ++of(host).callbackRequests_; };
 }
 
 const void* ClapPluginHost::hostExtension(const clap_host_t*, const char* id)
 {
     static const clap_host_params_t params{
-        [](const clap_host_t*, std::uint32_t) {},
+        [](const clap_host_t* host, std::uint32_t flags) { of(host).rescanFlags_ |= flags; },
         [](const clap_host_t*, clap_id, std::uint32_t) {},
         [](const clap_host_t* host) { ++of(host).flushRequests_; },
     };
@@ -78,6 +78,36 @@ std::unique_ptr<ClapPluginHost> ClapPluginHost::load(const std::string& path, st
     return host;
 }
 
+std::vector<ClapPluginHost::ScannedPlugin> ClapPluginHost::scan(const std::string& path, std::string* error)
+{
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::vector<ScannedPlugin>();
+    };
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return fail(std::string("cannot open ") + path + ": " + dlerror());
+    const auto* entry = static_cast<const clap_plugin_entry_t*>(dlsym(library, "clap_entry"));
+    if (entry == nullptr || !entry->init(path.c_str())) {
+        dlclose(library);
+        return fail("no usable clap_entry in " + path);
+    }
+    std::vector<ScannedPlugin> plugins;
+    const auto* factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(kClapPluginFactoryId));
+    const std::uint32_t count = factory ? factory->get_plugin_count(factory) : 0;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        const clap_plugin_descriptor_t* d = factory->get_plugin_descriptor(factory, index);
+        if (d == nullptr || d->id == nullptr || d->name == nullptr) break;
+        ScannedPlugin plugin{d->clap_version, d->id, d->name, {}};
+        for (const char* const* feature = d->features; feature && *feature; ++feature)
+            plugin.features.emplace_back(*feature);
+        plugins.push_back(std::move(plugin));
+    }
+    entry->deinit();
+    dlclose(library);
+    if (plugins.size() != count || count == 0) return fail("a descriptor is missing or incomplete");
+    return plugins;
+}
+
 ClapPluginHost::~ClapPluginHost()
 {
     if (plugin_ != nullptr && !destroyed_) {
@@ -96,10 +126,10 @@ void ClapPluginHost::destroyEarly()
     processing_ = false;
 }
 
-bool ClapPluginHost::activate(double sampleRate, std::uint32_t maxFrames)
+bool ClapPluginHost::activate(double sampleRate, std::uint32_t maxFrames, std::uint32_t minFrames)
 {
     if (active_) return true;
-    active_ = plugin_->activate(plugin_, sampleRate, 1, maxFrames);
+    active_ = plugin_->activate(plugin_, sampleRate, minFrames, maxFrames);
     if (active_) processing_ = plugin_->start_processing(plugin_);
     return active_;
 }
@@ -157,15 +187,17 @@ void ClapPluginHost::buildEvents()
 
 namespace {
 
-clap_input_events_t makeInputList(std::vector<const clap_event_header_t*>& list)
+using EventPointers = std::vector<const clap_event_header_t*>;
+
+clap_input_events_t makeInputList(const EventPointers& list)
 {
     return clap_input_events_t{
-        &list,
+        const_cast<EventPointers*>(&list),
         [](const clap_input_events_t* events) {
-            return static_cast<std::uint32_t>(static_cast<std::vector<const clap_event_header_t*>*>(events->ctx)->size());
+            return static_cast<std::uint32_t>(static_cast<const EventPointers*>(events->ctx)->size());
         },
         [](const clap_input_events_t* events, std::uint32_t index) -> const clap_event_header_t* {
-            const auto& items = *static_cast<std::vector<const clap_event_header_t*>*>(events->ctx);
+            const auto& items = *static_cast<const EventPointers*>(events->ctx);
             return index < items.size() ? items[index] : nullptr;
         }};
 }
@@ -174,14 +206,18 @@ clap_output_events_t makeOutputList(std::vector<ClapPluginHost::OutputEvent>& li
 {
     return clap_output_events_t{&list, [](const clap_output_events_t* events, const clap_event_header_t* event) {
                                     auto& items = *static_cast<std::vector<ClapPluginHost::OutputEvent>*>(events->ctx);
+                                    if (event == nullptr) return false;
+                                    ClapPluginHost::OutputEvent item{event->type, kClapInvalidId, 0.0, event->time};
                                     if (event->type == CLAP_EVENT_PARAM_VALUE) {
                                         const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
-                                        items.push_back({event->type, value->param_id, value->value});
+                                        item.paramId = value->param_id;
+                                        item.value = value->value;
                                     } else if (event->type == CLAP_EVENT_PARAM_GESTURE_BEGIN ||
                                                event->type == CLAP_EVENT_PARAM_GESTURE_END) {
-                                        const auto* gesture = reinterpret_cast<const clap_event_param_gesture_t*>(event);
-                                        items.push_back({event->type, gesture->param_id, 0.0});
+                                        item.paramId =
+                                            reinterpret_cast<const clap_event_param_gesture_t*>(event)->param_id;
                                     }
+                                    items.push_back(item);
                                     return true;
                                 }};
 }
@@ -191,26 +227,48 @@ clap_output_events_t makeOutputList(std::vector<ClapPluginHost::OutputEvent>& li
 clap_process_status ClapPluginHost::process(float* const* inputs, float* const* outputs, std::uint32_t frames)
 {
     buildEvents();
-    const clap_input_events_t in = makeInputList(inputList_);
+    Block block;
+    block.inputs = inputs;
+    block.outputs = outputs;
+    block.frames = frames;
+    block.events.swap(inputList_);
+    const clap_process_status status = process(block).status;
+    block.events.swap(inputList_);
+    return status;
+}
+
+ClapPluginHost::BlockResult ClapPluginHost::process(const Block& block)
+{
+    const clap_input_events_t in = makeInputList(block.events);
     const clap_output_events_t out = makeOutputList(output_);
-    clap_audio_buffer_t input{const_cast<float**>(inputs), nullptr, 2, 0, 0};
-    clap_audio_buffer_t output{const_cast<float**>(outputs), nullptr, 2, 0, 0};
+    clap_audio_buffer_t input{const_cast<float**>(block.inputs), nullptr, 2, 0, block.inputConstantMask};
+    clap_audio_buffer_t output{const_cast<float**>(block.outputs), nullptr, 2, 0, 0};
     clap_process_t process{};
-    process.frames_count = frames;
-    process.steady_time = -1;
+    process.frames_count = block.frames;
+    process.steady_time = block.steadyTime;
+    process.transport = block.transport;
     process.audio_inputs = &input;
     process.audio_outputs = &output;
     process.audio_inputs_count = 1;
     process.audio_outputs_count = 1;
     process.in_events = &in;
     process.out_events = &out;
-    return plugin_->process(plugin_, &process);
+    const clap_process_status status = plugin_->process(plugin_, &process);
+    return {status, output.constant_mask};
 }
 
 void ClapPluginHost::flush()
 {
     buildEvents();
     const clap_input_events_t in = makeInputList(inputList_);
+    const clap_output_events_t out = makeOutputList(output_);
+    const auto* params = extension<clap_plugin_params_t>(kClapExtParams);
+    if (params) params->flush(plugin_, &in, &out);
+}
+
+void ClapPluginHost::flush(const std::vector<const clap_event_header_t*>& events)
+{
+    const clap_input_events_t in = makeInputList(events);
     const clap_output_events_t out = makeOutputList(output_);
     const auto* params = extension<clap_plugin_params_t>(kClapExtParams);
     if (params) params->flush(plugin_, &in, &out);
@@ -224,15 +282,18 @@ double ClapPluginHost::parameter(clap_id id) const
     return value;
 }
 
-std::vector<std::uint8_t> ClapPluginHost::saveState() const
+std::vector<std::uint8_t> ClapPluginHost::saveState(std::uint64_t maxBytesPerWrite) const
 {
-    std::vector<std::uint8_t> bytes;
-    const clap_ostream_t stream{&bytes, [](const clap_ostream_t* s, const void* buffer, std::uint64_t size) {
-                                    auto& out = *static_cast<std::vector<std::uint8_t>*>(s->ctx);
+    struct Writer {
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t chunk;
+    } writer{{}, std::max<std::uint64_t>(maxBytesPerWrite, 1)};
+    std::vector<std::uint8_t>& bytes = writer.bytes;
+    const clap_ostream_t stream{&writer, [](const clap_ostream_t* s, const void* buffer, std::uint64_t size) {
+                                    auto& w = *static_cast<Writer*>(s->ctx);
                                     const auto* data = static_cast<const std::uint8_t*>(buffer);
-                                    // A host that takes at most 1000 bytes a call.
-                                    const std::uint64_t taken = std::min<std::uint64_t>(size, 1000);
-                                    out.insert(out.end(), data, data + taken);
+                                    const std::uint64_t taken = std::min<std::uint64_t>(size, w.chunk);
+                                    w.bytes.insert(w.bytes.end(), data, data + taken);
                                     return static_cast<std::int64_t>(taken);
                                 }};
     const auto* state = extension<clap_plugin_state_t>(kClapExtState);
@@ -240,19 +301,21 @@ std::vector<std::uint8_t> ClapPluginHost::saveState() const
     return bytes;
 }
 
-bool ClapPluginHost::loadState(const std::vector<std::uint8_t>& bytes)
+bool ClapPluginHost::loadState(const std::vector<std::uint8_t>& bytes, std::uint64_t maxBytesPerRead)
 {
     struct Reader {
         const std::vector<std::uint8_t>* bytes;
         std::size_t position;
-    } reader{&bytes, 0};
-    const clap_istream_t stream{&reader, [](const clap_istream_t* s, void* buffer, std::uint64_t size) {
-                                    auto& r = *static_cast<Reader*>(s->ctx);
-                                    const std::uint64_t n = std::min<std::uint64_t>(size, r.bytes->size() - r.position);
-                                    if (n > 0) std::memcpy(buffer, r.bytes->data() + r.position, n);
-                                    r.position += n;
-                                    return static_cast<std::int64_t>(n);
-                                }};
+        std::uint64_t chunk;
+    } reader{&bytes, 0, std::max<std::uint64_t>(maxBytesPerRead, 1)};
+    const clap_istream_t stream{
+        &reader, [](const clap_istream_t* s, void* buffer, std::uint64_t size) {
+            auto& r = *static_cast<Reader*>(s->ctx);
+            const std::uint64_t n = std::min({size, r.chunk, std::uint64_t{r.bytes->size() - r.position}});
+            if (n > 0) std::memcpy(buffer, r.bytes->data() + r.position, n);
+            r.position += n;
+            return static_cast<std::int64_t>(n);
+        }};
     const auto* state = extension<clap_plugin_state_t>(kClapExtState);
     return state != nullptr && state->load(plugin_, &stream);
 }
@@ -283,7 +346,10 @@ Index& indexOf(const clap_preset_discovery_metadata_receiver_t* receiver)
 ClapPluginHost::DiscoveredPreset& current(const clap_preset_discovery_metadata_receiver_t* receiver)
 {
     Index& index = indexOf(receiver);
-    if (index.presets.empty()) index.presets.emplace_back();  // metadata before begin_preset
+    if (index.presets.empty()) {
+        index.presets.emplace_back();
+        index.presets.back().misuse = "metadata before begin_preset";
+    }
     return index.presets.back();
 }
 
@@ -297,7 +363,7 @@ clap_preset_discovery_metadata_receiver_t makeReceiver(Index& index)
     receiver.begin_preset = [](const clap_preset_discovery_metadata_receiver_t* r, const char* name,
                                const char* key) {
         Index& index = indexOf(r);
-        index.presets.push_back({index.kind, name ? name : "", key ? key : "", "", "", 0});
+        index.presets.push_back({index.kind, name ? name : "", key ? key : "", "", "", 0, ""});
         return true;
     };
     receiver.add_plugin_id = [](const clap_preset_discovery_metadata_receiver_t* r,
