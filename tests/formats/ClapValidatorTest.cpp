@@ -368,13 +368,7 @@ private:
 
 class ClapValidator : public testing::Test {
 protected:
-    // The scan is timed on a library no instance has loaded yet.
-    void SetUp() override
-    {
-        if (std::strcmp(testing::UnitTest::GetInstance()->current_test_info()->name(), "ScanTime") != 0) {
-            ASSERT_TRUE(load(plugin_));
-        }
-    }
+    void SetUp() override { ASSERT_TRUE(load(plugin_)); }
 
     bool load(std::unique_ptr<lfhost::ClapPluginHost>& host)
     {
