@@ -4,6 +4,7 @@
 #include "engine/model/FactoryPresets.h"
 #include "engine/model/PresetFile.h"
 #include "engine/scripting/UserPresets.h"
+#include "platform/FileSystem.h"
 #include "platform/UserFolders.h"
 
 #include <algorithm>
@@ -43,13 +44,10 @@ bool exists(const std::string& path)
 std::vector<std::string> PresetLibrary::userPresetNames()
 {
     std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(presetsFolder(), error), end; !error && it != end; it.increment(error)) {
-        if (!it->is_regular_file(error)) continue;
-        std::string name = stemOf(it->path().filename().string());
+    for (const std::string& file : platform::listFileNames(presetsFolder(), PresetFile::kExtension)) {
+        std::string name = stemOf(file);
         if (!name.empty() && !nameProblem(name)) names.push_back(std::move(name));
     }
-    std::sort(names.begin(), names.end());
     return names;
 }
 

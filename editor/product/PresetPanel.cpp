@@ -122,7 +122,12 @@ QN::Box PresetPanel::partIn(const QN::Box& panel, Part part, int row)
 
 QN::Box PresetPanel::panelBox() const
 {
-    const QN::Box menuBox = copyView().menuBox;
+    QN::Box menuBox;
+    {
+        // Only the menu's box: the whole view (every preset's name) is not copied per frame.
+        std::lock_guard<std::mutex> lock(lock_);
+        menuBox = view_.menuBox;
+    }
     return panelBoxUnder(menuBox, static_cast<float>(manager().width()), static_cast<float>(manager().height()));
 }
 

@@ -172,7 +172,8 @@ void WaveformDisplay::mouseDown(Point point, int modifiers)
 
 void WaveformDisplay::mouseDrag(Point point, int modifiers)
 {
-    // The tool stays the one chosen at the press, whatever is held later.
+    // The tool is the one chosen at the press; a modifier changed mid-drag makes the
+    // manager press afresh, which starts a new stroke in the same undo step.
     if (tool_ != DrawTool::Freehand) return drawToolStroke(pointToBin(point, absoluteBounds()), point);
     if (modifiers & ModifierAlt) return;
     BinPoint hit = pointToBin(point, absoluteBounds());

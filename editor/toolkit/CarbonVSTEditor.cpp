@@ -28,11 +28,12 @@ void reportRenderStatistics(const RenderTask& task)
     std::fflush(stdout);
 }
 
-// The history and A/B keys work wherever the focus is, but not under an open panel.
+// The history and A/B keys work wherever the focus is, but not under an open panel, nor
+// while the mouse holds a control: the drag would overwrite what they restore.
 bool runEditShortcut(Manager& manager, char character, bool shift, bool alt)
 {
     const EditAction action = editActionForKey(character, shift, alt);
-    if (action == EditAction::None || manager.modal()) return false;
+    if (action == EditAction::None || manager.modal() || manager.pressed()) return false;
     (void)manager.parameters().perform(action);
     return true;
 }

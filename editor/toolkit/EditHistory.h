@@ -20,6 +20,8 @@ public:
         int index;
         float before;
         float after;
+        // Set without telling the host (a bulk bin edit): undo and redo do the same.
+        bool quiet = false;
     };
     struct Step {
         std::vector<Change> changes;

@@ -14,13 +14,13 @@ EditRecorder::EditRecorder(PluginConnection& plugin)
 
 void EditRecorder::openStep() { open_ = true; }
 
-void EditRecorder::noteBefore(int index)
+void EditRecorder::noteBefore(int index, bool quiet)
 {
     if (!open_ || index < 0 || static_cast<std::size_t>(index) >= isTouched_.size()) return;
     if (isTouched_[static_cast<std::size_t>(index)]) return;
     isTouched_[static_cast<std::size_t>(index)] = true;
     const float value = plugin_.plainValue(index);
-    touched_.push_back({index, value, value});
+    touched_.push_back({index, value, value, quiet});
 }
 
 void EditRecorder::closeStep()
@@ -57,9 +57,7 @@ std::optional<EditHistory::Step> EditRecorder::undo(const StepHook& beforeApply)
     std::optional<EditHistory::Step> step = history_.undo();
     if (step) {
         if (beforeApply) beforeApply(*step);
-        for (auto c = step->changes.rbegin(); c != step->changes.rend(); ++c) {
-            plugin_.setPlainValueAutomated(c->index, c->before);
-        }
+        for (auto c = step->changes.rbegin(); c != step->changes.rend(); ++c) apply(*c, c->before);
     }
     return step;
 }
@@ -70,9 +68,18 @@ std::optional<EditHistory::Step> EditRecorder::redo(const StepHook& beforeApply)
     std::optional<EditHistory::Step> step = history_.redo();
     if (step) {
         if (beforeApply) beforeApply(*step);
-        for (const EditHistory::Change& c : step->changes) plugin_.setPlainValueAutomated(c.index, c.after);
+        for (const EditHistory::Change& c : step->changes) apply(c, c.after);
     }
     return step;
+}
+
+void EditRecorder::apply(const EditHistory::Change& change, float value)
+{
+    if (change.quiet) {
+        plugin_.setPlainValue(change.index, value);
+    } else {
+        plugin_.setPlainValueAutomated(change.index, value);
+    }
 }
 
 std::vector<float> EditRecorder::values() const

@@ -14,8 +14,8 @@ class PluginConnection;
 // open from the start of a gesture to its end (a knob drag, a drawn stroke); a value the
 // editor sets outside a gesture is a step of its own. Only the values the editor touched
 // go into a step, so changes from automation, scripts or OSC are never undone by it.
-// Undo and redo set the values through the plug-in's automated setter, as a control
-// does, so the host hears them.
+// Undo and redo set the values as the edit did: through the plug-in's automated setter,
+// as a control does, so the host hears them, or quietly where the edit was quiet.
 //
 // Threads: host GUI thread only.
 class EditRecorder {
@@ -25,7 +25,7 @@ public:
     // Nested opens join the open step.
     void openStep();
     // Before the editor changes a value: remembers the value it had when the step began.
-    void noteBefore(int index);
+    void noteBefore(int index, bool quiet);
     // Reads the touched values' new values and records the step.
     void closeStep();
     [[nodiscard]] bool stepOpen() const { return open_; }
@@ -41,6 +41,8 @@ public:
     [[nodiscard]] const EditHistory& history() const { return history_; }
 
 private:
+    void apply(const EditHistory::Change& change, float value);
+
     PluginConnection& plugin_;
     EditHistory history_;
     bool open_ = false;

@@ -72,29 +72,32 @@ const ControlParameterInfo& ParameterListeners::parameterInfo(int index) const
 }
 
 template <typename Set>
-void ParameterListeners::recordEdit(int index, Set&& set)
+void ParameterListeners::recordEdit(int index, bool quiet, Set&& set)
 {
     const bool alone = !recorder_.stepOpen();
     if (alone) recorder_.openStep();
-    recorder_.noteBefore(index);
+    recorder_.noteBefore(index, quiet);
     set();
     if (alone) recorder_.closeStep();
 }
 
 void ParameterListeners::setParameterFromControl(const ControlParameterInfo& info, float plain)
 {
-    recordEdit(info.index, [&] { plugin_.setPlainValueAutomated(info.index, plain); });
+    recordEdit(info.index, false, [&] { plugin_.setPlainValueAutomated(info.index, plain); });
 }
 
 void ParameterListeners::setParameterQuietly(const ControlParameterInfo& info, float plain)
 {
-    recordEdit(info.index, [&] { plugin_.setPlainValue(info.index, plain); });
+    recordEdit(info.index, true, [&] { plugin_.setPlainValue(info.index, plain); });
 }
 
 void ParameterListeners::beginGesture(int index)
 {
     editedParameter_.store(index);
-    recorder_.openStep();
+    // A gesture inside a press (a skin button's setParameter calls, a stroke started
+    // afresh mid-drag) joins the press's step instead of ending it early.
+    gestureOwnsStep_ = !recorder_.stepOpen();
+    if (gestureOwnsStep_) recorder_.openStep();
     plugin_.beginEdit(index);
 }
 
@@ -102,13 +105,15 @@ void ParameterListeners::endGesture(int index)
 {
     int expected = index;
     if (!editedParameter_.compare_exchange_strong(expected, -1)) return;
-    recorder_.closeStep();
+    if (gestureOwnsStep_) recorder_.closeStep();
+    gestureOwnsStep_ = false;
     plugin_.endEdit(index);
 }
 
 void ParameterListeners::endOpenGesture()
 {
     const int edited = editedParameter_.exchange(-1);
+    gestureOwnsStep_ = false;
     recorder_.closeStep();
     if (edited >= 0) plugin_.endEdit(edited);
 }

@@ -55,7 +55,7 @@ public:
     // The edit history and A/B compare (gestures, lone control edits and whole settings
     // are its steps). perform is true when the action changed something or switched.
     bool perform(EditAction action);
-    // Opens an undo step that the end of the open gesture closes (a press until its release).
+    // Opens an undo step that lasts until the press's release (endOpenGesture).
     void beginEditStep() { recorder_.openStep(); }
     // Runs change (a preset load) as one undo step over every value.
     void changeWholeSetting(const std::function<void()>& change);
@@ -66,7 +66,7 @@ private:
     void deliver(int index, float value);
     // A control's edit: a step of its own outside a gesture.
     template <typename Set>
-    void recordEdit(int index, Set&& set);
+    void recordEdit(int index, bool quiet, Set&& set);
     bool playBack(const std::optional<EditHistory::Step>& step);
 
     PluginConnection& plugin_;
@@ -75,6 +75,7 @@ private:
     std::vector<ControlParameterInfo> infos_;
     std::vector<std::vector<UIElement*>> listeners_;
     std::atomic<int> editedParameter_{-1};
+    bool gestureOwnsStep_ = false;  // the open gesture opened the undo step (host GUI thread)
     EditRecorder recorder_;
     AbCompare abCompare_;
 };

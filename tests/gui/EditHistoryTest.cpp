@@ -157,6 +157,20 @@ TEST_F(EditSteps, UndoRestoresOnlyItsOwnValuesAndOutsideChangesAreNoSteps)
     EXPECT_EQ(value(ParameterId::DryLevel), dryBefore);
 }
 
+// A skin button's function sets values with gestures of their own inside the press: the
+// whole press is still one step, undone at once.
+TEST_F(EditSteps, GesturesInsideAPressJoinItsStep)
+{
+    parameters.beginEditStep();
+    knobGesture(ParameterId::DryLevel, {0.3f});
+    knobGesture(kBinLevelBase + 5, {0.0f});
+    parameters.endOpenGesture();
+    EXPECT_EQ(parameters.history().undoCount(), 1u);
+    ASSERT_TRUE(undo());
+    EXPECT_EQ(value(kBinLevelBase + 5), 1.0f);
+    EXPECT_NE(value(ParameterId::DryLevel), 0.3f);
+}
+
 TEST_F(EditSteps, ALoneEditIsAStepAndAHundredAndFiftyStepsKeepTheNewestHundred)
 {
     for (int i = 1; i <= 150; ++i) {
