@@ -80,24 +80,24 @@ void appendResults(osc::OutboundPacketStream& packet, const LuaCallResults& resu
 // The fixed address space, in the order addresses are compared. "/getAllRegistered"
 // counts its replies itself: they depend on the registrations.
 const OscRequestHandler::Route OscRequestHandler::kRoutes[] = {
-    {"/ping", &OscRequestHandler::ping, 1, false},
-    {"/set", &OscRequestHandler::set, 0, false},
-    {"/setBinLevelsHz", &OscRequestHandler::setBinLevelsHz, 0, false},
-    {"/get", &OscRequestHandler::get, 1, false},
-    {"/getAll", &OscRequestHandler::getAll, kEveryParameter, false},
-    {"/getAllRegistered", &OscRequestHandler::getAllRegistered, 0, false},
-    {"/getNumParameters", &OscRequestHandler::getNumParameters, 1, false},
-    {"/isParameterUsed", &OscRequestHandler::isParameterUsed, 1, false},
-    {"/getInfo", &OscRequestHandler::getInfo, 1, false},
-    {"/getText", &OscRequestHandler::getText, 1, false},
-    {"/registerUpdate", &OscRequestHandler::registerUpdate, 0, false},
-    {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate, 0, false},
-    {"/exec", &OscRequestHandler::exec, 0, true},
-    {"/call", &OscRequestHandler::call, 1, true},
-    {"/startNote", &OscRequestHandler::startNote, 0, false},
-    {"/stopNote", &OscRequestHandler::stopNote, 0, false},
-    {"/savePreset", &OscRequestHandler::savePreset, 0, false},
-    {"/loadPreset", &OscRequestHandler::loadPreset, 0, false},
+    {"/ping", &OscRequestHandler::ping, 1, Route::Peers::Any},
+    {"/set", &OscRequestHandler::set, 0, Route::Peers::Any},
+    {"/setBinLevelsHz", &OscRequestHandler::setBinLevelsHz, 0, Route::Peers::Any},
+    {"/get", &OscRequestHandler::get, 1, Route::Peers::Any},
+    {"/getAll", &OscRequestHandler::getAll, kEveryParameter, Route::Peers::Any},
+    {"/getAllRegistered", &OscRequestHandler::getAllRegistered, 0, Route::Peers::Any},
+    {"/getNumParameters", &OscRequestHandler::getNumParameters, 1, Route::Peers::Any},
+    {"/isParameterUsed", &OscRequestHandler::isParameterUsed, 1, Route::Peers::Any},
+    {"/getInfo", &OscRequestHandler::getInfo, 1, Route::Peers::Any},
+    {"/getText", &OscRequestHandler::getText, 1, Route::Peers::Any},
+    {"/registerUpdate", &OscRequestHandler::registerUpdate, 0, Route::Peers::Any},
+    {"/unregisterUpdate", &OscRequestHandler::unregisterUpdate, 0, Route::Peers::Any},
+    {"/exec", &OscRequestHandler::exec, 0, Route::Peers::RunsScripts},
+    {"/call", &OscRequestHandler::call, 1, Route::Peers::RunsScripts},
+    {"/startNote", &OscRequestHandler::startNote, 0, Route::Peers::Any},
+    {"/stopNote", &OscRequestHandler::stopNote, 0, Route::Peers::Any},
+    {"/savePreset", &OscRequestHandler::savePreset, 0, Route::Peers::TouchesFiles},
+    {"/loadPreset", &OscRequestHandler::loadPreset, 0, Route::Peers::TouchesFiles},
 };
 
 // Refusal of an answering request past the datagram's reply budget; logged once per
@@ -180,8 +180,10 @@ void OscRequestHandler::dispatch(const osc::ReceivedMessage& message, const IpEn
     }
     for (const Route& route : kRoutes) {
         if (address == route.address) {
-            if (route.runsScripts) {
+            if (route.peers == Route::Peers::RunsScripts) {
                 requireScriptPeer();
+            } else if (route.peers == Route::Peers::TouchesFiles) {
+                requireScriptPeer("preset files are read and written only for this machine (OSC Allow Remote Scripts is off)");
             }
             requireReplies(route.replies == kEveryParameter ? usedParameterCount() : route.replies);
             (this->*route.handler)(message);
@@ -191,10 +193,10 @@ void OscRequestHandler::dispatch(const osc::ReceivedMessage& message, const IpEn
     HandleUnknownMessage(address.c_str(), message, remoteEndpoint);
 }
 
-void OscRequestHandler::requireScriptPeer() const
+void OscRequestHandler::requireScriptPeer(const char* refusal) const
 {
     if (!OscAccessPreferences::allowRemoteScripts() && !isThisMachine(sender_.address)) {
-        throw osc::Exception("Lua calls are refused from other machines (OSC Allow Remote Scripts is off)");
+        throw osc::Exception(refusal);  // oscpack keeps the pointer: a literal
     }
 }
 

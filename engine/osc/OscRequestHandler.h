@@ -87,7 +87,9 @@ private:
         const char* address;
         Handler handler;
         int replies;
-        bool runsScripts;
+        // Refused from other machines while "OSC Allow Remote Scripts" is off: Lua runs,
+        // or a file in the user's folder is written or read.
+        enum class Peers { Any, RunsScripts, TouchesFiles } peers;
     };
     static const Route kRoutes[];
     class ReplyBudgetUsedUp;
@@ -102,7 +104,8 @@ private:
     using Answer = std::function<void(const OscEndpoint& to)>;
 
     void dispatch(const osc::ReceivedMessage& message, const IpEndpointName& remoteEndpoint);
-    void requireScriptPeer() const;
+    void requireScriptPeer(
+        const char* refusal = "Lua calls are refused from other machines (OSC Allow Remote Scripts is off)") const;
     void requireReplies(int count) const;
     int usedParameterCount();
     [[nodiscard]] bool isThisMachine(std::uint32_t address) const;

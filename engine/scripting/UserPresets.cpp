@@ -114,7 +114,11 @@ UserPresets::Outcome UserPresets::load(PluginServices& plugin, const std::string
         return outcome;
     }
     // Values that already hold are left alone: a preset load is not a burst of automation.
+    // Where this instance listens for OSC is the user's set-up, not part of a sound (and a
+    // remote peer must not move the server it talks to): a preset leaves the port alone,
+    // as a factory preset does.
     for (int id = 0; id < kParameterCount; ++id) {
+        if (id == ParameterId::OscPortOffset) continue;
         const float value = reading.content.values[static_cast<std::size_t>(id)];
         if (plugin.parameterValue(id) != value) plugin.setPlainParameter(id, value);
     }

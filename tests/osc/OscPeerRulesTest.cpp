@@ -137,6 +137,11 @@ INSTANTIATE_TEST_SUITE_P(
                  oscMessage("/exec", [](auto& s) { s << "answer"; }), scriptLine("/exec"), {}, 0},
         PeerCase{"CallFromAnotherMachineIsRefused", kRemote, false, false, call("10.0.0.7:9000"), scriptLine("/call"),
                  {}, 0},
+        PeerCase{"PresetFileFromAnotherMachineIsRefused", kRemote, false, false,
+                 oscMessage("/savePreset", [](auto& s) { s << "taken"; }),
+                 errorLine("/savePreset", "preset files are read and written only for this machine (OSC Allow "
+                                          "Remote Scripts is off)"),
+                 {}, 0},
         PeerCase{"ScriptAddressFromAnotherMachineIsRefused", kRemote, false, false,
                  oscMessage("/hello", [](auto&) {}), scriptLine("/hello"), {}, 0},
         PeerCase{"ScriptAddressFromThisMachineIsCalled", kOwn, false, false, oscMessage("/hello", [](auto&) {}), "",

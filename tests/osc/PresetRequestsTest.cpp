@@ -36,6 +36,7 @@ TEST_F(PresetRequests, SavedByOscAndLoadedByScriptThroughTheDoor)
 {
     instance.plugin.values[ParameterId::InputGain] = -12.0f;
     instance.plugin.values[kBinLevelBase + 9] = 0.0f;
+    instance.plugin.values[ParameterId::OscPortOffset] = 3.0f;  // set-up, not sound: never loaded
     EXPECT_EQ(instance.handle(presetRequest("/savePreset", "Quiet")), "");
     ASSERT_TRUE(fs::exists(presetsFolder() + "Quiet.preset"));
 
@@ -44,6 +45,7 @@ TEST_F(PresetRequests, SavedByOscAndLoadedByScriptThroughTheDoor)
     EXPECT_EQ(instance.plugin.values[ParameterId::InputGain], -12.0f);
     EXPECT_EQ(instance.plugin.values[kBinLevelBase + 9], 0.0f);
     EXPECT_EQ(instance.plugin.automation.size(), 2u);  // only the values that changed
+    EXPECT_EQ(instance.plugin.values[ParameterId::OscPortOffset], FakePlugin().values[ParameterId::OscPortOffset]);
 
     instance.plugin = FakePlugin();
     EXPECT_EQ(instance.run("savePreset('Quiet')"), "");

@@ -54,10 +54,13 @@ void applyPresetFile(lfhost::PluginInstance& plugin, const std::string& path)
     for (const std::string& message : reading.messages)
         std::fprintf(stderr, "lumenfold-render: warning: preset %s: %s\n", path.c_str(), message.c_str());
     if (!reading.usable()) throw RenderError("preset " + path + ": " + reading.refusal + "; nothing is set");
-    for (int id = 0; id < kParameterCount; ++id)
+    // The OSC port is the set-up, not the sound: a preset leaves it alone, as in the plug-in.
+    for (int id = 0; id < kParameterCount; ++id) {
+        if (id == ParameterId::OscPortOffset) continue;
         plugin.setParameter(id, plainToNormalized(rows[id], reading.content.values[static_cast<std::size_t>(id)]));
-    ProgramValues named = reading.content;
-    if (named.name[0] != '\0') plugin.dispatch(effSetProgramName, 0, 0, named.name.data());
+    }
+    auto name = reading.content.name;
+    if (name[0] != '\0') plugin.dispatch(effSetProgramName, 0, 0, name.data());
 }
 
 // The values as the plug-in stores them, read from its state block: exact, and with
