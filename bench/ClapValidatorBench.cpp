@@ -31,7 +31,10 @@ void BM_ClapScan(benchmark::State& state)
             ::_exit(lfhost::ClapPluginHost::scan(LUMENFOLD_CLAP_PATH, &error).size() == 1 ? 0 : 1);
         }
         int status = -1;
-        if (child < 0 || ::waitpid(child, &status, 0) != child || status != 0) state.SkipWithError("the scan failed");
+        if (child < 0 || ::waitpid(child, &status, 0) != child || status != 0) {
+            state.SkipWithError("the scan failed");
+            break;
+        }
     }
 }
 BENCHMARK(BM_ClapScan)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -16,6 +16,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -59,22 +60,24 @@ bool endSignalArrived(const sigset_t& signals, int waitMs)
 }
 
 // Without a window the host has nothing to do until an end signal or the server's end:
-// it sleeps on both, with no time-out. Without the server's descriptor it looks every
-// tenth of a second instead.
+// it sleeps on both, with no time-out. Without the server's descriptor, or when poll
+// fails, it looks every tenth of a second instead.
 void sleepUntilEnd(const sigset_t& signals, const lflive::JackHost& jack)
 {
     const int signalled = ::signalfd(-1, &signals, SFD_CLOEXEC);
     const int gone = jack.serverGoneDescriptor();
-    if (signalled < 0 || gone < 0) {
-        if (signalled >= 0) ::close(signalled);
-        while (!jack.serverGone() && !endSignalArrived(signals, kIdleMs * 5)) {
+    if (signalled >= 0 && gone >= 0) {
+        pollfd ends[2] = {{signalled, POLLIN, 0}, {gone, POLLIN, 0}};
+        int ready = 0;
+        while (!jack.serverGone() && (ready = ::poll(ends, 2, -1)) < 0 && errno == EINTR) {
         }
-        return;
+        ::close(signalled);
+        if (ready > 0 || jack.serverGone()) return;
+    } else if (signalled >= 0) {
+        ::close(signalled);
     }
-    pollfd ends[2] = {{signalled, POLLIN, 0}, {gone, POLLIN, 0}};
-    while (!jack.serverGone() && ::poll(ends, 2, -1) <= 0) {
+    while (!jack.serverGone() && !endSignalArrived(signals, kIdleMs * 5)) {
     }
-    ::close(signalled);
 }
 
 std::vector<std::uint8_t> loadStateIfPresent(const std::string& path)
